@@ -1,0 +1,155 @@
+// IDispatch from one table of members: {DISPID, name, type, accessors}.
+// GetIDsOfNames and Invoke read the same table, so a name and its DISPID can
+// never disagree; arguments are coerced with VariantChangeType.
+#pragma once
+
+#include <windows.h>
+#include <oleauto.h>
+#include <cwchar>
+#include <string>
+
+#include "framework/text.h"
+
+namespace fw {
+
+template <class T>
+struct DispatchMember {
+  DISPID id;
+  const wchar_t* name;
+  VARTYPE type;                             // VT_EMPTY for a method
+  HRESULT (*get)(T&, VARIANT* result);      // properties
+  HRESULT (*put)(T&, const VARIANT& value); // value already of `type`
+  HRESULT (*call)(T&);                      // methods
+};
+
+template <class T, std::string (T::*Get)() const, void (T::*Set)(const std::string&)>
+struct StringAccess {
+  static HRESULT get(T& object, VARIANT* result) {
+    result->vt = VT_BSTR;
+    result->bstrVal = BstrFromNarrow((object.*Get)());
+    return result->bstrVal ? S_OK : E_OUTOFMEMORY;
+  }
+  static HRESULT put(T& object, const VARIANT& value) {
+    (object.*Set)(NarrowFromBstr(value.bstrVal));
+    return S_OK;
+  }
+};
+
+template <class T, LONG (T::*Get)() const, void (T::*Set)(LONG)>
+struct LongAccess {
+  static HRESULT get(T& object, VARIANT* result) {
+    result->vt = VT_I4;
+    result->lVal = (object.*Get)();
+    return S_OK;
+  }
+  static HRESULT put(T& object, const VARIANT& value) {
+    (object.*Set)(value.lVal);
+    return S_OK;
+  }
+};
+
+template <class T, BOOL (T::*Get)() const, void (T::*Set)(BOOL)>
+struct BoolAccess {
+  static HRESULT get(T& object, VARIANT* result) {
+    result->vt = VT_BOOL;
+    result->boolVal = (object.*Get)() ? VARIANT_TRUE : VARIANT_FALSE;
+    return S_OK;
+  }
+  static HRESULT put(T& object, const VARIANT& value) {
+    (object.*Set)(value.boolVal != VARIANT_FALSE);
+    return S_OK;
+  }
+};
+
+template <class T, void (T::*Fn)()>
+struct MethodAccess {
+  static HRESULT call(T& object) {
+    (object.*Fn)();
+    return S_OK;
+  }
+};
+
+template <class T, std::string (T::*Get)() const, void (T::*Set)(const std::string&)>
+constexpr DispatchMember<T> StringProperty(DISPID id, const wchar_t* name) {
+  return {id, name, VT_BSTR, &StringAccess<T, Get, Set>::get, &StringAccess<T, Get, Set>::put, nullptr};
+}
+template <class T, LONG (T::*Get)() const, void (T::*Set)(LONG)>
+constexpr DispatchMember<T> LongProperty(DISPID id, const wchar_t* name) {
+  return {id, name, VT_I4, &LongAccess<T, Get, Set>::get, &LongAccess<T, Get, Set>::put, nullptr};
+}
+template <class T, BOOL (T::*Get)() const, void (T::*Set)(BOOL)>
+constexpr DispatchMember<T> BoolProperty(DISPID id, const wchar_t* name) {
+  return {id, name, VT_BOOL, &BoolAccess<T, Get, Set>::get, &BoolAccess<T, Get, Set>::put, nullptr};
+}
+template <class T, void (T::*Fn)()>
+constexpr DispatchMember<T> Method(DISPID id, const wchar_t* name) {
+  return {id, name, VT_EMPTY, nullptr, nullptr, &MethodAccess<T, Fn>::call};
+}
+
+// Names are matched without regard to case, as script languages expect.
+template <class T, size_t N>
+HRESULT DispatchGetIDsOfNames(const DispatchMember<T> (&table)[N], LPOLESTR* names, UINT count,
+                              DISPID* ids) {
+  if (!names || !ids) return E_POINTER;
+  if (count == 0) return E_INVALIDARG;
+  for (UINT i = 0; i < count; ++i) ids[i] = DISPID_UNKNOWN;
+  for (const auto& member : table) {
+    if (names[0] && ::_wcsicmp(names[0], member.name) == 0) {
+      ids[0] = member.id;
+      // No member takes named parameters.
+      return count == 1 ? S_OK : DISP_E_UNKNOWNNAME;
+    }
+  }
+  return DISP_E_UNKNOWNNAME;
+}
+
+template <class T, size_t N>
+HRESULT DispatchInvoke(T& object, const DispatchMember<T> (&table)[N], DISPID id, REFIID iid,
+                       WORD flags, DISPPARAMS* params, VARIANT* result, UINT* argError) {
+  if (!::IsEqualIID(iid, IID_NULL)) return DISP_E_UNKNOWNINTERFACE;
+  const DispatchMember<T>* member = nullptr;
+  for (const auto& candidate : table) {
+    if (candidate.id == id) member = &candidate;
+  }
+  if (!member) return DISP_E_MEMBERNOTFOUND;
+  const UINT argCount = params ? params->cArgs : 0;
+
+  if (member->call) {
+    if (!(flags & DISPATCH_METHOD)) return DISP_E_MEMBERNOTFOUND;
+    if (argCount != 0) return DISP_E_BADPARAMCOUNT;
+    if (result) ::VariantInit(result);
+    return member->call(object);
+  }
+
+  if (flags & (DISPATCH_PROPERTYPUT | DISPATCH_PROPERTYPUTREF)) {
+    if (argCount != 1) return DISP_E_BADPARAMCOUNT;
+    if (params->cNamedArgs != 1 || params->rgdispidNamedArgs[0] != DISPID_PROPERTYPUT)
+      return DISP_E_PARAMNOTOPTIONAL;
+    VARIANT value;
+    ::VariantInit(&value);
+    HRESULT hr = ::VariantChangeType(&value, &params->rgvarg[0], 0, member->type);
+    if (FAILED(hr)) {
+      if (argError) *argError = 0;
+      return DISP_E_TYPEMISMATCH;
+    }
+    hr = member->put(object, value);
+    ::VariantClear(&value);
+    return hr;
+  }
+  if (flags & (DISPATCH_PROPERTYGET | DISPATCH_METHOD)) {
+    if (argCount != 0) return DISP_E_BADPARAMCOUNT;
+    VARIANT value;
+    ::VariantInit(&value);
+    const HRESULT hr = member->get(object, &value);
+    if (result && SUCCEEDED(hr)) {
+      ::VariantInit(result);
+      *result = value;  // hands the value's ownership to the caller
+    } else {
+      ::VariantClear(&value);
+    }
+    return hr;
+  }
+  return DISP_E_MEMBERNOTFOUND;
+}
+
+}  // namespace fw

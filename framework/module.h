@@ -1,0 +1,28 @@
+// The module that holds the framework: its instance handle, the count of live
+// objects and locks that decides DllCanUnloadNow, and its title.
+#pragma once
+
+#include <windows.h>
+#include <string>
+
+namespace fw {
+
+void SetModuleInstance(HINSTANCE instance);
+HINSTANCE ModuleInstance();
+
+// Live COM objects and IClassFactory::LockServer locks.
+void LockModule();
+void UnlockModule();
+bool ModuleCanUnload();
+
+// The module file's name without folder and extension ("BRIMLET" for
+// ...\BRIMLET.OCX); the module defines no title string of its own.
+std::string ModuleTitle();
+// Full path of the module file.
+std::string ModulePath();
+std::wstring ModulePathW();
+
+// A string resource of the module, in the ANSI code page.
+std::string LoadResourceString(UINT id);
+
+}  // namespace fw

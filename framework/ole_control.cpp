@@ -1,0 +1,570 @@
+#include "framework/ole_control.h"
+
+#include <algorithm>
+#include <new>
+
+#include "framework/com_object.h"
+#include "framework/module.h"
+#include "framework/registration.h"
+#include "framework/text.h"
+
+namespace fw {
+namespace {
+
+const char kWindowClass[] = "BrimletOleControl";
+
+// HIMETRIC (0.01 mm) from pixels at the screen's resolution.
+SIZEL HimetricFromPixels(int cx, int cy) {
+  HDC screen = ::GetDC(nullptr);
+  const int dpiX = ::GetDeviceCaps(screen, LOGPIXELSX), dpiY = ::GetDeviceCaps(screen, LOGPIXELSY);
+  ::ReleaseDC(nullptr, screen);
+  return SIZEL{::MulDiv(cx, 2540, dpiX), ::MulDiv(cy, 2540, dpiY)};
+}
+
+bool RegisterWindowClass(WNDPROC procedure) {
+  WNDCLASSEXA existing{sizeof existing};
+  if (::GetClassInfoExA(ModuleInstance(), kWindowClass, &existing)) return true;
+  WNDCLASSEXA wc{sizeof wc};
+  wc.style = CS_DBLCLKS;
+  wc.lpfnWndProc = procedure;
+  wc.hInstance = ModuleInstance();
+  wc.hCursor = ::LoadCursor(nullptr, IDC_ARROW);
+  wc.lpszClassName = kWindowClass;
+  return ::RegisterClassExA(&wc) != 0;
+}
+
+}  // namespace
+
+OleControl::OleControl(const ControlClassInfo& info)
+    : info_(info),
+      extent_(HimetricFromPixels(300, 150)),
+      eventPoint_(this, *info.eventIid),
+      notifyPoint_(this, IID_IPropertyNotifySink) {
+  LockModule();
+}
+
+OleControl::~OleControl() {
+  DestroyControlWindow();
+  UnlockModule();
+}
+
+// ------------------------------------------------------------------ IUnknown
+STDMETHODIMP OleControl::QueryInterface(REFIID iid, void** result) {
+  using C = OleControl;
+  static const InterfaceEntry table[] = {
+      Entry<C, IOleObject>(IID_IOleObject),
+      Entry<C, IDispatch>(IID_IDispatch),
+      Entry<C, IDispatch>(*info_.dispatchIid),
+      Entry<C, IOleWindow, IOleInPlaceObject>(IID_IOleWindow),
+      Entry<C, IOleInPlaceObject>(IID_IOleInPlaceObject),
+      Entry<C, IOleInPlaceActiveObject>(IID_IOleInPlaceActiveObject),
+      Entry<C, IOleControl>(IID_IOleControl),
+      Entry<C, IViewObject, IViewObject2>(IID_IViewObject),
+      Entry<C, IViewObject2>(IID_IViewObject2),
+      Entry<C, IPersist, IPersistStreamInit>(IID_IPersist),
+      Entry<C, IPersistStreamInit>(IID_IPersistStreamInit),
+      Entry<C, IPersistPropertyBag>(IID_IPersistPropertyBag),
+      Entry<C, IProvideClassInfo, IProvideClassInfo2>(IID_IProvideClassInfo),
+      Entry<C, IProvideClassInfo2>(IID_IProvideClassInfo2),
+      Entry<C, ISpecifyPropertyPages>(IID_ISpecifyPropertyPages),
+      Entry<C, IConnectionPointContainer>(IID_IConnectionPointContainer),
+      {nullptr, 0}};
+  // The dispatch IID differs per control class, so the table is per class;
+  // all controls of one module share one class.
+  return QueryInterfaceFromTable(this, table, iid, result);
+}
+
+STDMETHODIMP_(ULONG) OleControl::AddRef() { return ::InterlockedIncrement(&references_); }
+
+STDMETHODIMP_(ULONG) OleControl::Release() {
+  const ULONG remaining = ::InterlockedDecrement(&references_);
+  if (remaining == 0) delete this;
+  return remaining;
+}
+
+// ------------------------------------------------------------------ IDispatch
+HRESULT OleControl::RegisteredTypeLib(ITypeLib** library) const {
+  // The registered library, as hosts and object browsers see it.
+  return fw::LoadRegisteredTypeLib(*info_.typeLib, info_.typeLibMajor, info_.typeLibMinor,
+                               LOCALE_SYSTEM_DEFAULT, library);
+}
+
+STDMETHODIMP OleControl::GetTypeInfoCount(UINT* count) {
+  if (!count) return E_POINTER;
+  *count = 1;
+  return S_OK;
+}
+
+STDMETHODIMP OleControl::GetTypeInfo(UINT index, LCID lcid, ITypeInfo** info) {
+  if (!info) return E_POINTER;
+  *info = nullptr;
+  if (index != 0) return DISP_E_BADINDEX;
+  ComPtr<ITypeLib> library;
+  HRESULT hr = fw::LoadRegisteredTypeLib(*info_.typeLib, info_.typeLibMajor, info_.typeLibMinor, lcid,
+                                     library.put());
+  if (FAILED(hr)) return hr;
+  return library->GetTypeInfoOfGuid(*info_.dispatchIid, info);
+}
+
+// ------------------------------------------------------------------ IOleObject
+STDMETHODIMP OleControl::SetClientSite(IOleClientSite* site) {
+  if (!site) {
+    InPlaceDeactivate();
+  }
+  clientSite_ = ComPtr<IOleClientSite>(site);
+  return S_OK;
+}
+
+STDMETHODIMP OleControl::GetClientSite(IOleClientSite** site) {
+  return clientSite_.CopyTo(site);
+}
+
+STDMETHODIMP OleControl::Close(DWORD saveOption) {
+  InPlaceDeactivate();
+  if (dirty_ && clientSite_ &&
+      (saveOption == OLECLOSE_SAVEIFDIRTY || saveOption == OLECLOSE_PROMPTSAVE)) {
+    clientSite_->SaveObject();
+  }
+  if (adviseHolder_) adviseHolder_->SendOnClose();
+  return S_OK;
+}
+
+STDMETHODIMP OleControl::GetMoniker(DWORD, DWORD, IMoniker** moniker) {
+  if (moniker) *moniker = nullptr;
+  return E_NOTIMPL;
+}
+
+STDMETHODIMP OleControl::GetClipboardData(DWORD, IDataObject** data) {
+  if (data) *data = nullptr;
+  return E_NOTIMPL;
+}
+
+STDMETHODIMP OleControl::DoVerb(LONG verb, LPMSG, IOleClientSite* site, LONG, HWND parent, LPCRECT) {
+  if (site && !clientSite_) clientSite_ = ComPtr<IOleClientSite>(site);
+  switch (verb) {
+    case OLEIVERB_PRIMARY:
+    case OLEIVERB_UIACTIVATE:
+    case OLEIVERB_SHOW:
+    case OLEIVERB_INPLACEACTIVATE:
+      return InPlaceActivate(verb);
+    case OLEIVERB_HIDE:
+      if (window_) ::ShowWindow(window_, SW_HIDE);
+      return S_OK;
+    case OLEIVERB_PROPERTIES:
+      OnProperties(parent ? parent : window_);
+      return S_OK;
+    default:
+      return verb < 0 ? E_NOTIMPL : OLEOBJ_S_INVALIDVERB;
+  }
+}
+
+STDMETHODIMP OleControl::EnumVerbs(IEnumOLEVERB** verbs) {
+  return ::OleRegEnumVerbs(*info_.clsid, verbs);
+}
+
+STDMETHODIMP OleControl::GetUserClassID(CLSID* clsid) { return GetClassID(clsid); }
+
+std::wstring OleControl::UserTypeName() const {
+  wchar_t buffer[256] = {};
+  const int length = ::LoadStringW(ModuleInstance(), info_.userTypeNameId, buffer, 256);
+  return std::wstring(buffer, length > 0 ? length : 0);
+}
+
+STDMETHODIMP OleControl::GetUserType(DWORD, LPOLESTR* name) {
+  if (!name) return E_POINTER;
+  *name = CoTaskStringCopy(UserTypeName());
+  return *name ? S_OK : E_OUTOFMEMORY;
+}
+
+STDMETHODIMP OleControl::SetExtent(DWORD aspect, SIZEL* size) {
+  if (!size) return E_POINTER;
+  if (aspect != DVASPECT_CONTENT) return DV_E_DVASPECT;
+  extent_ = *size;
+  return S_OK;
+}
+
+STDMETHODIMP OleControl::GetExtent(DWORD aspect, SIZEL* size) {
+  if (!size) return E_POINTER;
+  if (aspect != DVASPECT_CONTENT) return DV_E_DVASPECT;
+  *size = extent_;
+  return S_OK;
+}
+
+STDMETHODIMP OleControl::Advise(IAdviseSink* sink, DWORD* connection) {
+  if (!adviseHolder_) {
+    const HRESULT hr = ::CreateOleAdviseHolder(adviseHolder_.put());
+    if (FAILED(hr)) return hr;
+  }
+  return adviseHolder_->Advise(sink, connection);
+}
+
+STDMETHODIMP OleControl::Unadvise(DWORD connection) {
+  return adviseHolder_ ? adviseHolder_->Unadvise(connection) : OLE_E_NOCONNECTION;
+}
+
+STDMETHODIMP OleControl::EnumAdvise(IEnumSTATDATA** advise) {
+  if (!advise) return E_POINTER;
+  *advise = nullptr;
+  return adviseHolder_ ? adviseHolder_->EnumAdvise(advise) : E_FAIL;
+}
+
+STDMETHODIMP OleControl::GetMiscStatus(DWORD, DWORD* status) {
+  if (!status) return E_POINTER;
+  *status = info_.miscStatus;
+  return S_OK;
+}
+
+// ------------------------------------------------------------------ activation
+HRESULT OleControl::InPlaceActivate(LONG verb) {
+  if (!clientSite_) return E_UNEXPECTED;
+  if (!inPlaceSite_) {
+    inPlaceSite_ = clientSite_.As<IOleInPlaceSite>(IID_IOleInPlaceSite);
+    if (!inPlaceSite_) return E_NOINTERFACE;
+  }
+  if (!inPlaceActive_) {
+    if (inPlaceSite_->CanInPlaceActivate() != S_OK) return E_FAIL;
+    inPlaceActive_ = true;
+    inPlaceSite_->OnInPlaceActivate();
+  }
+  if (!window_) {
+    HWND parent = nullptr;
+    if (FAILED(inPlaceSite_->GetWindow(&parent)) || !parent) return E_FAIL;
+    RECT position{}, clip{};
+    OLEINPLACEFRAMEINFO frameInfo{sizeof frameInfo};
+    inPlaceFrame_.reset();
+    inPlaceDocument_.reset();
+    const HRESULT hr = inPlaceSite_->GetWindowContext(inPlaceFrame_.put(), inPlaceDocument_.put(),
+                                                      &position, &clip, &frameInfo);
+    if (FAILED(hr)) return hr;
+    CreateControlWindow(parent, position);
+    if (!window_) return E_FAIL;
+  }
+  ::ShowWindow(window_, SW_SHOWNA);
+  if (verb == OLEIVERB_PRIMARY || verb == OLEIVERB_UIACTIVATE) return UIActivate();
+  return S_OK;
+}
+
+HRESULT OleControl::UIActivate() {
+  if (uiActive_) return S_OK;
+  uiActive_ = true;
+  inPlaceSite_->OnUIActivate();
+  auto* active = static_cast<IOleInPlaceActiveObject*>(this);
+  if (inPlaceFrame_) inPlaceFrame_->SetActiveObject(active, nullptr);
+  if (inPlaceDocument_) inPlaceDocument_->SetActiveObject(active, nullptr);
+  ::SetFocus(window_);
+  return S_OK;
+}
+
+STDMETHODIMP OleControl::UIDeactivate() {
+  if (!uiActive_) return S_OK;
+  uiActive_ = false;
+  if (inPlaceFrame_) inPlaceFrame_->SetActiveObject(nullptr, nullptr);
+  if (inPlaceDocument_) inPlaceDocument_->SetActiveObject(nullptr, nullptr);
+  if (inPlaceSite_) inPlaceSite_->OnUIDeactivate(FALSE);
+  return S_OK;
+}
+
+STDMETHODIMP OleControl::InPlaceDeactivate() {
+  if (!inPlaceActive_) return S_OK;
+  // Keep this object alive through the site's callbacks.
+  ComPtr<IUnknown> self(static_cast<IOleObject*>(this));
+  UIDeactivate();
+  DestroyControlWindow();
+  inPlaceActive_ = false;
+  if (inPlaceSite_) inPlaceSite_->OnInPlaceDeactivate();
+  inPlaceFrame_.reset();
+  inPlaceDocument_.reset();
+  inPlaceSite_.reset();
+  return S_OK;
+}
+
+STDMETHODIMP OleControl::GetWindow(HWND* window) {
+  if (!window) return E_POINTER;
+  *window = window_;
+  return window_ ? S_OK : E_FAIL;
+}
+
+STDMETHODIMP OleControl::SetObjectRects(LPCRECT position, LPCRECT) {
+  if (!position) return E_POINTER;
+  if (window_) {
+    ::SetWindowPos(window_, nullptr, position->left, position->top, position->right - position->left,
+                   position->bottom - position->top, SWP_NOZORDER | SWP_NOACTIVATE);
+  }
+  return S_OK;
+}
+
+void OleControl::CreateControlWindow(HWND parent, const RECT& position) {
+  if (!RegisterWindowClass(&OleControl::WindowProc)) return;
+  // WindowProc attaches the window to this object on WM_NCCREATE.
+  ::CreateWindowExA(0, kWindowClass, "", WS_CHILD | WS_VISIBLE | WS_CLIPSIBLINGS | WS_CLIPCHILDREN,
+                    position.left, position.top, position.right - position.left,
+                    position.bottom - position.top, parent, nullptr, ModuleInstance(), this);
+}
+
+void OleControl::DestroyControlWindow() {
+  if (window_) ::DestroyWindow(window_);  // WM_NCDESTROY clears window_
+}
+
+LRESULT CALLBACK OleControl::WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+  auto* control = reinterpret_cast<OleControl*>(::GetWindowLongPtrA(window, GWLP_USERDATA));
+  if (message == WM_NCCREATE) {
+    control = static_cast<OleControl*>(reinterpret_cast<CREATESTRUCTA*>(lParam)->lpCreateParams);
+    ::SetWindowLongPtrA(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(control));
+    control->window_ = window;
+  }
+  if (!control) return ::DefWindowProcA(window, message, wParam, lParam);
+  if (message == WM_NCDESTROY) {
+    ::SetWindowLongPtrA(window, GWLP_USERDATA, 0);
+    control->window_ = nullptr;
+    return ::DefWindowProcA(window, message, wParam, lParam);
+  }
+  return control->HandleMessage(message, wParam, lParam);
+}
+
+LRESULT OleControl::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
+  switch (message) {
+    case WM_CREATE:
+      return OnCreate(*reinterpret_cast<CREATESTRUCTA*>(lParam));
+    case WM_ERASEBKGND:
+      return 1;  // OnDraw paints the whole client area
+    case WM_PAINT: {
+      PAINTSTRUCT paint;
+      HDC dc = ::BeginPaint(window_, &paint);
+      RECT client;
+      ::GetClientRect(window_, &client);
+      OnDraw(dc, client);
+      ::EndPaint(window_, &paint);
+      return 0;
+    }
+    default:
+      break;
+  }
+  if (auto handled = OnMessage(message, wParam, lParam)) return *handled;
+  return ::DefWindowProcA(window_, message, wParam, lParam);
+}
+
+int OleControl::OnCreate(const CREATESTRUCTA&) { return 0; }
+
+std::optional<LRESULT> OleControl::OnMessage(UINT, WPARAM, LPARAM) { return std::nullopt; }
+
+// ------------------------------------------------------------------ IOleControl
+STDMETHODIMP OleControl::GetControlInfo(CONTROLINFO* info) {
+  if (!info) return E_POINTER;
+  info->hAccel = nullptr;
+  info->cAccel = 0;
+  info->dwFlags = 0;
+  return S_OK;
+}
+
+STDMETHODIMP OleControl::FreezeEvents(BOOL freeze) {
+  if (freeze) ++frozenEvents_;
+  else if (frozenEvents_ > 0) --frozenEvents_;
+  return S_OK;
+}
+
+// ------------------------------------------------------------------ IViewObject2
+STDMETHODIMP OleControl::Draw(DWORD aspect, LONG, void*, DVTARGETDEVICE*, HDC, HDC drawDc,
+                              LPCRECTL bounds, LPCRECTL, BOOL(STDMETHODCALLTYPE*)(ULONG_PTR),
+                              ULONG_PTR) {
+  if (aspect != DVASPECT_CONTENT) return DV_E_DVASPECT;
+  if (!drawDc || !bounds) return E_INVALIDARG;
+  const RECT rect{bounds->left, bounds->top, bounds->right, bounds->bottom};
+  OnDraw(drawDc, rect);
+  return S_OK;
+}
+
+STDMETHODIMP OleControl::GetColorSet(DWORD, LONG, void*, DVTARGETDEVICE*, HDC, LOGPALETTE** colors) {
+  if (colors) *colors = nullptr;
+  return S_FALSE;
+}
+
+STDMETHODIMP OleControl::SetAdvise(DWORD aspects, DWORD flags, IAdviseSink* sink) {
+  viewAspects_ = aspects;
+  viewFlags_ = flags;
+  viewSink_ = ComPtr<IAdviseSink>(sink);
+  return S_OK;
+}
+
+STDMETHODIMP OleControl::GetAdvise(DWORD* aspects, DWORD* flags, IAdviseSink** sink) {
+  if (aspects) *aspects = viewAspects_;
+  if (flags) *flags = viewFlags_;
+  if (sink) viewSink_.CopyTo(sink);
+  return S_OK;
+}
+
+STDMETHODIMP OleControl::GetExtent(DWORD aspect, LONG, DVTARGETDEVICE*, LPSIZEL size) {
+  return GetExtent(aspect, size);
+}
+
+// ------------------------------------------------------------------ persistence
+void OleControl::ExchangeVersion(PropExchange& px, DWORD current) {
+  DWORD version = current;
+  px.Version(version);
+  // A state stored under another version is read as it is; it is always
+  // written back under the current one.
+}
+
+void OleControl::DoPropExchange(PropExchange& px) {
+  LONG cx = extent_.cx, cy = extent_.cy;
+  PX_Long(px, "_ExtentX", cx);
+  PX_Long(px, "_ExtentY", cy);
+  if (px.loading() && cx > 0 && cy > 0) extent_ = SIZEL{cx, cy};
+}
+
+void OleControl::OnResetState() {
+  ResetExchange px;
+  DoPropExchange(px);
+}
+
+RecordWriter OleControl::SnapshotProperties() {
+  RecordExchange px;
+  DoPropExchange(px);
+  return px.writer();
+}
+
+HRESULT OleControl::LoadTransactionally(PropExchange& px) {
+  // A failed load leaves the control as it was: the properties are put back
+  // from a snapshot taken before the load began.
+  const RecordWriter before = SnapshotProperties();
+  const SIZEL extentBefore = extent_;
+  DoPropExchange(px);
+  if (!px.failed()) {
+    dirty_ = false;
+    return S_OK;
+  }
+  RecordExchange restore{RecordReader(before.payload())};
+  DoPropExchange(restore);
+  extent_ = extentBefore;
+  return E_FAIL;
+}
+
+STDMETHODIMP OleControl::GetClassID(CLSID* clsid) {
+  if (!clsid) return E_POINTER;
+  *clsid = *info_.clsid;
+  return S_OK;
+}
+
+STDMETHODIMP OleControl::InitNew() {
+  OnResetState();
+  dirty_ = false;
+  return S_OK;
+}
+
+STDMETHODIMP OleControl::Load(LPSTREAM stream) {
+  if (!stream) return E_POINTER;
+  std::vector<std::uint8_t> payload;
+  if (!ReadFramedRecord(stream, &payload)) return E_FAIL;
+  RecordReader reader(std::move(payload));
+  RecordExchange px(std::move(reader));
+  return LoadTransactionally(px);
+}
+
+STDMETHODIMP OleControl::Save(LPSTREAM stream, BOOL clearDirty) {
+  if (!stream) return E_POINTER;
+  const HRESULT hr = WriteFramedRecord(stream, SnapshotProperties());
+  if (SUCCEEDED(hr) && clearDirty) dirty_ = false;
+  return hr;
+}
+
+STDMETHODIMP OleControl::GetSizeMax(ULARGE_INTEGER* size) {
+  if (!size) return E_POINTER;
+  size->QuadPart = SnapshotProperties().Framed().size();
+  return S_OK;
+}
+
+STDMETHODIMP OleControl::Load(IPropertyBag* bag, IErrorLog* log) {
+  if (!bag) return E_POINTER;
+  BagExchange px(bag, log, PropExchange::Mode::Load);
+  return LoadTransactionally(px);
+}
+
+STDMETHODIMP OleControl::Save(IPropertyBag* bag, BOOL clearDirty, BOOL) {
+  if (!bag) return E_POINTER;
+  BagExchange px(bag, nullptr, PropExchange::Mode::Save);
+  DoPropExchange(px);
+  if (px.failed()) return E_FAIL;
+  if (clearDirty) dirty_ = false;
+  return S_OK;
+}
+
+// ------------------------------------------------------------------ class info
+STDMETHODIMP OleControl::GetClassInfo(ITypeInfo** info) {
+  if (!info) return E_POINTER;
+  *info = nullptr;
+  ComPtr<ITypeLib> library;
+  const HRESULT hr = RegisteredTypeLib(library.put());
+  if (FAILED(hr)) return hr;
+  return library->GetTypeInfoOfGuid(*info_.clsid, info);
+}
+
+STDMETHODIMP OleControl::GetGUID(DWORD kind, GUID* guid) {
+  if (!guid) return E_POINTER;
+  if (kind != GUIDKIND_DEFAULT_SOURCE_DISP_IID) {
+    *guid = GUID_NULL;
+    return E_INVALIDARG;
+  }
+  *guid = *info_.eventIid;
+  return S_OK;
+}
+
+STDMETHODIMP OleControl::GetPages(CAUUID* pages) {
+  if (!pages) return E_POINTER;
+  pages->cElems = 0;
+  pages->pElems = static_cast<GUID*>(::CoTaskMemAlloc(sizeof(GUID) * info_.propertyPageCount));
+  if (!pages->pElems) return E_OUTOFMEMORY;
+  for (ULONG i = 0; i < info_.propertyPageCount; ++i) pages->pElems[i] = info_.propertyPages[i];
+  pages->cElems = info_.propertyPageCount;
+  return S_OK;
+}
+
+void OleControl::OnProperties(HWND owner) {
+  CAUUID pages{};
+  if (FAILED(GetPages(&pages))) return;
+  IUnknown* objects[] = {static_cast<IOleObject*>(this)};
+  const std::wstring caption = UserTypeName();
+  ::OleCreatePropertyFrame(owner, 0, 0, caption.c_str(), 1, objects, pages.cElems, pages.pElems,
+                           ::GetUserDefaultLCID(), 0, nullptr);
+  ::CoTaskMemFree(pages.pElems);
+}
+
+// ------------------------------------------------------------------ connection points
+STDMETHODIMP OleControl::EnumConnectionPoints(IEnumConnectionPoints** points) {
+  if (!points) return E_POINTER;
+  *points = nullptr;
+  return E_NOTIMPL;
+}
+
+STDMETHODIMP OleControl::FindConnectionPoint(REFIID iid, IConnectionPoint** point) {
+  if (!point) return E_POINTER;
+  *point = nullptr;
+  for (ConnectionPoint* candidate : {&eventPoint_, &notifyPoint_}) {
+    if (::IsEqualIID(iid, candidate->iid())) {
+      *point = candidate;
+      candidate->AddRef();
+      return S_OK;
+    }
+  }
+  return CONNECT_E_NOCONNECTION;
+}
+
+void OleControl::FireEvent(DISPID id, VARIANT* argsInDeclaredOrder, UINT count) {
+  if (frozenEvents_ > 0) return;
+  // DISPPARAMS wants the arguments last to first.
+  std::vector<VARIANT> reversed(argsInDeclaredOrder, argsInDeclaredOrder + count);
+  std::reverse(reversed.begin(), reversed.end());
+  DISPPARAMS params{reversed.data(), nullptr, count, 0};
+  ComPtr<IUnknown> self(static_cast<IOleObject*>(this));  // a sink may release the control
+  for (const auto& sink : eventPoint_.Sinks()) {
+    auto dispatch = sink.As<IDispatch>(IID_IDispatch);
+    if (dispatch) dispatch->Invoke(id, IID_NULL, LOCALE_USER_DEFAULT, DISPATCH_METHOD, &params, nullptr, nullptr, nullptr);
+  }
+}
+
+void OleControl::BoundPropertyChanged(DISPID id) {
+  for (const auto& sink : notifyPoint_.Sinks()) {
+    auto notify = sink.As<IPropertyNotifySink>(IID_IPropertyNotifySink);
+    if (notify) notify->OnChanged(id);
+  }
+}
+
+}  // namespace fw

@@ -1,0 +1,27 @@
+// Small registry helpers for self-registration.
+#pragma once
+
+#include <windows.h>
+#include <string>
+
+#include "framework/unique_handle.h"
+
+namespace fw {
+
+std::string GuidText(REFGUID guid);  // "{XXXXXXXX-...}"
+
+// Creates (or opens) HKEY_CLASSES_ROOT\path and sets its default value and,
+// when given, one named value. Returns false on any failure.
+bool SetClassesValue(const std::string& path, const std::string* defaultValue,
+                     const char* valueName = nullptr, const std::string* value = nullptr);
+// Deletes HKEY_CLASSES_ROOT\path with everything below it; a missing key is
+// not a failure.
+bool DeleteClassesTree(const std::string& path);
+// Deletes one subkey tree and one named value below HKEY_CLASSES_ROOT\path;
+// missing ones are not failures.
+bool DeleteClassesValue(const std::string& path, const char* valueName);
+bool ClassesKeyExists(const std::string& path);
+// True when the key has no subkeys and no values left.
+bool ClassesKeyEmpty(const std::string& path);
+
+}  // namespace fw

@@ -1,0 +1,19 @@
+// Conversions between the control's multi-byte texts (ANSI code page) and the
+// wide strings of COM.
+#pragma once
+
+#include <windows.h>
+#include <oleauto.h>
+#include <string>
+
+namespace fw {
+
+std::string NarrowFromWide(const wchar_t* text, size_t length, UINT codePage = CP_ACP);
+std::string NarrowFromBstr(BSTR text);
+std::wstring WideFromNarrow(const std::string& text, UINT codePage = CP_ACP);
+// A new BSTR that the caller frees; nullptr only when out of memory.
+BSTR BstrFromNarrow(const std::string& text);
+// Task-memory copy of a wide string, as IOleObject::GetUserType hands out.
+LPOLESTR CoTaskStringCopy(const std::wstring& text);
+
+}  // namespace fw

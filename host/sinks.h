@@ -1,0 +1,62 @@
+// What the control tells its container: the events of its source interface
+// and its property change notifications, recorded in the order they came.
+#pragma once
+
+#include <windows.h>
+#include <ocidl.h>
+
+#include <vector>
+
+#include "framework/com_object.h"
+#include "host/variant.h"
+
+namespace host {
+
+struct EventCall {
+  DISPID id;
+  std::vector<Variant> args;  // in declared order (the reverse of rgvarg)
+};
+
+// Sinks the control's event dispinterface. Arguments are copied, references
+// followed, so a record outlives the call that made it.
+class EventSink : public fw::ComObject<EventSink, IDispatch> {
+ public:
+  static const fw::InterfaceEntry* InterfaceTable();
+
+  STDMETHODIMP GetTypeInfoCount(UINT* count) override;
+  STDMETHODIMP GetTypeInfo(UINT, LCID, ITypeInfo** info) override;
+  STDMETHODIMP GetIDsOfNames(REFIID, LPOLESTR*, UINT, LCID, DISPID*) override;
+  STDMETHODIMP Invoke(DISPID id, REFIID, LCID, WORD flags, DISPPARAMS* params, VARIANT* result,
+                      EXCEPINFO*, UINT* argError) override;
+
+  const std::vector<EventCall>& calls() const { return calls_; }
+  size_t Count(DISPID id) const;
+  void Clear() { calls_.clear(); }
+
+ private:
+  friend class fw::ComObject<EventSink, IDispatch>;
+  EventSink() = default;
+
+  std::vector<EventCall> calls_;
+};
+
+class PropertyNotifySink : public fw::ComObject<PropertyNotifySink, IPropertyNotifySink> {
+ public:
+  static const fw::InterfaceEntry* InterfaceTable();
+
+  STDMETHODIMP OnChanged(DISPID id) override;
+  // Edits are always allowed.
+  STDMETHODIMP OnRequestEdit(DISPID id) override;
+
+  const std::vector<DISPID>& changes() const { return changes_; }
+  size_t Count(DISPID id) const;
+  void Clear() { changes_.clear(); }
+
+ private:
+  friend class fw::ComObject<PropertyNotifySink, IPropertyNotifySink>;
+  PropertyNotifySink() = default;
+
+  std::vector<DISPID> changes_;
+};
+
+}  // namespace host

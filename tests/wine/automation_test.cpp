@@ -1,0 +1,209 @@
+// The control driven the way a page's script drives it: hosted in a window,
+// through IDispatch by name, with its event and change notifications sunk.
+#include <windows.h>
+#include <olectl.h>
+#include <gtest/gtest.h>
+
+#include "brimlet_idl.h"
+#include "host/dialog_watcher.h"
+#include "tests/wine/support/scenario.h"
+
+namespace {
+
+using host::Variant;
+using scenario::Wide;
+
+const long kGiB = 1073741824;
+
+std::wstring GetString(host::HostedControl& control, const wchar_t* name) {
+  Variant value;
+  EXPECT_EQ(S_OK, control.Get(name, &value)) << name;
+  EXPECT_EQ(VT_BSTR, value.type()) << name;
+  return value.AsString();
+}
+
+long GetLong(host::HostedControl& control, const wchar_t* name) {
+  Variant value;
+  EXPECT_EQ(S_OK, control.Get(name, &value));
+  EXPECT_EQ(VT_I4, value.type());
+  return value.AsLong();
+}
+
+bool GetBool(host::HostedControl& control, const wchar_t* name) {
+  Variant value;
+  EXPECT_EQ(S_OK, control.Get(name, &value));
+  EXPECT_EQ(VT_BOOL, value.type());
+  return value.get()->boolVal != VARIANT_FALSE;
+}
+
+TEST(Automation, NewControlReadsBackItsDefaults) {
+  auto control = scenario::HostControl();
+  ASSERT_TRUE(control);
+  EXPECT_EQ(L"", GetString(*control, L"ScriptURL"));
+  EXPECT_EQ(Wide("모든 파일|*.*|"), GetString(*control, L"Filter"));
+  EXPECT_EQ(kGiB, GetLong(*control, L"MaxTotalSize"));
+  EXPECT_EQ(kGiB, GetLong(*control, L"MaxFileSize"));
+  EXPECT_EQ(100, GetLong(*control, L"MaxFileCount"));
+  EXPECT_FALSE(GetBool(*control, L"ServerResponse"));
+  EXPECT_TRUE(GetBool(*control, L"ShowProgress"));
+  EXPECT_TRUE(GetBool(*control, L"EnablePopupMenu"));
+}
+
+TEST(Automation, ValuesSetReadBackAsGivenWithoutValidation) {
+  auto control = scenario::HostControl();
+  ASSERT_TRUE(control);
+  const std::wstring megabyte(1024 * 1024, L'u');
+  ASSERT_EQ(S_OK, control->Put(L"ScriptURL", Variant::FromString(megabyte)));
+  EXPECT_EQ(megabyte, GetString(*control, L"ScriptURL"));
+  ASSERT_EQ(S_OK, control->Put(L"Filter", Variant::FromString(L"")));
+  EXPECT_EQ(L"", GetString(*control, L"Filter"));
+  const std::wstring korean = Wide("문서 (*.hwp)|*.hwp|");
+  ASSERT_EQ(S_OK, control->Put(L"Filter", Variant::FromString(korean)));
+  EXPECT_EQ(korean, GetString(*control, L"Filter"));
+
+  ASSERT_EQ(S_OK, control->Put(L"MaxFileSize", Variant::FromLong(-1)));
+  EXPECT_EQ(-1, GetLong(*control, L"MaxFileSize"));
+  ASSERT_EQ(S_OK, control->Put(L"MaxTotalSize", Variant::FromLong(0x7fffffff)));
+  EXPECT_EQ(0x7fffffff, GetLong(*control, L"MaxTotalSize"));
+  // Script often passes numbers as text; they are coerced.
+  ASSERT_EQ(S_OK, control->Put(L"MaxFileCount", Variant::FromString(L"42")));
+  EXPECT_EQ(42, GetLong(*control, L"MaxFileCount"));
+  ASSERT_EQ(S_OK, control->Put(L"ServerResponse", Variant::FromLong(1)));
+  EXPECT_TRUE(GetBool(*control, L"ServerResponse"));
+  ASSERT_EQ(S_OK, control->Put(L"ShowProgress", Variant::FromBool(false)));
+  EXPECT_FALSE(GetBool(*control, L"ShowProgress"));
+  ASSERT_EQ(S_OK, control->Put(L"EnablePopupMenu", Variant::FromBool(false)));
+  EXPECT_FALSE(GetBool(*control, L"EnablePopupMenu"));
+}
+
+TEST(Automation, ValueThatCannotBeCoercedIsRefusedAndChangesNothing) {
+  auto control = scenario::HostControl();
+  ASSERT_TRUE(control);
+  DISPID id = 0;
+  ASSERT_EQ(S_OK, control->GetIdOfName(L"MaxFileCount", &id));
+  VARIANT arg;
+  ::VariantInit(&arg);
+  arg.vt = VT_BSTR;
+  arg.bstrVal = ::SysAllocString(L"many");
+  DISPID named = DISPID_PROPERTYPUT;
+  DISPPARAMS params{&arg, &named, 1, 1};
+  UINT argError = 99;
+  EXPECT_EQ(DISP_E_TYPEMISMATCH, control->dispatch()->Invoke(id, IID_NULL, 0, DISPATCH_PROPERTYPUT,
+                                                            &params, nullptr, nullptr, &argError));
+  EXPECT_EQ(0u, argError);
+  ::VariantClear(&arg);
+  EXPECT_EQ(100, GetLong(*control, L"MaxFileCount"));
+  EXPECT_TRUE(control->changes().changes().empty());
+}
+
+TEST(Automation, NamesResolveWithoutRegardToCase) {
+  auto control = scenario::HostControl();
+  ASSERT_TRUE(control);
+  const std::pair<const wchar_t*, DISPID> names[] = {
+      {L"addfile", 12}, {L"ADDFOLDER", 16}, {L"aboutbox", DISPID_ABOUTBOX}, {L"scripturl", 1},
+      {L"MAXFILECOUNT", 5}, {L"uploadCancel", 14}, {L"selectfolder", 13}, {L"Upload", 9}};
+  for (const auto& [name, expected] : names) {
+    DISPID id = 0;
+    EXPECT_EQ(S_OK, control->GetIdOfName(name, &id));
+    EXPECT_EQ(expected, id);
+  }
+
+  LPOLESTR unknown[] = {const_cast<LPOLESTR>(L"DeleteEverything")};
+  DISPID id = 0;
+  EXPECT_EQ(DISP_E_UNKNOWNNAME, control->dispatch()->GetIDsOfNames(IID_NULL, unknown, 1, 0, &id));
+  EXPECT_EQ(DISPID_UNKNOWN, id);
+  // No member takes named parameters.
+  LPOLESTR withParameter[] = {const_cast<LPOLESTR>(L"Upload"), const_cast<LPOLESTR>(L"url")};
+  DISPID ids[2] = {};
+  EXPECT_EQ(DISP_E_UNKNOWNNAME, control->dispatch()->GetIDsOfNames(IID_NULL, withParameter, 2, 0, ids));
+  EXPECT_EQ(9, ids[0]);
+  EXPECT_EQ(DISPID_UNKNOWN, ids[1]);
+}
+
+TEST(Automation, UnusedDispidsAreNotMembersAndDeclaredOnesDoNothingVisible) {
+  host::DialogWatcher watcher;
+  auto control = scenario::HostControl();
+  ASSERT_TRUE(control);
+  for (DISPID id : {15, 17, 0, 999, -1}) {
+    Variant result;
+    EXPECT_EQ(DISP_E_MEMBERNOTFOUND, control->InvokeId(id, DISPATCH_METHOD, {}, &result)) << id;
+  }
+  for (DISPID id : {13, 14, static_cast<int>(DISPID_ABOUTBOX)}) {
+    Variant result;
+    EXPECT_EQ(S_OK, control->InvokeId(id, DISPATCH_METHOD, {}, &result)) << id;
+  }
+  control->PumpUntil([] { return false; }, 300);
+  EXPECT_EQ(0u, watcher.Count()) << "no dialog: not the about box, not a folder browser";
+  EXPECT_TRUE(control->events().calls().empty());
+  EXPECT_TRUE(control->changes().changes().empty());
+
+  Variant result;
+  EXPECT_EQ(DISP_E_BADPARAMCOUNT, control->InvokeId(9, DISPATCH_METHOD, {Variant::FromLong(1)}, &result));
+}
+
+TEST(Automation, EachBoundPropertyReportsItsChangeAndEveryPutMarksTheControlModified) {
+  auto control = scenario::HostControl();
+  ASSERT_TRUE(control);
+  EXPECT_EQ(S_FALSE, control->IsDirty());
+  const std::pair<const wchar_t*, Variant> puts[] = {
+      {L"ScriptURL", Variant::FromString(L"http://a/b")}, {L"Filter", Variant::FromString(L"x|*.x|")},
+      {L"MaxFileSize", Variant::FromLong(1)},            {L"MaxTotalSize", Variant::FromLong(2)},
+      {L"MaxFileCount", Variant::FromLong(3)},           {L"ShowProgress", Variant::FromBool(false)},
+      {L"EnablePopupMenu", Variant::FromBool(false)},    {L"ServerResponse", Variant::FromBool(true)}};
+  for (const auto& [name, value] : puts) ASSERT_EQ(S_OK, control->Put(name, value)) << name;
+  EXPECT_EQ((std::vector<DISPID>{1, 2, 3, 4, 5, 8}), control->changes().changes());
+
+  auto fresh = scenario::HostControl();
+  ASSERT_TRUE(fresh);
+  ASSERT_EQ(S_OK, fresh->Put(L"ShowProgress", Variant::FromBool(true)));
+  EXPECT_EQ(S_OK, fresh->IsDirty());
+  EXPECT_TRUE(fresh->changes().changes().empty());
+}
+
+TEST(Automation, UploadOnAnEmptyListFiresUploadFinishTrueBeforeItReturns) {
+  host::DialogWatcher watcher;
+  auto control = scenario::HostControl();
+  ASSERT_TRUE(control);
+  ASSERT_EQ(S_OK, control->Call(L"Upload"));
+  // No message has been pumped: the event arrived during the call.
+  ASSERT_EQ(1u, control->events().calls().size());
+  const host::EventCall& call = control->events().calls()[0];
+  EXPECT_EQ(1, call.id);
+  ASSERT_EQ(1u, call.args.size());
+  EXPECT_EQ(VT_BOOL, call.args[0].type());
+  EXPECT_EQ(VARIANT_TRUE, call.args[0].get()->boolVal);
+  // A sink that declared the argument as long sees -1.
+  EXPECT_EQ(-1, call.args[0].AsLong());
+
+  control->PumpUntil([] { return false; }, 300);
+  EXPECT_EQ(0u, watcher.Count()) << "no progress dialog for an empty list";
+  EXPECT_EQ(1u, control->events().calls().size());
+}
+
+TEST(Automation, ControlCreatedWithoutASiteTreatsItsListAsEmpty) {
+  scenario::EnsureRegistered();
+  fw::ComPtr<IDispatch> control;
+  ASSERT_EQ(S_OK, ::CoCreateInstance(CLSID_Brimlet, nullptr, CLSCTX_INPROC_SERVER, IID_IDispatch,
+                                     control.put_void()));
+  auto sink = host::EventSink::Create();
+  auto container = control.As<IConnectionPointContainer>(IID_IConnectionPointContainer);
+  ASSERT_TRUE(container);
+  fw::ComPtr<IConnectionPoint> point;
+  ASSERT_EQ(S_OK, container->FindConnectionPoint(DIID__DBrimletEvents, point.put()));
+  DWORD cookie = 0;
+  ASSERT_EQ(S_OK, point->Advise(static_cast<IDispatch*>(sink.get()), &cookie));
+
+  DISPPARAMS none{};
+  EXPECT_EQ(S_OK, control->Invoke(9, IID_NULL, 0, DISPATCH_METHOD, &none, nullptr, nullptr, nullptr));
+  ASSERT_EQ(1u, sink->calls().size());
+  EXPECT_EQ(VARIANT_TRUE, sink->calls()[0].args[0].get()->boolVal);
+
+  EXPECT_EQ(S_OK, point->Unadvise(cookie));
+  EXPECT_EQ(CONNECT_E_NOCONNECTION, point->Unadvise(cookie));
+  point.reset();
+  container.reset();
+  // The last reference frees the control.
+  EXPECT_EQ(0u, control.detach()->Release());
+}
+
+}  // namespace

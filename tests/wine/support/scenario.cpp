@@ -1,0 +1,127 @@
+#include "tests/wine/support/scenario.h"
+
+#include <gtest/gtest.h>
+#include <ole2.h>
+
+#include "framework/unique_handle.h"
+
+namespace scenario {
+
+std::string BuildDir() {
+  // Wine shows the Unix root as drive Z:.
+  std::string path = "Z:" BRIMLET_BUILD_DIR;
+  for (char& c : path) {
+    if (c == '/') c = '\\';
+  }
+  return path;
+}
+
+std::string ModulePath() { return BuildDir() + "\\BRIMLET.OCX"; }
+
+DWORD RunProcess(const std::string& commandLine, std::string* output, DWORD timeoutMs) {
+  SECURITY_ATTRIBUTES inherit{sizeof inherit, nullptr, TRUE};
+  fw::UniqueHandle readEnd, writeEnd;
+  if (!::CreatePipe(readEnd.put(), writeEnd.put(), &inherit, 0)) return ~0u;
+  ::SetHandleInformation(readEnd.get(), HANDLE_FLAG_INHERIT, 0);
+
+  STARTUPINFOA startup{sizeof startup};
+  startup.dwFlags = STARTF_USESTDHANDLES;
+  startup.hStdOutput = writeEnd.get();
+  startup.hStdError = writeEnd.get();
+  startup.hStdInput = ::GetStdHandle(STD_INPUT_HANDLE);
+  PROCESS_INFORMATION info{};
+  std::string mutableLine = commandLine;
+  if (!::CreateProcessA(nullptr, &mutableLine[0], nullptr, nullptr, TRUE, 0, nullptr, nullptr,
+                        &startup, &info))
+    return ~0u;
+  fw::UniqueHandle process(info.hProcess), thread(info.hThread);
+  writeEnd.reset();  // so that the pipe ends when the child ends
+
+  std::string collected;
+  const DWORD deadline = ::GetTickCount() + timeoutMs;
+  for (;;) {
+    DWORD available = 0;
+    while (::PeekNamedPipe(readEnd.get(), nullptr, 0, nullptr, &available, nullptr) && available) {
+      char buffer[4096];
+      DWORD got = 0;
+      if (!::ReadFile(readEnd.get(), buffer, sizeof buffer, &got, nullptr) || got == 0) break;
+      collected.append(buffer, got);
+    }
+    if (::WaitForSingleObject(process.get(), 20) == WAIT_OBJECT_0) {
+      // Take what is left in the pipe.
+      while (::PeekNamedPipe(readEnd.get(), nullptr, 0, nullptr, &available, nullptr) && available) {
+        char buffer[4096];
+        DWORD got = 0;
+        if (!::ReadFile(readEnd.get(), buffer, sizeof buffer, &got, nullptr) || got == 0) break;
+        collected.append(buffer, got);
+      }
+      break;
+    }
+    if (static_cast<LONG>(::GetTickCount() - deadline) > 0) {
+      ::TerminateProcess(process.get(), STILL_ACTIVE);
+      break;
+    }
+  }
+  if (output) *output = collected;
+  DWORD code = STILL_ACTIVE;
+  ::GetExitCodeProcess(process.get(), &code);
+  return code;
+}
+
+DWORD Regsvr32(bool unregister) {
+  const std::string line =
+      std::string("regsvr32.exe ") + (unregister ? "/u " : "") + "/s \"" + ModulePath() + "\"";
+  return RunProcess(line, nullptr);
+}
+
+void EnsureRegistered() {
+  static bool registered = false;
+  if (!registered) {
+    ASSERT_EQ(0u, Regsvr32(false)) << "regsvr32 " << ModulePath();
+    registered = true;
+  }
+}
+
+std::unique_ptr<host::HostedControl> HostControl(const host::HostOptions& options,
+                                                 HRESULT* loadResult) {
+  EnsureRegistered();
+  HRESULT hr = E_FAIL;
+  auto control = host::HostedControl::Create(options, &hr);
+  if (loadResult) {
+    *loadResult = hr;
+  } else {
+    EXPECT_EQ(S_OK, hr) << "hosting the control";
+  }
+  EXPECT_TRUE(control) << "creating the control";
+  return control;
+}
+
+std::wstring Wide(const char* cp949) {
+  wchar_t buffer[512] = {};
+  const int length = ::MultiByteToWideChar(949, 0, cp949, -1, buffer, 512);
+  return std::wstring(buffer, length > 0 ? length - 1 : 0);
+}
+
+std::string RegistryDefaultValue(HKEY root, const std::string& path) {
+  char value[1024] = {};
+  LONG size = sizeof value;
+  if (::RegQueryValueA(root, path.c_str(), value, &size) != ERROR_SUCCESS) return {};
+  return value;
+}
+
+bool RegistryKeyExists(HKEY root, const std::string& path) {
+  fw::UniqueHKey key;
+  return ::RegOpenKeyExA(root, path.c_str(), 0, KEY_READ, key.put()) == ERROR_SUCCESS;
+}
+
+namespace {
+// OLE on the main test thread, for the whole program.
+class OleEnvironment : public ::testing::Environment {
+ public:
+  void SetUp() override { ASSERT_TRUE(SUCCEEDED(::OleInitialize(nullptr))); }
+  void TearDown() override { ::OleUninitialize(); }
+};
+const auto* const g_ole = ::testing::AddGlobalTestEnvironment(new OleEnvironment);
+}  // namespace
+
+}  // namespace scenario

@@ -1,0 +1,38 @@
+// What every Wine scenario needs: where the build is, the module registered
+// the way an installer registers it, and OLE initialised on the test thread.
+#pragma once
+
+#include <windows.h>
+#include <memory>
+#include <string>
+
+#include "host/hosted_control.h"
+
+namespace scenario {
+
+// Windows path of the cross build folder and of the module in it.
+std::string BuildDir();
+std::string ModulePath();
+
+// Runs a program, collects its standard output (and error) and waits at most
+// `timeoutMs` for it; returns its exit code, or STILL_ACTIVE after killing it.
+DWORD RunProcess(const std::string& commandLine, std::string* output, DWORD timeoutMs = 60000);
+
+// regsvr32 [/u] /s on the module; returns its exit code (0 when it succeeded).
+DWORD Regsvr32(bool unregister);
+
+// Registers the module once for the scenarios of one program that need it.
+void EnsureRegistered();
+
+// The control hosted in a window, registered first; fails the test if the
+// control could not be created. `loadResult` receives the loading outcome.
+std::unique_ptr<host::HostedControl> HostControl(const host::HostOptions& options = {},
+                                                 HRESULT* loadResult = nullptr);
+
+// Wide text of a Korean literal as the control returns it.
+std::wstring Wide(const char* cp949);
+
+std::string RegistryDefaultValue(HKEY root, const std::string& path);
+bool RegistryKeyExists(HKEY root, const std::string& path);
+
+}  // namespace scenario

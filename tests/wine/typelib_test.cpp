@@ -1,0 +1,195 @@
+// The type library as hosts, script engines and object browsers read it, and
+// the control's own IDispatch agreeing with it.
+#include <windows.h>
+#include <oleauto.h>
+#include <olectl.h>
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "brimlet_idl.h"
+#include "framework/com_ptr.h"
+#include "tests/wine/support/scenario.h"
+
+namespace {
+
+struct Member {
+  const wchar_t* name;
+  DISPID id;
+  VARTYPE type;  // properties only
+};
+const Member kProperties[] = {
+    {L"ScriptURL", 1, VT_BSTR},          {L"Filter", 2, VT_BSTR},         {L"MaxFileSize", 3, VT_I4},
+    {L"MaxTotalSize", 4, VT_I4},         {L"MaxFileCount", 5, VT_I4},     {L"ShowProgress", 6, VT_BOOL},
+    {L"EnablePopupMenu", 7, VT_BOOL},    {L"ServerResponse", 8, VT_BOOL}};
+const Member kMethods[] = {{L"Upload", 9, VT_EMPTY},        {L"Remove", 10, VT_EMPTY},
+                           {L"RemoveAll", 11, VT_EMPTY},    {L"AddFile", 12, VT_EMPTY},
+                           {L"SelectFolder", 13, VT_EMPTY}, {L"UploadCancel", 14, VT_EMPTY},
+                           {L"AddFolder", 16, VT_EMPTY},    {L"AboutBox", DISPID_ABOUTBOX, VT_EMPTY}};
+
+std::wstring Name(ITypeInfo* info, MEMBERID id) {
+  BSTR name = nullptr;
+  info->GetDocumentation(id, &name, nullptr, nullptr, nullptr);
+  std::wstring result = name ? name : L"";
+  ::SysFreeString(name);
+  return result;
+}
+
+class TypeLibrary : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    scenario::EnsureRegistered();
+    ASSERT_EQ(S_OK, ::LoadRegTypeLib(LIBID_BRIMLETLib, 1, 0, 0x0409, library_.put()));
+  }
+  fw::ComPtr<ITypeInfo> Info(REFGUID guid) {
+    fw::ComPtr<ITypeInfo> info;
+    EXPECT_EQ(S_OK, library_->GetTypeInfoOfGuid(guid, info.put()));
+    return info;
+  }
+  fw::ComPtr<ITypeLib> library_;
+};
+
+TEST_F(TypeLibrary, HasTheLibraryAttributesAndThreeTypesInOrder) {
+  TLIBATTR* attributes = nullptr;
+  ASSERT_EQ(S_OK, library_->GetLibAttr(&attributes));
+  EXPECT_EQ(0x0409u, attributes->lcid);
+  EXPECT_EQ(SYS_WIN32, attributes->syskind);
+  EXPECT_EQ(1, attributes->wMajorVerNum);
+  EXPECT_EQ(0, attributes->wMinorVerNum);
+  EXPECT_TRUE(attributes->wLibFlags & LIBFLAG_FCONTROL);
+  library_->ReleaseTLibAttr(attributes);
+
+  BSTR name = nullptr, help = nullptr, file = nullptr;
+  ASSERT_EQ(S_OK, library_->GetDocumentation(-1, &name, &help, nullptr, &file));
+  EXPECT_STREQ(L"BRIMLETLib", name);
+  EXPECT_STREQ(L"Brimlet ActiveX Control module", help);
+  EXPECT_NE(nullptr, file ? std::wcsstr(file, L"Brimlet.hlp") : nullptr);
+  ::SysFreeString(name);
+  ::SysFreeString(help);
+  ::SysFreeString(file);
+
+  ASSERT_EQ(3u, library_->GetTypeInfoCount());
+  const wchar_t* order[] = {L"_DBrimlet", L"_DBrimletEvents", L"Brimlet"};
+  for (UINT i = 0; i < 3; ++i) {
+    BSTR typeName = nullptr;
+    library_->GetDocumentation(i, &typeName, nullptr, nullptr, nullptr);
+    EXPECT_STREQ(order[i], typeName);
+    ::SysFreeString(typeName);
+  }
+}
+
+TEST_F(TypeLibrary, DispatchInterfaceListsEightPropertiesAndEightMethods) {
+  auto info = Info(DIID__DBrimlet);
+  TYPEATTR* attributes = nullptr;
+  ASSERT_EQ(S_OK, info->GetTypeAttr(&attributes));
+  EXPECT_EQ(TKIND_DISPATCH, attributes->typekind);
+  EXPECT_EQ(TYPEFLAG_FHIDDEN | TYPEFLAG_FDISPATCHABLE,
+            attributes->wTypeFlags & (TYPEFLAG_FHIDDEN | TYPEFLAG_FDISPATCHABLE | TYPEFLAG_FCANCREATE));
+  const UINT vars = attributes->cVars;
+  info->ReleaseTypeAttr(attributes);
+  EXPECT_EQ(8u, vars);
+
+  for (UINT i = 0; i < vars && i < 8; ++i) {
+    VARDESC* var = nullptr;
+    ASSERT_EQ(S_OK, info->GetVarDesc(i, &var));
+    EXPECT_EQ(VAR_DISPATCH, var->varkind);
+    EXPECT_EQ(kProperties[i].id, var->memid);
+    EXPECT_EQ(kProperties[i].type, var->elemdescVar.tdesc.vt) << i;
+    EXPECT_EQ(kProperties[i].name, Name(info.get(), var->memid));
+    info->ReleaseVarDesc(var);
+  }
+
+  // The methods the dispinterface itself declares, after IDispatch's own.
+  std::vector<MEMBERID> methods;
+  for (UINT i = 0;; ++i) {
+    FUNCDESC* func = nullptr;
+    if (FAILED(info->GetFuncDesc(i, &func))) break;
+    if (func->memid < 0x60000000 || func->memid == DISPID_ABOUTBOX) {
+      EXPECT_EQ(0, func->cParams);
+      EXPECT_EQ(VT_VOID, func->elemdescFunc.tdesc.vt);
+      methods.push_back(func->memid);
+    }
+    info->ReleaseFuncDesc(func);
+  }
+  ASSERT_EQ(8u, methods.size());
+  for (size_t i = 0; i < 8; ++i) {
+    EXPECT_EQ(kMethods[i].id, methods[i]);
+    EXPECT_EQ(kMethods[i].name, Name(info.get(), methods[i]));
+  }
+}
+
+TEST_F(TypeLibrary, EventInterfaceDeclaresUploadFinishWithALongArgument) {
+  auto info = Info(DIID__DBrimletEvents);
+  TYPEATTR* attributes = nullptr;
+  ASSERT_EQ(S_OK, info->GetTypeAttr(&attributes));
+  EXPECT_EQ(TKIND_DISPATCH, attributes->typekind);
+  EXPECT_FALSE(attributes->wTypeFlags & TYPEFLAG_FHIDDEN);
+  info->ReleaseTypeAttr(attributes);
+
+  MEMBERID id = 0;
+  LPOLESTR name = const_cast<LPOLESTR>(L"UploadFinish");
+  ASSERT_EQ(S_OK, info->GetIDsOfNames(&name, 1, &id));
+  EXPECT_EQ(1, id);
+  BSTR names[2] = {};
+  UINT count = 0;
+  ASSERT_EQ(S_OK, info->GetNames(1, names, 2, &count));
+  ASSERT_EQ(2u, count);
+  EXPECT_STREQ(L"success", names[1]);
+  ::SysFreeString(names[0]);
+  ::SysFreeString(names[1]);
+}
+
+TEST_F(TypeLibrary, CoclassIsACreatableControlWithDefaultAndSourceInterfaces) {
+  auto info = Info(CLSID_Brimlet);
+  TYPEATTR* attributes = nullptr;
+  ASSERT_EQ(S_OK, info->GetTypeAttr(&attributes));
+  EXPECT_EQ(TKIND_COCLASS, attributes->typekind);
+  EXPECT_EQ(TYPEFLAG_FCANCREATE | TYPEFLAG_FCONTROL,
+            attributes->wTypeFlags & (TYPEFLAG_FCANCREATE | TYPEFLAG_FCONTROL));
+  EXPECT_EQ(2, attributes->cImplTypes);
+  info->ReleaseTypeAttr(attributes);
+
+  INT flags = 0;
+  ASSERT_EQ(S_OK, info->GetImplTypeFlags(0, &flags));
+  EXPECT_EQ(IMPLTYPEFLAG_FDEFAULT, flags);
+  ASSERT_EQ(S_OK, info->GetImplTypeFlags(1, &flags));
+  EXPECT_EQ(IMPLTYPEFLAG_FDEFAULT | IMPLTYPEFLAG_FSOURCE, flags);
+}
+
+TEST_F(TypeLibrary, ControlAnswersNamesAsItsTypeInformationDoes) {
+  fw::ComPtr<IDispatch> control;
+  ASSERT_EQ(S_OK, ::CoCreateInstance(CLSID_Brimlet, nullptr, CLSCTX_INPROC_SERVER, IID_IDispatch,
+                                     control.put_void()));
+  fw::ComPtr<ITypeInfo> fromControl;
+  ASSERT_EQ(S_OK, control->GetTypeInfo(0, 0, fromControl.put()));
+  UINT count = 0;
+  EXPECT_EQ(S_OK, control->GetTypeInfoCount(&count));
+  EXPECT_EQ(1u, count);
+
+  std::vector<Member> all(std::begin(kProperties), std::end(kProperties));
+  all.insert(all.end(), std::begin(kMethods), std::end(kMethods));
+  for (const Member& member : all) {
+    LPOLESTR name = const_cast<LPOLESTR>(member.name);
+    DISPID byControl = 0;
+    MEMBERID byTypeInfo = 0;
+    EXPECT_EQ(S_OK, control->GetIDsOfNames(IID_NULL, &name, 1, 0, &byControl));
+    EXPECT_EQ(S_OK, fromControl->GetIDsOfNames(&name, 1, &byTypeInfo));
+    EXPECT_EQ(member.id, byControl) << std::string(member.name, member.name + wcslen(member.name));
+    EXPECT_EQ(byTypeInfo, byControl);
+  }
+
+  fw::ComPtr<IProvideClassInfo2> classInfo = control.As<IProvideClassInfo2>(IID_IProvideClassInfo2);
+  ASSERT_TRUE(classInfo);
+  GUID source{};
+  EXPECT_EQ(S_OK, classInfo->GetGUID(GUIDKIND_DEFAULT_SOURCE_DISP_IID, &source));
+  EXPECT_TRUE(::IsEqualGUID(DIID__DBrimletEvents, source));
+  fw::ComPtr<ITypeInfo> coclass;
+  ASSERT_EQ(S_OK, classInfo->GetClassInfo(coclass.put()));
+  TYPEATTR* attributes = nullptr;
+  ASSERT_EQ(S_OK, coclass->GetTypeAttr(&attributes));
+  EXPECT_TRUE(::IsEqualGUID(CLSID_Brimlet, attributes->guid));
+  coclass->ReleaseTypeAttr(attributes);
+}
+
+}  // namespace
