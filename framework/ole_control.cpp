@@ -44,6 +44,9 @@ OleControl::OleControl(const ControlClassInfo& info)
 }
 
 OleControl::~OleControl() {
+  // The derived control is gone already: its window's last messages must not
+  // reach it.
+  if (window_) ::SetWindowLongPtrA(window_.get(), GWLP_USERDATA, 0);
   DestroyControlWindow();
   UnlockModule();
 }
@@ -148,10 +151,10 @@ STDMETHODIMP OleControl::DoVerb(LONG verb, LPMSG, IOleClientSite* site, LONG, HW
     case OLEIVERB_INPLACEACTIVATE:
       return InPlaceActivate(verb);
     case OLEIVERB_HIDE:
-      if (window_) ::ShowWindow(window_, SW_HIDE);
+      if (window_) ::ShowWindow(window_.get(), SW_HIDE);
       return S_OK;
     case OLEIVERB_PROPERTIES:
-      OnProperties(parent ? parent : window_);
+      OnProperties(parent ? parent : window_.get());
       return S_OK;
     default:
       return verb < 0 ? E_NOTIMPL : OLEOBJ_S_INVALIDVERB;
@@ -239,7 +242,7 @@ HRESULT OleControl::InPlaceActivate(LONG verb) {
     CreateControlWindow(parent, position);
     if (!window_) return E_FAIL;
   }
-  ::ShowWindow(window_, SW_SHOWNA);
+  ::ShowWindow(window_.get(), SW_SHOWNA);
   if (verb == OLEIVERB_PRIMARY || verb == OLEIVERB_UIACTIVATE) return UIActivate();
   return S_OK;
 }
@@ -251,7 +254,7 @@ HRESULT OleControl::UIActivate() {
   auto* active = static_cast<IOleInPlaceActiveObject*>(this);
   if (inPlaceFrame_) inPlaceFrame_->SetActiveObject(active, nullptr);
   if (inPlaceDocument_) inPlaceDocument_->SetActiveObject(active, nullptr);
-  ::SetFocus(window_);
+  ::SetFocus(window_.get());
   return S_OK;
 }
 
@@ -280,14 +283,14 @@ STDMETHODIMP OleControl::InPlaceDeactivate() {
 
 STDMETHODIMP OleControl::GetWindow(HWND* window) {
   if (!window) return E_POINTER;
-  *window = window_;
-  return window_ ? S_OK : E_FAIL;
+  *window = window_.get();
+  return *window ? S_OK : E_FAIL;
 }
 
 STDMETHODIMP OleControl::SetObjectRects(LPCRECT position, LPCRECT) {
   if (!position) return E_POINTER;
   if (window_) {
-    ::SetWindowPos(window_, nullptr, position->left, position->top, position->right - position->left,
+    ::SetWindowPos(window_.get(), nullptr, position->left, position->top, position->right - position->left,
                    position->bottom - position->top, SWP_NOZORDER | SWP_NOACTIVATE);
   }
   return S_OK;
@@ -302,7 +305,7 @@ void OleControl::CreateControlWindow(HWND parent, const RECT& position) {
 }
 
 void OleControl::DestroyControlWindow() {
-  if (window_) ::DestroyWindow(window_);  // WM_NCDESTROY clears window_
+  window_.reset();
 }
 
 LRESULT CALLBACK OleControl::WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
@@ -310,18 +313,18 @@ LRESULT CALLBACK OleControl::WindowProc(HWND window, UINT message, WPARAM wParam
   if (message == WM_NCCREATE) {
     control = static_cast<OleControl*>(reinterpret_cast<CREATESTRUCTA*>(lParam)->lpCreateParams);
     ::SetWindowLongPtrA(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(control));
-    control->window_ = window;
+    control->window_.reset(window);
   }
   if (!control) return ::DefWindowProcA(window, message, wParam, lParam);
   if (message == WM_NCDESTROY) {
     ::SetWindowLongPtrA(window, GWLP_USERDATA, 0);
-    control->window_ = nullptr;
+    control->window_.release();  // already being destroyed
     return ::DefWindowProcA(window, message, wParam, lParam);
   }
-  return control->HandleMessage(message, wParam, lParam);
+  return control->HandleMessage(window, message, wParam, lParam);
 }
 
-LRESULT OleControl::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
+LRESULT OleControl::HandleMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
   switch (message) {
     case WM_CREATE:
       return OnCreate(*reinterpret_cast<CREATESTRUCTA*>(lParam));
@@ -329,18 +332,18 @@ LRESULT OleControl::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
       return 1;  // OnDraw paints the whole client area
     case WM_PAINT: {
       PAINTSTRUCT paint;
-      HDC dc = ::BeginPaint(window_, &paint);
+      HDC dc = ::BeginPaint(window, &paint);
       RECT client;
-      ::GetClientRect(window_, &client);
+      ::GetClientRect(window, &client);
       OnDraw(dc, client);
-      ::EndPaint(window_, &paint);
+      ::EndPaint(window, &paint);
       return 0;
     }
     default:
       break;
   }
   if (auto handled = OnMessage(message, wParam, lParam)) return *handled;
-  return ::DefWindowProcA(window_, message, wParam, lParam);
+  return ::DefWindowProcA(window, message, wParam, lParam);
 }
 
 int OleControl::OnCreate(const CREATESTRUCTA&) { return 0; }

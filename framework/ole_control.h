@@ -15,6 +15,7 @@
 #include "framework/com_ptr.h"
 #include "framework/connection_point.h"
 #include "framework/prop_exchange.h"
+#include "framework/unique_handle.h"
 
 namespace fw {
 
@@ -163,7 +164,7 @@ class OleControl : public IDispatch,
   // The stored version of the persisted form, written back as `current`.
   static void ExchangeVersion(PropExchange& px, DWORD current);
 
-  HWND GetSafeHwnd() const { return window_; }
+  HWND GetSafeHwnd() const { return window_.get(); }
   void FireEvent(DISPID id, VARIANT* argsInDeclaredOrder, UINT count);
   // Tells property-change sinks that the property `id` changed.
   void BoundPropertyChanged(DISPID id);
@@ -173,7 +174,7 @@ class OleControl : public IDispatch,
 
  private:
   static LRESULT CALLBACK WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
-  LRESULT HandleMessage(UINT message, WPARAM wParam, LPARAM lParam);
+  LRESULT HandleMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
   HRESULT InPlaceActivate(LONG verb);
   HRESULT UIActivate();
   void CreateControlWindow(HWND parent, const RECT& position);
@@ -198,7 +199,7 @@ class OleControl : public IDispatch,
   DWORD viewAspects_ = 0, viewFlags_ = 0;
   bool inPlaceActive_ = false;
   bool uiActive_ = false;
-  HWND window_ = nullptr;  // owned: destroyed on deactivation and destruction
+  UniqueWindow window_;  // exists while in-place active
 
   ConnectionPoint eventPoint_;
   ConnectionPoint notifyPoint_;

@@ -16,7 +16,7 @@ PropertyPage::PropertyPage(UINT templateId, UINT captionId)
 }
 
 PropertyPage::~PropertyPage() {
-  if (window_) ::DestroyWindow(window_);
+  window_.reset();
   UnlockModule();
 }
 
@@ -50,17 +50,16 @@ STDMETHODIMP PropertyPage::SetPageSite(IPropertyPageSite* site) {
 STDMETHODIMP PropertyPage::Activate(HWND parent, LPCRECT rect, BOOL) {
   if (!rect) return E_POINTER;
   if (window_) return E_UNEXPECTED;
-  window_ = CreatePageWindow(parent);
+  window_.reset(CreatePageWindow(parent));
   if (!window_) return E_OUTOFMEMORY;
-  ::MoveWindow(window_, rect->left, rect->top, rect->right - rect->left, rect->bottom - rect->top, TRUE);
-  DataExchange dx{false, window_, objects_};
+  ::MoveWindow(window_.get(), rect->left, rect->top, rect->right - rect->left, rect->bottom - rect->top, TRUE);
+  DataExchange dx{false, window_.get(), objects_};
   DoDataExchange(dx);
   return S_OK;
 }
 
 STDMETHODIMP PropertyPage::Deactivate() {
-  if (window_) ::DestroyWindow(window_);
-  window_ = nullptr;
+  window_.reset();
   return S_OK;
 }
 
@@ -68,11 +67,10 @@ STDMETHODIMP PropertyPage::GetPageInfo(PROPPAGEINFO* info) {
   if (!info) return E_POINTER;
   // The size is the template's, in this system's dialog units: measured on a
   // hidden instance of the page.
-  HWND measure = CreatePageWindow(::GetDesktopWindow());
+  UniqueWindow measure(CreatePageWindow(::GetDesktopWindow()));
   if (!measure) return E_FAIL;
   RECT bounds{};
-  ::GetWindowRect(measure, &bounds);
-  ::DestroyWindow(measure);
+  ::GetWindowRect(measure.get(), &bounds);
   wchar_t caption[256] = {};
   const int length = ::LoadStringW(ModuleInstance(), captionId_, caption, 256);
   info->cb = sizeof *info;
@@ -93,19 +91,19 @@ STDMETHODIMP PropertyPage::SetObjects(ULONG count, IUnknown** objects) {
 
 STDMETHODIMP PropertyPage::Show(UINT command) {
   if (!window_) return E_UNEXPECTED;
-  ::ShowWindow(window_, command);
+  ::ShowWindow(window_.get(), command);
   return S_OK;
 }
 
 STDMETHODIMP PropertyPage::Move(LPCRECT rect) {
   if (!rect) return E_POINTER;
   if (!window_) return E_UNEXPECTED;
-  ::MoveWindow(window_, rect->left, rect->top, rect->right - rect->left, rect->bottom - rect->top, TRUE);
+  ::MoveWindow(window_.get(), rect->left, rect->top, rect->right - rect->left, rect->bottom - rect->top, TRUE);
   return S_OK;
 }
 
 STDMETHODIMP PropertyPage::Apply() {
-  DataExchange dx{true, window_, objects_};
+  DataExchange dx{true, window_.get(), objects_};
   DoDataExchange(dx);
   dirty_ = false;
   return S_OK;
@@ -113,7 +111,7 @@ STDMETHODIMP PropertyPage::Apply() {
 
 STDMETHODIMP PropertyPage::TranslateAccelerator(MSG* message) {
   if (!message) return E_POINTER;
-  return window_ && ::IsDialogMessageA(window_, message) ? S_OK : S_FALSE;
+  return window_ && ::IsDialogMessageA(window_.get(), message) ? S_OK : S_FALSE;
 }
 
 }  // namespace fw

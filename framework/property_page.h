@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "framework/com_ptr.h"
+#include "framework/unique_handle.h"
 
 namespace fw {
 
@@ -66,7 +67,7 @@ class PropertyPage : public IPropertyPage {
   UINT templateId_, captionId_;
   LONG references_ = 1;
   bool dirty_ = false;
-  HWND window_ = nullptr;  // owned between Activate and Deactivate
+  UniqueWindow window_;  // between Activate and Deactivate
   ComPtr<IPropertyPageSite> site_;
   std::vector<ComPtr<IUnknown>> objects_;
 };
