@@ -80,35 +80,21 @@ void CBrimletCtrl::DoPropExchange(fw::PropExchange& px) {
 }
 
 // ------------------------------------------------------------------ properties
-void CBrimletCtrl::SetScriptURL(const std::string& value) {
-  m_strScriptURL = value;
-  BoundPropertyChanged(kScriptURL);
+// A bound property tells the container it changed; every property marks the
+// control's persisted state as modified.
+template <class T>
+void CBrimletCtrl::SetBound(T& member, const T& value, DISPID id) {
+  member = value;
+  BoundPropertyChanged(id);
   SetModifiedFlag();
 }
 
-void CBrimletCtrl::SetFilter(const std::string& value) {
-  m_strFilter = value;
-  BoundPropertyChanged(kFilter);
-  SetModifiedFlag();
-}
-
-void CBrimletCtrl::SetMaxFileSize(LONG value) {
-  m_lMaxFileSize = value;
-  BoundPropertyChanged(kMaxFileSize);
-  SetModifiedFlag();
-}
-
-void CBrimletCtrl::SetMaxTotalSize(LONG value) {
-  m_lMaxTotalSize = value;
-  BoundPropertyChanged(kMaxTotalSize);
-  SetModifiedFlag();
-}
-
-void CBrimletCtrl::SetMaxFileCount(LONG value) {
-  m_lMaxFileCount = value;
-  BoundPropertyChanged(kMaxFileCount);
-  SetModifiedFlag();
-}
+void CBrimletCtrl::SetScriptURL(const std::string& value) { SetBound(m_strScriptURL, value, kScriptURL); }
+void CBrimletCtrl::SetFilter(const std::string& value) { SetBound(m_strFilter, value, kFilter); }
+void CBrimletCtrl::SetMaxFileSize(LONG value) { SetBound(m_lMaxFileSize, value, kMaxFileSize); }
+void CBrimletCtrl::SetMaxTotalSize(LONG value) { SetBound(m_lMaxTotalSize, value, kMaxTotalSize); }
+void CBrimletCtrl::SetMaxFileCount(LONG value) { SetBound(m_lMaxFileCount, value, kMaxFileCount); }
+void CBrimletCtrl::SetServerResponse(BOOL value) { SetBound(m_bServerResponse, value, kServerResponse); }
 
 void CBrimletCtrl::SetShowProgress(BOOL value) {
   m_bShowProgress = value;
@@ -117,12 +103,6 @@ void CBrimletCtrl::SetShowProgress(BOOL value) {
 
 void CBrimletCtrl::SetEnablePopupMenu(BOOL value) {
   m_bEnablePopupMenu = value;
-  SetModifiedFlag();
-}
-
-void CBrimletCtrl::SetServerResponse(BOOL value) {
-  m_bServerResponse = value;
-  BoundPropertyChanged(kServerResponse);
   SetModifiedFlag();
 }
 

@@ -62,6 +62,8 @@ class CBrimletCtrl final : public fw::OleControl {
  private:
   static const fw::DispatchMember<CBrimletCtrl> kDispatchTable[16];
 
+  template <class T>
+  void SetBound(T& member, const T& value, DISPID id);
   LRESULT OnUploadFinished(WPARAM wParam, LPARAM lParam);
   std::optional<LRESULT> OnCommand(UINT id);
   void FireUploadFinish(bool success);

@@ -49,7 +49,7 @@ class ComObject : public Interfaces... {
   STDMETHODIMP_(ULONG) AddRef() override { return ::InterlockedIncrement(&references_); }
   STDMETHODIMP_(ULONG) Release() override {
     const ULONG remaining = ::InterlockedDecrement(&references_);
-    if (remaining == 0) delete static_cast<Derived*>(this);
+    if (remaining == 0) delete this;  // the destructor is virtual
     return remaining;
   }
 
@@ -66,5 +66,20 @@ class ComObject : public Interfaces... {
  private:
   LONG references_ = 1;
 };
+
+// What a class object does for a class whose objects need a step after
+// construction: a new T holding one reference, `prepare` run on it, then the
+// interface asked for.
+template <class T, class Prepare>
+HRESULT CreateInstance(REFIID iid, void** result, Prepare prepare) {
+  if (!result) return E_POINTER;
+  *result = nullptr;
+  T* object = new (std::nothrow) T();
+  if (!object) return E_OUTOFMEMORY;
+  prepare(*object);
+  const HRESULT hr = object->QueryInterface(iid, result);
+  object->Release();
+  return hr;
+}
 
 }  // namespace fw

@@ -39,25 +39,21 @@ OleControl::OleControl(const ControlClassInfo& info)
     : info_(info),
       extent_(HimetricFromPixels(300, 150)),
       eventPoint_(this, *info.eventIid),
-      notifyPoint_(this, IID_IPropertyNotifySink) {
-  LockModule();
-}
+      notifyPoint_(this, IID_IPropertyNotifySink) {}
 
 OleControl::~OleControl() {
   // The derived control is gone already: its window's last messages must not
   // reach it.
   if (window_) ::SetWindowLongPtrA(window_.get(), GWLP_USERDATA, 0);
   DestroyControlWindow();
-  UnlockModule();
 }
 
 // ------------------------------------------------------------------ IUnknown
-STDMETHODIMP OleControl::QueryInterface(REFIID iid, void** result) {
+const InterfaceEntry* OleControl::InterfaceTable() {
   using C = OleControl;
   static const InterfaceEntry table[] = {
       Entry<C, IOleObject>(IID_IOleObject),
       Entry<C, IDispatch>(IID_IDispatch),
-      Entry<C, IDispatch>(*info_.dispatchIid),
       Entry<C, IOleWindow, IOleInPlaceObject>(IID_IOleWindow),
       Entry<C, IOleInPlaceObject>(IID_IOleInPlaceObject),
       Entry<C, IOleInPlaceActiveObject>(IID_IOleInPlaceActiveObject),
@@ -72,24 +68,22 @@ STDMETHODIMP OleControl::QueryInterface(REFIID iid, void** result) {
       Entry<C, ISpecifyPropertyPages>(IID_ISpecifyPropertyPages),
       Entry<C, IConnectionPointContainer>(IID_IConnectionPointContainer),
       {nullptr, 0}};
-  // The dispatch IID differs per control class, so the table is per class;
-  // all controls of one module share one class.
-  return QueryInterfaceFromTable(this, table, iid, result);
+  return table;
 }
 
-STDMETHODIMP_(ULONG) OleControl::AddRef() { return ::InterlockedIncrement(&references_); }
-
-STDMETHODIMP_(ULONG) OleControl::Release() {
-  const ULONG remaining = ::InterlockedDecrement(&references_);
-  if (remaining == 0) delete this;
-  return remaining;
+STDMETHODIMP OleControl::QueryInterface(REFIID iid, void** result) {
+  if (result && ::IsEqualIID(iid, *info_.dispatchIid)) {
+    *result = static_cast<IDispatch*>(this);
+    AddRef();
+    return S_OK;
+  }
+  return QueryInterfaceFromTable(this, InterfaceTable(), iid, result);
 }
 
 // ------------------------------------------------------------------ IDispatch
-HRESULT OleControl::RegisteredTypeLib(ITypeLib** library) const {
+HRESULT OleControl::RegisteredTypeLib(LCID lcid, ITypeLib** library) const {
   // The registered library, as hosts and object browsers see it.
-  return fw::LoadRegisteredTypeLib(*info_.typeLib, info_.typeLibMajor, info_.typeLibMinor,
-                               LOCALE_SYSTEM_DEFAULT, library);
+  return LoadRegisteredTypeLib(*info_.typeLib, info_.typeLibMajor, info_.typeLibMinor, lcid, library);
 }
 
 STDMETHODIMP OleControl::GetTypeInfoCount(UINT* count) {
@@ -103,8 +97,7 @@ STDMETHODIMP OleControl::GetTypeInfo(UINT index, LCID lcid, ITypeInfo** info) {
   *info = nullptr;
   if (index != 0) return DISP_E_BADINDEX;
   ComPtr<ITypeLib> library;
-  HRESULT hr = fw::LoadRegisteredTypeLib(*info_.typeLib, info_.typeLibMajor, info_.typeLibMinor, lcid,
-                                     library.put());
+  const HRESULT hr = RegisteredTypeLib(lcid, library.put());
   if (FAILED(hr)) return hr;
   return library->GetTypeInfoOfGuid(*info_.dispatchIid, info);
 }
@@ -495,7 +488,7 @@ STDMETHODIMP OleControl::GetClassInfo(ITypeInfo** info) {
   if (!info) return E_POINTER;
   *info = nullptr;
   ComPtr<ITypeLib> library;
-  const HRESULT hr = RegisteredTypeLib(library.put());
+  const HRESULT hr = RegisteredTypeLib(LOCALE_SYSTEM_DEFAULT, library.put());
   if (FAILED(hr)) return hr;
   return library->GetTypeInfoOfGuid(*info_.clsid, info);
 }

@@ -12,6 +12,7 @@
 #include <string>
 #include <vector>
 
+#include "framework/com_object.h"
 #include "framework/com_ptr.h"
 #include "framework/connection_point.h"
 #include "framework/prop_exchange.h"
@@ -32,17 +33,10 @@ struct ControlClassInfo {
   ULONG propertyPageCount;
 };
 
-class OleControl : public IDispatch,
-                   public IOleObject,
-                   public IOleInPlaceObject,
-                   public IOleInPlaceActiveObject,
-                   public IOleControl,
-                   public IViewObject2,
-                   public IPersistStreamInit,
-                   public IPersistPropertyBag,
-                   public IProvideClassInfo2,
-                   public ISpecifyPropertyPages,
-                   public IConnectionPointContainer {
+class OleControl : public ComObject<OleControl, IDispatch, IOleObject, IOleInPlaceObject,
+                                    IOleInPlaceActiveObject, IOleControl, IViewObject2,
+                                    IPersistStreamInit, IPersistPropertyBag, IProvideClassInfo2,
+                                    ISpecifyPropertyPages, IConnectionPointContainer> {
  public:
   OleControl(const OleControl&) = delete;
   OleControl& operator=(const OleControl&) = delete;
@@ -51,20 +45,12 @@ class OleControl : public IDispatch,
   // returns the interface asked for.
   template <class T>
   static HRESULT CreateInstance(REFIID iid, void** result) {
-    if (!result) return E_POINTER;
-    *result = nullptr;
-    T* control = new (std::nothrow) T();
-    if (!control) return E_OUTOFMEMORY;
-    control->OnResetState();
-    const HRESULT hr = control->QueryInterface(iid, result);
-    control->Release();
-    return hr;
+    return fw::CreateInstance<T>(iid, result, [](T& control) { control.OnResetState(); });
   }
 
-  // IUnknown
+  static const InterfaceEntry* InterfaceTable();
+  // Adds the control's own dispatch IID to the table's answers.
   STDMETHODIMP QueryInterface(REFIID iid, void** result) override;
-  STDMETHODIMP_(ULONG) AddRef() override;
-  STDMETHODIMP_(ULONG) Release() override;
 
   // IDispatch: type information here, members from the control's table.
   STDMETHODIMP GetTypeInfoCount(UINT* count) override;
@@ -149,7 +135,7 @@ class OleControl : public IDispatch,
 
  protected:
   explicit OleControl(const ControlClassInfo& info);
-  virtual ~OleControl();
+  ~OleControl() override;
 
   // The base exchanges the control's extent; a control exchanges its version
   // first, then calls this, then its own properties.
@@ -181,11 +167,10 @@ class OleControl : public IDispatch,
   void DestroyControlWindow();
   HRESULT LoadTransactionally(PropExchange& px);
   RecordWriter SnapshotProperties();
-  HRESULT RegisteredTypeLib(ITypeLib** library) const;
+  HRESULT RegisteredTypeLib(LCID lcid, ITypeLib** library) const;
   std::wstring UserTypeName() const;
 
   const ControlClassInfo& info_;
-  LONG references_ = 1;
   bool dirty_ = false;
   LONG frozenEvents_ = 0;
   SIZEL extent_;  // HIMETRIC

@@ -7,14 +7,17 @@
 namespace fw {
 
 // ---------------------------------------------------------------- reset
-void ResetExchange::Long(const char*, LONG& value, std::optional<LONG> fallback) {
+namespace {
+template <class T>
+void TakeDefault(T& value, const std::optional<T>& fallback) {
   if (fallback) value = *fallback;
 }
-void ResetExchange::Bool(const char*, BOOL& value, std::optional<BOOL> fallback) {
-  if (fallback) value = *fallback;
-}
+}  // namespace
+
+void ResetExchange::Long(const char*, LONG& value, std::optional<LONG> fallback) { TakeDefault(value, fallback); }
+void ResetExchange::Bool(const char*, BOOL& value, std::optional<BOOL> fallback) { TakeDefault(value, fallback); }
 void ResetExchange::String(const char*, std::string& value, const std::optional<std::string>& fallback) {
-  if (fallback) value = *fallback;
+  TakeDefault(value, fallback);
 }
 
 // ---------------------------------------------------------------- record

@@ -11,27 +11,14 @@ namespace fw {
 void DDP_PostProcessing(DataExchange&) {}
 
 PropertyPage::PropertyPage(UINT templateId, UINT captionId)
-    : templateId_(templateId), captionId_(captionId) {
-  LockModule();
-}
+    : templateId_(templateId), captionId_(captionId) {}
 
-PropertyPage::~PropertyPage() {
-  window_.reset();
-  UnlockModule();
-}
+PropertyPage::~PropertyPage() = default;
 
-STDMETHODIMP PropertyPage::QueryInterface(REFIID iid, void** result) {
+const InterfaceEntry* PropertyPage::InterfaceTable() {
   static const InterfaceEntry table[] = {Entry<PropertyPage, IPropertyPage>(IID_IPropertyPage),
                                          {nullptr, 0}};
-  return QueryInterfaceFromTable(this, table, iid, result);
-}
-
-STDMETHODIMP_(ULONG) PropertyPage::AddRef() { return ::InterlockedIncrement(&references_); }
-
-STDMETHODIMP_(ULONG) PropertyPage::Release() {
-  const ULONG remaining = ::InterlockedDecrement(&references_);
-  if (remaining == 0) delete this;
-  return remaining;
+  return table;
 }
 
 INT_PTR CALLBACK PropertyPage::DialogProc(HWND, UINT message, WPARAM, LPARAM) {

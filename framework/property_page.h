@@ -7,6 +7,7 @@
 #include <ocidl.h>
 #include <vector>
 
+#include "framework/com_object.h"
 #include "framework/com_ptr.h"
 #include "framework/unique_handle.h"
 
@@ -23,25 +24,17 @@ struct DataExchange {
 // fields has nothing to apply.
 void DDP_PostProcessing(DataExchange& dx);
 
-class PropertyPage : public IPropertyPage {
+class PropertyPage : public ComObject<PropertyPage, IPropertyPage> {
  public:
   PropertyPage(const PropertyPage&) = delete;
   PropertyPage& operator=(const PropertyPage&) = delete;
 
   template <class T>
   static HRESULT CreateInstance(REFIID iid, void** result) {
-    if (!result) return E_POINTER;
-    *result = nullptr;
-    T* page = new (std::nothrow) T();
-    if (!page) return E_OUTOFMEMORY;
-    const HRESULT hr = page->QueryInterface(iid, result);
-    page->Release();
-    return hr;
+    return fw::CreateInstance<T>(iid, result, [](T&) {});
   }
 
-  STDMETHODIMP QueryInterface(REFIID iid, void** result) override;
-  STDMETHODIMP_(ULONG) AddRef() override;
-  STDMETHODIMP_(ULONG) Release() override;
+  static const InterfaceEntry* InterfaceTable();
 
   STDMETHODIMP SetPageSite(IPropertyPageSite* site) override;
   STDMETHODIMP Activate(HWND parent, LPCRECT rect, BOOL modal) override;
@@ -57,7 +50,7 @@ class PropertyPage : public IPropertyPage {
 
  protected:
   PropertyPage(UINT templateId, UINT captionId);
-  virtual ~PropertyPage();
+  ~PropertyPage() override;
   virtual void DoDataExchange(DataExchange& dx) = 0;
 
  private:
@@ -65,7 +58,6 @@ class PropertyPage : public IPropertyPage {
   HWND CreatePageWindow(HWND parent) const;
 
   UINT templateId_, captionId_;
-  LONG references_ = 1;
   bool dirty_ = false;
   UniqueWindow window_;  // between Activate and Deactivate
   ComPtr<IPropertyPageSite> site_;

@@ -137,8 +137,8 @@ TEST(Hosting, WinesOwnContainerHostsTheControlByProgId) {
   scenario::EnsureRegistered();
   HMODULE atl = ::LoadLibraryA("atl.dll");
   ASSERT_NE(nullptr, atl);
-  auto init = reinterpret_cast<BOOL(WINAPI*)()>(::GetProcAddress(atl, "AtlAxWinInit"));
-  auto getControl = reinterpret_cast<HRESULT(WINAPI*)(HWND, IUnknown**)>(::GetProcAddress(atl, "AtlAxGetControl"));
+  auto init = scenario::Export<BOOL(WINAPI*)()>(atl, "AtlAxWinInit");
+  auto getControl = scenario::Export<HRESULT(WINAPI*)(HWND, IUnknown**)>(atl, "AtlAxGetControl");
   ASSERT_TRUE(init && getControl);
   ASSERT_TRUE(init());
   HWND window = ::CreateWindowExA(0, "AtlAxWin", "BRIMLET.BrimletCtrl.1", WS_OVERLAPPEDWINDOW | WS_VISIBLE,

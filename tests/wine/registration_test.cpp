@@ -46,7 +46,7 @@ class LoadedModule {
   }
   HMODULE get() const { return module_; }
   HRESULT Call(const char* name) const {
-    auto entry = reinterpret_cast<HRESULT(WINAPI*)()>(::GetProcAddress(module_, name));
+    auto entry = scenario::Export<HRESULT(WINAPI*)()>(module_, name);
     return entry ? entry() : E_NOTIMPL;
   }
 
@@ -124,7 +124,7 @@ TEST(Module, ExportsItsFourEntryPointsByOrdinal) {
 TEST(Module, ServesExactlyItsTwoClassesAndReportsWhenItCanUnload) {
   LoadedModule module;
   using GetClassObject = HRESULT(WINAPI*)(REFCLSID, REFIID, void**);
-  auto getClassObject = reinterpret_cast<GetClassObject>(::GetProcAddress(module.get(), "DllGetClassObject"));
+  auto getClassObject = scenario::Export<GetClassObject>(module.get(), "DllGetClassObject");
   ASSERT_NE(nullptr, getClassObject);
 
   fw::ComPtr<IClassFactory> factory;

@@ -32,6 +32,12 @@ std::unique_ptr<host::HostedControl> HostControl(const host::HostOptions& option
 // Wide text of a Korean literal as the control returns it.
 std::wstring Wide(const char* cp949);
 
+// An export of a loaded module as a typed function pointer (nullptr if absent).
+template <class Function>
+Function Export(HMODULE module, const char* name) {
+  return reinterpret_cast<Function>(reinterpret_cast<void*>(::GetProcAddress(module, name)));
+}
+
 std::string RegistryDefaultValue(HKEY root, const std::string& path);
 bool RegistryKeyExists(HKEY root, const std::string& path);
 
