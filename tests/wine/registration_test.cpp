@@ -5,7 +5,10 @@
 #include <windows.h>
 
 #include "brimlet_idl.h"
+#include <commctrl.h>
+
 #include "framework/com_ptr.h"
+#include "host/dialog_watcher.h"
 #include "framework/registry_key.h"
 #include "resource_ids.h"
 #include "tests/wine/support/scenario.h"
@@ -17,6 +20,8 @@ const char kPageClsid[] = "{3822789E-2C74-41A1-9C87-EAFBC9383277}";
 const char kSafeForScripting[] = "{7DD95801-9882-11CF-9FA9-00AA006C42C4}";
 const char kSafeForInitializing[] = "{7DD95802-9882-11CF-9FA9-00AA006C42C4}";
 const std::string kTypeLibKey = "TypeLib\\" + fw::GuidText(LIBID_BRIMLETLib) + "\\1.0";
+
+INT_PTR CALLBACK QuietDialogProc(HWND, UINT, WPARAM, LPARAM) { return FALSE; }
 
 bool ClassesKey(const std::string& path) { return scenario::RegistryKeyExists(HKEY_CLASSES_ROOT, path); }
 std::string ClassesValue(const std::string& path) {
@@ -191,6 +196,8 @@ TEST(Module, CarriesItsTextsMenuBitmapAndSelfRegisterMark) {
   EXPECT_EQ(15, header->biHeight);
   EXPECT_EQ(4, header->biBitCount);
 
+  EXPECT_NE(nullptr, ::FindResourceA(module.get(), MAKEINTRESOURCEA(2), MAKEINTRESOURCEA(24) /*RT_MANIFEST*/));
+
   const std::string path = scenario::ModulePath();
   DWORD ignored = 0;
   const DWORD size = ::GetFileVersionInfoSizeA(path.c_str(), &ignored);
@@ -200,6 +207,44 @@ TEST(Module, CarriesItsTextsMenuBitmapAndSelfRegisterMark) {
   void* value = nullptr;
   UINT valueSize = 0;
   EXPECT_TRUE(::VerQueryValueA(&version[0], "\\StringFileInfo\\041203b5\\OLESelfRegister", &value, &valueSize));
+}
+
+TEST(Module, ProgressDialogTemplateBuildsWithEveryControlInPlace) {
+  LoadedModule module;
+  ASSERT_TRUE(module.get());
+  INITCOMMONCONTROLSEX classes{sizeof classes, ICC_PROGRESS_CLASS | ICC_LISTVIEW_CLASSES};
+  ASSERT_TRUE(::InitCommonControlsEx(&classes));
+  HWND dialog = ::CreateDialogParamA(module.get(), MAKEINTRESOURCEA(IDD_UPLOAD_PROGRESS), nullptr, QuietDialogProc, 0);
+  ASSERT_NE(nullptr, dialog);
+  auto text = [&](int id) {
+    char buffer[128] = {};
+    ::GetDlgItemTextA(dialog, id, buffer, sizeof buffer);
+    return std::string(buffer);
+  };
+  auto className = [&](int id) {
+    char buffer[64] = {};
+    ::GetClassNameA(::GetDlgItem(dialog, id), buffer, sizeof buffer);
+    return std::string(buffer);
+  };
+  EXPECT_EQ("취소", text(IDC_CANCEL_UPLOAD));
+  EXPECT_EQ("남은 시간:", text(IDC_FILE_TIME_LABEL));
+  EXPECT_EQ("남은 시간:", text(IDC_TOTAL_TIME_LABEL));
+  EXPECT_EQ("msctls_progress32", className(IDC_PROGRESS_FILE));
+  EXPECT_EQ("msctls_progress32", className(IDC_PROGRESS_TOTAL));
+  EXPECT_EQ("SysListView32", className(IDC_FILE_LIST));
+  EXPECT_TRUE(::GetWindowLongA(::GetDlgItem(dialog, IDC_FILE_LIST), GWL_STYLE) & LVS_REPORT);
+  for (int id : {IDC_CURRENT_FILE, IDC_FILE_TIME_LEFT, IDC_TOTAL_TIME_LEFT, IDC_FILE_PERCENT, IDC_TOTAL_PERCENT}) {
+    EXPECT_NE(nullptr, ::GetDlgItem(dialog, id)) << id;
+    EXPECT_EQ("", text(id)) << id;
+  }
+  EXPECT_EQ("", host::WindowTextA(dialog)) << "the caption is set at run time";
+  ::DestroyWindow(dialog);
+
+  HWND page = ::CreateDialogParamA(module.get(), MAKEINTRESOURCEA(IDD_PROPPAGE_BRIMLET), ::GetDesktopWindow(), QuietDialogProc, 0);
+  ASSERT_NE(nullptr, page);
+  EXPECT_EQ(nullptr, ::GetWindow(page, GW_CHILD)) << "the page has no field";
+  EXPECT_TRUE(::GetWindowLongA(page, GWL_STYLE) & WS_CHILD);
+  ::DestroyWindow(page);
 }
 
 }  // namespace

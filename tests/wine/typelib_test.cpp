@@ -138,6 +138,19 @@ TEST_F(TypeLibrary, EventInterfaceDeclaresUploadFinishWithALongArgument) {
   EXPECT_STREQ(L"success", names[1]);
   ::SysFreeString(names[0]);
   ::SysFreeString(names[1]);
+
+  FUNCDESC* func = nullptr;
+  UINT index = 0;
+  for (;; ++index) {  // skip what the dispinterface inherits from IDispatch
+    ASSERT_EQ(S_OK, info->GetFuncDesc(index, &func));
+    if (func->memid == 1) break;
+    info->ReleaseFuncDesc(func);
+  }
+  ASSERT_EQ(1, func->cParams);
+  EXPECT_EQ(VT_I4, func->lprgelemdescParam[0].tdesc.vt);
+  EXPECT_EQ(0, func->lprgelemdescParam[0].paramdesc.wParamFlags);
+  EXPECT_EQ(VT_VOID, func->elemdescFunc.tdesc.vt);
+  info->ReleaseFuncDesc(func);
 }
 
 TEST_F(TypeLibrary, CoclassIsACreatableControlWithDefaultAndSourceInterfaces) {
