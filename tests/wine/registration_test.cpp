@@ -23,7 +23,7 @@ const std::string kTypeLibKey = "TypeLib\\" + fw::GuidText(LIBID_BRIMLETLib) + "
 
 INT_PTR CALLBACK QuietDialogProc(HWND, UINT, WPARAM, LPARAM) { return FALSE; }
 
-bool ClassesKey(const std::string& path) { return scenario::RegistryKeyExists(HKEY_CLASSES_ROOT, path); }
+bool ClassesKey(const std::string& path) { return fw::ClassesKeyExists(path); }
 std::string ClassesValue(const std::string& path) {
   return scenario::RegistryDefaultValue(HKEY_CLASSES_ROOT, path);
 }

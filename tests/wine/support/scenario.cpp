@@ -38,8 +38,8 @@ DWORD RunProcess(const std::string& commandLine, std::string* output, DWORD time
   writeEnd.reset();  // so that the pipe ends when the child ends
 
   std::string collected;
-  const DWORD deadline = ::GetTickCount() + timeoutMs;
-  for (;;) {
+  // Reads what the pipe holds now, without waiting for more.
+  auto drain = [&] {
     DWORD available = 0;
     while (::PeekNamedPipe(readEnd.get(), nullptr, 0, nullptr, &available, nullptr) && available) {
       char buffer[4096];
@@ -47,14 +47,12 @@ DWORD RunProcess(const std::string& commandLine, std::string* output, DWORD time
       if (!::ReadFile(readEnd.get(), buffer, sizeof buffer, &got, nullptr) || got == 0) break;
       collected.append(buffer, got);
     }
+  };
+  const DWORD deadline = ::GetTickCount() + timeoutMs;
+  for (;;) {
+    drain();
     if (::WaitForSingleObject(process.get(), 20) == WAIT_OBJECT_0) {
-      // Take what is left in the pipe.
-      while (::PeekNamedPipe(readEnd.get(), nullptr, 0, nullptr, &available, nullptr) && available) {
-        char buffer[4096];
-        DWORD got = 0;
-        if (!::ReadFile(readEnd.get(), buffer, sizeof buffer, &got, nullptr) || got == 0) break;
-        collected.append(buffer, got);
-      }
+      drain();  // what the child wrote just before it ended
       break;
     }
     if (static_cast<LONG>(::GetTickCount() - deadline) > 0) {
@@ -107,11 +105,6 @@ std::string RegistryDefaultValue(HKEY root, const std::string& path) {
   LONG size = sizeof value;
   if (::RegQueryValueA(root, path.c_str(), value, &size) != ERROR_SUCCESS) return {};
   return value;
-}
-
-bool RegistryKeyExists(HKEY root, const std::string& path) {
-  fw::UniqueHKey key;
-  return ::RegOpenKeyExA(root, path.c_str(), 0, KEY_READ, key.put()) == ERROR_SUCCESS;
 }
 
 namespace {

@@ -39,6 +39,5 @@ Function Export(HMODULE module, const char* name) {
 }
 
 std::string RegistryDefaultValue(HKEY root, const std::string& path);
-bool RegistryKeyExists(HKEY root, const std::string& path);
 
 }  // namespace scenario
