@@ -49,7 +49,7 @@ HRESULT LoadRegisteredTypeLib(REFGUID typeLib, WORD major, WORD minor, LCID lcid
   const std::string versionKey = "TypeLib\\" + GuidText(typeLib) + "\\" + std::to_string(major) + "." +
                                  std::to_string(minor);
   UniqueHKey key;
-  if (::RegOpenKeyExA(HKEY_CLASSES_ROOT, versionKey.c_str(), 0, KEY_READ, key.put()) != ERROR_SUCCESS)
+  if (::RegOpenKeyExA(HKEY_CLASSES_ROOT, versionKey.c_str(), 0, KEY_READ | kOwnRegistryView, key.put()) != ERROR_SUCCESS)
     return hr;
   char name[64];
   for (DWORD index = 0;; ++index) {

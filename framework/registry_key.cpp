@@ -15,7 +15,7 @@ std::string GuidText(REFGUID guid) {
 bool SetClassesValue(const std::string& path, const std::string* defaultValue,
                      const char* valueName, const std::string* value) {
   UniqueHKey key;
-  if (::RegCreateKeyExA(HKEY_CLASSES_ROOT, path.c_str(), 0, nullptr, 0, KEY_WRITE, nullptr,
+  if (::RegCreateKeyExA(HKEY_CLASSES_ROOT, path.c_str(), 0, nullptr, 0, KEY_WRITE | kOwnRegistryView, nullptr,
                         key.put(), nullptr) != ERROR_SUCCESS)
     return false;
   auto set = [&](const char* name, const std::string& data) {
@@ -28,16 +28,25 @@ bool SetClassesValue(const std::string& path, const std::string* defaultValue,
 }
 
 bool DeleteClassesTree(const std::string& path) {
-  const LSTATUS status = ::RegDeleteTreeA(HKEY_CLASSES_ROOT, path.c_str());
+  // RegDeleteTree takes no view: open the key's parent in ours.
+  const size_t split = path.rfind('\\');
+  const std::string parentPath = split == std::string::npos ? std::string() : path.substr(0, split);
+  const std::string leaf = split == std::string::npos ? path : path.substr(split + 1);
+  UniqueHKey parent;
+  const LSTATUS opened = ::RegOpenKeyExA(HKEY_CLASSES_ROOT, parentPath.empty() ? nullptr : parentPath.c_str(),
+                                         0, KEY_READ | KEY_WRITE | kOwnRegistryView, parent.put());
+  if (opened == ERROR_FILE_NOT_FOUND) return true;
+  if (opened != ERROR_SUCCESS) return false;
+  const LSTATUS status = ::RegDeleteTreeA(parent.get(), leaf.c_str());
   if (status == ERROR_FILE_NOT_FOUND) return true;
   if (status != ERROR_SUCCESS) return false;
-  const LSTATUS removed = ::RegDeleteKeyA(HKEY_CLASSES_ROOT, path.c_str());
+  const LSTATUS removed = ::RegDeleteKeyExA(parent.get(), leaf.c_str(), kOwnRegistryView, 0);
   return removed == ERROR_SUCCESS || removed == ERROR_FILE_NOT_FOUND;
 }
 
 bool DeleteClassesValue(const std::string& path, const char* valueName) {
   UniqueHKey key;
-  const LSTATUS status = ::RegOpenKeyExA(HKEY_CLASSES_ROOT, path.c_str(), 0, KEY_WRITE, key.put());
+  const LSTATUS status = ::RegOpenKeyExA(HKEY_CLASSES_ROOT, path.c_str(), 0, KEY_WRITE | kOwnRegistryView, key.put());
   if (status == ERROR_FILE_NOT_FOUND) return true;
   if (status != ERROR_SUCCESS) return false;
   const LSTATUS removed = ::RegDeleteValueA(key.get(), valueName);
@@ -46,12 +55,12 @@ bool DeleteClassesValue(const std::string& path, const char* valueName) {
 
 bool ClassesKeyExists(const std::string& path) {
   UniqueHKey key;
-  return ::RegOpenKeyExA(HKEY_CLASSES_ROOT, path.c_str(), 0, KEY_READ, key.put()) == ERROR_SUCCESS;
+  return ::RegOpenKeyExA(HKEY_CLASSES_ROOT, path.c_str(), 0, KEY_READ | kOwnRegistryView, key.put()) == ERROR_SUCCESS;
 }
 
 bool ClassesKeyEmpty(const std::string& path) {
   UniqueHKey key;
-  if (::RegOpenKeyExA(HKEY_CLASSES_ROOT, path.c_str(), 0, KEY_READ, key.put()) != ERROR_SUCCESS)
+  if (::RegOpenKeyExA(HKEY_CLASSES_ROOT, path.c_str(), 0, KEY_READ | kOwnRegistryView, key.put()) != ERROR_SUCCESS)
     return true;
   DWORD subkeys = 0, values = 0;
   if (::RegQueryInfoKeyA(key.get(), nullptr, nullptr, nullptr, &subkeys, nullptr, nullptr, &values,

@@ -10,6 +10,13 @@ namespace fw {
 
 std::string GuidText(REFGUID guid);  // "{XXXXXXXX-...}"
 
+// The registry view of the module's own architecture. A 64-bit Windows keeps
+// the classes of 32-bit and 64-bit modules apart; each build registers where
+// hosts of its own architecture look, and says so rather than leaving it to
+// the process it happens to be loaded in.
+constexpr REGSAM kOwnRegistryView = sizeof(void*) == 8 ? KEY_WOW64_64KEY : KEY_WOW64_32KEY;
+
+// All of these work on HKEY_CLASSES_ROOT in kOwnRegistryView.
 // Creates (or opens) HKEY_CLASSES_ROOT\path and sets its default value and,
 // when given, one named value. Returns false on any failure.
 bool SetClassesValue(const std::string& path, const std::string* defaultValue,

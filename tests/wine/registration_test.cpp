@@ -82,6 +82,46 @@ TEST(Registration, Regsvr32RegistersTheControlItsTypeLibraryAndItsSafetyCategori
   EXPECT_TRUE(ImplementsCategory(kSafeForInitializing));
 }
 
+// Hosts of the module's own architecture look in their own registry view; on a
+// 64-bit system the other view belongs to modules of the other architecture.
+#ifdef _WIN64
+constexpr REGSAM kOwnView = KEY_WOW64_64KEY, kOtherView = KEY_WOW64_32KEY;
+constexpr char kOwnPlatform[] = "win64";
+#else
+constexpr REGSAM kOwnView = KEY_WOW64_32KEY, kOtherView = KEY_WOW64_64KEY;
+constexpr char kOwnPlatform[] = "win32";
+#endif
+
+std::string ViewValue(REGSAM view, const std::string& path) {
+  fw::UniqueHKey key;
+  if (::RegOpenKeyExA(HKEY_CLASSES_ROOT, path.c_str(), 0, KEY_QUERY_VALUE | view, key.put()) != ERROR_SUCCESS)
+    return {};
+  char value[1024] = {};
+  DWORD size = sizeof value - 1;
+  if (::RegQueryValueExA(key.get(), nullptr, nullptr, nullptr, reinterpret_cast<BYTE*>(value), &size) !=
+      ERROR_SUCCESS)
+    return {};
+  return value;
+}
+
+bool SystemIs64Bit() {
+  BOOL wow64 = FALSE;
+  ::IsWow64Process(::GetCurrentProcess(), &wow64);
+  return sizeof(void*) == 8 || wow64;
+}
+
+TEST(Registration, WritesTheRegistryViewOfTheModulesOwnArchitecture) {
+  ASSERT_EQ(0u, scenario::Regsvr32(false));
+  EXPECT_EQ(scenario::ModulePath(), ViewValue(kOwnView, kControlKey + "\\InprocServer32"));
+  EXPECT_EQ(fw::GuidText(CLSID_Brimlet), ViewValue(kOwnView, "BRIMLET.BrimletCtrl.1\\CLSID"));
+  // The library is registered for the platform of the module that holds it.
+  EXPECT_EQ(scenario::ModulePath(), ViewValue(kOwnView, kTypeLibKey + "\\409\\" + kOwnPlatform));
+  if (SystemIs64Bit()) {
+    EXPECT_NE(scenario::ModulePath(), ViewValue(kOtherView, kControlKey + "\\InprocServer32"))
+        << "a host of the other architecture must not be sent to this module";
+  }
+}
+
 TEST(Registration, UnregisteringRemovesClassesAndLibraryButKeepsTheCategories) {
   ASSERT_EQ(0u, scenario::Regsvr32(false));
   ASSERT_EQ(0u, scenario::Regsvr32(true));

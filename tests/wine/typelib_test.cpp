@@ -28,6 +28,13 @@ const Member kMethods[] = {{L"Upload", 9, VT_EMPTY},        {L"Remove", 10, VT_E
                            {L"SelectFolder", 13, VT_EMPTY}, {L"UploadCancel", 14, VT_EMPTY},
                            {L"AddFolder", 16, VT_EMPTY},    {L"AboutBox", DISPID_ABOUTBOX, VT_EMPTY}};
 
+// The library describes the module it is built into: 32-bit or 64-bit.
+#ifdef _WIN64
+constexpr SYSKIND kOwnSyskind = SYS_WIN64;
+#else
+constexpr SYSKIND kOwnSyskind = SYS_WIN32;
+#endif
+
 std::wstring Name(ITypeInfo* info, MEMBERID id) {
   BSTR name = nullptr;
   info->GetDocumentation(id, &name, nullptr, nullptr, nullptr);
@@ -54,7 +61,7 @@ TEST_F(TypeLibrary, HasTheLibraryAttributesAndThreeTypesInOrder) {
   TLIBATTR* attributes = nullptr;
   ASSERT_EQ(S_OK, library_->GetLibAttr(&attributes));
   EXPECT_EQ(0x0409u, attributes->lcid);
-  EXPECT_EQ(SYS_WIN32, attributes->syskind);
+  EXPECT_EQ(kOwnSyskind, attributes->syskind);
   EXPECT_EQ(1, attributes->wMajorVerNum);
   EXPECT_EQ(0, attributes->wMinorVerNum);
   EXPECT_TRUE(attributes->wLibFlags & LIBFLAG_FCONTROL);
