@@ -1,0 +1,25 @@
+// Character-wise searches in multi-byte (ANSI code page) paths. The trail
+// byte of a double-byte character may have any value the code page allows,
+// so a separator is only recognised where a character starts. The lead-byte
+// test is passed in: the module asks the system, the tests use a fixed table.
+#pragma once
+
+#include <cstddef>
+#include <string>
+
+namespace brimlet {
+
+using LeadBytePredicate = bool (*)(unsigned char byte);
+
+// The lead bytes of the Korean code page 949.
+bool IsCp949LeadByte(unsigned char byte);
+
+// Position of the last character equal to `c` at or after `from`, or npos.
+std::size_t FindLastCharacter(const std::string& text, char c,
+                              LeadBytePredicate isLeadByte,
+                              std::size_t from = 0);
+
+// The text after the last backslash, or the whole path when there is none.
+std::string BaseName(const std::string& path, LeadBytePredicate isLeadByte);
+
+}  // namespace brimlet

@@ -1,0 +1,150 @@
+#include "upload/send_files.h"
+
+#include <vector>
+
+#include "progress/progress_math.h"
+#include "progress/progress_text.h"
+#include "upload/grouped_number.h"
+#include "upload/multipart.h"
+#include "upload/upload_messages.h"
+
+namespace brimlet {
+namespace {
+
+SendResult Failed(std::string message) {
+  return {SendOutcome::kFailed, std::move(message)};
+}
+
+bool WriteText(BodyWriter& body, const std::string& text) {
+  return text.empty() || body.Write(text.data(), text.size());
+}
+
+// One run of the loop: the counters that live across files.
+class Transfer {
+ public:
+  Transfer(const UploadJob& job, const SendEnvironment& env)
+      : job_(job), env_(env), buffer_(kPieceSize),
+        totalSizeText_(FormatGroupedNumber(job.totalFileSize)) {}
+
+  SendResult Run();
+
+ private:
+  // Sends one file's part; nothing when it went through.
+  std::optional<SendResult> SendFile(std::size_t index);
+  void ReportPiece(const UploadJobEntry& entry, const std::string& fileSizeText);
+
+  const UploadJob& job_;
+  const SendEnvironment& env_;
+  std::vector<char> buffer_;
+  const std::string totalSizeText_;
+  std::uint32_t tStart_ = 0;
+  std::uint32_t tFile_ = 0;
+  std::uint32_t tSample_ = 0;
+  std::uint64_t fileSent_ = 0;
+  std::uint64_t sampleBytes_ = 0;
+  std::uint64_t allSent_ = 0;
+  bool cancelled_ = false;
+};
+
+SendResult Transfer::Run() {
+  ProgressSink& progress = env_.progress;
+  tStart_ = env_.clock.Ticks();
+  for (std::size_t i = 0; i < job_.entries.size(); ++i) {
+    const UploadJobEntry& entry = job_.entries[i];
+    progress.AddFileRow(i, entry.path, BaseName(entry.path, env_.isLeadByte),
+                        entry.sizeText);
+  }
+
+  std::string failure;
+  if (!env_.body.Begin(failure)) return Failed(failure);
+
+  for (std::size_t i = 0; i < job_.entries.size() && !cancelled_; ++i) {
+    if (auto failed = SendFile(i)) return *failed;
+  }
+
+  if (!WriteText(env_.body, Trailer())) return Failed(kWriteError);
+  progress.SetStatusMessage(kStatusAwaitingReply);
+  if (cancelled_ || env_.cancel.Cancelled()) return {SendOutcome::kCancelled, {}};
+  return {SendOutcome::kCompleted, {}};
+}
+
+std::optional<SendResult> Transfer::SendFile(std::size_t index) {
+  const UploadJobEntry& entry = job_.entries[index];
+  const auto number = static_cast<std::uint32_t>(index + 1);
+  ProgressSink& progress = env_.progress;
+
+  progress.SetStatusCount(FormatFileCount(job_.jobFileCount, number));
+  progress.SetFileStatus(index, kRowSending);
+  progress.SetStatusMessage(kStatusSending);
+
+  // The file is opened and measured before its framing goes out, so a file
+  // that has gone or changed adds nothing to the body.
+  const std::unique_ptr<FileReader> reader = env_.files.Open(entry.path);
+  if (!reader) return Failed(kFileInUse);
+  if (reader->Size() != entry.size) return Failed(kFileChanged);
+
+  if (!WriteText(env_.body, entry.boundaryLine) ||
+      !WriteText(env_.body, entry.partHeader))
+    return Failed(kWriteError);
+
+  progress.UpdateFileProgress(0);
+  progress.SetCurrentFileName(entry.path);
+  const std::string fileSizeText = FormatGroupedNumber(entry.size);
+
+  tFile_ = tSample_ = env_.clock.Ticks();
+  fileSent_ = 0;
+  sampleBytes_ = 0;
+  for (;;) {
+    const std::optional<std::size_t> read =
+        reader->Read(buffer_.data(), buffer_.size());
+    if (!read) return Failed(kFileReadError);
+    if (*read > entry.size - fileSent_) return Failed(kFileChanged);
+    if (*read > 0 && !env_.body.Write(buffer_.data(), *read))
+      return Failed(kWriteError);
+    fileSent_ += *read;
+    allSent_ += *read;
+    ReportPiece(entry, fileSizeText);
+
+    env_.drain.Run();
+    if (env_.cancel.Cancelled()) cancelled_ = true;
+    if (*read != buffer_.size() || cancelled_) break;
+  }
+
+  if (fileSent_ != entry.size) {
+    // Cancelled in the middle: the part stays unfinished, and so does its row.
+    if (cancelled_) return std::nullopt;
+    return Failed(kFileChanged);
+  }
+  progress.SetStatusCount(FormatFileCountDone(job_.jobFileCount, number));
+  progress.SetFileStatus(index, kRowDone);
+  progress.SetStatusMessage(kStatusDone);
+  return std::nullopt;
+}
+
+void Transfer::ReportPiece(const UploadJobEntry& entry,
+                           const std::string& fileSizeText) {
+  ProgressSink& progress = env_.progress;
+  progress.SetFileSizeText(FormatFileSizeText(fileSizeText, fileSent_));
+  progress.SetTotalSizeText(FormatTotalSizeText(totalSizeText_, allSent_));
+  progress.UpdateFileProgress(Percent(fileSent_, entry.size));
+  progress.UpdateTotalProgress(Percent(allSent_, job_.totalFileSize));
+
+  const std::uint32_t now = env_.clock.Ticks();
+  if (!SampleDue(now, tSample_)) return;
+  progress.SetTransferRate(
+      BytesPerMillisecond(fileSent_ - sampleBytes_, ElapsedTicks(now, tSample_)));
+  tSample_ = now;
+  progress.SetFileTimeLeft(
+      SecondsLeft(ElapsedTicks(now, tFile_), fileSent_, entry.size));
+  sampleBytes_ = fileSent_;
+  progress.SetTotalTimeLeft(
+      SecondsLeft(ElapsedTicks(now, tStart_), allSent_, job_.totalFileSize));
+}
+
+}  // namespace
+
+SendResult SendFiles(const UploadJob& job, const SendEnvironment& env) {
+  return Transfer(job, env).Run();
+}
+
+}  // namespace brimlet

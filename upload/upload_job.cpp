@@ -1,0 +1,26 @@
+#include "upload/upload_job.h"
+
+#include "upload/multipart.h"
+
+namespace brimlet {
+
+void AddJobFile(UploadJob& job, const std::string& path,
+                const std::string& sizeText, std::uint64_t size,
+                const std::string& contentType) {
+  const std::uint32_t number = ++job.jobFileCount;
+  UploadJobEntry entry;
+  entry.path = path;
+  entry.sizeText = sizeText;
+  entry.partHeader = PartHeader(number, path, contentType);
+  entry.boundaryLine = BoundaryLine(number == 1);
+  entry.size = size;
+  job.bodyLength += entry.boundaryLine.size() + entry.partHeader.size() + size;
+  job.totalFileSize += size;
+  job.entries.push_back(std::move(entry));
+}
+
+std::uint64_t ContentLength(const UploadJob& job) {
+  return Trailer().size() + job.bodyLength;
+}
+
+}  // namespace brimlet

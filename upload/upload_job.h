@@ -1,0 +1,41 @@
+// One upload as the worker receives it: the destination, the reply flag and
+// the accepted files with their framing, built once on the control's thread
+// so that the declared length is known before the request starts.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace brimlet {
+
+struct UploadJobEntry {
+  std::string path;          // full path as listed; also the part's file name
+  std::string sizeText;      // size column of the list, shown in the dialog
+  std::string partHeader;
+  std::string boundaryLine;
+  std::uint64_t size = 0;    // bytes on disk when the job was filled
+};
+
+struct UploadJob {
+  std::string url;
+  bool serverResponse = false;
+  std::vector<UploadJobEntry> entries;
+  // Counters over the accepted files. 64-bit: a job may hold many files of
+  // almost 4 GiB each.
+  std::uint32_t jobFileCount = 0;
+  std::uint64_t bodyLength = 0;     // framing and data of every part
+  std::uint64_t totalFileSize = 0;  // data bytes only
+};
+
+// Takes a file the caller has just opened and measured into the job: it gets
+// the next part number (refused files never reach here, so the numbers have
+// no gaps) and its framing counts towards the body length.
+void AddJobFile(UploadJob& job, const std::string& path,
+                const std::string& sizeText, std::uint64_t size,
+                const std::string& contentType);
+
+// The length the request declares: every part plus the trailer.
+std::uint64_t ContentLength(const UploadJob& job);
+
+}  // namespace brimlet
