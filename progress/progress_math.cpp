@@ -17,14 +17,29 @@ std::uint32_t ClampToUint32(double value) {
 
 int Percent(std::uint64_t done, std::uint64_t size) {
   if (done >= size) return 100;
-  // done * 100 must not overflow; sizes this large lose only precision that
-  // a whole percentage does not show. Scaling may round done up to size, so
-  // an unfinished transfer is kept below 100.
-  while (size > std::numeric_limits<std::uint64_t>::max() / 100) {
-    size >>= 1;
-    done >>= 1;
+  // done * 100 / size without a wider integer type (none on 32-bit
+  // targets): Horner's rule over the bits of 100, keeping the remainder
+  // below size so nothing overflows.
+  unsigned quotient = 0;
+  std::uint64_t remainder = 0;
+  for (int bit = 6; bit >= 0; --bit) {
+    quotient *= 2;
+    if (remainder >= size - remainder) {
+      ++quotient;
+      remainder -= size - remainder;
+    } else {
+      remainder += remainder;
+    }
+    if ((100 >> bit) & 1) {
+      if (remainder >= size - done) {
+        ++quotient;
+        remainder -= size - done;
+      } else {
+        remainder += done;
+      }
+    }
   }
-  return std::min(99, static_cast<int>(done * 100 / size));
+  return static_cast<int>(quotient);
 }
 
 std::optional<int> BarPosition(int percent, int rangeMin, int rangeMax) {

@@ -1,0 +1,90 @@
+#include <gtest/gtest.h>
+
+#include "progress/progress_math.h"
+#include "progress/progress_text.h"
+
+namespace brimlet {
+namespace {
+
+TEST(ProgressMathTest, PercentIsWholeAndNeverWraps) {
+  EXPECT_EQ(0, Percent(0, 10));
+  EXPECT_EQ(33, Percent(1, 3));
+  EXPECT_EQ(99, Percent(999, 1000));
+  EXPECT_EQ(100, Percent(1000, 1000));
+  EXPECT_EQ(100, Percent(0, 0));  // an empty file is all sent
+  EXPECT_EQ(50, Percent(0xFFFFFFFFu, 0x1FFFFFFFEu));
+  EXPECT_EQ(99, Percent(0xFFFFFFFFFFFFFFFEu, 0xFFFFFFFFFFFFFFFFu));
+  EXPECT_EQ(50, Percent(0x7FFFFFFFFFFFFFFFu, 0xFFFFFFFFFFFFFFFEu));
+  for (std::uint64_t size = 1; size <= 300; ++size)
+    for (std::uint64_t done = 0; done <= size; ++done)
+      ASSERT_EQ(static_cast<int>(done * 100 / size), Percent(done, size)) << done << "/" << size;
+}
+
+TEST(ProgressMathTest, BarPositionFollowsTheRange) {
+  EXPECT_EQ(0, BarPosition(0, 0, 100));
+  EXPECT_EQ(45, BarPosition(45, 0, 100));
+  EXPECT_EQ(100, BarPosition(100, 0, 100));
+  EXPECT_EQ(50, BarPosition(100, 50, 150));
+  EXPECT_EQ(100, BarPosition(250, 0, 100));
+  EXPECT_EQ(0, BarPosition(-5, 0, 100));
+  EXPECT_EQ(std::nullopt, BarPosition(10, 0, 0));
+  EXPECT_EQ(std::nullopt, BarPosition(10, 7, 7));
+}
+
+TEST(ProgressMathTest, StatusPanesSplitInThirds) {
+  EXPECT_EQ((std::array<int, 3>{100, 200, 400}), StatusPaneRightEdges(300));
+  EXPECT_EQ((std::array<int, 3>{133, 266, 532}), StatusPaneRightEdges(400));
+}
+
+TEST(ProgressMathTest, SamplingAfterMoreThanASecondAcrossAWrap) {
+  EXPECT_FALSE(SampleDue(1000, 0));
+  EXPECT_TRUE(SampleDue(1001, 0));
+  // 512 ms up to the wrap, then 488 or 489 after it.
+  EXPECT_FALSE(SampleDue(488, 0xFFFFFE00u));
+  EXPECT_TRUE(SampleDue(489, 0xFFFFFE00u));
+  EXPECT_EQ(1001u, ElapsedTicks(489, 0xFFFFFE00u));
+}
+
+TEST(ProgressMathTest, RateAndTimeLeft) {
+  EXPECT_EQ(654u, BytesPerMillisecond(655360, 1001));
+  EXPECT_EQ(0u, BytesPerMillisecond(5, 0));
+  EXPECT_EQ(4u, SecondsLeft(2000, 1000, 3000));
+  EXPECT_EQ(0u, SecondsLeft(2000, 0, 3000));  // nothing to judge by yet
+  EXPECT_EQ(0u, SecondsLeft(2000, 3000, 3000));
+  EXPECT_EQ(0xFFFFFFFFu, SecondsLeft(0xFFFFFFFFu, 1, 0xFFFFFFFFFFFFu));
+}
+
+TEST(ProgressTextTest, TimeLeft) {
+  const struct {
+    std::uint32_t seconds;
+    const char* text;
+  } rows[] = {{0, "0초"},        {45, "45초"},       {59, "59초"},
+              {60, "1분"},       {61, "1분 1초"},    {180, "3분"},
+              {200, "3분 20초"}, {4294967295u, "71582788분 15초"}};
+  for (const auto& row : rows) EXPECT_EQ(row.text, FormatTimeLeft(row.seconds));
+  EXPECT_EQ("45초 (1,000 중 5 전송)",
+            FormatFileTimeLine(45, FormatFileSizeText("1,000", 5)));
+  EXPECT_EQ("3분 20초 (1,234,567 중 4,096 전송)",
+            FormatTotalTimeLine(200, FormatTotalSizeText("1,234,567", 4096)));
+}
+
+TEST(ProgressTextTest, CountsPercentAndCaption) {
+  EXPECT_EQ("전체 3개 중 2개", FormatFileCount(3, 2));
+  EXPECT_EQ("전체 3개 중 2개 완료됨", FormatFileCountDone(3, 2));
+  EXPECT_EQ("100%", FormatPercent(100));
+  EXPECT_EQ("전체 45% 완료됨", FormatCaption(45));
+}
+
+TEST(ProgressTextTest, RateInBytesBelowOneThenKilobytes) {
+  const std::string kb = "전송 속도:  %1KB/초", bytes = "전송 속도:  %1Bytes/초";
+  EXPECT_EQ("전송 속도:  0Bytes/초", FormatRateText(0, kb, bytes));
+  EXPECT_EQ("전송 속도:  512Bytes/초", FormatRateText(0.5, kb, bytes));
+  EXPECT_EQ("전송 속도:  1.00KB/초", FormatRateText(1, kb, bytes));
+  EXPECT_EQ("전송 속도:  9.00KB/초", FormatRateText(9, kb, bytes));
+  EXPECT_EQ("전송 속도:  10KB/초", FormatRateText(10, kb, bytes));
+  EXPECT_EQ("전송 속도:  123KB/초", FormatRateText(123, kb, bytes));
+  EXPECT_EQ("5% of %2 is 5", InsertArgument("%1%% of %2 is %1", "5"));
+}
+
+}  // namespace
+}  // namespace brimlet
