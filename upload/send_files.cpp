@@ -97,7 +97,9 @@ std::optional<SendResult> Transfer::SendFile(std::size_t index) {
   for (;;) {
     const std::optional<std::size_t> read =
         reader->Read(buffer_.data(), buffer_.size());
-    if (!read) return Failed(kFileReadError);
+    // A reader claiming more than the buffer holds is as broken as one
+    // that fails; its count is never trusted for the write.
+    if (!read || *read > buffer_.size()) return Failed(kFileReadError);
     if (*read > entry.size - fileSent_) return Failed(kFileChanged);
     if (*read > 0 && !env_.body.Write(buffer_.data(), *read))
       return Failed(kWriteError);

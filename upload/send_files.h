@@ -103,7 +103,7 @@ struct SendEnvironment {
 };
 
 enum class SendOutcome {
-  kCompleted,  // whole body written: end the request and read the reply
+  kCompleted,  // whole body written: end the request, then say "전송 완료"
   kCancelled,  // trailer written after a cancel: abandon the request
   kFailed,     // show `message`; the body is incomplete, abandon the request
 };

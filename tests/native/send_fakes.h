@@ -20,6 +20,7 @@ struct FakeFile {
   bool openable = true;
   std::optional<std::uint64_t> reportedSize;  // size at send time, if unlike content
   int failingRead = -1;          // index of a read that fails
+  std::size_t claimedRead = 0;   // when set, every read claims this count
   int reads = 0;
 };
 
@@ -42,6 +43,7 @@ class FakeFiles : public FileSource {
     std::uint64_t Size() override { return file.reportedSize.value_or(Length()); }
     std::optional<std::size_t> Read(void* buffer, std::size_t capacity) override {
       if (file.reads++ == file.failingRead) return std::nullopt;
+      if (file.claimedRead) return file.claimedRead;
       const auto n = static_cast<std::size_t>(std::min<std::uint64_t>(capacity, Length() - at));
       if (!file.virtualSize) file.content.copy(static_cast<char*>(buffer), n, at);
       at += n;

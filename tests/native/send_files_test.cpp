@@ -173,6 +173,9 @@ TEST(SendFilesTest, FailuresStopTheUploadWithTheirMessage) {
        kFileChanged, 36 + 91 + 2 * kPieceSize},
       {"read fails", [](SendHarness& h) { h.files.files["C:\\a"].failingRead = 1; },
        kFileReadError, 36 + 91 + kPieceSize},
+      {"read claims more than the buffer",
+       [](SendHarness& h) { h.files.files["C:\\a"].claimedRead = kPieceSize + 1; },
+       kFileReadError, 36 + 91},
   };
   for (const auto& c : cases) {
     SendHarness h;
