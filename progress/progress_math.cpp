@@ -1,3 +1,4 @@
+// Overflow-free arithmetic for the dialog; nothing here can divide by zero.
 #include "progress/progress_math.h"
 
 #include <algorithm>

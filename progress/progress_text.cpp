@@ -1,3 +1,4 @@
+// The dialog's texts, built from numbers the transfer supplies.
 #include "progress/progress_text.h"
 
 #include <cstdio>

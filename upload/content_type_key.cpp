@@ -1,3 +1,4 @@
+// The part of the content-type lookup that needs no registry.
 #include "upload/content_type_key.h"
 
 namespace brimlet {

@@ -1,3 +1,4 @@
+// Grouping is done on the decimal text so it holds for any 64-bit value.
 #include "upload/grouped_number.h"
 
 namespace brimlet {

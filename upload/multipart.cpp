@@ -1,3 +1,4 @@
+// The framing texts; their lengths feed the declared Content-Length.
 #include "upload/multipart.h"
 
 namespace brimlet {

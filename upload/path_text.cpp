@@ -1,3 +1,4 @@
+// Walks a path character by character; see path_text.h for why.
 #include "upload/path_text.h"
 
 namespace brimlet {

@@ -1,3 +1,4 @@
+// The send loop: per piece, count, report, sample, drain, test for cancel.
 #include "upload/send_files.h"
 
 #include <vector>

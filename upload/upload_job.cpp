@@ -1,3 +1,4 @@
+// Filling the job: part numbers, framing and the 64-bit counters.
 #include "upload/upload_job.h"
 
 #include "upload/multipart.h"

@@ -1,3 +1,4 @@
+// Texts the user sees when an upload fails.
 #include "upload/upload_messages.h"
 
 namespace brimlet {

@@ -1,3 +1,4 @@
+// Strict on purpose: anything doubtful is refused before a connection.
 #include "upload/url_parts.h"
 
 #include <cctype>

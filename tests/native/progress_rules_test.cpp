@@ -1,3 +1,4 @@
+// Percentages, bar positions, panes, sampling and the dialog's texts.
 #include <gtest/gtest.h>
 
 #include "progress/progress_math.h"

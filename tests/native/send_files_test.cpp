@@ -1,3 +1,5 @@
+// The whole send loop against fakes: body bytes, call order, sampling,
+// cancelling and every way a file or the network can let the upload down.
 #include "upload/send_files.h"
 
 #include <gtest/gtest.h>

@@ -1,3 +1,4 @@
+// Framing, job counters, grouped numbers and the content-type key rule.
 #include <gtest/gtest.h>
 
 #include "upload/content_type_key.h"

@@ -1,3 +1,4 @@
+// Which upload addresses are taken and how they are split.
 #include "upload/url_parts.h"
 
 #include <gtest/gtest.h>
