@@ -75,4 +75,11 @@ std::uint32_t SecondsLeft(std::uint32_t elapsedMs, std::uint64_t done,
                        static_cast<double>(size - done) * 0.001);
 }
 
+bool RedrawGate::Due(std::uint32_t now, bool force) {
+  if (started_ && !force && ElapsedTicks(now, last_) < intervalMs_) return false;
+  started_ = true;
+  last_ = now;
+  return true;
+}
+
 }  // namespace brimlet

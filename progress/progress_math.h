@@ -35,4 +35,18 @@ std::uint32_t BytesPerMillisecond(std::uint64_t bytes, std::uint32_t elapsedMs);
 std::uint32_t SecondsLeft(std::uint32_t elapsedMs, std::uint64_t done,
                           std::uint64_t size);
 
+// Lets a dialog redraw at most once per interval while a transfer feeds it
+// after every piece; a forced redraw (the end of a file) always passes and
+// starts a new interval.
+class RedrawGate {
+ public:
+  explicit RedrawGate(std::uint32_t intervalMs = 50) : intervalMs_(intervalMs) {}
+  bool Due(std::uint32_t now, bool force);
+
+ private:
+  std::uint32_t intervalMs_;
+  std::uint32_t last_ = 0;
+  bool started_ = false;
+};
+
 }  // namespace brimlet

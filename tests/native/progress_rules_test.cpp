@@ -55,6 +55,20 @@ TEST(ProgressMathTest, RateAndTimeLeft) {
   EXPECT_EQ(0xFFFFFFFFu, SecondsLeft(0xFFFFFFFFu, 1, 0xFFFFFFFFFFFFu));
 }
 
+TEST(ProgressMathTest, RedrawGateThrottlesUnlessForced) {
+  RedrawGate gate(50);
+  std::string passed;
+  const struct {
+    std::uint32_t now;
+    bool force;
+  } calls[] = {{0xFFFFFFF0u, false}, {0xFFFFFFF1u, false}, {33, false},
+               {34, false},          {40, true},           {89, false},
+               {90, false},          {91, false}};
+  for (const auto& c : calls) passed += gate.Due(c.now, c.force) ? '+' : '-';
+  // The first call passes; then 50 ms must pass (across the wrap), or force.
+  EXPECT_EQ("+--++-+-", passed);
+}
+
 TEST(ProgressTextTest, TimeLeft) {
   const struct {
     std::uint32_t seconds;
