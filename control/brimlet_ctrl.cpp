@@ -5,6 +5,8 @@
 #include "brimlet_idl.h"
 #include "module/module_ids.h"
 #include "resource_ids.h"
+#include "upload/upload_thread.h"
+#include "framework/message_drain.h"
 
 namespace {
 
@@ -54,7 +56,9 @@ const fw::ControlClassInfo& CBrimletCtrl::ClassInfo() {
 
 CBrimletCtrl::CBrimletCtrl() : fw::OleControl(ClassInfo()) {}
 
-CBrimletCtrl::~CBrimletCtrl() = default;
+// A page that goes away takes its uploads with it: nobody is left to hear
+// how they ended.
+CBrimletCtrl::~CBrimletCtrl() { CancelRunningUploads(); }
 
 STDMETHODIMP CBrimletCtrl::GetIDsOfNames(REFIID iid, LPOLESTR* names, UINT count, LCID, DISPID* ids) {
   if (!::IsEqualIID(iid, IID_NULL)) return DISP_E_UNKNOWNINTERFACE;
@@ -108,13 +112,55 @@ void CBrimletCtrl::SetEnablePopupMenu(BOOL value) {
 
 // ------------------------------------------------------------------ methods
 void CBrimletCtrl::Upload() {
-  if (FileListRowCount() == 0) {
+  const int rows = FileListRowCount();
+  if (rows == 0) {
     // Nothing to send is not a failure: the page hears of it at once.
     FireUploadFinish(true);
     return;
   }
-  // Files reach the list with the file list itself; the transfer of a
-  // non-empty list starts here once the upload engine exists.
+  UploadThread* worker = fw::WorkerThread::CreateSuspended(std::make_unique<UploadThread>(GetSafeHwnd()));
+  if (!worker) return;
+  fw::PumpThreadMessages();
+  worker->SetPriority(THREAD_PRIORITY_NORMAL);
+  // The job is a snapshot: later changes to the list or the properties do
+  // not reach this upload.
+  worker->SetDestination(m_strScriptURL, m_bServerResponse != FALSE);
+  for (int row = 0; row < rows; ++row) {
+    const std::string sizeText = RowText(row, 1);
+    worker->AddJobFile(RowText(row, 0), sizeText);
+  }
+  HANDLE cancel = nullptr;
+  ::DuplicateHandle(::GetCurrentProcess(), worker->cancelEvent(), ::GetCurrentProcess(), &cancel,
+                    EVENT_MODIFY_STATE, FALSE, 0);
+  m_runningUploads.emplace_back(worker, fw::UniqueHandle(cancel));
+  worker->Resume();
+}
+
+void CBrimletCtrl::UploadCancel() { CancelRunningUploads(); }
+
+void CBrimletCtrl::CancelRunningUploads() {
+  for (const auto& upload : m_runningUploads) {
+    if (upload.second) ::SetEvent(upload.second.get());
+  }
+}
+
+std::string CBrimletCtrl::RowText(int row, int column) const {
+  // The list view copies at most the buffer it is given; grow until the
+  // text fits.
+  std::string text(260, '\0');
+  for (;;) {
+    LVITEMA item{};
+    item.iSubItem = column;
+    item.pszText = &text[0];
+    item.cchTextMax = static_cast<int>(text.size());
+    const auto length = static_cast<size_t>(
+        ::SendMessageA(m_wndFileList, LVM_GETITEMTEXTA, row, reinterpret_cast<LPARAM>(&item)));
+    if (length + 1 < text.size()) {
+      text.resize(length);
+      return text;
+    }
+    text.resize(text.size() * 2);
+  }
 }
 
 // The list operations act on the file list, which the control builds in its
@@ -124,10 +170,9 @@ void CBrimletCtrl::RemoveAll() {}
 void CBrimletCtrl::AddFile() {}
 void CBrimletCtrl::AddFolder() {}
 
-// Declared in the type library for pages that call them; the control gives
-// them no behaviour.
+// Declared in the type library for pages that call it; the control gives it
+// no behaviour.
 void CBrimletCtrl::SelectFolder() {}
-void CBrimletCtrl::UploadCancel() {}
 
 // The control has no about box.
 void CBrimletCtrl::AboutBox() {}
@@ -178,7 +223,15 @@ std::optional<LRESULT> CBrimletCtrl::OnCommand(UINT id) {
   }
 }
 
-LRESULT CBrimletCtrl::OnUploadFinished(WPARAM, LPARAM lParam) {
+LRESULT CBrimletCtrl::OnUploadFinished(WPARAM worker, LPARAM lParam) {
+  // The oldest record of this worker: a later upload may have been given
+  // the same address once this one had ended.
+  for (auto it = m_runningUploads.begin(); it != m_runningUploads.end(); ++it) {
+    if (it->first == reinterpret_cast<const void*>(worker)) {
+      m_runningUploads.erase(it);
+      break;
+    }
+  }
   FireUploadFinish(lParam != 0);
   ResetFileList();
   return 0;

@@ -5,13 +5,12 @@
 
 #include <windows.h>
 #include <string>
+#include <utility>
+#include <vector>
 
 #include "framework/dispatch_table.h"
 #include "framework/ole_control.h"
-
-// Posted by an upload's worker to the control's window: wParam the worker
-// (unused here), lParam 1 when the upload succeeded and 0 otherwise.
-constexpr UINT WM_UPLOAD_FINISHED = WM_USER + 1;
+#include "framework/unique_handle.h"
 
 class CBrimletCtrl final : public fw::OleControl {
  public:
@@ -70,6 +69,8 @@ class CBrimletCtrl final : public fw::OleControl {
   // Rows in the file list; a control without a window has none.
   int FileListRowCount() const;
   void ResetFileList();
+  std::string RowText(int row, int column) const;
+  void CancelRunningUploads();
 
   UINT m_nFileCount = 0;
   DWORD m_dwTotalSize = 0;
@@ -83,4 +84,8 @@ class CBrimletCtrl final : public fw::OleControl {
   // Nothing consults these two; they read back the last value a page set.
   BOOL m_bShowProgress = TRUE;
   BOOL m_bEnablePopupMenu = TRUE;
+  // The cancel events of this control's uploads still running, by worker,
+  // in the order they started. The control never touches a worker: it only
+  // signals these, as a confirmed cancel in the dialog does.
+  std::vector<std::pair<const void*, fw::UniqueHandle>> m_runningUploads;
 };

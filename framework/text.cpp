@@ -36,4 +36,6 @@ LPOLESTR CoTaskStringCopy(const std::wstring& text) {
   return copy;
 }
 
+bool IsAnsiLeadByte(unsigned char byte) { return ::IsDBCSLeadByte(byte) != FALSE; }
+
 }  // namespace fw

@@ -13,6 +13,9 @@ std::string NarrowFromBstr(BSTR text);
 std::wstring WideFromNarrow(const std::string& text, UINT codePage = CP_ACP);
 // A new BSTR that the caller frees; nullptr only when out of memory.
 BSTR BstrFromNarrow(const std::string& text);
+// Whether a byte starts a double-byte character in the ANSI code page; the
+// lead-byte test the character-wise path searches are given.
+bool IsAnsiLeadByte(unsigned char byte);
 // Task-memory copy of a wide string, as IOleObject::GetUserType hands out.
 LPOLESTR CoTaskStringCopy(const std::wstring& text);
 

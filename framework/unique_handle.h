@@ -4,6 +4,7 @@
 
 #include <windows.h>
 #include <commctrl.h>
+#include <wininet.h>
 #include <utility>
 
 namespace fw {
@@ -59,6 +60,7 @@ using UniqueImageList = Unique<HIMAGELIST, &::ImageList_Destroy, NullHandle<HIMA
 using UniqueDC = Unique<HDC, &::DeleteDC, NullHandle<HDC>>;
 using UniqueBitmap = Unique<HBITMAP, &::DeleteObject, NullHandle<HBITMAP>>;
 using UniqueIcon = Unique<HICON, &::DestroyIcon, NullHandle<HICON>>;
+using UniqueInternet = Unique<HINTERNET, &::InternetCloseHandle, NullHandle<HINTERNET>>;
 using UniqueBstr = Unique<BSTR, &::SysFreeString, NullHandle<BSTR>>;
 
 }  // namespace fw

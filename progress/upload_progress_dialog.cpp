@@ -1,0 +1,162 @@
+#include "progress/upload_progress_dialog.h"
+
+#include <commctrl.h>
+
+#include "framework/message_box.h"
+#include "framework/message_drain.h"
+#include "framework/module.h"
+#include "framework/shell_icon.h"
+#include "progress/progress_text.h"
+#include "resource_ids.h"
+
+namespace {
+
+constexpr int kImageListInitial = 50, kImageListGrowth = 50;
+
+struct Column {
+  const char* title;
+  int format;
+  int width;
+};
+const Column kColumns[] = {
+    {"파일 이름", LVCFMT_CENTER, 230},
+    {"크기", LVCFMT_RIGHT, 80},
+    {"상태", LVCFMT_CENTER, 80},
+};
+
+void SetSubItemText(HWND list, int row, int column, const std::string& text) {
+  LVITEMA item{};
+  item.iSubItem = column;
+  item.pszText = const_cast<char*>(text.c_str());
+  ::SendMessageA(list, LVM_SETITEMTEXTA, row, reinterpret_cast<LPARAM>(&item));
+}
+
+}  // namespace
+
+UploadProgressDialog::UploadProgressDialog() : fw::Dialog(IDD_UPLOAD_PROGRESS) {}
+
+bool UploadProgressDialog::CreateModeless(HWND parent, HANDLE cancelEvent) {
+  m_hCancelEvent = cancelEvent;
+  return fw::Dialog::CreateModeless(parent);
+}
+
+bool UploadProgressDialog::OnInitDialog() {
+  m_listFiles = Item(IDC_FILE_LIST);
+  m_progressFile = Item(IDC_PROGRESS_FILE);
+  m_progressTotal = Item(IDC_PROGRESS_TOTAL);
+
+  m_pStatusBar = ::CreateWindowExA(0, STATUSCLASSNAMEA, "", WS_CHILD | SBARS_SIZEGRIP, 0, 0, 0, 0,
+                                   window(), nullptr, fw::ModuleInstance(), nullptr);
+  RECT client{};
+  ::GetClientRect(window(), &client);
+  const auto edges = brimlet::StatusPaneRightEdges(client.right - client.left);
+  int parts[3] = {edges[0], edges[1], edges[2]};
+  ::SendMessageA(m_pStatusBar, SB_SETPARTS, 3, reinterpret_cast<LPARAM>(parts));
+  SetStatusMessage(brimlet::kStatusReady);
+  ::ShowWindow(m_pStatusBar, SW_SHOW);
+
+  m_dRate = 0;
+  m_nFileTimeLeft = 0;
+  m_nTotalTimeLeft = 0;
+
+  m_imageList.reset(::ImageList_Create(16, 16, ILC_COLOR24, kImageListInitial, kImageListGrowth));
+  // The list does not own it: it has no shared-image-list style, so it is
+  // detached again before the image list goes (see WM_DESTROY below).
+  ListView_SetImageList(m_listFiles, m_imageList.get(), LVSIL_SMALL);
+  ListView_SetExtendedListViewStyleEx(m_listFiles, LVS_EX_GRIDLINES, LVS_EX_GRIDLINES);
+  for (int i = 0; i < 3; ++i) {
+    LVCOLUMNA column{};
+    column.mask = LVCF_FMT | LVCF_WIDTH | LVCF_TEXT | LVCF_SUBITEM;
+    column.fmt = kColumns[i].format;
+    column.cx = kColumns[i].width;
+    column.pszText = const_cast<char*>(kColumns[i].title);
+    column.iSubItem = i;
+    ::SendMessageA(m_listFiles, LVM_INSERTCOLUMNA, i, reinterpret_cast<LPARAM>(&column));
+  }
+  return true;
+}
+
+bool UploadProgressDialog::OnCommand(int id, int notifyCode) {
+  if (id == IDC_CANCEL_UPLOAD && notifyCode == BN_CLICKED) {
+    OnCancelUpload();
+    return true;
+  }
+  return fw::Dialog::OnCommand(id, notifyCode);
+}
+
+void UploadProgressDialog::OnCancelUpload() {
+  if (fw::AppMessageBox(IDS_CONFIRM_CANCEL, MB_YESNO | MB_ICONQUESTION) == IDYES && m_hCancelEvent) {
+    ::SetEvent(m_hCancelEvent);
+  }
+}
+
+void UploadProgressDialog::PumpDialogMessages() { fw::PumpThreadMessages(window()); }
+
+void UploadProgressDialog::AddFileRow(std::size_t index, const std::string& path,
+                                      const std::string& name, const std::string& sizeText) {
+  const fw::UniqueIcon icon = fw::ShellIconByName(path, fw::IconSize::Small);
+  const int image = ::ImageList_AddIcon(m_imageList.get(), icon.get());
+  LVITEMA item{};
+  item.mask = LVIF_TEXT | LVIF_IMAGE;
+  item.iItem = static_cast<int>(index);
+  item.pszText = const_cast<char*>(name.c_str());
+  item.iImage = image;
+  const int row = static_cast<int>(::SendMessageA(m_listFiles, LVM_INSERTITEMA, 0, reinterpret_cast<LPARAM>(&item)));
+  SetSubItemText(m_listFiles, row, 1, sizeText);
+  SetSubItemText(m_listFiles, row, 2, brimlet::kRowWaiting);
+}
+
+void UploadProgressDialog::SetFileStatus(std::size_t index, const std::string& text) {
+  SetSubItemText(m_listFiles, static_cast<int>(index), 2, text);
+}
+
+void UploadProgressDialog::SetCurrentFileName(const std::string& path) {
+  SetItemText(IDC_CURRENT_FILE, path);
+}
+
+void UploadProgressDialog::SetPaneText(int pane, const std::string& text) {
+  if (m_pStatusBar) ::SendMessageA(m_pStatusBar, SB_SETTEXTA, pane, reinterpret_cast<LPARAM>(text.c_str()));
+}
+
+// The send loop reports after every piece of 64 KiB; at loopback speeds that
+// is thousands of times a second, far more than anyone can read. Messages
+// are serviced every time; the texts and bars are redrawn at most every
+// 50 ms, and always at the start and the end of a file.
+void UploadProgressDialog::UpdateFileProgress(int percent) {
+  PumpDialogMessages();
+  m_nFilePercent = percent;
+  m_bRedrawRound = m_redrawGate.Due(::GetTickCount(), percent == 0 || percent == 100);
+  if (m_bRedrawRound) ShowFileProgress(percent);
+}
+
+void UploadProgressDialog::UpdateTotalProgress(int percent) {
+  PumpDialogMessages();
+  m_nTotalPercent = percent;
+  if (m_bRedrawRound || percent == 100) ShowTotalProgress(percent);
+}
+
+void UploadProgressDialog::FlushProgress() {
+  ShowFileProgress(m_nFilePercent);
+  ShowTotalProgress(m_nTotalPercent);
+}
+
+void UploadProgressDialog::ShowFileProgress(int percent) {
+  const std::string rate = brimlet::FormatRateText(m_dRate, fw::LoadResourceString(IDS_RATE_KILOBYTES),
+                                                   fw::LoadResourceString(IDS_RATE_BYTES));
+  const std::string timeLine = brimlet::FormatFileTimeLine(m_nFileTimeLeft, m_strFileSizeText);
+  const auto position = brimlet::BarPosition(percent, m_nRangeMin, m_nRangeMax);
+  if (!position) return;
+  ::SendMessageA(m_progressFile, PBM_SETPOS, *position, 0);
+  SetStatusRate(rate);
+  SetItemText(IDC_FILE_TIME_LEFT, timeLine);
+  SetItemText(IDC_FILE_PERCENT, brimlet::FormatPercent(*position));
+}
+
+void UploadProgressDialog::ShowTotalProgress(int percent) {
+  const auto position = brimlet::BarPosition(percent, m_nRangeMin, m_nRangeMax);
+  if (!position) return;
+  ::SendMessageA(m_progressTotal, PBM_SETPOS, *position, 0);
+  ::SetWindowTextA(window(), brimlet::FormatCaption(*position).c_str());
+  SetItemText(IDC_TOTAL_TIME_LEFT, brimlet::FormatTotalTimeLine(m_nTotalTimeLeft, m_strTotalSizeText));
+  SetItemText(IDC_TOTAL_PERCENT, brimlet::FormatPercent(*position));
+}

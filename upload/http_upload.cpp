@@ -1,0 +1,112 @@
+#include "upload/http_upload.h"
+
+#include <wininet.h>
+
+#include <vector>
+
+#include "upload/multipart.h"
+#include "upload/upload_messages.h"
+
+namespace {
+
+// No cache write, keep the connection, a form submission: 0x4400040.
+constexpr DWORD kRequestFlags =
+    INTERNET_FLAG_NO_CACHE_WRITE | INTERNET_FLAG_KEEP_CONNECTION | INTERNET_FLAG_FORMS_SUBMIT;
+
+bool AddHeader(HINTERNET request, const std::string& line, DWORD mode) {
+  return ::HttpAddRequestHeadersA(request, line.c_str(), static_cast<DWORD>(line.size()), mode) != FALSE;
+}
+
+}  // namespace
+
+bool HttpUpload::Open(const brimlet::UrlParts& url, std::uint64_t contentLength, const Tell& tell) {
+  internet_.reset(::InternetOpenA(nullptr, INTERNET_OPEN_TYPE_PRECONFIG, nullptr, nullptr, 0));
+  if (!internet_) {
+    tell(brimlet::kOpenInternetError);
+    return false;
+  }
+  connection_.reset(::InternetConnectA(internet_.get(), url.host.c_str(), url.port, nullptr, nullptr,
+                                       INTERNET_SERVICE_HTTP, 0, 0));
+  if (!connection_) {
+    tell(brimlet::kConnectError);
+    return false;
+  }
+  if (::InternetAttemptConnect(0) != ERROR_SUCCESS) tell(brimlet::kConnectError);
+
+  const char* acceptTypes[] = {"*/*", nullptr};
+  request_.reset(::HttpOpenRequestA(connection_.get(), "POST", url.object.c_str(), "HTTP/1.0", nullptr,
+                                    acceptTypes, kRequestFlags | (url.secure ? INTERNET_FLAG_SECURE : 0), 0));
+  if (!request_) {
+    tell(brimlet::kRequestHandleError);
+    return false;
+  }
+  if (!AddHeader(request_.get(), brimlet::AcceptHeaderLine(), HTTP_ADDREQ_FLAG_REPLACE | HTTP_ADDREQ_FLAG_ADD)) {
+    tell(brimlet::kRequestHandleError);
+    return false;
+  }
+  if (!AddHeader(request_.get(), brimlet::ContentTypeHeaderLine(), HTTP_ADDREQ_FLAG_ADD_IF_NEW))
+    tell(brimlet::kRequestHeaderError);
+  if (!AddHeader(request_.get(), brimlet::ContentLengthHeaderLine(contentLength), HTTP_ADDREQ_FLAG_ADD_IF_NEW))
+    tell(brimlet::kRequestHeaderError);
+  return true;
+}
+
+bool HttpUpload::Begin(std::string& failureText) {
+  INTERNET_BUFFERSA buffers{};
+  buffers.dwStructSize = sizeof buffers;
+  if (::HttpSendRequestExA(request_.get(), &buffers, nullptr, HSR_INITIATE, 0)) return true;
+  failureText = brimlet::FormatSendRequestError(::GetLastError());
+  return false;
+}
+
+bool HttpUpload::Write(const void* data, std::size_t size) {
+  const char* next = static_cast<const char*>(data);
+  while (size > 0) {
+    DWORD written = 0;
+    if (!::InternetWriteFile(request_.get(), next, static_cast<DWORD>(size), &written) || written == 0)
+      return false;
+    next += written;
+    size -= written;
+  }
+  return true;
+}
+
+bool HttpUpload::End() { return ::HttpEndRequestA(request_.get(), nullptr, HSR_INITIATE, 0) != FALSE; }
+
+DWORD HttpUpload::StatusCode() const {
+  DWORD status = 0, size = sizeof status;
+  if (!request_ ||
+      !::HttpQueryInfoA(request_.get(), HTTP_QUERY_STATUS_CODE | HTTP_QUERY_FLAG_NUMBER, &status, &size, nullptr))
+    return 0;
+  return status;
+}
+
+bool HttpUpload::ReadReply(std::size_t limit, std::string* body) const {
+  if (!request_) return false;
+  body->clear();
+  char piece[1024];
+  while (body->size() < limit) {
+    DWORD got = 0;
+    if (!::InternetReadFile(request_.get(), piece, sizeof piece, &got) || got == 0) break;
+    body->append(piece, got);
+  }
+  if (body->size() > limit) body->resize(limit);
+  return true;
+}
+
+bool HttpUpload::ReadReplyHeaders(std::string* headers) const {
+  if (!request_) return false;
+  DWORD size = 0;
+  ::HttpQueryInfoA(request_.get(), HTTP_QUERY_RAW_HEADERS_CRLF, nullptr, &size, nullptr);
+  if (size == 0) return false;
+  std::vector<char> buffer(size + 1);
+  if (!::HttpQueryInfoA(request_.get(), HTTP_QUERY_RAW_HEADERS_CRLF, buffer.data(), &size, nullptr)) return false;
+  headers->assign(buffer.data(), size);
+  return true;
+}
+
+void HttpUpload::Close() {
+  request_.reset();
+  connection_.reset();
+  internet_.reset();
+}
