@@ -91,15 +91,17 @@ HeadParse ParseRequestHead(std::string_view head) {
 
   // Split into lines; a CR before the LF is part of the line ending.
   std::vector<std::string_view> lines;
-  while (!head.empty()) {
+  bool ended = false;
+  while (!head.empty() && !ended) {
     const std::size_t lf = head.find('\n');
-    if (lf == std::string_view::npos) return Refuse(400, "head does not end with a blank line");
+    if (lf == std::string_view::npos) break;
     std::string_view line = head.substr(0, lf);
     if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
     head.remove_prefix(lf + 1);
-    if (line.empty()) break;
-    lines.push_back(line);
+    ended = line.empty();
+    if (!ended) lines.push_back(line);
   }
+  if (!ended) return Refuse(400, "head does not end with a blank line");
   if (lines.empty()) return Refuse(400, "empty request");
 
   HeadParse result;
