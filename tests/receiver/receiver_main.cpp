@@ -3,14 +3,19 @@
 // grammar is described in route.h, the record folder in record.h.
 //
 //   brimlet_receiver --dir FOLDER [--port N] [--port-file FILE] [--lease FILE]
-//                    [--idle-timeout SECONDS] [--read-timeout SECONDS]
+//                    [--log FILE] [--idle-timeout SECONDS] [--read-timeout SECONDS]
 //   brimlet_receiver --unused-port
 //
 // It listens on 127.0.0.1 (port 0, the default, picks a free one), prints
 // "listening on 127.0.0.1:PORT" and writes PORT to the port file, which it
 // removes again when it ends. It ends on /__quit, SIGINT/SIGTERM/SIGHUP, when
 // the lease file disappears, or after the idle timeout (120 s by default)
-// passes without any connection.
+// passes without any connection. With --log its output goes to that file and
+// it lets go of the standard streams it inherited, so that it never keeps the
+// pipe of whoever started it open.
+#include <fcntl.h>
+#include <unistd.h>
+
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
@@ -31,7 +36,7 @@ int Usage(const char* why) {
   std::fprintf(stderr,
                "brimlet_receiver: %s\n"
                "usage: brimlet_receiver --dir FOLDER [--port N] [--port-file FILE] [--lease FILE]\n"
-               "                        [--idle-timeout SECONDS] [--read-timeout SECONDS]\n"
+               "                        [--log FILE] [--idle-timeout SECONDS] [--read-timeout SECONDS]\n"
                "       brimlet_receiver --unused-port\n",
                why);
   return 2;
@@ -49,6 +54,7 @@ bool Seconds(const char* text, int* milliseconds) {
 
 int main(int argc, char** argv) {
   receiver::ServerOptions options;
+  std::string logFile;
   for (int i = 1; i < argc; ++i) {
     const std::string option = argv[i];
     if (option == "--unused-port") {
@@ -68,6 +74,8 @@ int main(int argc, char** argv) {
       options.port = static_cast<std::uint16_t>(port);
     } else if (option == "--port-file") {
       options.portFile = value;
+    } else if (option == "--log") {
+      logFile = value;
     } else if (option == "--lease") {
       options.leaseFile = value;
     } else if (option == "--idle-timeout") {
@@ -79,6 +87,16 @@ int main(int argc, char** argv) {
     }
   }
   if (options.recordFolder.empty()) return Usage("--dir is required");
+  if (!logFile.empty()) {
+    const int log = ::open(logFile.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    const int nothing = ::open("/dev/null", O_RDONLY);
+    if (log < 0 || nothing < 0) return Usage("cannot open the log file");
+    ::dup2(nothing, 0);
+    ::dup2(log, 1);
+    ::dup2(log, 2);
+    ::close(nothing);
+    ::close(log);
+  }
 
   std::signal(SIGPIPE, SIG_IGN);
   receiver::Server server(options);
