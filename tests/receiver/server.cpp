@@ -1,0 +1,143 @@
+#include "tests/receiver/server.h"
+
+#include <arpa/inet.h>
+#include <fcntl.h>
+#include <netinet/in.h>
+#include <poll.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
+#include <thread>
+
+#include "tests/receiver/connection.h"
+
+namespace receiver {
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+// How long a stopping receiver waits for its connections; each of them looks
+// at the stop flag every tenth of a second, so this is only a backstop.
+constexpr auto kDrainTime = std::chrono::seconds(10);
+
+sockaddr_in Loopback(std::uint16_t port) {
+  sockaddr_in address{};
+  address.sin_family = AF_INET;
+  address.sin_port = htons(port);
+  address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  return address;
+}
+
+bool WriteFileAtomically(const std::string& path, const std::string& text) {
+  const std::string temporary = path + ".tmp";
+  const int fd = ::open(temporary.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+  if (fd < 0) return false;
+  const bool written = ::write(fd, text.data(), text.size()) == static_cast<ssize_t>(text.size());
+  ::close(fd);
+  return written && ::rename(temporary.c_str(), path.c_str()) == 0;
+}
+
+}  // namespace
+
+Server::Server(ServerOptions options)
+    : options_(std::move(options)), recorder_(options_.recordFolder) {}
+
+Server::~Server() {
+  RequestStop();
+  if (listener_ >= 0) ::close(listener_);
+  // Connection threads hold a reference to this object until they end.
+  std::unique_lock<std::mutex> lock(mutex_);
+  ended_.wait(lock, [this] { return active_ == 0; });
+}
+
+bool Server::Listen(std::string* error) {
+  if (!recorder_.ready()) {
+    *error = "cannot write records into '" + options_.recordFolder + "'";
+    return false;
+  }
+  listener_ = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+  if (listener_ < 0) {
+    *error = std::string("socket: ") + std::strerror(errno);
+    return false;
+  }
+  const int on = 1;
+  ::setsockopt(listener_, SOL_SOCKET, SO_REUSEADDR, &on, sizeof on);
+  sockaddr_in address = Loopback(options_.port);
+  socklen_t length = sizeof address;
+  if (::bind(listener_, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0 ||
+      ::listen(listener_, 128) != 0 ||
+      ::getsockname(listener_, reinterpret_cast<sockaddr*>(&address), &length) != 0) {
+    *error = "cannot listen on 127.0.0.1:" + std::to_string(options_.port) + ": " +
+             std::strerror(errno);
+    return false;
+  }
+  port_ = ntohs(address.sin_port);
+  if (!options_.portFile.empty() &&
+      !WriteFileAtomically(options_.portFile, std::to_string(port_) + "\n")) {
+    *error = "cannot write the port file '" + options_.portFile + "'";
+    return false;
+  }
+  return true;
+}
+
+bool Server::LeaseGone() const {
+  return !options_.leaseFile.empty() && ::access(options_.leaseFile.c_str(), F_OK) != 0;
+}
+
+void Server::Serve(int fd, std::uint64_t id) {
+  ServeConnection(*this, fd, id);
+  std::lock_guard<std::mutex> lock(mutex_);
+  --active_;
+  lastActivity_ = Clock::now();
+  ended_.notify_all();
+}
+
+void Server::Run() {
+  std::uint64_t nextId = 1;
+  {
+    std::lock_guard<std::mutex> lock(mutex_);
+    lastActivity_ = Clock::now();
+  }
+  while (!stopping()) {
+    pollfd wait{listener_, POLLIN, 0};
+    if (::poll(&wait, 1, 200) > 0) {
+      const int fd = ::accept4(listener_, nullptr, nullptr, SOCK_CLOEXEC | SOCK_NONBLOCK);
+      if (fd >= 0) {
+        std::lock_guard<std::mutex> lock(mutex_);
+        ++active_;
+        lastActivity_ = Clock::now();
+        std::thread(&Server::Serve, this, fd, nextId++).detach();
+      }
+    }
+    if (LeaseGone()) RequestStop();
+    std::lock_guard<std::mutex> lock(mutex_);
+    if (active_ == 0 &&
+        Clock::now() - lastActivity_ > std::chrono::milliseconds(options_.idleTimeoutMs))
+      RequestStop();
+  }
+  ::close(listener_);
+  listener_ = -1;
+  {
+    std::unique_lock<std::mutex> lock(mutex_);
+    ended_.wait_for(lock, kDrainTime, [this] { return active_ == 0; });
+  }
+  // Its absence tells the starter that the receiver has ended.
+  if (!options_.portFile.empty()) ::unlink(options_.portFile.c_str());
+}
+
+std::uint16_t UnusedPort() {
+  const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+  if (fd < 0) return 0;
+  sockaddr_in address = Loopback(0);
+  socklen_t length = sizeof address;
+  std::uint16_t port = 0;
+  if (::bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0 &&
+      ::getsockname(fd, reinterpret_cast<sockaddr*>(&address), &length) == 0)
+    port = ntohs(address.sin_port);
+  ::close(fd);
+  return port;
+}
+
+}  // namespace receiver

@@ -1,0 +1,252 @@
+// Winsock's header must come before <windows.h>, which the class header brings.
+#include <winsock2.h>
+
+#include "tests/wine/support/receiver.h"
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+
+namespace scenario {
+namespace {
+
+// How long the receiver may sit without any connection before ending on its
+// own: only a backstop, since the lease ends it with this program.
+constexpr const char* kIdleTimeoutSeconds = "300";
+
+void EnsureWinsock() {
+  static const bool started = [] {
+    WSADATA data;
+    return ::WSAStartup(MAKEWORD(2, 2), &data) == 0;
+  }();
+  (void)started;
+}
+
+// Closes a Winsock socket; a one-line owner like the framework's handles.
+struct SocketCloser {
+  SOCKET socket;
+  ~SocketCloser() {
+    if (socket != INVALID_SOCKET) ::closesocket(socket);
+  }
+};
+
+sockaddr_in Loopback(unsigned short port) {
+  sockaddr_in address{};
+  address.sin_family = AF_INET;
+  address.sin_port = htons(port);
+  address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  return address;
+}
+
+bool FileExists(const std::string& path) {
+  return ::GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES;
+}
+
+// Sends GET /__quit and reads the answer, every step bounded.
+void SendQuit(unsigned short port) {
+  EnsureWinsock();
+  SocketCloser connection{::socket(AF_INET, SOCK_STREAM, IPPROTO_TCP)};
+  if (connection.socket == INVALID_SOCKET) return;
+  const DWORD timeout = 3000;
+  ::setsockopt(connection.socket, SOL_SOCKET, SO_RCVTIMEO,
+               reinterpret_cast<const char*>(&timeout), sizeof timeout);
+  ::setsockopt(connection.socket, SOL_SOCKET, SO_SNDTIMEO,
+               reinterpret_cast<const char*>(&timeout), sizeof timeout);
+  sockaddr_in address = Loopback(port);
+  if (::connect(connection.socket, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0)
+    return;
+  static const char kQuit[] = "GET /__quit HTTP/1.0\r\n\r\n";
+  ::send(connection.socket, kQuit, sizeof kQuit - 1, 0);
+  char answer[256];
+  while (::recv(connection.socket, answer, sizeof answer, 0) > 0) {
+  }
+}
+
+void RemoveTree(const std::string& folder) {
+  WIN32_FIND_DATAA found;
+  HANDLE search = ::FindFirstFileA((folder + "\\*").c_str(), &found);
+  if (search != INVALID_HANDLE_VALUE) {
+    do {
+      const std::string name = found.cFileName;
+      if (name == "." || name == "..") continue;
+      const std::string path = folder + "\\" + name;
+      if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) RemoveTree(path);
+      else ::DeleteFileA(path.c_str());
+    } while (::FindNextFileA(search, &found));
+    ::FindClose(search);
+  }
+  ::RemoveDirectoryA(folder.c_str());
+}
+
+}  // namespace
+
+std::string WindowsPathOf(const std::string& unixPath) {
+  std::string path = "Z:" + unixPath;
+  for (char& c : path)
+    if (c == '/') c = '\\';
+  return path;
+}
+
+bool ReadWholeFile(const std::string& path, std::string* content) {
+  fw::UniqueFile file(::CreateFileA(path.c_str(), GENERIC_READ,
+                                    FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                    nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+  if (!file) return false;
+  content->clear();
+  char buffer[65536];
+  DWORD got = 0;
+  while (::ReadFile(file.get(), buffer, sizeof buffer, &got, nullptr) && got > 0)
+    content->append(buffer, got);
+  return true;
+}
+
+std::string RecordedRequest::Head() const {
+  const std::size_t end = bytes.find("\r\n\r\n");
+  return end == std::string::npos ? bytes : bytes.substr(0, end + 4);
+}
+
+std::string RecordedRequest::Body() const {
+  const std::size_t end = bytes.find("\r\n\r\n");
+  return end == std::string::npos ? std::string() : bytes.substr(end + 4);
+}
+
+std::string RecordedRequest::Header(const std::string& name) const {
+  const std::string head = Head();
+  std::size_t line = head.find("\r\n");
+  while (line != std::string::npos && line + 2 < head.size()) {
+    const std::size_t start = line + 2;
+    line = head.find("\r\n", start);
+    const std::string text = head.substr(start, line - start);
+    const std::size_t colon = text.find(':');
+    if (colon == std::string::npos || colon != name.size()) continue;
+    if (::CompareStringA(LOCALE_INVARIANT, NORM_IGNORECASE, text.c_str(), static_cast<int>(colon),
+                         name.c_str(), static_cast<int>(name.size())) != CSTR_EQUAL)
+      continue;
+    std::size_t value = colon + 1;
+    while (value < text.size() && text[value] == ' ') ++value;
+    return text.substr(value);
+  }
+  return {};
+}
+
+std::string Receiver::ProgramPath() { return WindowsPathOf(BRIMLET_NATIVE_DIR "/brimlet_receiver"); }
+
+unsigned short Receiver::UnusedPort() {
+  EnsureWinsock();
+  SocketCloser probe{::socket(AF_INET, SOCK_STREAM, IPPROTO_TCP)};
+  if (probe.socket == INVALID_SOCKET) return 0;
+  sockaddr_in address = Loopback(0);
+  int length = sizeof address;
+  if (::bind(probe.socket, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0 ||
+      ::getsockname(probe.socket, reinterpret_cast<sockaddr*>(&address), &length) != 0)
+    return 0;
+  return ntohs(address.sin_port);
+}
+
+Receiver::Receiver() {
+  static std::atomic<unsigned> counter{0};
+  const std::string runs = BRIMLET_BUILD_DIR "/receiver-runs";
+  unixFolder_ = runs + "/" + std::to_string(::GetCurrentProcessId()) + "-" +
+                std::to_string(++counter);
+  folder_ = WindowsPathOf(unixFolder_);
+  ::CreateDirectoryA(WindowsPathOf(runs).c_str(), nullptr);
+  if (!::CreateDirectoryA(folder_.c_str(), nullptr) &&
+      ::GetLastError() != ERROR_ALREADY_EXISTS) {
+    ADD_FAILURE() << "cannot create the receiver's folder " << folder_;
+    return;
+  }
+  lease_.reset(::CreateFileA((folder_ + "\\lease").c_str(), GENERIC_WRITE,
+                             FILE_SHARE_READ | FILE_SHARE_DELETE, nullptr, CREATE_ALWAYS,
+                             FILE_ATTRIBUTE_NORMAL | FILE_FLAG_DELETE_ON_CLOSE, nullptr));
+  if (!lease_) {
+    ADD_FAILURE() << "cannot create the receiver's lease file in " << folder_;
+    return;
+  }
+
+  const std::string program = ProgramPath();
+  if (!FileExists(program)) {
+    ADD_FAILURE() << "the native receiver is missing: " << program
+                  << " (the native build makes it)";
+    return;
+  }
+  std::string line = "\"" + program + "\" --dir \"" + unixFolder_ + "/records\" --port-file \"" +
+                     unixFolder_ + "/port\" --lease \"" + unixFolder_ + "/lease\" --log \"" +
+                     unixFolder_ + "/log\" --idle-timeout " + kIdleTimeoutSeconds;
+  STARTUPINFOA startup{sizeof startup};
+  PROCESS_INFORMATION info{};
+  if (!::CreateProcessA(nullptr, &line[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
+                        &info)) {
+    ADD_FAILURE() << "cannot start " << line << ": error " << ::GetLastError();
+    return;
+  }
+  // A Unix program has no Windows process; any handle given is of no use.
+  fw::UniqueHandle process(info.hProcess), thread(info.hThread);
+
+  const std::string portFile = folder_ + "\\port";
+  const DWORD start = ::GetTickCount();
+  std::string text;
+  while (::GetTickCount() - start < 10000) {
+    if (ReadWholeFile(portFile, &text) && !text.empty() && text.back() == '\n') {
+      port_ = static_cast<unsigned short>(std::strtoul(text.c_str(), nullptr, 10));
+      break;
+    }
+    ::Sleep(20);
+  }
+  if (!port_) {
+    std::string log;
+    ReadWholeFile(folder_ + "\\log", &log);
+    ADD_FAILURE() << "the receiver did not start within 10 s: " << line << "\n" << log;
+  }
+}
+
+Receiver::~Receiver() {
+  const bool ended = Stop();
+  // A receiver that has not ended may still be writing; leave its folder.
+  if (ended && !folder_.empty()) RemoveTree(folder_);
+}
+
+bool Receiver::Stop(DWORD timeoutMs) {
+  if (stopped_) return true;
+  if (port_) SendQuit(port_);
+  lease_.reset();  // the second way to end it, should the request not get through
+  const std::string portFile = folder_ + "\\port";
+  const DWORD start = ::GetTickCount();
+  while (FileExists(portFile)) {
+    if (::GetTickCount() - start > timeoutMs) return false;
+    ::Sleep(20);
+  }
+  stopped_ = true;
+  return true;
+}
+
+std::string Receiver::Url(const std::string& pathAndQuery) const {
+  return "http://127.0.0.1:" + std::to_string(port_) + pathAndQuery;
+}
+
+std::vector<RecordedRequest> Receiver::WaitForRequests(std::size_t count, DWORD timeoutMs) const {
+  std::vector<RecordedRequest> requests;
+  const DWORD start = ::GetTickCount();
+  for (;;) {
+    std::string index;
+    std::vector<receiver::RecordEntry> entries;
+    if (ReadWholeFile(RecordFolder() + "\\index.txt", &index)) {
+      // Only whole lines: one may be half appended as we read.
+      std::size_t begin = 0;
+      for (std::size_t end; (end = index.find('\n', begin)) != std::string::npos; begin = end + 1)
+        if (auto entry = receiver::ParseRecordLine(index.substr(begin, end - begin)))
+          entries.push_back(*entry);
+    }
+    if (entries.size() >= count || ::GetTickCount() - start > timeoutMs) {
+      for (const auto& entry : entries) {
+        RecordedRequest request{entry, {}};
+        ReadWholeFile(RecordFolder() + "\\" + receiver::RecordFileName(entry.number),
+                      &request.bytes);
+        requests.push_back(std::move(request));
+      }
+      return requests;
+    }
+    ::Sleep(20);
+  }
+}
+
+}  // namespace scenario

@@ -1,0 +1,75 @@
+// The local HTTP receiver as the Wine scenarios use it: a native Linux program
+// that this Windows program starts, posts to through WinInet, reads the
+// records of and stops. Wine starts an ELF program given by its Z:\ path but
+// hands back no process handle, so everything runs through files in a folder
+// of the build tree: the receiver writes its port there and files every
+// request there, and it holds on to a lease file that this side opens with
+// delete-on-close, so the receiver ends with this program however it ends.
+#pragma once
+
+#include <windows.h>
+
+#include <string>
+#include <vector>
+
+#include "framework/unique_handle.h"
+#include "tests/receiver/record.h"
+
+namespace scenario {
+
+struct RecordedRequest {
+  receiver::RecordEntry entry;
+  std::string bytes;  // as received: the head, then the body when it was stored
+
+  std::string Head() const;  // up to and including the blank line
+  std::string Body() const;  // what follows it
+  // Value of the first header with this name, or "" when there is none.
+  std::string Header(const std::string& name) const;
+};
+
+class Receiver {
+ public:
+  // Starts the receiver and waits until it listens; a failure fails the
+  // current test and leaves Started() false.
+  Receiver();
+  // Stops the receiver (bounded) and removes its records.
+  ~Receiver();
+  Receiver(const Receiver&) = delete;
+  Receiver& operator=(const Receiver&) = delete;
+
+  bool Started() const { return port_ != 0; }
+  unsigned short Port() const { return port_; }
+  // "http://127.0.0.1:PORT" followed by `pathAndQuery` (which starts with '/').
+  std::string Url(const std::string& pathAndQuery) const;
+
+  // Waits until at least `count` requests are filed or `timeoutMs` passes,
+  // and returns every request filed by then, in order.
+  std::vector<RecordedRequest> WaitForRequests(std::size_t count, DWORD timeoutMs = 15000) const;
+
+  // Asks the receiver to end and waits for it at most `timeoutMs`; true when
+  // it has ended. The destructor calls it.
+  bool Stop(DWORD timeoutMs = 5000);
+
+  // Windows path of the folder the requests are filed in.
+  std::string RecordFolder() const { return folder_ + "\\records"; }
+
+  // A port on 127.0.0.1 that nobody listens on: connections to it are refused.
+  static unsigned short UnusedPort();
+  // Windows path of the native receiver program.
+  static std::string ProgramPath();
+
+ private:
+  std::string folder_;      // Windows path
+  std::string unixFolder_;  // the same folder as the receiver sees it
+  fw::UniqueFile lease_;
+  unsigned short port_ = 0;
+  bool stopped_ = false;
+};
+
+// "Z:" and the Unix path with backslashes: where Wine shows a Unix file.
+std::string WindowsPathOf(const std::string& unixPath);
+
+// The whole content of a file, or false when it cannot be read.
+bool ReadWholeFile(const std::string& path, std::string* content);
+
+}  // namespace scenario
