@@ -176,4 +176,394 @@ TEST_F(FileList, ContextMenuOfANewControlDisablesBothDeletesAndChecksDetails) {
   EXPECT_TRUE(seen.submenu[3].checked);
 }
 
+
+// ---------------------------------------------------------------- AddFile
+TEST_F(FileList, SeveralFilesChosenInAFolderAreListedInDialogOrderWithTheTotal) {
+  File("a.txt", 1000);
+  File("b.txt", 2000);
+  File("c.txt", 3000);
+  host::DialogWatcher watcher;
+  AddFiles(dir(), {"a.txt", "b.txt", "c.txt"}, &watcher);
+  EXPECT_EQ((Strings{dir() + "\\a.txt", dir() + "\\b.txt", dir() + "\\c.txt"}), RowTexts(list_));
+  EXPECT_EQ((Strings{"1,000", "2,000", "3,000"}), RowTexts(list_, 1));
+  EXPECT_EQ("파일 이름 (3 개)", ColumnTitle(list_, 0));
+  EXPECT_EQ("크기 (6 KB)", ColumnTitle(list_, 1));
+}
+
+TEST_F(FileList, FilesChosenInADriveRootGetNoDoubledSeparator) {
+  scenario::MappedDrive drive("drive-root-files");
+  ASSERT_TRUE(drive.ok());
+  ASSERT_TRUE(scenario::WriteFileOfSize(drive.root() + "a.txt", 10));
+  ASSERT_TRUE(scenario::WriteFileOfSize(drive.root() + "b.txt", 20));
+  host::DialogWatcher watcher;
+  AddFiles(drive.root(), {"a.txt", "b.txt"}, &watcher);
+  EXPECT_EQ((Strings{drive.root() + "a.txt", drive.root() + "b.txt"}), RowTexts(list_));
+  EXPECT_EQ("크기 (30 Bytes)", ColumnTitle(list_, 1));
+}
+
+TEST_F(FileList, ACountOfTwoTakesTwoOfThreeFilesThenSaysSo) {
+  Put(L"MaxFileCount", 2);
+  for (const char* name : {"1.txt", "2.txt", "3.txt"}) File(name, 5);
+  host::DialogWatcher watcher;
+  AddFiles(dir(), {"1.txt", "2.txt", "3.txt"}, &watcher);
+  EXPECT_EQ((Strings{dir() + "\\1.txt", dir() + "\\2.txt"}), RowTexts(list_));
+  EXPECT_EQ(Strings{kTooManyFiles}, Messages(watcher));
+  EXPECT_EQ("파일 이름 (2 개)", ColumnTitle(list_, 0));
+  EXPECT_EQ("크기 (10 Bytes)", ColumnTitle(list_, 1));
+}
+
+TEST_F(FileList, ATotalOfAThousandTakesSixHundredAndRefusesFiveHundredMore) {
+  Put(L"MaxTotalSize", 1000);
+  File("600.bin", 600);
+  File("500.bin", 500);
+  host::DialogWatcher watcher;
+  AddFiles(dir(), {"600.bin", "500.bin"}, &watcher);
+  EXPECT_EQ(Strings{dir() + "\\600.bin"}, RowTexts(list_));
+  EXPECT_EQ(Strings{kTotalTooLarge}, Messages(watcher));
+  EXPECT_EQ("크기 (600 Bytes)", ColumnTitle(list_, 1));
+}
+
+TEST_F(FileList, AFileHeldOpenForWritingThirdOfFiveStopsTheBatchAfterTwo) {
+  Strings names;
+  for (int i = 1; i <= 5; ++i) {
+    names.push_back("doc" + std::to_string(i) + ".txt");
+    File(names.back(), 100);
+  }
+  scenario::FileHolder editor(dir() + "\\doc3.txt");
+  ASSERT_TRUE(editor.holding());
+  host::DialogWatcher watcher;
+  AddFiles(dir(), names, &watcher);
+  EXPECT_EQ((Strings{dir() + "\\doc1.txt", dir() + "\\doc2.txt"}), RowTexts(list_));
+  EXPECT_EQ(Strings{kInUse}, Messages(watcher));
+  EXPECT_EQ(std::vector<int>{2}, rowsAtMessage_);
+  EXPECT_EQ("파일 이름 (2 개)", ColumnTitle(list_, 0));
+  EXPECT_EQ("크기 (200 Bytes)", ColumnTitle(list_, 1));
+}
+
+TEST_F(FileList, ANameThatDoesNotExistIsRefusedAsInUse) {
+  host::DialogWatcher watcher;
+  AddFile({{dir() + "\\missing.txt"}, {}, false}, &watcher);
+  EXPECT_EQ(Strings{kInUse}, Messages(watcher));
+  EXPECT_EQ(0, ListView_GetItemCount(list_));
+  EXPECT_EQ("파일 이름 (0 개)", ColumnTitle(list_, 0)) << "the titles are refreshed after a refusal";
+}
+
+TEST_F(FileList, ACountLimitOfZeroRefusesEveryFile) {
+  Put(L"MaxFileCount", 0);
+  const std::string path = File("a.txt", 1);
+  host::DialogWatcher watcher;
+  AddFile({{path}, {}, false}, &watcher);
+  EXPECT_EQ(Strings{kTooManyFiles}, Messages(watcher));
+  EXPECT_EQ(0, ListView_GetItemCount(list_));
+}
+
+TEST_F(FileList, AFileOfFourGibibytesIsRefusedAsTooLargeEvenWithoutLimits) {
+  Put(L"MaxFileSize", -1);
+  Put(L"MaxTotalSize", -1);
+  const std::string small = File("small.txt", 10);
+  // Its low 32 bits say 10 bytes.
+  const std::string huge = File("huge.bin", 0x100000000ull + 10);
+  host::DialogWatcher watcher;
+  AddFiles(dir(), {"small.txt", "huge.bin"}, &watcher);
+  EXPECT_EQ(Strings{small}, RowTexts(list_));
+  EXPECT_EQ(Strings{kFileTooLarge}, Messages(watcher));
+}
+
+TEST_F(FileList, CancellingTheOpenDialogChangesNothing) {
+  const std::string path = File("a.txt", 7);
+  host::DialogWatcher watcher;
+  AddFile({{path}, {}, false}, &watcher);
+  AddFile({{}, {}, true}, &watcher);
+  EXPECT_EQ(Strings{path}, RowTexts(list_));
+  EXPECT_EQ("파일 이름 (1 개)", ColumnTitle(list_, 0));
+  EXPECT_TRUE(Messages(watcher).empty());
+}
+
+TEST_F(FileList, TheSameFileChosenTwiceIsListedTwice) {
+  const std::string path = File("twice.txt", 7);
+  host::DialogWatcher watcher;
+  AddFile({{path}, {}, false}, &watcher);
+  AddFile({{path}, {}, false}, &watcher);
+  EXPECT_EQ((Strings{path, path}), RowTexts(list_));
+  EXPECT_EQ("크기 (14 Bytes)", ColumnTitle(list_, 1));
+}
+
+// ---------------------------------------------------------------- AddFolder
+TEST_F(FileList, AFolderGivesTheFilesLyingDirectlyInItHiddenOnesIncluded) {
+  const std::string a = File("a.txt", 1);
+  const std::string hidden = File("hidden.txt", 2);
+  ::SetFileAttributesA(hidden.c_str(), FILE_ATTRIBUTE_HIDDEN);
+  scenario::TempFolder sub("sub", dir());
+  sub.File("deeper.txt", 4);
+  host::DialogWatcher watcher;
+  AddFolder({{}, dir(), false}, &watcher);
+  Strings rows = RowTexts(list_);
+  std::sort(rows.begin(), rows.end());
+  EXPECT_EQ((Strings{a, hidden}), rows);
+  EXPECT_TRUE(Messages(watcher).empty());
+  EXPECT_EQ("파일 이름 (2 개)", ColumnTitle(list_, 0));
+  EXPECT_EQ("크기 (3 Bytes)", ColumnTitle(list_, 1));
+  const auto seen = watcher.Seen();
+  ASSERT_FALSE(seen.empty());
+  const auto& texts = seen[0].childTexts;
+  EXPECT_NE(texts.end(), std::find(texts.begin(), texts.end(), "첨부할 폴더를 선택하세요."));
+}
+
+TEST_F(FileList, ADriveRootChosenGivesRootPathsWithoutADoubledSeparator) {
+  scenario::MappedDrive drive("drive-root-folder");
+  ASSERT_TRUE(drive.ok());
+  ASSERT_TRUE(scenario::WriteFileOfSize(drive.root() + "r.txt", 3));
+  host::DialogWatcher watcher;
+  AddFolder({{}, drive.root(), false}, &watcher);
+  EXPECT_EQ(Strings{drive.root() + "r.txt"}, RowTexts(list_));
+}
+
+TEST_F(FileList, CancellingTheFolderBrowserChangesNothing) {
+  File("a.txt", 3);
+  host::DialogWatcher watcher;
+  AddFolder({{}, {}, true}, &watcher);
+  EXPECT_EQ(0, ListView_GetItemCount(list_));
+  EXPECT_EQ("파일 이름", ColumnTitle(list_, 0));
+  EXPECT_TRUE(Messages(watcher).empty());
+}
+
+TEST_F(FileList, AFolderOverTheCountIsListedWholeThenClearedAfterTheMessage) {
+  for (int i = 0; i < 150; ++i) File("f" + std::to_string(i) + ".txt", 1);
+  host::DialogWatcher watcher;
+  AddFolder({{}, dir(), false}, &watcher);
+  EXPECT_EQ(Strings{kTooManyFiles}, Messages(watcher));
+  EXPECT_EQ(std::vector<int>{150}, rowsAtMessage_) << "all listed while the message shows";
+  EXPECT_EQ(0, ListView_GetItemCount(list_));
+  EXPECT_EQ("파일 이름", ColumnTitle(list_, 0));
+  EXPECT_EQ("크기", ColumnTitle(list_, 1));
+  // Both counters are back at 0: a single file now reads as the only one.
+  const std::string one = File("after.txt", 5);
+  AddFile({{one}, {}, false}, &watcher);
+  EXPECT_EQ("크기 (5 Bytes)", ColumnTitle(list_, 1));
+}
+
+TEST_F(FileList, AFolderWithOneFileTooLargeClearsTheFilesListedBefore) {
+  Strings names;
+  for (int i = 0; i < 5; ++i) {
+    names.push_back("before" + std::to_string(i) + ".txt");
+    File(names.back(), 10);
+  }
+  host::DialogWatcher watcher;
+  AddFiles(dir(), names, &watcher);
+  ASSERT_EQ(5, ListView_GetItemCount(list_));
+  Put(L"MaxFileSize", 1000);
+  scenario::TempFolder other("other", dir());
+  other.File("small.txt", 10);
+  other.File("large.bin", 1001);
+  AddFolder({{}, other.path(), false}, &watcher);
+  EXPECT_EQ(Strings{kFileTooLarge}, Messages(watcher));
+  EXPECT_EQ(0, ListView_GetItemCount(list_));
+  EXPECT_EQ("파일 이름", ColumnTitle(list_, 0));
+}
+
+TEST_F(FileList, AFolderHoldingAFileOpenForWritingEndsEmpty) {
+  File("a.txt", 1);
+  const std::string held = File("b.txt", 1);
+  scenario::FileHolder editor(held);
+  ASSERT_TRUE(editor.holding());
+  host::DialogWatcher watcher;
+  AddFolder({{}, dir(), false}, &watcher);
+  EXPECT_EQ(Strings{kInUse}, Messages(watcher));
+  EXPECT_EQ(0, ListView_GetItemCount(list_));
+}
+
+TEST_F(FileList, ANegativeCountRefusesEveryFolderButNoFile) {
+  Put(L"MaxFileCount", -1);
+  const std::string path = File("a.txt", 1);
+  host::DialogWatcher watcher;
+  AddFile({{path}, {}, false}, &watcher);
+  EXPECT_EQ(1, ListView_GetItemCount(list_)) << "files compare the count unsigned";
+  AddFolder({{}, dir(), false}, &watcher);
+  EXPECT_EQ(Strings{kTooManyFiles}, Messages(watcher));
+  EXPECT_EQ(0, ListView_GetItemCount(list_));
+}
+
+TEST_F(FileList, AnEmptyFolderAddsNothingAndRefreshesTheTitles) {
+  File("a.txt", 1);
+  File("b.txt", 1);
+  File("c.txt", 1);
+  host::DialogWatcher watcher;
+  AddFiles(dir(), {"a.txt", "b.txt", "c.txt"}, &watcher);
+  scenario::TempFolder empty("empty", dir());
+  AddFolder({{}, empty.path(), false}, &watcher);
+  EXPECT_EQ(3, ListView_GetItemCount(list_));
+  EXPECT_EQ("파일 이름 (3 개)", ColumnTitle(list_, 0));
+  EXPECT_TRUE(Messages(watcher).empty());
+}
+
+// ---------------------------------------------------------------- Korean names
+TEST_F(FileList, KoreanFolderAndFileNamesTravelEndToEnd) {
+  scenario::TempFolder korean("한글 폴더", dir());
+  const std::string report = korean.File("보고서.txt", 1234567);
+  const std::string photo = korean.File("사진 파일.jpg", 10);
+  host::DialogWatcher watcher;
+  AddFiles(korean.path(), {"보고서.txt"}, &watcher);
+  EXPECT_EQ(Strings{report}, RowTexts(list_));
+  EXPECT_EQ(Strings{"1,234,567"}, RowTexts(list_, 1));
+  EXPECT_EQ("크기 (1.17 MB)", ColumnTitle(list_, 1));
+  ASSERT_EQ(S_OK, control_->Call(L"RemoveAll"));
+  AddFolder({{}, korean.path(), false}, &watcher);
+  Strings rows = RowTexts(list_);
+  std::sort(rows.begin(), rows.end());
+  Strings expected{report, photo};
+  std::sort(expected.begin(), expected.end());
+  EXPECT_EQ(expected, rows);
+  EXPECT_TRUE(Messages(watcher).empty());
+}
+
+// ---------------------------------------------------------------- removing
+TEST_F(FileList, RemovingRowsOneAndThreeOfFiveKeepsTheOthersInOrder) {
+  Strings names;
+  for (int i = 0; i < 5; ++i) {
+    names.push_back("r" + std::to_string(i) + ".txt");
+    File(names.back(), 100 * (i + 1));
+  }
+  host::DialogWatcher watcher;
+  AddFiles(dir(), names, &watcher);
+  scenario::SelectRows(list_, {1, 3});
+  ASSERT_EQ(S_OK, control_->Call(L"Remove"));
+  EXPECT_EQ((Strings{dir() + "\\r0.txt", dir() + "\\r2.txt", dir() + "\\r4.txt"}), RowTexts(list_));
+  EXPECT_EQ("파일 이름(3 개)", ColumnTitle(list_, 0));
+  EXPECT_EQ("크기 (900 Bytes)", ColumnTitle(list_, 1));
+}
+
+TEST_F(FileList, RemovingMeasuresTheRemainingFilesAgainOnDisk) {
+  const std::string grows = File("grows.txt", 100);
+  File("goes.txt", 50);
+  host::DialogWatcher watcher;
+  AddFiles(dir(), {"grows.txt", "goes.txt"}, &watcher);
+  ASSERT_TRUE(scenario::WriteFileOfSize(grows, 3000));
+  scenario::SelectRows(list_, {1});
+  ASSERT_EQ(S_OK, control_->Call(L"Remove"));
+  EXPECT_EQ(Strings{grows}, RowTexts(list_));
+  EXPECT_EQ(Strings{"100"}, RowTexts(list_, 1)) << "the row keeps the size it was added with";
+  EXPECT_EQ("파일 이름(1 개)", ColumnTitle(list_, 0));
+  EXPECT_EQ("크기 (3 KB)", ColumnTitle(list_, 1));
+}
+
+TEST_F(FileList, AFileThatVanishedCountsNothingButStaysListed) {
+  File("stays.txt", 100);
+  const std::string vanishes = File("vanishes.txt", 200);
+  File("goes.txt", 50);
+  host::DialogWatcher watcher;
+  AddFiles(dir(), {"stays.txt", "vanishes.txt", "goes.txt"}, &watcher);
+  ::DeleteFileA(vanishes.c_str());
+  scenario::SelectRows(list_, {2});
+  ASSERT_EQ(S_OK, control_->Call(L"Remove"));
+  EXPECT_EQ(2, ListView_GetItemCount(list_));
+  EXPECT_EQ("크기 (100 Bytes)", ColumnTitle(list_, 1));
+}
+
+TEST_F(FileList, RemovingWithNothingSelectedChangesNothing) {
+  File("a.txt", 1);
+  host::DialogWatcher watcher;
+  AddFiles(dir(), {"a.txt"}, &watcher);
+  ASSERT_EQ(S_OK, control_->Call(L"Remove"));
+  EXPECT_EQ(1, ListView_GetItemCount(list_));
+  EXPECT_EQ("파일 이름 (1 개)", ColumnTitle(list_, 0)) << "the titles are not rewritten";
+}
+
+TEST_F(FileList, RemovingEveryRowBringsBackThePlainTitles) {
+  File("a.txt", 1);
+  File("b.txt", 1);
+  host::DialogWatcher watcher;
+  AddFiles(dir(), {"a.txt", "b.txt"}, &watcher);
+  scenario::SelectRows(list_, {0, 1});
+  ASSERT_EQ(S_OK, control_->Call(L"Remove"));
+  EXPECT_EQ(0, ListView_GetItemCount(list_));
+  EXPECT_EQ("파일 이름", ColumnTitle(list_, 0));
+  EXPECT_EQ("크기", ColumnTitle(list_, 1));
+}
+
+TEST_F(FileList, RemoveAllOnAnEmptyListStillResetsTheTitles) {
+  host::DialogWatcher watcher;
+  AddFile({{dir() + "\\missing.txt"}, {}, false}, &watcher);  // refused: "(0 개)"
+  ASSERT_EQ("파일 이름 (0 개)", ColumnTitle(list_, 0));
+  ASSERT_EQ(S_OK, control_->Call(L"RemoveAll"));
+  EXPECT_EQ("파일 이름", ColumnTitle(list_, 0));
+  EXPECT_EQ("크기", ColumnTitle(list_, 1));
+}
+
+// ---------------------------------------------------------------- menu and views
+TEST_F(FileList, WithRowsAndASelectionBothDeletesAreEnabled) {
+  File("a.txt", 1);
+  host::DialogWatcher watcher;
+  AddFiles(dir(), {"a.txt"}, &watcher);
+  auto seen = scenario::ShowContextMenu(*control_, POINT{40, 40}, false);
+  ASSERT_EQ(7u, seen.items.size());
+  EXPECT_FALSE(seen.items[0].enabled) << "nothing selected yet";
+  EXPECT_TRUE(seen.items[1].enabled);
+  scenario::SelectRows(list_, {0});
+  seen = scenario::ShowContextMenu(*control_, POINT{40, 40}, false);
+  ASSERT_EQ(7u, seen.items.size());
+  EXPECT_TRUE(seen.items[0].enabled);
+  EXPECT_TRUE(seen.items[1].enabled);
+}
+
+TEST_F(FileList, DeleteAllFromTheMenuEmptiesTheList) {
+  File("a.txt", 1);
+  File("b.txt", 1);
+  host::DialogWatcher watcher;
+  AddFiles(dir(), {"a.txt", "b.txt"}, &watcher);
+  scenario::ShowContextMenu(*control_, POINT{40, 40}, false, 1);
+  EXPECT_EQ(0, ListView_GetItemCount(list_));
+  EXPECT_EQ("파일 이름", ColumnTitle(list_, 0));
+}
+
+TEST_F(FileList, AddFileFromTheMenuOpensTheSameDialog) {
+  const std::string path = File("menu.txt", 1);
+  host::DialogWatcher watcher(host::AnswerPickers({{path}, {}, false}));
+  scenario::ShowContextMenu(*control_, POINT{40, 40}, false, 2);
+  EXPECT_EQ(Strings{path}, RowTexts(list_));
+}
+
+TEST_F(FileList, EachViewItemSwitchesTheModeAndMovesTheCheckMark) {
+  const struct {
+    int item;
+    unsigned mode;
+  } views[] = {{0, LVS_ICON}, {1, LVS_SMALLICON}, {2, LVS_LIST}, {3, LVS_REPORT}, {1, LVS_SMALLICON}};
+  for (const auto& view : views) {
+    scenario::ShowContextMenu(*control_, POINT{40, 40}, true, view.item);
+    EXPECT_EQ(view.mode, scenario::ViewMode(list_)) << view.item;
+    const auto seen = scenario::ShowContextMenu(*control_, POINT{40, 40}, true);
+    ASSERT_EQ(4u, seen.submenu.size());
+    for (int i = 0; i < 4; ++i) EXPECT_EQ(i == view.item, seen.submenu[i].checked) << view.item << " " << i;
+  }
+  // Repeating a command changes nothing.
+  ::SendMessageA(control_->controlWindow(), WM_COMMAND, 32775, 0);
+  EXPECT_EQ(unsigned{LVS_SMALLICON}, scenario::ViewMode(list_));
+}
+
+TEST_F(FileList, TheKeyboardFormOfTheRequestShowsTheMenuToo) {
+  const auto seen = scenario::ShowContextMenu(*control_, POINT{-1, -1}, false);
+  EXPECT_TRUE(seen.shown);
+  EXPECT_EQ(7u, seen.items.size());
+}
+
+// ---------------------------------------------------------------- lifetime
+TEST_F(FileList, TheImageListsGoWithTheWindowAndOnlyOnce) {
+  File("a.txt", 1);
+  host::DialogWatcher watcher;
+  AddFiles(dir(), {"a.txt"}, &watcher);
+  HIMAGELIST small = ListView_GetImageList(list_, LVSIL_SMALL);
+  HIMAGELIST large = ListView_GetImageList(list_, LVSIL_NORMAL);
+  ASSERT_EQ(1, ImageList_GetImageCount(small));
+  auto inPlace = control_->As<IOleInPlaceObject>(IID_IOleInPlaceObject);
+  ASSERT_EQ(S_OK, inPlace->InPlaceDeactivate());
+  EXPECT_FALSE(::IsWindow(list_));
+  int cx = 0, cy = 0;
+  EXPECT_FALSE(ImageList_GetIconSize(small, &cx, &cy));
+  EXPECT_FALSE(ImageList_GetIconSize(large, &cx, &cy));
+  // A new window starts a new, empty list.
+  ASSERT_EQ(S_OK, control_->DoVerb(OLEIVERB_INPLACEACTIVATE));
+  HWND again = scenario::FileListOf(*control_);
+  ASSERT_NE(nullptr, again);
+  EXPECT_EQ(0, ListView_GetItemCount(again));
+}
+
 }  // namespace

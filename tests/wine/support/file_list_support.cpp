@@ -1,6 +1,7 @@
 #include "tests/wine/support/file_list_support.h"
 
 #include <commctrl.h>
+#include <winioctl.h>
 #include <gtest/gtest.h>
 
 #include <atomic>
@@ -149,21 +150,70 @@ std::string TempFolder::Subfolder(const std::string& name) const {
   return path;
 }
 
-MappedDrive::MappedDrive(const std::string& target) {
+namespace {
+
+// Wine's own request to its mount manager (as in Wine's ddk/mountmgr.h, which
+// differs from the toolchain's header of the same name).
+constexpr DWORD kDefineUnixDrive = CTL_CODE('m', 32, METHOD_BUFFERED, FILE_READ_ACCESS | FILE_WRITE_ACCESS);
+constexpr ULONG kFsTypeNtfs = 0;
+struct WineUnixDrive {
+  ULONG size;
+  ULONG type;
+  ULONG fs_type;
+  DWORD serial;
+  ULONGLONG unix_dev;
+  WCHAR letter;
+  USHORT mount_point_offset;
+  USHORT device_offset;
+  USHORT label_offset;
+};
+
+fw::UniqueFile MountManager() {
+  return fw::UniqueFile(::CreateFileW(L"\\\\.\\MountPointManager", GENERIC_READ | GENERIC_WRITE,
+                                      FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
+                                      0, nullptr));
+}
+
+// Defines `letter` as a fixed drive at the Unix folder, or removes the
+// definition when `unixFolder` is empty.
+bool DefineUnixDrive(char letter, const std::string& unixFolder) {
+  fw::UniqueFile manager = MountManager();
+  if (!manager) return false;
+  std::vector<char> request(sizeof(WineUnixDrive) + unixFolder.size() + 1, '\0');
+  auto* drive = reinterpret_cast<WineUnixDrive*>(request.data());
+  drive->size = static_cast<ULONG>(request.size());
+  drive->letter = static_cast<WCHAR>(letter - 'A' + 'a');
+  drive->type = unixFolder.empty() ? DRIVE_NO_ROOT_DIR : DRIVE_FIXED;
+  drive->fs_type = kFsTypeNtfs;
+  if (!unixFolder.empty()) {
+    drive->mount_point_offset = sizeof(WineUnixDrive);
+    unixFolder.copy(request.data() + sizeof(WineUnixDrive), unixFolder.size());
+  }
+  DWORD returned = 0;
+  return ::DeviceIoControl(manager.get(), kDefineUnixDrive, request.data(),
+                           static_cast<DWORD>(request.size()), nullptr, 0, &returned, nullptr) != FALSE;
+}
+
+}  // namespace
+
+MappedDrive::MappedDrive(const std::string& name) {
+  folder_ = BuildDir() + "\\" + name;
+  RemoveTree(folder_);
+  if (!::CreateDirectoryA(folder_.c_str(), nullptr)) return;
   const DWORD used = ::GetLogicalDrives();
   for (char letter = 'R'; letter <= 'Y'; ++letter) {
     if (used & (1u << (letter - 'A'))) continue;
-    const std::string drive = std::string(1, letter) + ":";
-    if (::DefineDosDeviceA(0, drive.c_str(), target.c_str())) {
-      drive_ = drive;
-      root_ = drive + "\\";
+    if (DefineUnixDrive(letter, std::string(BRIMLET_BUILD_DIR) + "/" + name)) {
+      letter_ = letter;
+      root_ = std::string(1, letter) + ":\\";
       return;
     }
   }
 }
 
 MappedDrive::~MappedDrive() {
-  if (!drive_.empty()) ::DefineDosDeviceA(DDD_REMOVE_DEFINITION, drive_.c_str(), nullptr);
+  if (letter_) DefineUnixDrive(letter_, {});
+  RemoveTree(folder_);
 }
 
 FileHolder::FileHolder(const std::string& path) {

@@ -38,20 +38,23 @@ class TempFolder {
 // Writes `size` bytes of 'x' to `path`, replacing what was there.
 bool WriteFileOfSize(const std::string& path, std::uint64_t size);
 
-// A drive letter (R: first, or the next free one) standing for a folder, so
-// that its root holds only what a scenario puts there.
+// A drive letter (R: first, or the next free one) standing for a folder of
+// the build tree, made for the purpose and removed again, so that the
+// drive's root holds only what a scenario puts there. The letter is defined
+// through Wine's mount manager, as its configuration tool does.
 class MappedDrive {
  public:
-  explicit MappedDrive(const std::string& target);
+  explicit MappedDrive(const std::string& name);
   MappedDrive(const MappedDrive&) = delete;
   MappedDrive& operator=(const MappedDrive&) = delete;
   ~MappedDrive();
-  bool ok() const { return !drive_.empty(); }
+  bool ok() const { return letter_ != 0; }
   const std::string& root() const { return root_; }  // "R:\"
 
  private:
-  std::string drive_;  // "R:"
+  char letter_ = 0;
   std::string root_;
+  std::string folder_;  // the same folder by its Z: path
 };
 
 // Another process holding a file open for writing until the object goes.
