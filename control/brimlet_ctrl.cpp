@@ -3,6 +3,8 @@
 #include <commctrl.h>
 
 #include "brimlet_idl.h"
+#include "framework/activation_context.h"
+#include "module/dispatch_ids.h"
 #include "module/module_ids.h"
 #include "resource_ids.h"
 #include "upload/upload_thread.h"
@@ -16,34 +18,27 @@ constexpr LONG kDefaultMaxSize = 0x40000000;  // 1 GiB
 constexpr LONG kDefaultMaxFileCount = 100;
 const char kDefaultFilter[] = "모든 파일|*.*|";
 
-enum Dispid : DISPID {
-  kScriptURL = 1, kFilter, kMaxFileSize, kMaxTotalSize, kMaxFileCount,
-  kShowProgress, kEnablePopupMenu, kServerResponse,
-  kUpload, kRemove, kRemoveAll, kAddFile, kSelectFolder, kUploadCancel,
-  kAddFolder = 16,
-};
-constexpr DISPID kUploadFinishEvent = 1;
 
 }  // namespace
 
 using Ctrl = CBrimletCtrl;
 const fw::DispatchMember<Ctrl> CBrimletCtrl::kDispatchTable[16] = {
-    fw::StringProperty<Ctrl, &Ctrl::GetScriptURL, &Ctrl::SetScriptURL>(kScriptURL, L"ScriptURL"),
-    fw::StringProperty<Ctrl, &Ctrl::GetFilter, &Ctrl::SetFilter>(kFilter, L"Filter"),
-    fw::LongProperty<Ctrl, &Ctrl::GetMaxFileSize, &Ctrl::SetMaxFileSize>(kMaxFileSize, L"MaxFileSize"),
-    fw::LongProperty<Ctrl, &Ctrl::GetMaxTotalSize, &Ctrl::SetMaxTotalSize>(kMaxTotalSize, L"MaxTotalSize"),
-    fw::LongProperty<Ctrl, &Ctrl::GetMaxFileCount, &Ctrl::SetMaxFileCount>(kMaxFileCount, L"MaxFileCount"),
-    fw::BoolProperty<Ctrl, &Ctrl::GetShowProgress, &Ctrl::SetShowProgress>(kShowProgress, L"ShowProgress"),
-    fw::BoolProperty<Ctrl, &Ctrl::GetEnablePopupMenu, &Ctrl::SetEnablePopupMenu>(kEnablePopupMenu, L"EnablePopupMenu"),
-    fw::BoolProperty<Ctrl, &Ctrl::GetServerResponse, &Ctrl::SetServerResponse>(kServerResponse, L"ServerResponse"),
-    fw::Method<Ctrl, &Ctrl::Upload>(kUpload, L"Upload"),
-    fw::Method<Ctrl, &Ctrl::Remove>(kRemove, L"Remove"),
-    fw::Method<Ctrl, &Ctrl::RemoveAll>(kRemoveAll, L"RemoveAll"),
-    fw::Method<Ctrl, &Ctrl::AddFile>(kAddFile, L"AddFile"),
-    fw::Method<Ctrl, &Ctrl::SelectFolder>(kSelectFolder, L"SelectFolder"),
-    fw::Method<Ctrl, &Ctrl::UploadCancel>(kUploadCancel, L"UploadCancel"),
-    fw::Method<Ctrl, &Ctrl::AddFolder>(kAddFolder, L"AddFolder"),
-    fw::Method<Ctrl, &Ctrl::AboutBox>(DISPID_ABOUTBOX, L"AboutBox"),
+    fw::StringProperty<Ctrl, &Ctrl::GetScriptURL, &Ctrl::SetScriptURL>(DISPID_BRIMLET_SCRIPTURL, L"ScriptURL"),
+    fw::StringProperty<Ctrl, &Ctrl::GetFilter, &Ctrl::SetFilter>(DISPID_BRIMLET_FILTER, L"Filter"),
+    fw::LongProperty<Ctrl, &Ctrl::GetMaxFileSize, &Ctrl::SetMaxFileSize>(DISPID_BRIMLET_MAXFILESIZE, L"MaxFileSize"),
+    fw::LongProperty<Ctrl, &Ctrl::GetMaxTotalSize, &Ctrl::SetMaxTotalSize>(DISPID_BRIMLET_MAXTOTALSIZE, L"MaxTotalSize"),
+    fw::LongProperty<Ctrl, &Ctrl::GetMaxFileCount, &Ctrl::SetMaxFileCount>(DISPID_BRIMLET_MAXFILECOUNT, L"MaxFileCount"),
+    fw::BoolProperty<Ctrl, &Ctrl::GetShowProgress, &Ctrl::SetShowProgress>(DISPID_BRIMLET_SHOWPROGRESS, L"ShowProgress"),
+    fw::BoolProperty<Ctrl, &Ctrl::GetEnablePopupMenu, &Ctrl::SetEnablePopupMenu>(DISPID_BRIMLET_ENABLEPOPUPMENU, L"EnablePopupMenu"),
+    fw::BoolProperty<Ctrl, &Ctrl::GetServerResponse, &Ctrl::SetServerResponse>(DISPID_BRIMLET_SERVERRESPONSE, L"ServerResponse"),
+    fw::Method<Ctrl, &Ctrl::Upload>(DISPID_BRIMLET_UPLOAD, L"Upload"),
+    fw::Method<Ctrl, &Ctrl::Remove>(DISPID_BRIMLET_REMOVE, L"Remove"),
+    fw::Method<Ctrl, &Ctrl::RemoveAll>(DISPID_BRIMLET_REMOVEALL, L"RemoveAll"),
+    fw::Method<Ctrl, &Ctrl::AddFile>(DISPID_BRIMLET_ADDFILE, L"AddFile"),
+    fw::Method<Ctrl, &Ctrl::SelectFolder>(DISPID_BRIMLET_SELECTFOLDER, L"SelectFolder"),
+    fw::Method<Ctrl, &Ctrl::UploadCancel>(DISPID_BRIMLET_UPLOADCANCEL, L"UploadCancel"),
+    fw::Method<Ctrl, &Ctrl::AddFolder>(DISPID_BRIMLET_ADDFOLDER, L"AddFolder"),
+    fw::Method<Ctrl, &Ctrl::AboutBox>(DISPID_BRIMLET_ABOUTBOX, L"AboutBox"),
 };
 
 const fw::ControlClassInfo& CBrimletCtrl::ClassInfo() {
@@ -56,9 +51,12 @@ const fw::ControlClassInfo& CBrimletCtrl::ClassInfo() {
 
 CBrimletCtrl::CBrimletCtrl() : fw::OleControl(ClassInfo()) {}
 
-// A page that goes away takes its uploads with it: nobody is left to hear
-// how they ended.
-CBrimletCtrl::~CBrimletCtrl() { CancelRunningUploads(); }
+// The list goes before the base class takes the window down. A page that
+// goes away takes its uploads with it: nobody is left to hear how they ended.
+CBrimletCtrl::~CBrimletCtrl() {
+  CancelRunningUploads();
+  m_wndFileList.Destroy();
+}
 
 STDMETHODIMP CBrimletCtrl::GetIDsOfNames(REFIID iid, LPOLESTR* names, UINT count, LCID, DISPID* ids) {
   if (!::IsEqualIID(iid, IID_NULL)) return DISP_E_UNKNOWNINTERFACE;
@@ -67,6 +65,8 @@ STDMETHODIMP CBrimletCtrl::GetIDsOfNames(REFIID iid, LPOLESTR* names, UINT count
 
 STDMETHODIMP CBrimletCtrl::Invoke(DISPID id, REFIID iid, LCID, WORD flags, DISPPARAMS* params,
                                   VARIANT* result, EXCEPINFO*, UINT* argError) {
+  // Methods open dialogs and message boxes: they take the module's controls.
+  fw::ActivationScope scope;
   return fw::DispatchInvoke(*this, kDispatchTable, id, iid, flags, params, result, argError);
 }
 
@@ -93,12 +93,12 @@ void CBrimletCtrl::SetBound(T& member, const T& value, DISPID id) {
   SetModifiedFlag();
 }
 
-void CBrimletCtrl::SetScriptURL(const std::string& value) { SetBound(m_strScriptURL, value, kScriptURL); }
-void CBrimletCtrl::SetFilter(const std::string& value) { SetBound(m_strFilter, value, kFilter); }
-void CBrimletCtrl::SetMaxFileSize(LONG value) { SetBound(m_lMaxFileSize, value, kMaxFileSize); }
-void CBrimletCtrl::SetMaxTotalSize(LONG value) { SetBound(m_lMaxTotalSize, value, kMaxTotalSize); }
-void CBrimletCtrl::SetMaxFileCount(LONG value) { SetBound(m_lMaxFileCount, value, kMaxFileCount); }
-void CBrimletCtrl::SetServerResponse(BOOL value) { SetBound(m_bServerResponse, value, kServerResponse); }
+void CBrimletCtrl::SetScriptURL(const std::string& value) { SetBound(m_strScriptURL, value, DISPID_BRIMLET_SCRIPTURL); }
+void CBrimletCtrl::SetFilter(const std::string& value) { SetBound(m_strFilter, value, DISPID_BRIMLET_FILTER); }
+void CBrimletCtrl::SetMaxFileSize(LONG value) { SetBound(m_lMaxFileSize, value, DISPID_BRIMLET_MAXFILESIZE); }
+void CBrimletCtrl::SetMaxTotalSize(LONG value) { SetBound(m_lMaxTotalSize, value, DISPID_BRIMLET_MAXTOTALSIZE); }
+void CBrimletCtrl::SetMaxFileCount(LONG value) { SetBound(m_lMaxFileCount, value, DISPID_BRIMLET_MAXFILECOUNT); }
+void CBrimletCtrl::SetServerResponse(BOOL value) { SetBound(m_bServerResponse, value, DISPID_BRIMLET_SERVERRESPONSE); }
 
 void CBrimletCtrl::SetShowProgress(BOOL value) {
   m_bShowProgress = value;
@@ -126,8 +126,8 @@ void CBrimletCtrl::Upload() {
   // not reach this upload.
   worker->SetDestination(m_strScriptURL, m_bServerResponse != FALSE);
   for (int row = 0; row < rows; ++row) {
-    const std::string sizeText = RowText(row, 1);
-    worker->AddJobFile(RowText(row, 0), sizeText);
+    const std::string sizeText = m_wndFileList.RowSizeText(row);
+    worker->AddJobFile(m_wndFileList.RowPath(row), sizeText);
   }
   HANDLE cancel = nullptr;
   ::DuplicateHandle(::GetCurrentProcess(), worker->cancelEvent(), ::GetCurrentProcess(), &cancel,
@@ -144,32 +144,6 @@ void CBrimletCtrl::CancelRunningUploads() {
   }
 }
 
-std::string CBrimletCtrl::RowText(int row, int column) const {
-  // The list view copies at most the buffer it is given; grow until the
-  // text fits.
-  std::string text(260, '\0');
-  for (;;) {
-    LVITEMA item{};
-    item.iSubItem = column;
-    item.pszText = &text[0];
-    item.cchTextMax = static_cast<int>(text.size());
-    const auto length = static_cast<size_t>(
-        ::SendMessageA(m_wndFileList, LVM_GETITEMTEXTA, row, reinterpret_cast<LPARAM>(&item)));
-    if (length + 1 < text.size()) {
-      text.resize(length);
-      return text;
-    }
-    text.resize(text.size() * 2);
-  }
-}
-
-// The list operations act on the file list, which the control builds in its
-// window; until then there is nothing to remove or add to.
-void CBrimletCtrl::Remove() {}
-void CBrimletCtrl::RemoveAll() {}
-void CBrimletCtrl::AddFile() {}
-void CBrimletCtrl::AddFolder() {}
-
 // Declared in the type library for pages that call it; the control gives it
 // no behaviour.
 void CBrimletCtrl::SelectFolder() {}
@@ -182,17 +156,7 @@ void CBrimletCtrl::FireUploadFinish(bool success) {
   ::VariantInit(&arg);
   arg.vt = VT_BOOL;
   arg.boolVal = success ? VARIANT_TRUE : VARIANT_FALSE;
-  FireEvent(kUploadFinishEvent, &arg, 1);
-}
-
-int CBrimletCtrl::FileListRowCount() const {
-  return m_wndFileList ? ListView_GetItemCount(m_wndFileList) : 0;
-}
-
-void CBrimletCtrl::ResetFileList() {
-  if (m_wndFileList) ListView_DeleteAllItems(m_wndFileList);
-  m_nFileCount = 0;
-  m_dwTotalSize = 0;
+  FireEvent(DISPID_BRIMLET_UPLOADFINISH, &arg, 1);
 }
 
 // ------------------------------------------------------------------ window
@@ -200,27 +164,9 @@ void CBrimletCtrl::OnDraw(HDC dc, const RECT& bounds) {
   ::FillRect(dc, &bounds, static_cast<HBRUSH>(::GetStockObject(WHITE_BRUSH)));
 }
 
-int CBrimletCtrl::OnCreate(const CREATESTRUCTA&) { return 0; }
-
 std::optional<LRESULT> CBrimletCtrl::OnMessage(UINT message, WPARAM wParam, LPARAM lParam) {
-  switch (message) {
-    case WM_UPLOAD_FINISHED:
-      return OnUploadFinished(wParam, lParam);
-    case WM_COMMAND:
-      return OnCommand(LOWORD(wParam));
-    default:
-      return std::nullopt;
-  }
-}
-
-std::optional<LRESULT> CBrimletCtrl::OnCommand(UINT id) {
-  switch (id) {
-    case ID_DELETE_SELECTED: Remove(); return 0;
-    case ID_DELETE_ALL: RemoveAll(); return 0;
-    case ID_ADD_FILE: AddFile(); return 0;
-    case ID_ADD_FOLDER: AddFolder(); return 0;
-    default: return std::nullopt;
-  }
+  if (message == WM_UPLOAD_FINISHED) return OnUploadFinished(wParam, lParam);
+  return std::nullopt;
 }
 
 LRESULT CBrimletCtrl::OnUploadFinished(WPARAM worker, LPARAM lParam) {

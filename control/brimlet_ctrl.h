@@ -8,6 +8,8 @@
 #include <utility>
 #include <vector>
 
+#include "control/file_list_view.h"
+#include "framework/command_table.h"
 #include "framework/dispatch_table.h"
 #include "framework/ole_control.h"
 #include "framework/unique_handle.h"
@@ -52,29 +54,50 @@ class CBrimletCtrl final : public fw::OleControl {
   void AddFolder();
   void AboutBox();
 
+  // The file list (rows, titles, counters).
+  void ResetFileList();
+  void RefreshListHeader();
+
  protected:
   void DoPropExchange(fw::PropExchange& px) override;
   void OnDraw(HDC dc, const RECT& bounds) override;
-  int OnCreate(const CREATESTRUCTA& create) override;
   std::optional<LRESULT> OnMessage(UINT message, WPARAM wParam, LPARAM lParam) override;
+  int OnCreate(const CREATESTRUCTA& create) override;
+  void OnDestroy() override;
+  bool OnContextMenu(HWND window, POINT point) override;
+  bool OnCommand(UINT id, UINT code, HWND control) override;
+  bool OnInitMenuPopup(HMENU menu, UINT position, bool windowMenu) override;
 
  private:
+  class ListAdmission;
   static const fw::DispatchMember<CBrimletCtrl> kDispatchTable[16];
+  static const fw::CommandEntry<CBrimletCtrl> kCommandTable[8];
 
   template <class T>
   void SetBound(T& member, const T& value, DISPID id);
   LRESULT OnUploadFinished(WPARAM wParam, LPARAM lParam);
-  std::optional<LRESULT> OnCommand(UINT id);
   void FireUploadFinish(bool success);
   // Rows in the file list; a control without a window has none.
   int FileListRowCount() const;
-  void ResetFileList();
-  std::string RowText(int row, int column) const;
   void CancelRunningUploads();
+  void CreateFileList(int width, int height);
+  void InsertFile(const std::string& path, DWORD size);
+  void ShowAddedTitles();
+
+  // Context menu: the view modes and the update rules.
+  void OnViewLargeIcons();
+  void OnViewSmallIcons();
+  void OnViewList();
+  void OnViewDetails();
+  void OnUpdateDeleteSelected(fw::CommandUI& ui);
+  void OnUpdateDeleteAll(fw::CommandUI& ui);
+  void OnUpdateViewMode(fw::CommandUI& ui);
 
   UINT m_nFileCount = 0;
   DWORD m_dwTotalSize = 0;
-  HWND m_wndFileList = nullptr;  // child of the control's window, destroyed with it
+  // The list window with its two image lists (large 32x32, small 16x16),
+  // made when the control's window is created and destroyed with it.
+  brimlet::FileListView m_wndFileList;
   LONG m_lMaxFileCount = 0;
   LONG m_lMaxFileSize = 0;
   LONG m_lMaxTotalSize = 0;

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <new>
 
+#include "framework/activation_context.h"
 #include "framework/com_object.h"
 #include "framework/module.h"
 #include "framework/registration.h"
@@ -291,6 +292,9 @@ STDMETHODIMP OleControl::SetObjectRects(LPCRECT position, LPCRECT) {
 
 void OleControl::CreateControlWindow(HWND parent, const RECT& position) {
   if (!RegisterWindowClass(&OleControl::WindowProc)) return;
+  // The control's children (its list view above all) are made during the
+  // creation: the common controls the module's manifest names must be active.
+  ActivationScope scope;
   // WindowProc attaches the window to this object on WM_NCCREATE.
   ::CreateWindowExA(0, kWindowClass, "", WS_CHILD | WS_VISIBLE | WS_CLIPSIBLINGS | WS_CLIPCHILDREN,
                     position.left, position.top, position.right - position.left,
@@ -314,13 +318,14 @@ LRESULT CALLBACK OleControl::WindowProc(HWND window, UINT message, WPARAM wParam
     control->window_.release();  // already being destroyed
     return ::DefWindowProcA(window, message, wParam, lParam);
   }
+  // Dialogs, menus and child windows that a handler creates take the module's
+  // common controls, whatever the container's process uses.
+  ActivationScope scope;
   return control->HandleMessage(window, message, wParam, lParam);
 }
 
 LRESULT OleControl::HandleMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
   switch (message) {
-    case WM_CREATE:
-      return OnCreate(*reinterpret_cast<CREATESTRUCTA*>(lParam));
     case WM_ERASEBKGND:
       return 1;  // OnDraw paints the whole client area
     case WM_PAINT: {
@@ -336,10 +341,9 @@ LRESULT OleControl::HandleMessage(HWND window, UINT message, WPARAM wParam, LPAR
       break;
   }
   if (auto handled = OnMessage(message, wParam, lParam)) return *handled;
+  if (auto handled = DispatchTyped(message, wParam, lParam)) return *handled;
   return ::DefWindowProcA(window, message, wParam, lParam);
 }
-
-int OleControl::OnCreate(const CREATESTRUCTA&) { return 0; }
 
 std::optional<LRESULT> OleControl::OnMessage(UINT, WPARAM, LPARAM) { return std::nullopt; }
 

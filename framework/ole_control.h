@@ -17,6 +17,7 @@
 #include "framework/connection_point.h"
 #include "framework/prop_exchange.h"
 #include "framework/unique_handle.h"
+#include "framework/window_messages.h"
 
 namespace fw {
 
@@ -36,7 +37,8 @@ struct ControlClassInfo {
 class OleControl : public ComObject<OleControl, IDispatch, IOleObject, IOleInPlaceObject,
                                     IOleInPlaceActiveObject, IOleControl, IViewObject2,
                                     IPersistStreamInit, IPersistPropertyBag, IProvideClassInfo2,
-                                    ISpecifyPropertyPages, IConnectionPointContainer> {
+                                    ISpecifyPropertyPages, IConnectionPointContainer>,
+                   public MessageHandlers {
  public:
   OleControl(const OleControl&) = delete;
   OleControl& operator=(const OleControl&) = delete;
@@ -142,9 +144,8 @@ class OleControl : public ComObject<OleControl, IDispatch, IOleObject, IOleInPla
   virtual void DoPropExchange(PropExchange& px);
   // Paints the control into `bounds` of `dc` (window painting and IViewObject).
   virtual void OnDraw(HDC dc, const RECT& bounds) = 0;
-  // WM_CREATE, after the window exists; -1 refuses the creation.
-  virtual int OnCreate(const CREATESTRUCTA& create);
-  // The control's own messages; nullopt lets the default processing run.
+  // The control's own messages that have no typed handler (MessageHandlers);
+  // nullopt lets the typed handlers and then the default processing run.
   virtual std::optional<LRESULT> OnMessage(UINT message, WPARAM wParam, LPARAM lParam);
 
   // The stored version of the persisted form, written back as `current`.

@@ -1,0 +1,242 @@
+// The control's file list: its creation, adding files and folders under the
+// limits, removing rows, the column titles, the view modes and the context
+// menu. The decisions live in admission.cpp and list_text.cpp; this file
+// carries them out on the real list window and the system's dialogs.
+#include <windows.h>
+#include <commctrl.h>
+#include <shellapi.h>
+
+#include <new>
+#include <vector>
+
+#include "control/admission.h"
+#include "control/brimlet_ctrl.h"
+#include "control/file_picker.h"
+#include "control/folder_scanner.h"
+#include "control/list_text.h"
+#include "control/size_text.h"
+#include "control/system_number_format.h"
+#include "framework/message_box.h"
+#include "framework/module.h"
+#include "framework/shell_icon.h"
+#include "framework/unique_handle.h"
+#include "resource_ids.h"
+
+namespace {
+
+const char kInUseMessage[] = "사용중인 파일입니다. 파일을 닫으신후 첨부하세요";
+const char kFolderBrowserTitle[] = "첨부할 폴더를 선택하세요.";
+const char kInitialFolder[] = "c:\\";
+const char kAllFiles[] = "*.*";
+
+// The in-use test: read access, shared with readers only, so a file that
+// another program holds open for writing is refused.
+class InUseTest : public brimlet::FileOpener {
+ public:
+  std::optional<std::uint64_t> OpenedSize(const std::string& path) override {
+    fw::UniqueFile file(::CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
+                                      OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!file) return std::nullopt;
+    LARGE_INTEGER size{};
+    if (!::GetFileSizeEx(file.get(), &size)) return std::nullopt;
+    return static_cast<std::uint64_t>(size.QuadPart);
+  }
+};
+
+UINT RefusalMessage(brimlet::Refusal why) {
+  switch (why) {
+    case brimlet::Refusal::FileTooLarge: return IDS_FILE_SIZE_EXCEEDED;
+    case brimlet::Refusal::TooManyFiles: return IDS_FILE_COUNT_EXCEEDED;
+    case brimlet::Refusal::TotalTooLarge: return IDS_TOTAL_SIZE_EXCEEDED;
+    default: return 0;
+  }
+}
+
+}  // namespace
+
+// The control's list as admission sees it.
+class CBrimletCtrl::ListAdmission : public brimlet::AdmissionList {
+ public:
+  explicit ListAdmission(CBrimletCtrl& control) : control_(control) {}
+  std::uint32_t FileCount() const override { return control_.m_nFileCount; }
+  std::uint32_t TotalSize() const override { return control_.m_dwTotalSize; }
+  int RowCount() const override { return control_.m_wndFileList.RowCount(); }
+  void Insert(const std::string& path, std::uint32_t size) override { control_.InsertFile(path, size); }
+  void Reset() override { control_.ResetFileList(); }
+  void ShowRefusal(brimlet::Refusal why) override {
+    if (why == brimlet::Refusal::InUse) {
+      fw::AppMessageBox(kInUseMessage);
+    } else {
+      fw::AppMessageBox(RefusalMessage(why));
+    }
+  }
+  void ShowAddedTitles() override { control_.ShowAddedTitles(); }
+
+ private:
+  CBrimletCtrl& control_;
+};
+
+using Ctrl = CBrimletCtrl;
+const fw::CommandEntry<Ctrl> CBrimletCtrl::kCommandTable[8] = {
+    {ID_DELETE_SELECTED, &Ctrl::Remove, &Ctrl::OnUpdateDeleteSelected},
+    {ID_DELETE_ALL, &Ctrl::RemoveAll, &Ctrl::OnUpdateDeleteAll},
+    {ID_ADD_FILE, &Ctrl::AddFile, nullptr},
+    {ID_ADD_FOLDER, &Ctrl::AddFolder, nullptr},
+    {ID_VIEW_LARGE_ICONS, &Ctrl::OnViewLargeIcons, &Ctrl::OnUpdateViewMode},
+    {ID_VIEW_SMALL_ICONS, &Ctrl::OnViewSmallIcons, &Ctrl::OnUpdateViewMode},
+    {ID_VIEW_LIST, &Ctrl::OnViewList, &Ctrl::OnUpdateViewMode},
+    {ID_VIEW_DETAILS, &Ctrl::OnViewDetails, &Ctrl::OnUpdateViewMode},
+};
+
+// ------------------------------------------------------------------ the list
+int CBrimletCtrl::OnCreate(const CREATESTRUCTA& create) {
+  // A list that cannot be made leaves a blank control: the window still
+  // exists, and every list operation finds no list and does nothing.
+  CreateFileList(create.cx, create.cy);
+  return 0;
+}
+
+void CBrimletCtrl::OnDestroy() { m_wndFileList.Destroy(); }
+
+void CBrimletCtrl::CreateFileList(int width, int height) {
+  m_wndFileList.Create(GetSafeHwnd(), width, height);
+  // A window made again after an in-place deactivation starts empty.
+  m_nFileCount = 0;
+  m_dwTotalSize = 0;
+}
+
+int CBrimletCtrl::FileListRowCount() const { return m_wndFileList.RowCount(); }
+
+void CBrimletCtrl::ResetFileList() {
+  m_wndFileList.DeleteAllRows();
+  m_nFileCount = 0;
+  m_dwTotalSize = 0;
+  m_wndFileList.SetTitles(brimlet::PlainTitles());
+}
+
+void CBrimletCtrl::RefreshListHeader() {
+  const int rows = m_wndFileList.RowCount();
+  m_dwTotalSize = 0;
+  for (int row = 0; row < rows; ++row) {
+    // Measured again as the file is now; one that cannot be opened counts 0.
+    fw::UniqueFile file(::CreateFileA(m_wndFileList.RowPath(row).c_str(), GENERIC_READ,
+                                      FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
+                                      FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (file) m_dwTotalSize += ::GetFileSize(file.get(), nullptr);
+  }
+  m_wndFileList.SetTitles(
+      brimlet::RefreshedTitles(m_nFileCount, m_dwTotalSize, brimlet::SystemNumberSeparators()));
+}
+
+void CBrimletCtrl::ShowAddedTitles() {
+  m_wndFileList.SetTitles(brimlet::AddedTitles(m_wndFileList.RowCount(), m_dwTotalSize,
+                                               brimlet::SystemNumberSeparators()));
+}
+
+void CBrimletCtrl::InsertFile(const std::string& path, DWORD size) {
+  const fw::UniqueIcon small = fw::ShellIconByName(path, fw::IconSize::Small);
+  const fw::UniqueIcon large = fw::ShellIconByName(path, fw::IconSize::Large);
+  // The image lists keep copies; the shell's handles are released here.
+  m_wndFileList.AppendRow(path, brimlet::FormatByteCount(size, brimlet::SystemNumberSeparators()),
+                          small.get(), large.get());
+  ++m_nFileCount;
+  m_dwTotalSize += size;
+}
+
+// ------------------------------------------------------------------ adding
+void CBrimletCtrl::AddFile() {
+  if (!m_wndFileList) return;
+  brimlet::FilePicker picker(m_strFilter, OFN_ALLOWMULTISELECT | OFN_HIDEREADONLY | OFN_OVERWRITEPROMPT,
+                             GetSafeHwnd());
+  if (picker.ShowOpenDialog() != brimlet::FilePicker::kConfirmed) return;
+  std::vector<std::string> paths;
+  for (std::size_t position = picker.FirstSelectedPosition();
+       position != brimlet::SelectionReader::kEnd;) {
+    paths.push_back(picker.NextSelectedPath(&position));
+  }
+  ListAdmission list(*this);
+  InUseTest inUse;
+  brimlet::AdmitFiles(paths, inUse, list, {m_lMaxFileSize, m_lMaxTotalSize, m_lMaxFileCount});
+}
+
+void CBrimletCtrl::AddFolder() {
+  if (!m_wndFileList) return;
+  brimlet::FilePicker picker;
+  brimlet::FolderScanner scanner;
+  if (picker.ChooseFolder(kFolderBrowserTitle, kInitialFolder, 0, GetSafeHwnd()) !=
+      brimlet::FilePicker::kConfirmed) {
+    return;
+  }
+  scanner.ResetFolders();
+  scanner.SetRootFolder(picker.ChosenFolder());
+  scanner.ScanFiles(kAllFiles);  // what was listed before a failure is used as it is
+  ListAdmission list(*this);
+  InUseTest inUse;
+  brimlet::AdmitFolder(scanner.files(), inUse, list,
+                       {m_lMaxFileSize, m_lMaxTotalSize, m_lMaxFileCount});
+}
+
+// ------------------------------------------------------------------ removing
+void CBrimletCtrl::Remove() {
+  if (m_wndFileList.SelectedCount() == 0) return;
+  std::vector<int> rows;
+  try {
+    rows = m_wndFileList.SelectedRowsDescending();
+  } catch (const std::bad_alloc&) {
+    return;
+  }
+  // Highest index first, so the lower indexes still name their rows.
+  for (int row : rows) {
+    m_wndFileList.DeleteRow(row);
+    if (m_nFileCount > 0) --m_nFileCount;
+  }
+  if (m_nFileCount != 0) {
+    RefreshListHeader();
+  } else {
+    ResetFileList();
+  }
+}
+
+void CBrimletCtrl::RemoveAll() {
+  m_wndFileList.DeleteAllRows();
+  ResetFileList();
+}
+
+// ------------------------------------------------------------------ menu
+bool CBrimletCtrl::OnContextMenu(HWND, POINT point) {
+  // Loaded afresh for every request: nothing carries over between showings.
+  fw::UniqueMenu menu(::LoadMenuA(fw::ModuleInstance(), MAKEINTRESOURCEA(IDR_POPUP_MENU)));
+  if (!menu) return true;
+  HMENU popup = ::GetSubMenu(menu.get(), 0);
+  if (popup) {
+    ::TrackPopupMenu(popup, TPM_LEFTALIGN | TPM_RIGHTBUTTON, point.x, point.y, 0, GetSafeHwnd(),
+                     nullptr);
+  }
+  return true;
+}
+
+bool CBrimletCtrl::OnCommand(UINT id, UINT, HWND) { return fw::RouteCommand(*this, kCommandTable, id); }
+
+bool CBrimletCtrl::OnInitMenuPopup(HMENU menu, UINT, bool windowMenu) {
+  if (windowMenu) return false;
+  fw::UpdateMenuItems(*this, kCommandTable, menu);
+  return true;
+}
+
+void CBrimletCtrl::OnViewLargeIcons() { m_wndFileList.SetMode(brimlet::ViewMode::Icon); }
+void CBrimletCtrl::OnViewSmallIcons() { m_wndFileList.SetMode(brimlet::ViewMode::SmallIcon); }
+void CBrimletCtrl::OnViewList() { m_wndFileList.SetMode(brimlet::ViewMode::List); }
+void CBrimletCtrl::OnViewDetails() { m_wndFileList.SetMode(brimlet::ViewMode::Report); }
+
+void CBrimletCtrl::OnUpdateDeleteSelected(fw::CommandUI& ui) {
+  if (m_wndFileList.SelectedCount() == 0) ui.Enable(false);
+}
+
+void CBrimletCtrl::OnUpdateDeleteAll(fw::CommandUI& ui) {
+  if (m_nFileCount == 0) ui.Enable(false);
+}
+
+void CBrimletCtrl::OnUpdateViewMode(fw::CommandUI& ui) {
+  const auto mode = brimlet::ViewModeOfCommand(ui.id());
+  ui.SetCheck(mode && *mode == m_wndFileList.Mode());
+}

@@ -1,0 +1,152 @@
+#include "control/file_list_view.h"
+
+#include "framework/module.h"
+
+namespace brimlet {
+namespace {
+
+// Child, visible, border; report view with auto-arrange. No single selection,
+// no sorting, no label editing, no shared image lists.
+constexpr DWORD kListStyle = WS_CHILD | WS_VISIBLE | WS_BORDER | LVS_REPORT | LVS_AUTOARRANGE;
+constexpr int kNameColumnMargin = 145;
+constexpr int kSizeColumnWidth = 120;
+constexpr int kInitialImages = 50;
+constexpr int kImageGrowth = 50;
+
+void InsertColumn(HWND list, int index, int format, int width, const std::string& title) {
+  LVCOLUMNA column{};
+  column.mask = LVCF_FMT | LVCF_WIDTH | LVCF_TEXT | LVCF_SUBITEM;
+  column.fmt = format;
+  column.cx = width;
+  column.pszText = const_cast<char*>(title.c_str());
+  column.iSubItem = index;
+  ::SendMessageA(list, LVM_INSERTCOLUMNA, index, reinterpret_cast<LPARAM>(&column));
+}
+
+}  // namespace
+
+bool FileListView::Create(HWND parent, int width, int height) {
+  Destroy();
+  window_ = ::CreateWindowExA(0, WC_LISTVIEWA, "", kListStyle, 0, 0, width, height, parent,
+                              nullptr, fw::ModuleInstance(), nullptr);
+  if (!window_) return false;
+  ListView_SetExtendedListViewStyle(window_,
+                                    ListView_GetExtendedListViewStyle(window_) | LVS_EX_FULLROWSELECT);
+  RECT client{};
+  ::GetClientRect(window_, &client);
+  const ColumnTitles titles = PlainTitles();
+  InsertColumn(window_, 0, LVCFMT_CENTER, client.right - kNameColumnMargin, titles.name);
+  InsertColumn(window_, 1, LVCFMT_RIGHT, kSizeColumnWidth, titles.size);
+  large_.reset(::ImageList_Create(32, 32, ILC_COLOR24, kInitialImages, kImageGrowth));
+  small_.reset(::ImageList_Create(16, 16, ILC_COLOR24, kInitialImages, kImageGrowth));
+  return true;
+}
+
+void FileListView::Destroy() {
+  if (window_ && ::IsWindow(window_)) {
+    // Taken back first: a list view without the shared style destroys the
+    // image lists it holds when it goes.
+    ListView_SetImageList(window_, nullptr, LVSIL_NORMAL);
+    ListView_SetImageList(window_, nullptr, LVSIL_SMALL);
+    ::DestroyWindow(window_);
+  }
+  window_ = nullptr;
+  small_.reset();
+  large_.reset();
+}
+
+int FileListView::RowCount() const { return window_ ? ListView_GetItemCount(window_) : 0; }
+
+int FileListView::SelectedCount() const {
+  return window_ ? static_cast<int>(ListView_GetSelectedCount(window_)) : 0;
+}
+
+std::vector<int> FileListView::SelectedRowsDescending() const {
+  const int count = SelectedCount();
+  std::vector<int> rows(count > 0 ? count : 0);
+  // Filled from the last slot towards the first, so the walk's ascending
+  // order comes out descending.
+  int slot = count;
+  for (int row = ListView_GetNextItem(window_, -1, LVNI_SELECTED); row != -1 && slot > 0;
+       row = ListView_GetNextItem(window_, row, LVNI_SELECTED)) {
+    rows[--slot] = row;
+  }
+  rows.erase(rows.begin(), rows.begin() + slot);  // in case the walk found fewer
+  return rows;
+}
+
+std::string FileListView::RowText(int row, int column) const {
+  // A path may be longer than MAX_PATH: grow until the text fits.
+  std::string text(512, '\0');
+  for (;;) {
+    LVITEMA item{};
+    item.iSubItem = column;
+    item.pszText = &text[0];
+    item.cchTextMax = static_cast<int>(text.size());
+    const LRESULT length =
+        ::SendMessageA(window_, LVM_GETITEMTEXTA, row, reinterpret_cast<LPARAM>(&item));
+    if (length < static_cast<LRESULT>(text.size()) - 1 || text.size() >= 0x100000) {
+      text.resize(length > 0 ? static_cast<size_t>(length) : 0);
+      return text;
+    }
+    text.assign(text.size() * 4, '\0');
+  }
+}
+
+void FileListView::AppendRow(const std::string& path, const std::string& sizeText, HICON small,
+                             HICON large) {
+  const int image = ::ImageList_AddIcon(small_.get(), small);
+  ::ImageList_AddIcon(large_.get(), large);
+  ListView_SetImageList(window_, small_.get(), LVSIL_SMALL);
+  ListView_SetImageList(window_, large_.get(), LVSIL_NORMAL);
+
+  LVITEMA item{};
+  item.mask = LVIF_TEXT | LVIF_IMAGE;
+  item.iItem = RowCount();
+  item.pszText = const_cast<char*>(path.c_str());
+  item.iImage = image;
+  const int row = static_cast<int>(
+      ::SendMessageA(window_, LVM_INSERTITEMA, 0, reinterpret_cast<LPARAM>(&item)));
+  if (row < 0) return;
+  LVITEMA size{};
+  size.iSubItem = 1;
+  size.pszText = const_cast<char*>(sizeText.c_str());
+  ::SendMessageA(window_, LVM_SETITEMTEXTA, row, reinterpret_cast<LPARAM>(&size));
+}
+
+void FileListView::DeleteRow(int row) {
+  if (window_) ListView_DeleteItem(window_, row);
+}
+
+void FileListView::DeleteAllRows() {
+  if (window_) ListView_DeleteAllItems(window_);
+}
+
+void FileListView::SetColumnTitle(int column, const std::string& title) {
+  HWND header = ListView_GetHeader(window_);
+  if (!header) return;
+  HDITEMA item{};
+  item.mask = HDI_TEXT;
+  item.pszText = const_cast<char*>(title.c_str());
+  item.cchTextMax = static_cast<int>(title.size());
+  ::SendMessageA(header, HDM_SETITEMA, column, reinterpret_cast<LPARAM>(&item));
+}
+
+void FileListView::SetTitles(const ColumnTitles& titles) {
+  if (!window_) return;
+  SetColumnTitle(0, titles.name);
+  SetColumnTitle(1, titles.size);
+}
+
+ViewMode FileListView::Mode() const {
+  const LONG_PTR style = window_ ? ::GetWindowLongPtrA(window_, GWL_STYLE) : LVS_REPORT;
+  return static_cast<ViewMode>(style & LVS_TYPEMASK);
+}
+
+void FileListView::SetMode(ViewMode mode) {
+  if (!window_) return;
+  const LONG_PTR style = ::GetWindowLongPtrA(window_, GWL_STYLE);
+  ::SetWindowLongPtrA(window_, GWL_STYLE, (style & ~LONG_PTR{LVS_TYPEMASK}) | static_cast<LONG_PTR>(mode));
+}
+
+}  // namespace brimlet

@@ -1,0 +1,54 @@
+#include "control/folder_scanner.h"
+
+#include <windows.h>
+
+#include <new>
+
+#include "control/file_picker.h"
+#include "control/picker_text.h"
+#include "framework/text.h"
+#include "framework/unique_handle.h"
+
+namespace brimlet {
+namespace {
+
+void CloseFind(HANDLE search) { ::FindClose(search); }
+struct InvalidFind {
+  static HANDLE value() noexcept { return INVALID_HANDLE_VALUE; }
+};
+using UniqueFind = fw::Unique<HANDLE, &CloseFind, InvalidFind>;
+
+}  // namespace
+
+void FolderScanner::ResetFolders() { folders_.clear(); }
+
+void FolderScanner::SetRootFolder(const std::string& path) {
+  root_ = TrimFolderPath(path, &fw::IsAnsiLeadByte);
+  folders_.push_back(root_);
+}
+
+bool FolderScanner::ScanFiles(const std::string& pattern) {
+  for (const std::string& folder : folders_) {
+    if (folder.empty()) continue;
+    try {
+      ScanFolder(folder, pattern);
+    } catch (const std::bad_alloc&) {
+      return false;
+    }
+  }
+  return true;
+}
+
+void FolderScanner::ScanFolder(const std::string& folder, const std::string& pattern) {
+  const std::string base = TrimFolderPath(folder, &fw::IsAnsiLeadByte) + '\\';
+  WIN32_FIND_DATAA entry{};
+  UniqueFind search(::FindFirstFileA((base + pattern).c_str(), &entry));
+  if (!search) return;
+  do {
+    if (entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) continue;  // ".", ".." and subfolders
+    const std::uint64_t size = (std::uint64_t{entry.nFileSizeHigh} << 32) | entry.nFileSizeLow;
+    files_.push_back(ScannedFile{base + entry.cFileName, size});
+  } while (::FindNextFileA(search.get(), &entry));
+}
+
+}  // namespace brimlet

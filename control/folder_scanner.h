@@ -1,0 +1,38 @@
+// The files lying directly in a folder, as the system lists them: hidden and
+// system files included, subfolders and their contents left out.
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "control/admission.h"
+
+namespace brimlet {
+
+class FolderScanner {
+ public:
+  FolderScanner() = default;
+  FolderScanner(const FolderScanner&) = delete;
+  FolderScanner& operator=(const FolderScanner&) = delete;
+  virtual ~FolderScanner() = default;
+
+  void ResetFolders();
+  // Stores the folder, trimmed of trailing separators, and queues it.
+  void SetRootFolder(const std::string& path);
+  // Appends a record for every matching entry that is not a folder, folder by
+  // folder in queue order; false if listing ran out of memory, keeping what
+  // was collected.
+  bool ScanFiles(const std::string& pattern);
+
+  const std::string& root() const { return root_; }
+  const std::vector<ScannedFile>& files() const { return files_; }
+
+ private:
+  void ScanFolder(const std::string& folder, const std::string& pattern);
+
+  std::string root_;
+  std::vector<std::string> folders_;
+  std::vector<ScannedFile> files_;
+};
+
+}  // namespace brimlet

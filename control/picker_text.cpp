@@ -1,0 +1,110 @@
+#include "control/picker_text.h"
+
+namespace brimlet {
+namespace {
+
+bool IsSpace(char c) {
+  return c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\v' || c == '\f';
+}
+
+// Offset of the character that starts with the last `wanted` byte, or npos.
+std::size_t LastCharOffset(const std::string& text, char wanted, LeadBytePredicate isLead) {
+  std::size_t found = std::string::npos;
+  for (std::size_t i = 0; i < text.size(); i = NextCharOffset(text.data(), text.size(), i, isLead)) {
+    if (text[i] == wanted) found = i;
+  }
+  return found;
+}
+
+// Offset of the last character (0 for an empty text).
+std::size_t LastCharStart(const std::string& text, LeadBytePredicate isLead) {
+  std::size_t last = 0;
+  for (std::size_t i = 0; i < text.size(); i = NextCharOffset(text.data(), text.size(), i, isLead)) {
+    last = i;
+  }
+  return last;
+}
+
+// Whether the last separator ('\', or '/' when there is no '\') is the last
+// character of `text`.
+bool EndsInSeparator(const std::string& text, LeadBytePredicate isLead) {
+  if (text.empty()) return false;
+  std::size_t separator = LastCharOffset(text, '\\', isLead);
+  if (separator == std::string::npos) separator = LastCharOffset(text, '/', isLead);
+  return separator != std::string::npos && separator == LastCharStart(text, isLead);
+}
+
+}  // namespace
+
+std::size_t NextCharOffset(const char* text, std::size_t size, std::size_t i,
+                           LeadBytePredicate isLead) {
+  if (i >= size) return size;
+  // A lead byte at the very end, or before a NUL, is a character of its own.
+  if (isLead(static_cast<unsigned char>(text[i])) && i + 1 < size && text[i + 1] != '\0') {
+    return i + 2;
+  }
+  return i + 1;
+}
+
+std::string ConvertFilter(const std::string& filter, LeadBytePredicate isLead) {
+  std::string list = filter;
+  for (std::size_t i = 0; i < list.size(); i = NextCharOffset(list.data(), list.size(), i, isLead)) {
+    if (list[i] == '|') list[i] = '\0';
+  }
+  // The dialog reads pairs until an empty description: the list needs a NUL
+  // after its last pattern and one more after that.
+  if (list.empty() || list.back() != '\0') list.push_back('\0');
+  list.push_back('\0');
+  return list;
+}
+
+std::string JoinFolderAndName(const std::string& folder, const std::string& name,
+                              LeadBytePredicate isLead) {
+  if (EndsInSeparator(folder, isLead)) return folder + name;
+  return folder + '\\' + name;
+}
+
+std::string TrimFolderPath(const std::string& path, LeadBytePredicate isLead) {
+  std::string result = path;
+  for (;;) {
+    std::string copy = result;
+    while (!copy.empty() && IsSpace(copy.back())) copy.pop_back();
+    if (!EndsInSeparator(copy, isLead)) return result;
+    copy.erase(LastCharStart(copy, isLead));
+    result = copy;
+  }
+}
+
+std::size_t SelectionReader::StringLength(std::size_t offset) const {
+  std::size_t end = offset;
+  while (end < size_ && buffer_[end] != '\0') ++end;
+  return end - offset;
+}
+
+std::string SelectionReader::NextPath(std::size_t* position) const {
+  if (!position || *position == kEnd || *position >= size_) {
+    if (position) *position = kEnd;
+    return {};
+  }
+  const std::size_t folderLength = StringLength(0);
+  const std::string folder(buffer_, folderLength);
+  std::size_t name = *position;
+  if (name == FirstPosition()) {
+    name = folderLength + 1;
+    if (At(name) == '\0') {  // one file: its full path stands alone
+      *position = kEnd;
+      return folder;
+    }
+  }
+  if (name >= size_) {  // an unterminated buffer has nothing more
+    *position = kEnd;
+    return {};
+  }
+  const std::size_t nameLength = StringLength(name);
+  const std::string chosen(buffer_ + name, nameLength);
+  const std::size_t next = name + nameLength + 1;
+  *position = At(next) == '\0' ? kEnd : next;
+  return JoinFolderAndName(folder, chosen, isLead_);
+}
+
+}  // namespace brimlet
