@@ -2,6 +2,7 @@
 // answers, what it files, and that it always stops.
 #include <arpa/inet.h>
 #include <netinet/in.h>
+#include <openssl/ssl.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -59,6 +60,7 @@ class Client {
   ~Client() { ::close(fd_); }
 
   bool connected() const { return connected_; }
+  int fd() const { return fd_; }
   bool Send(const std::string& bytes) {
     std::size_t sent = 0;
     while (sent < bytes.size()) {
@@ -413,6 +415,91 @@ TEST_F(ReceiverServer, StoppingCutsShortATransferInProgress) {
   ASSERT_EQ(1u, entries.size());
   EXPECT_EQ(Outcome::kStopped, entries[0].outcome);
   EXPECT_LT(entries[0].received, 1u << 20);
+}
+
+// A TLS client that checks the receiver's certificate against the test
+// authority and the name "localhost".
+class TlsClient {
+ public:
+  TlsClient(std::uint16_t port, const std::string& authorityFile) : plain_(port) {
+    context_ = SSL_CTX_new(TLS_client_method());
+    SSL_CTX_load_verify_locations(context_, authorityFile.c_str(), nullptr);
+    SSL_CTX_set_verify(context_, SSL_VERIFY_PEER, nullptr);
+    ssl_ = SSL_new(context_);
+    SSL_set_fd(ssl_, plain_.fd());
+    SSL_set1_host(ssl_, "localhost");
+    SSL_set_tlsext_host_name(ssl_, "localhost");
+    handshaken_ = plain_.connected() && SSL_connect(ssl_) == 1;
+  }
+  ~TlsClient() {
+    SSL_free(ssl_);
+    SSL_CTX_free(context_);
+  }
+  bool handshaken() const { return handshaken_; }
+  bool Send(const std::string& bytes) {
+    return SSL_write(ssl_, bytes.data(), static_cast<int>(bytes.size())) ==
+           static_cast<int>(bytes.size());
+  }
+  std::string ReceiveAll() {
+    std::string text;
+    char buffer[16384];
+    for (int n; (n = SSL_read(ssl_, buffer, sizeof buffer)) > 0;) text.append(buffer, n);
+    return text;
+  }
+
+ private:
+  Client plain_;
+  SSL_CTX* context_ = nullptr;
+  SSL* ssl_ = nullptr;
+  bool handshaken_ = false;
+};
+
+TEST_F(ReceiverServer, TlsPortServesTheSameUrlsAndFilesTheDecryptedRequest) {
+  options_.certificateFile = BRIMLET_RECEIVER_CERTS "/server.pem";
+  options_.keyFile = BRIMLET_RECEIVER_CERTS "/server.key";
+  options_.tlsPortFile = folder_ + "/tls-port";
+  Start();
+  ASSERT_NE(0, server_->tlsPort());
+  EXPECT_EQ(std::to_string(server_->tlsPort()) + "\n", ReadFile(options_.tlsPortFile));
+
+  TlsClient client(server_->tlsPort(), BRIMLET_RECEIVER_CERTS "/ca.pem");
+  ASSERT_TRUE(client.handshaken());
+  const std::string request = Post("/status/201/reply/100000", BinaryBody(50000));
+  ASSERT_TRUE(client.Send(request));
+  const std::string response = client.ReceiveAll();
+  EXPECT_EQ(0u, response.find("HTTP/1.1 201 Created\r\n"));
+  EXPECT_EQ(ReplyText(100000), BodyOf(response));
+  EXPECT_EQ(0u, Exchange(Get("/ok/plain")).find("HTTP/1.1 200"));
+
+  const auto entries = WaitForRecords(2);
+  ASSERT_EQ(2u, entries.size());
+  EXPECT_EQ(request, Record(1));
+  EXPECT_EQ("/ok/plain", entries[1].target);
+  Stop();
+  EXPECT_FALSE(Exists(options_.tlsPortFile));
+}
+
+TEST_F(ReceiverServer, StrangerCertificateFailsTheHandshakeAndLeavesNoRecord) {
+  options_.certificateFile = BRIMLET_RECEIVER_CERTS "/stranger.pem";
+  options_.keyFile = BRIMLET_RECEIVER_CERTS "/stranger.key";
+  Start();
+  EXPECT_FALSE(TlsClient(server_->tlsPort(), BRIMLET_RECEIVER_CERTS "/ca.pem").handshaken());
+  EXPECT_EQ(0u, Exchange(Get("/ok/after")).find("HTTP/1.1 200"));
+  const auto entries = WaitForRecords(1);
+  ASSERT_EQ(1u, entries.size());
+  EXPECT_EQ("/ok/after", entries[0].target);
+}
+
+TEST_F(ReceiverServer, MismatchedTlsMaterialIsReportedNotServed) {
+  options_.certificateFile = BRIMLET_RECEIVER_CERTS "/server.pem";
+  options_.keyFile = BRIMLET_RECEIVER_CERTS "/stranger.key";
+  Server server(options_);
+  std::string error;
+  EXPECT_FALSE(server.Listen(&error));
+  EXPECT_NE(std::string::npos, error.find("stranger.key")) << error;
+  options_.keyFile.clear();
+  Server halfGiven(options_);
+  EXPECT_FALSE(halfGiven.Listen(&error));
 }
 
 TEST(ReceiverUnusedPort, NobodyAnswersOnIt) {

@@ -1,5 +1,6 @@
 #include "tests/receiver/connection.h"
 
+#include <openssl/ssl.h>
 #include <poll.h>
 #include <sys/socket.h>
 #include <unistd.h>
@@ -7,6 +8,8 @@
 #include <algorithm>
 #include <cerrno>
 #include <chrono>
+#include <climits>
+#include <memory>
 #include <string>
 #include <string_view>
 #include <thread>
@@ -42,17 +45,26 @@ std::string GuessTarget(std::string_view bytes) {
   return std::string(rest.substr(0, std::min<std::size_t>(rest.find(' '), 2048)));
 }
 
+struct SslFree {
+  void operator()(SSL* ssl) const { SSL_free(ssl); }
+};
+
 class Connection {
  public:
   Connection(Server& server, int fd, std::uint64_t id)
       : server_(server), fd_(fd), id_(id), buffer_(kBufferBytes) {}
   ~Connection() {
+    ssl_.reset();
     if (fd_ >= 0) ::close(fd_);
   }
 
+  // The TLS handshake, bounded like every other wait; false if it failed.
+  bool Handshake(SSL_CTX* context);
   void Run();
 
  private:
+  // What the last TLS call waits for (POLLIN or POLLOUT), 0 on a real failure.
+  short TlsWants(int result) const;
   ReadResult Read(std::size_t max, std::size_t* got);
   bool SendAll(const char* data, std::size_t size);
   bool SendReplyText(std::uint64_t size);
@@ -67,6 +79,7 @@ class Connection {
   Server& server_;
   int fd_;
   std::uint64_t id_;
+  std::unique_ptr<SSL, SslFree> ssl_;
   std::vector<char> buffer_;
   RecordFile file_;
   RecordEntry entry_;
@@ -75,24 +88,57 @@ class Connection {
   bool committed_ = false;
 };
 
+short Connection::TlsWants(int result) const {
+  switch (SSL_get_error(ssl_.get(), result)) {
+    case SSL_ERROR_WANT_READ: return POLLIN;
+    case SSL_ERROR_WANT_WRITE: return POLLOUT;
+    default: return 0;
+  }
+}
+
+bool Connection::Handshake(SSL_CTX* context) {
+  ssl_.reset(SSL_new(context));
+  if (!ssl_ || SSL_set_fd(ssl_.get(), fd_) != 1) return false;
+  SSL_set_mode(ssl_.get(), SSL_MODE_ENABLE_PARTIAL_WRITE | SSL_MODE_ACCEPT_MOVING_WRITE_BUFFER);
+  const auto deadline = Clock::now() + std::chrono::milliseconds(server_.options().readTimeoutMs);
+  for (;;) {
+    if (server_.stopping()) return false;
+    const int result = SSL_accept(ssl_.get());
+    if (result == 1) return true;
+    const short wants = TlsWants(result);
+    if (!wants) return false;
+    pollfd wait{fd_, wants, 0};
+    if (::poll(&wait, 1, kPollMs) == 0 && Clock::now() > deadline) return false;
+  }
+}
+
 ReadResult Connection::Read(std::size_t max, std::size_t* got) {
   const auto deadline = Clock::now() + std::chrono::milliseconds(server_.options().readTimeoutMs);
   for (;;) {
     if (server_.stopping()) return ReadResult::kStopping;
-    pollfd wait{fd_, POLLIN, 0};
+    short wants = POLLIN;
+    if (ssl_) {
+      const int n = SSL_read(ssl_.get(), buffer_.data(), static_cast<int>(std::min<std::size_t>(max, INT_MAX)));
+      if (n > 0) {
+        *got = static_cast<std::size_t>(n);
+        return ReadResult::kData;
+      }
+      wants = TlsWants(n);
+      if (!wants) return ReadResult::kClosed;
+    } else {
+      const ssize_t n = ::recv(fd_, buffer_.data(), max, 0);
+      if (n > 0) {
+        *got = static_cast<std::size_t>(n);
+        return ReadResult::kData;
+      }
+      if (n == 0) return ReadResult::kClosed;
+      if (errno == EINTR) continue;
+      if (errno != EAGAIN && errno != EWOULDBLOCK) return ReadResult::kClosed;
+    }
+    pollfd wait{fd_, wants, 0};
     const int ready = ::poll(&wait, 1, kPollMs);
     if (ready < 0 && errno != EINTR) return ReadResult::kClosed;
-    if (ready <= 0) {
-      if (Clock::now() > deadline) return ReadResult::kTimedOut;
-      continue;
-    }
-    const ssize_t n = ::recv(fd_, buffer_.data(), max, 0);
-    if (n > 0) {
-      *got = static_cast<std::size_t>(n);
-      return ReadResult::kData;
-    }
-    if (n == 0) return ReadResult::kClosed;
-    if (errno != EINTR && errno != EAGAIN && errno != EWOULDBLOCK) return ReadResult::kClosed;
+    if (ready == 0 && Clock::now() > deadline) return ReadResult::kTimedOut;
   }
 }
 
@@ -100,15 +146,28 @@ bool Connection::SendAll(const char* data, std::size_t size) {
   auto deadline = Clock::now() + std::chrono::milliseconds(server_.options().readTimeoutMs);
   while (size > 0) {
     if (server_.stopping()) return false;
-    const ssize_t n = ::send(fd_, data, size, MSG_NOSIGNAL);
-    if (n > 0) {
-      data += n;
-      size -= static_cast<std::size_t>(n);
-      deadline = Clock::now() + std::chrono::milliseconds(server_.options().readTimeoutMs);
-      continue;
+    short wants = POLLOUT;
+    if (ssl_) {
+      const int n = SSL_write(ssl_.get(), data, static_cast<int>(std::min<std::size_t>(size, INT_MAX)));
+      if (n > 0) {
+        data += n;
+        size -= static_cast<std::size_t>(n);
+        deadline = Clock::now() + std::chrono::milliseconds(server_.options().readTimeoutMs);
+        continue;
+      }
+      wants = TlsWants(n);
+      if (!wants) return false;
+    } else {
+      const ssize_t n = ::send(fd_, data, size, MSG_NOSIGNAL);
+      if (n > 0) {
+        data += n;
+        size -= static_cast<std::size_t>(n);
+        deadline = Clock::now() + std::chrono::milliseconds(server_.options().readTimeoutMs);
+        continue;
+      }
+      if (n < 0 && errno != EINTR && errno != EAGAIN && errno != EWOULDBLOCK) return false;
     }
-    if (n < 0 && errno != EINTR && errno != EAGAIN && errno != EWOULDBLOCK) return false;
-    pollfd wait{fd_, POLLOUT, 0};
+    pollfd wait{fd_, wants, 0};
     ::poll(&wait, 1, kPollMs);
     if (Clock::now() > deadline) return false;
   }
@@ -171,6 +230,7 @@ void Connection::Commit(Outcome outcome, int status) {
 }
 
 void Connection::LingeringClose() {
+  if (ssl_) SSL_shutdown(ssl_.get());  // close_notify, without waiting for the peer's
   ::shutdown(fd_, SHUT_WR);
   const auto until = Clock::now() + kLingerTime;
   while (Clock::now() < until && !server_.stopping()) {
@@ -314,8 +374,12 @@ void Connection::Run() {
 
 }  // namespace
 
-void ServeConnection(Server& server, int fd, std::uint64_t id) {
-  Connection(server, fd, id).Run();
+void ServeConnection(Server& server, int fd, std::uint64_t id, ssl_ctx_st* tls) {
+  Connection connection(server, fd, id);
+  // A client that gives up on the handshake (one that does not trust the
+  // certificate) never sent a request, so it leaves no record.
+  if (tls && !connection.Handshake(tls)) return;
+  connection.Run();
 }
 
 }  // namespace receiver

@@ -5,10 +5,14 @@
 
 #include <cstdint>
 
+struct ssl_ctx_st;
+
 namespace receiver {
 
 class Server;
 
-void ServeConnection(Server& server, int fd, std::uint64_t id);
+// With `tls` the connection first completes a TLS handshake and everything
+// after it, the record included, is the decrypted stream.
+void ServeConnection(Server& server, int fd, std::uint64_t id, ssl_ctx_st* tls);
 
 }  // namespace receiver

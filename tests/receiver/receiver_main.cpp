@@ -4,6 +4,7 @@
 //
 //   brimlet_receiver --dir FOLDER [--port N] [--port-file FILE] [--lease FILE]
 //                    [--log FILE] [--idle-timeout SECONDS] [--read-timeout SECONDS]
+//                    [--cert PEM --key PEM [--tls-port N] [--tls-port-file FILE]]
 //   brimlet_receiver --unused-port
 //
 // It listens on 127.0.0.1 (port 0, the default, picks a free one), prints
@@ -12,7 +13,9 @@
 // the lease file disappears, or after the idle timeout (120 s by default)
 // passes without any connection. With --log its output goes to that file and
 // it lets go of the standard streams it inherited, so that it never keeps the
-// pipe of whoever started it open.
+// pipe of whoever started it open. With --cert and --key it also listens
+// for TLS on a second port (printed, and written to the TLS port file), with
+// the same URLs and one numbering of the records for both.
 #include <fcntl.h>
 #include <unistd.h>
 
@@ -37,6 +40,7 @@ int Usage(const char* why) {
                "brimlet_receiver: %s\n"
                "usage: brimlet_receiver --dir FOLDER [--port N] [--port-file FILE] [--lease FILE]\n"
                "                        [--log FILE] [--idle-timeout SECONDS] [--read-timeout SECONDS]\n"
+               "                        [--cert PEM --key PEM [--tls-port N] [--tls-port-file FILE]]\n"
                "       brimlet_receiver --unused-port\n",
                why);
   return 2;
@@ -67,11 +71,17 @@ int main(int argc, char** argv) {
     const char* value = argv[++i];
     if (option == "--dir") {
       options.recordFolder = value;
-    } else if (option == "--port") {
+    } else if (option == "--port" || option == "--tls-port") {
       char* end = nullptr;
       const long port = std::strtol(value, &end, 10);
       if (!*value || *end || port < 0 || port > 65535) return Usage("bad port");
-      options.port = static_cast<std::uint16_t>(port);
+      (option == "--port" ? options.port : options.tlsPort) = static_cast<std::uint16_t>(port);
+    } else if (option == "--tls-port-file") {
+      options.tlsPortFile = value;
+    } else if (option == "--cert") {
+      options.certificateFile = value;
+    } else if (option == "--key") {
+      options.keyFile = value;
     } else if (option == "--port-file") {
       options.portFile = value;
     } else if (option == "--log") {
@@ -110,6 +120,7 @@ int main(int argc, char** argv) {
   std::signal(SIGTERM, OnSignal);
   std::signal(SIGHUP, OnSignal);
   std::printf("listening on 127.0.0.1:%u\n", server.port());
+  if (server.tlsPort()) std::printf("listening for TLS on 127.0.0.1:%u\n", server.tlsPort());
   std::fflush(stdout);
   server.Run();
   g_server = nullptr;

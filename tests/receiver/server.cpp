@@ -3,6 +3,8 @@
 #include <arpa/inet.h>
 #include <fcntl.h>
 #include <netinet/in.h>
+#include <openssl/err.h>
+#include <openssl/ssl.h>
 #include <poll.h>
 #include <sys/socket.h>
 #include <unistd.h>
@@ -47,9 +49,49 @@ Server::Server(ServerOptions options)
 Server::~Server() {
   RequestStop();
   if (listener_ >= 0) ::close(listener_);
-  // Connection threads hold a reference to this object until they end.
-  std::unique_lock<std::mutex> lock(mutex_);
-  ended_.wait(lock, [this] { return active_ == 0; });
+  if (tlsListener_ >= 0) ::close(tlsListener_);
+  {
+    // Connection threads hold a reference to this object until they end.
+    std::unique_lock<std::mutex> lock(mutex_);
+    ended_.wait(lock, [this] { return active_ == 0; });
+  }
+  SSL_CTX_free(tls_);
+}
+
+bool Server::ListenOn(std::uint16_t wanted, int* listener, std::uint16_t* port,
+                      std::string* error) {
+  *listener = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+  if (*listener < 0) {
+    *error = std::string("socket: ") + std::strerror(errno);
+    return false;
+  }
+  const int on = 1;
+  ::setsockopt(*listener, SOL_SOCKET, SO_REUSEADDR, &on, sizeof on);
+  sockaddr_in address = Loopback(wanted);
+  socklen_t length = sizeof address;
+  if (::bind(*listener, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0 ||
+      ::listen(*listener, 128) != 0 ||
+      ::getsockname(*listener, reinterpret_cast<sockaddr*>(&address), &length) != 0) {
+    *error = "cannot listen on 127.0.0.1:" + std::to_string(wanted) + ": " + std::strerror(errno);
+    return false;
+  }
+  *port = ntohs(address.sin_port);
+  return true;
+}
+
+bool Server::LoadTls(std::string* error) {
+  tls_ = SSL_CTX_new(TLS_server_method());
+  if (!tls_ ||
+      SSL_CTX_use_certificate_chain_file(tls_, options_.certificateFile.c_str()) != 1 ||
+      SSL_CTX_use_PrivateKey_file(tls_, options_.keyFile.c_str(), SSL_FILETYPE_PEM) != 1 ||
+      SSL_CTX_check_private_key(tls_) != 1) {
+    char reason[256] = "no TLS context";
+    if (const unsigned long code = ERR_get_error()) ERR_error_string_n(code, reason, sizeof reason);
+    *error = "cannot use certificate '" + options_.certificateFile + "' with key '" +
+             options_.keyFile + "': " + reason;
+    return false;
+  }
+  return true;
 }
 
 bool Server::Listen(std::string* error) {
@@ -57,23 +99,22 @@ bool Server::Listen(std::string* error) {
     *error = "cannot write records into '" + options_.recordFolder + "'";
     return false;
   }
-  listener_ = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-  if (listener_ < 0) {
-    *error = std::string("socket: ") + std::strerror(errno);
-    return false;
+  if (!ListenOn(options_.port, &listener_, &port_, error)) return false;
+  const bool tls = !options_.certificateFile.empty() || !options_.keyFile.empty();
+  if (tls) {
+    if (options_.certificateFile.empty() || options_.keyFile.empty()) {
+      *error = "TLS needs both a certificate and its key";
+      return false;
+    }
+    if (!LoadTls(error) || !ListenOn(options_.tlsPort, &tlsListener_, &tlsPort_, error))
+      return false;
+    if (!options_.tlsPortFile.empty() &&
+        !WriteFileAtomically(options_.tlsPortFile, std::to_string(tlsPort_) + "\n")) {
+      *error = "cannot write the TLS port file '" + options_.tlsPortFile + "'";
+      return false;
+    }
   }
-  const int on = 1;
-  ::setsockopt(listener_, SOL_SOCKET, SO_REUSEADDR, &on, sizeof on);
-  sockaddr_in address = Loopback(options_.port);
-  socklen_t length = sizeof address;
-  if (::bind(listener_, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0 ||
-      ::listen(listener_, 128) != 0 ||
-      ::getsockname(listener_, reinterpret_cast<sockaddr*>(&address), &length) != 0) {
-    *error = "cannot listen on 127.0.0.1:" + std::to_string(options_.port) + ": " +
-             std::strerror(errno);
-    return false;
-  }
-  port_ = ntohs(address.sin_port);
+  // Written last: once it exists, every listener is ready.
   if (!options_.portFile.empty() &&
       !WriteFileAtomically(options_.portFile, std::to_string(port_) + "\n")) {
     *error = "cannot write the port file '" + options_.portFile + "'";
@@ -86,8 +127,8 @@ bool Server::LeaseGone() const {
   return !options_.leaseFile.empty() && ::access(options_.leaseFile.c_str(), F_OK) != 0;
 }
 
-void Server::Serve(int fd, std::uint64_t id) {
-  ServeConnection(*this, fd, id);
+void Server::Serve(int fd, std::uint64_t id, bool tls) {
+  ServeConnection(*this, fd, id, tls ? tls_ : nullptr);
   std::lock_guard<std::mutex> lock(mutex_);
   --active_;
   lastActivity_ = Clock::now();
@@ -101,14 +142,16 @@ void Server::Run() {
     lastActivity_ = Clock::now();
   }
   while (!stopping()) {
-    pollfd wait{listener_, POLLIN, 0};
-    if (::poll(&wait, 1, 200) > 0) {
-      const int fd = ::accept4(listener_, nullptr, nullptr, SOCK_CLOEXEC | SOCK_NONBLOCK);
-      if (fd >= 0) {
+    pollfd waits[2] = {{listener_, POLLIN, 0}, {tlsListener_, POLLIN, 0}};
+    if (::poll(waits, tlsListener_ >= 0 ? 2 : 1, 200) > 0) {
+      for (const pollfd& wait : waits) {
+        if (wait.fd < 0 || !(wait.revents & POLLIN)) continue;
+        const int fd = ::accept4(wait.fd, nullptr, nullptr, SOCK_CLOEXEC | SOCK_NONBLOCK);
+        if (fd < 0) continue;
         std::lock_guard<std::mutex> lock(mutex_);
         ++active_;
         lastActivity_ = Clock::now();
-        std::thread(&Server::Serve, this, fd, nextId++).detach();
+        std::thread(&Server::Serve, this, fd, nextId++, wait.fd == tlsListener_).detach();
       }
     }
     if (LeaseGone()) RequestStop();
@@ -119,11 +162,14 @@ void Server::Run() {
   }
   ::close(listener_);
   listener_ = -1;
+  if (tlsListener_ >= 0) ::close(tlsListener_);
+  tlsListener_ = -1;
   {
     std::unique_lock<std::mutex> lock(mutex_);
     ended_.wait_for(lock, kDrainTime, [this] { return active_ == 0; });
   }
   // Its absence tells the starter that the receiver has ended.
+  if (!options_.tlsPortFile.empty()) ::unlink(options_.tlsPortFile.c_str());
   if (!options_.portFile.empty()) ::unlink(options_.portFile.c_str());
 }
 

@@ -14,6 +14,8 @@
 
 #include "tests/receiver/recorder.h"
 
+struct ssl_ctx_st;
+
 namespace receiver {
 
 struct ServerOptions {
@@ -23,6 +25,12 @@ struct ServerOptions {
   std::string leaseFile;      // stop once this file no longer exists
   int idleTimeoutMs = 120000; // stop after this long without a connection
   int readTimeoutMs = 30000;  // drop a connection that sends nothing for this long
+  // With a certificate and its key, a second listener speaks TLS; it serves
+  // the same URLs and files into the same folder and numbering.
+  std::string certificateFile;  // PEM, the server's certificate first
+  std::string keyFile;          // PEM
+  std::uint16_t tlsPort = 0;
+  std::string tlsPortFile;
 };
 
 class Server {
@@ -32,9 +40,11 @@ class Server {
   Server(const Server&) = delete;
   Server& operator=(const Server&) = delete;
 
-  // Binds and listens; false with a reason when it cannot.
+  // Binds and listens (and loads the TLS material, if given); false with a
+  // reason when it cannot.
   bool Listen(std::string* error);
   std::uint16_t port() const { return port_; }
+  std::uint16_t tlsPort() const { return tlsPort_; }
 
   // Serves until stopped, then waits (bounded) for the connections to end.
   void Run();
@@ -46,13 +56,18 @@ class Server {
   const ServerOptions& options() const { return options_; }
 
  private:
-  void Serve(int fd, std::uint64_t id);
+  void Serve(int fd, std::uint64_t id, bool tls);
   bool LeaseGone() const;
+  bool ListenOn(std::uint16_t wanted, int* listener, std::uint16_t* port, std::string* error);
+  bool LoadTls(std::string* error);
 
   ServerOptions options_;
   Recorder recorder_;
   int listener_ = -1;
   std::uint16_t port_ = 0;
+  int tlsListener_ = -1;
+  std::uint16_t tlsPort_ = 0;
+  ssl_ctx_st* tls_ = nullptr;
   std::atomic<bool> stop_{false};
   std::mutex mutex_;
   std::condition_variable ended_;

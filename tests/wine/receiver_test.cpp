@@ -35,9 +35,10 @@ struct PostResult {
 
 // Posts `body` in pieces of `piece` bytes through WinInet, as the control
 // does: HttpSendRequestEx with the total, InternetWriteFile per piece,
-// HttpEndRequest, then the status and the reply.
+// HttpEndRequest, then the status and the reply. `secure` posts over TLS to
+// "localhost", the name the receiver's certificates carry.
 PostResult Post(unsigned short port, const std::string& path, const std::string& body,
-                std::size_t piece = 4096) {
+                std::size_t piece = 4096, bool secure = false) {
   PostResult result;
   const DWORD start = ::GetTickCount();
   UniqueInternet session(::InternetOpenA("receiver_test", INTERNET_OPEN_TYPE_DIRECT, nullptr,
@@ -48,13 +49,16 @@ PostResult Post(unsigned short port, const std::string& path, const std::string&
   for (DWORD option : {INTERNET_OPTION_CONNECT_TIMEOUT, INTERNET_OPTION_SEND_TIMEOUT,
                        INTERNET_OPTION_RECEIVE_TIMEOUT})
     ::InternetSetOptionA(session.get(), option, &timeout, sizeof timeout);
-  UniqueInternet connection(::InternetConnectA(session.get(), "127.0.0.1", port, nullptr,
-                                               nullptr, INTERNET_SERVICE_HTTP, 0, 0));
+  UniqueInternet connection(::InternetConnectA(session.get(), secure ? "localhost" : "127.0.0.1",
+                                               port, nullptr, nullptr, INTERNET_SERVICE_HTTP, 0,
+                                               0));
   EXPECT_TRUE(connection);
   const char* accept[] = {"*/*", nullptr};
   UniqueInternet request(::HttpOpenRequestA(
       connection.get(), "POST", path.c_str(), "HTTP/1.0", nullptr, accept,
-      INTERNET_FLAG_NO_CACHE_WRITE | INTERNET_FLAG_RELOAD | INTERNET_FLAG_PRAGMA_NOCACHE, 0));
+      INTERNET_FLAG_NO_CACHE_WRITE | INTERNET_FLAG_RELOAD | INTERNET_FLAG_PRAGMA_NOCACHE |
+          (secure ? INTERNET_FLAG_SECURE : 0),
+      0));
   EXPECT_TRUE(request);
   if (!request) return result;
   const std::string contentType =
@@ -255,6 +259,45 @@ TEST(Receiver, TwoReceiversKeepSeparateRecords) {
   EXPECT_EQ("22", two[0].Body());
   EXPECT_EQ("333", two[1].Body());
   EXPECT_EQ("http://127.0.0.1:" + std::to_string(first.Port()) + "/ok?a=1", first.Url("/ok?a=1"));
+}
+
+TEST(Receiver, HttpsToATrustedReceiverIsFiledLikeHttp) {
+  ASSERT_TRUE(Receiver::TrustTestAuthority());
+  Receiver receiver(Receiver::Tls::kTrusted);
+  ASSERT_TRUE(receiver.Started());
+  EXPECT_NE(receiver.Port(), receiver.TlsPort());
+  EXPECT_EQ("https://localhost:" + std::to_string(receiver.TlsPort()) + "/ok",
+            receiver.SecureUrl("/ok"));
+  const std::string body = MultipartBody();
+  const PostResult sent = Post(receiver.TlsPort(), "/status/201/reply/150000?tls=1", body, 100, true);
+  ASSERT_TRUE(sent.sendStarted) << sent.sendError;
+  ASSERT_TRUE(sent.ended) << sent.endError;
+  EXPECT_EQ(201u, sent.status);
+  EXPECT_EQ(receiver::ReplyText(150000), sent.reply);
+  // The same receiver still answers in the clear, into the same numbering.
+  EXPECT_EQ(200u, Post(receiver.Port(), "/ok/plain", "x").status);
+
+  const auto requests = receiver.WaitForRequests(2);
+  ASSERT_EQ(2u, requests.size());
+  EXPECT_EQ(0u, requests[0].bytes.find("POST /status/201/reply/150000?tls=1 HTTP/1.0\r\n"));
+  EXPECT_EQ(body, requests[0].Body());
+  EXPECT_EQ("/ok/plain", requests[1].entry.target);
+}
+
+TEST(Receiver, HttpsToAStrangerFailsBeforeAnyRequest) {
+  Receiver receiver(Receiver::Tls::kStranger);
+  ASSERT_TRUE(receiver.Started());
+  const PostResult sent = Post(receiver.TlsPort(), "/ok", MultipartBody(), 4096, true);
+  EXPECT_FALSE(sent.sendStarted);
+  // Wine's WinInet reports a certificate it cannot chain to a trusted root
+  // as a failed revocation check, not as ERROR_INTERNET_INVALID_CA.
+  EXPECT_EQ(static_cast<DWORD>(ERROR_INTERNET_SEC_CERT_REV_FAILED), sent.sendError);
+  EXPECT_LT(sent.elapsedMs, 15000u);
+  // Nothing was filed: a plain request afterwards is the first record.
+  EXPECT_EQ(200u, Post(receiver.Port(), "/ok/after", "x").status);
+  const auto requests = receiver.WaitForRequests(1);
+  ASSERT_EQ(1u, requests.size());
+  EXPECT_EQ("/ok/after", requests[0].entry.target);
 }
 
 TEST(Receiver, StopsPromptlyAndForGood) {

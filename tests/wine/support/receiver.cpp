@@ -3,6 +3,8 @@
 
 #include "tests/wine/support/receiver.h"
 
+#include <wincrypt.h>
+
 #include <gtest/gtest.h>
 
 #include <atomic>
@@ -36,6 +38,21 @@ sockaddr_in Loopback(unsigned short port) {
   address.sin_port = htons(port);
   address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
   return address;
+}
+
+inline void CloseStore(HCERTSTORE store) { ::CertCloseStore(store, 0); }
+using UniqueCertStore = fw::Unique<HCERTSTORE, &CloseStore, fw::NullHandle<HCERTSTORE>>;
+
+// Waits for a file of one decimal line that the receiver writes; 0 on timeout.
+unsigned short ReadPortFile(const std::string& path, DWORD timeoutMs) {
+  const DWORD start = ::GetTickCount();
+  std::string text;
+  do {
+    if (ReadWholeFile(path, &text) && !text.empty() && text.back() == '\n')
+      return static_cast<unsigned short>(std::strtoul(text.c_str(), nullptr, 10));
+    ::Sleep(20);
+  } while (::GetTickCount() - start < timeoutMs);
+  return 0;
 }
 
 bool FileExists(const std::string& path) {
@@ -131,6 +148,18 @@ std::string RecordedRequest::Header(const std::string& name) const {
 
 std::string Receiver::ProgramPath() { return WindowsPathOf(BRIMLET_NATIVE_DIR "/brimlet_receiver"); }
 
+bool Receiver::TrustTestAuthority() {
+  std::string der;
+  if (!ReadWholeFile(WindowsPathOf(BRIMLET_NATIVE_DIR "/tls/ca.der"), &der) || der.empty())
+    return false;
+  UniqueCertStore root(::CertOpenStore(CERT_STORE_PROV_SYSTEM_A, 0, 0,
+                                       CERT_SYSTEM_STORE_LOCAL_MACHINE, "Root"));
+  return root && ::CertAddEncodedCertificateToStore(
+                     root.get(), X509_ASN_ENCODING,
+                     reinterpret_cast<const BYTE*>(der.data()), static_cast<DWORD>(der.size()),
+                     CERT_STORE_ADD_REPLACE_EXISTING, nullptr);
+}
+
 unsigned short Receiver::UnusedPort() {
   EnsureWinsock();
   SocketCloser probe{::socket(AF_INET, SOCK_STREAM, IPPROTO_TCP)};
@@ -143,7 +172,7 @@ unsigned short Receiver::UnusedPort() {
   return ntohs(address.sin_port);
 }
 
-Receiver::Receiver() {
+Receiver::Receiver(Tls tls) {
   static std::atomic<unsigned> counter{0};
   const std::string runs = BRIMLET_BUILD_DIR "/receiver-runs";
   unixFolder_ = runs + "/" + std::to_string(::GetCurrentProcessId()) + "-" +
@@ -172,6 +201,12 @@ Receiver::Receiver() {
   std::string line = "\"" + program + "\" --dir \"" + unixFolder_ + "/records\" --port-file \"" +
                      unixFolder_ + "/port\" --lease \"" + unixFolder_ + "/lease\" --log \"" +
                      unixFolder_ + "/log\" --idle-timeout " + kIdleTimeoutSeconds;
+  if (tls != Tls::kNone) {
+    const std::string name = tls == Tls::kTrusted ? "server" : "stranger";
+    const std::string material = BRIMLET_NATIVE_DIR "/tls/" + name;
+    line += " --cert \"" + material + ".pem\" --key \"" + material + ".key\" --tls-port-file \"" +
+            unixFolder_ + "/tls-port\"";
+  }
   STARTUPINFOA startup{sizeof startup};
   PROCESS_INFORMATION info{};
   if (!::CreateProcessA(nullptr, &line[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
@@ -182,20 +217,14 @@ Receiver::Receiver() {
   // A Unix program has no Windows process; any handle given is of no use.
   fw::UniqueHandle process(info.hProcess), thread(info.hThread);
 
-  const std::string portFile = folder_ + "\\port";
-  const DWORD start = ::GetTickCount();
-  std::string text;
-  while (::GetTickCount() - start < 10000) {
-    if (ReadWholeFile(portFile, &text) && !text.empty() && text.back() == '\n') {
-      port_ = static_cast<unsigned short>(std::strtoul(text.c_str(), nullptr, 10));
-      break;
-    }
-    ::Sleep(20);
-  }
-  if (!port_) {
+  // The port file comes last, once every listener is ready.
+  port_ = ReadPortFile(folder_ + "\\port", 10000);
+  if (port_ && tls != Tls::kNone) tlsPort_ = ReadPortFile(folder_ + "\\tls-port", 1000);
+  if (!port_ || (tls != Tls::kNone && !tlsPort_)) {
     std::string log;
     ReadWholeFile(folder_ + "\\log", &log);
     ADD_FAILURE() << "the receiver did not start within 10 s: " << line << "\n" << log;
+    port_ = 0;
   }
 }
 
@@ -221,6 +250,10 @@ bool Receiver::Stop(DWORD timeoutMs) {
 
 std::string Receiver::Url(const std::string& pathAndQuery) const {
   return "http://127.0.0.1:" + std::to_string(port_) + pathAndQuery;
+}
+
+std::string Receiver::SecureUrl(const std::string& pathAndQuery) const {
+  return "https://localhost:" + std::to_string(tlsPort_) + pathAndQuery;
 }
 
 std::vector<RecordedRequest> Receiver::WaitForRequests(std::size_t count, DWORD timeoutMs) const {

@@ -5,6 +5,10 @@
 // of the build tree: the receiver writes its port there and files every
 // request there, and it holds on to a lease file that this side opens with
 // delete-on-close, so the receiver ends with this program however it ends.
+//
+// It can also listen for TLS, with a "localhost" certificate from the test
+// authority (which TrustTestAuthority makes this Wine prefix trust) or from a
+// stranger authority that nothing trusts.
 #pragma once
 
 #include <windows.h>
@@ -29,9 +33,11 @@ struct RecordedRequest {
 
 class Receiver {
  public:
+  enum class Tls { kNone, kTrusted, kStranger };
+
   // Starts the receiver and waits until it listens; a failure fails the
   // current test and leaves Started() false.
-  Receiver();
+  explicit Receiver(Tls tls = Tls::kNone);
   // Stops the receiver (bounded) and removes its records.
   ~Receiver();
   Receiver(const Receiver&) = delete;
@@ -41,6 +47,10 @@ class Receiver {
   unsigned short Port() const { return port_; }
   // "http://127.0.0.1:PORT" followed by `pathAndQuery` (which starts with '/').
   std::string Url(const std::string& pathAndQuery) const;
+  // The TLS side: "https://localhost:TLSPORT" and the path. A certificate
+  // names a DNS name, never the address.
+  unsigned short TlsPort() const { return tlsPort_; }
+  std::string SecureUrl(const std::string& pathAndQuery) const;
 
   // Waits until at least `count` requests are filed or `timeoutMs` passes,
   // and returns every request filed by then, in order.
@@ -57,12 +67,16 @@ class Receiver {
   static unsigned short UnusedPort();
   // Windows path of the native receiver program.
   static std::string ProgramPath();
+  // Adds the test authority to the machine's Root store of this prefix (once
+  // is enough; it stays); false if it could not.
+  static bool TrustTestAuthority();
 
  private:
   std::string folder_;      // Windows path
   std::string unixFolder_;  // the same folder as the receiver sees it
   fw::UniqueFile lease_;
   unsigned short port_ = 0;
+  unsigned short tlsPort_ = 0;
   bool stopped_ = false;
 };
 
