@@ -366,6 +366,32 @@ TEST_F(ReceiverServer, SilentConnectionLeavesNoRecordAndStalledOneTimesOut) {
   EXPECT_EQ("POST /ok HTTP/1.0\r\nContent-Len", Record(1));
 }
 
+TEST_F(ReceiverServer, ConnectionsBeyondTheLimitAreClosedUnanswered) {
+  options_.maxConnections = 1;
+  Start();
+  {
+    Client holder(port());
+    ASSERT_TRUE(holder.Send("POST /ok HTTP/1.0\r\nContent-Length: 2\r\n\r\n"));
+    std::this_thread::sleep_for(milliseconds(300));  // the receiver has taken it up
+    {
+      const auto start = Clock::now();
+      Client extra(port());
+      extra.Send(Get("/ok/extra"));
+      EXPECT_EQ("", extra.ReceiveAll());
+      EXPECT_LT(MillisecondsSince(start), 5000);
+    }
+    ASSERT_TRUE(holder.Send("ab"));
+    EXPECT_EQ(0u, holder.ReceiveAll().find("HTTP/1.1 200"));
+  }
+  // With the first one closed there is room again.
+  std::this_thread::sleep_for(milliseconds(300));
+  EXPECT_EQ(0u, Exchange(Get("/ok/later")).find("HTTP/1.1 200"));
+  const auto entries = WaitForRecords(2);
+  ASSERT_EQ(2u, entries.size());
+  EXPECT_EQ("/ok", entries[0].target);
+  EXPECT_EQ("/ok/later", entries[1].target);
+}
+
 TEST_F(ReceiverServer, QuitStopsTheReceiverUnrecordedAndRemovesThePortFile) {
   Start();
   EXPECT_EQ(std::to_string(port()) + "\n", ReadFile(options_.portFile));

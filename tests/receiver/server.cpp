@@ -11,6 +11,7 @@
 
 #include <cerrno>
 #include <cstring>
+#include <system_error>
 #include <thread>
 
 #include "tests/receiver/connection.h"
@@ -149,9 +150,17 @@ void Server::Run() {
         const int fd = ::accept4(wait.fd, nullptr, nullptr, SOCK_CLOEXEC | SOCK_NONBLOCK);
         if (fd < 0) continue;
         std::lock_guard<std::mutex> lock(mutex_);
-        ++active_;
         lastActivity_ = Clock::now();
-        std::thread(&Server::Serve, this, fd, nextId++, wait.fd == tlsListener_).detach();
+        if (active_ >= options_.maxConnections) {
+          ::close(fd);
+          continue;
+        }
+        try {
+          std::thread(&Server::Serve, this, fd, nextId++, wait.fd == tlsListener_).detach();
+          ++active_;
+        } catch (const std::system_error&) {
+          ::close(fd);  // no thread to be had: refuse this one, keep serving
+        }
       }
     }
     if (LeaseGone()) RequestStop();

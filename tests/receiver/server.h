@@ -25,6 +25,9 @@ struct ServerOptions {
   std::string leaseFile;      // stop once this file no longer exists
   int idleTimeoutMs = 120000; // stop after this long without a connection
   int readTimeoutMs = 30000;  // drop a connection that sends nothing for this long
+  // Connections served at once; one more is closed unanswered, so a flood
+  // costs a refused client instead of the receiver's threads.
+  int maxConnections = 256;
   // With a certificate and its key, a second listener speaks TLS; it serves
   // the same URLs and files into the same folder and numbering.
   std::string certificateFile;  // PEM, the server's certificate first
