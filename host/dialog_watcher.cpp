@@ -77,7 +77,7 @@ std::string WindowTextA(HWND window) {
   for (;;) {
     const int length =
         ::InternalGetWindowText(window, &buffer[0], static_cast<int>(buffer.size()));
-    if (length < static_cast<int>(buffer.size()) - 1 || buffer.size() >= 65536) {
+    if (length < static_cast<int>(buffer.size()) - 1 || buffer.size() >= (1u << 20)) {
       return ToAnsi(buffer.data(), length);
     }
     buffer.assign(buffer.size() * 4, L'\0');

@@ -7,6 +7,8 @@
 #include "framework/text.h"
 #include "progress/progress_text.h"
 #include "upload/content_type.h"
+#include "upload/reply_text.h"
+#include "upload/reply_status.h"
 #include "upload/send_files.h"
 #include "upload/upload_messages.h"
 #include "upload/url_parts.h"
@@ -117,11 +119,12 @@ bool UploadThread::InitInstance() {
 
   bool success = false;
   if (m_job.jobFileCount >= 1) {
-    // A reply that reports an error is not a completed upload, even though
-    // every byte went out.
-    success = SendFiles() && !Cancelled() && m_dwStatusCode < 400;
+    // Every byte going out is not enough: the server must have answered,
+    // and not with an error (a connection reset after the last byte leaves
+    // no status at all).
+    success = SendFiles() && !Cancelled() && brimlet::IsSuccessStatus(m_dwStatusCode);
   }
-  if (m_job.serverResponse && ReadServerReply()) Tell(m_strReply);
+  if (m_job.serverResponse && ReadServerReply()) Tell(brimlet::ShownReply(m_strReply, &fw::IsAnsiLeadByte));
   m_http.Close();
   ::PostMessageA(m_hControlWindow, WM_UPLOAD_FINISHED, reinterpret_cast<WPARAM>(this), success ? 1 : 0);
   DestroyWindows();
@@ -182,8 +185,9 @@ bool UploadThread::SendFiles() {
 bool UploadThread::ReadServerReply() {
   // After a cancel or a failure the request was never ended: no reply.
   if (!m_http.HasRequest() || !m_bRequestEnded) return false;
-  m_strReply.clear();
-  m_http.ReadReply(kReplyLimit, &m_strReply);
+  std::string received;
+  m_http.ReadReply(brimlet::kReplyKeptBytes, &received);
+  m_strReply = brimlet::KeptReply(received);
   if (!m_http.ReadReplyHeaders(&m_strReplyHeaders)) return false;
   return !m_strReply.empty();
 }

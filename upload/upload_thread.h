@@ -24,9 +24,6 @@ constexpr UINT WM_UPLOAD_FINISHED = WM_USER + 1;
 
 class UploadThread final : public fw::WorkerThread {
  public:
-  // The reply text shown to the user keeps at most this many bytes.
-  static constexpr std::size_t kReplyLimit = 99999;
-
   explicit UploadThread(HWND controlWindow);
   ~UploadThread() override;
 

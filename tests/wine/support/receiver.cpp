@@ -175,14 +175,19 @@ unsigned short Receiver::UnusedPort() {
 Receiver::Receiver(Tls tls) {
   static std::atomic<unsigned> counter{0};
   const std::string runs = BRIMLET_BUILD_DIR "/receiver-runs";
-  unixFolder_ = runs + "/" + std::to_string(::GetCurrentProcessId()) + "-" +
-                std::to_string(++counter);
-  folder_ = WindowsPathOf(unixFolder_);
   ::CreateDirectoryA(WindowsPathOf(runs).c_str(), nullptr);
-  if (!::CreateDirectoryA(folder_.c_str(), nullptr) &&
-      ::GetLastError() != ERROR_ALREADY_EXISTS) {
-    ADD_FAILURE() << "cannot create the receiver's folder " << folder_;
-    return;
+  // Wine hands out the same small process ids run after run, and a receiver
+  // that did not end leaves its folder (and its port file) behind: only a
+  // folder this object has just created is trusted.
+  for (unsigned attempt = 0;; ++attempt) {
+    unixFolder_ = runs + "/" + std::to_string(::GetCurrentProcessId()) + "-" +
+                  std::to_string(::GetTickCount64()) + "-" + std::to_string(++counter);
+    folder_ = WindowsPathOf(unixFolder_);
+    if (::CreateDirectoryA(folder_.c_str(), nullptr)) break;
+    if (::GetLastError() != ERROR_ALREADY_EXISTS || attempt == 100) {
+      ADD_FAILURE() << "cannot create the receiver's folder " << folder_;
+      return;
+    }
   }
   lease_.reset(::CreateFileA((folder_ + "\\lease").c_str(), GENERIC_WRITE,
                              FILE_SHARE_READ | FILE_SHARE_DELETE, nullptr, CREATE_ALWAYS,

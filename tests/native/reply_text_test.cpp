@@ -1,0 +1,52 @@
+// What the user is shown of a server's reply.
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "upload/reply_status.h"
+#include "upload/reply_text.h"
+
+namespace {
+
+using brimlet::IsCp949LeadByte;
+using brimlet::KeptReply;
+using brimlet::ShownReply;
+
+TEST(ReplyText, KeepsTheFirst99999BytesUpToAnyNul) {
+  EXPECT_EQ(99999u, KeptReply(std::string(150000, 'r')).size());
+  EXPECT_EQ("short", KeptReply("short"));
+  EXPECT_EQ("text", KeptReply(std::string("text\0binary", 11)));
+  EXPECT_EQ("", KeptReply(""));
+}
+
+TEST(ReplyText, ShowsWhatAMessageBoxCanHoldAndNoHalfCharacter) {
+  const std::string fits(32766, 'a');
+  EXPECT_EQ(fits, ShownReply(fits, &IsCp949LeadByte));
+  EXPECT_EQ(fits, ShownReply(std::string(99999, 'a'), &IsCp949LeadByte));
+
+  // A two-byte character that would straddle the limit is left out whole.
+  std::string korean(32765, 'a');
+  korean += "\xB0\xA1";  // 가
+  korean += "tail";
+  const std::string shown = ShownReply(korean, &IsCp949LeadByte);
+  EXPECT_EQ(std::string(32765, 'a'), shown);
+  // One byte earlier the same character fits.
+  std::string earlier(32764, 'a');
+  earlier += "\xB0\xA1tail";
+  EXPECT_EQ(std::string(32764, 'a') + "\xB0\xA1", ShownReply(earlier, &IsCp949LeadByte));
+}
+
+}  // namespace
+
+namespace {
+
+TEST(ReplyStatus, OnlyAnAnswerBelow400IsASuccess) {
+  EXPECT_FALSE(brimlet::IsSuccessStatus(0)) << "no answer at all";
+  EXPECT_FALSE(brimlet::IsSuccessStatus(100));
+  EXPECT_TRUE(brimlet::IsSuccessStatus(200));
+  EXPECT_TRUE(brimlet::IsSuccessStatus(302));
+  EXPECT_FALSE(brimlet::IsSuccessStatus(400));
+  EXPECT_FALSE(brimlet::IsSuccessStatus(500));
+}
+
+}  // namespace

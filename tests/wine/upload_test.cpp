@@ -1,0 +1,541 @@
+// Uploads as a page and a person meet them: files added through the real
+// open-file dialog, Upload called by name, the progress dialog read and
+// clicked by the watcher while the transfer runs, and every byte the server
+// got checked at a real local receiver.
+#include <windows.h>
+#include <commctrl.h>
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <cstdlib>
+#include <mutex>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "host/dialog_watcher.h"
+#include "host/message_pump.h"
+#include "host/picker_answers.h"
+#include "tests/receiver/record.h"
+#include "tests/receiver/reply.h"
+#include "tests/wine/support/file_list_support.h"
+#include "tests/wine/support/receiver.h"
+#include "tests/wine/support/scenario.h"
+
+namespace {
+
+using host::Variant;
+using receiver::Outcome;
+using scenario::RecordedRequest;
+using Strings = std::vector<std::string>;
+
+const char kInUse[] = "사용중인 파일입니다. 파일을 닫으신후 첨부하세요";
+const char kConfirmCancel[] = "전송을 정말 취소하시겠습니까?";
+const char kBadUrl[] = "오류: URL은 http:// 또는 https:// 로 시작해야 합니다.";
+const int kCancelButton = 202;
+
+// What a server receives for one part, written out from the wire format.
+std::string Part(bool first, int number, const std::string& path, const std::string& type,
+                 const std::string& data) {
+  return std::string(first ? "" : "\r\n") + "----MULTI-PARTS-FORM-DATA-BOUNDARY\r\n" +
+         "Content-Disposition: form-data; name=\"FILE" + std::to_string(number) + "\"; filename=\"" +
+         path + "\"\r\nContent-Type: " + type + "\r\n\r\n" + data;
+}
+const char kTrailer[] = "\r\n----MULTI-PARTS-FORM-DATA-BOUNDARY--\r\n";
+
+bool WriteContent(const std::string& path, const std::string& content) {
+  fw::UniqueFile file(::CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                                    FILE_ATTRIBUTE_NORMAL, nullptr));
+  DWORD written = 0;
+  return file && ::WriteFile(file.get(), content.data(), static_cast<DWORD>(content.size()), &written, nullptr) &&
+         written == content.size();
+}
+
+bool IsProgressDialog(HWND dialog) {
+  char name[64] = {};
+  ::GetClassNameA(::GetDlgItem(dialog, 203), name, sizeof name);
+  return std::string(name) == PROGRESS_CLASSA;
+}
+
+// Leaves the progress dialog to the upload and confirms everything else.
+int LeaveProgressOpen(const host::DialogSeen& seen) { return IsProgressDialog(seen.window) ? 0 : IDOK; }
+
+std::string ItemText(HWND dialog, int id) { return host::WindowTextA(::GetDlgItem(dialog, id)); }
+
+// The progress dialog as the user reads it at one moment.
+struct ProgressSeen {
+  std::string caption, currentFile, fileTime, filePercent, totalTime, totalPercent;
+  Strings panes;        // the status bar's three panes
+  Strings rowNames, rowStatuses;
+};
+
+std::string PaneText(HWND bar, int pane) {
+  char text[512] = {};
+  DWORD_PTR length = 0;
+  ::SendMessageTimeoutA(bar, SB_GETTEXTLENGTHA, pane, 0, SMTO_NORMAL, 2000, &length);
+  if (LOWORD(length) >= sizeof text) return {};
+  ::SendMessageTimeoutA(bar, SB_GETTEXTA, pane, reinterpret_cast<LPARAM>(text), SMTO_NORMAL, 2000, &length);
+  return text;
+}
+
+std::string ListText(HWND list, int row, int column) {
+  char text[512] = {};
+  LVITEMA item{};
+  item.iSubItem = column;
+  item.pszText = text;
+  item.cchTextMax = sizeof text;
+  DWORD_PTR ignored = 0;
+  ::SendMessageTimeoutA(list, LVM_GETITEMTEXTA, row, reinterpret_cast<LPARAM>(&item), SMTO_NORMAL, 2000,
+                        &ignored);
+  return text;
+}
+
+ProgressSeen ReadProgress(HWND dialog) {
+  ProgressSeen seen;
+  seen.caption = host::WindowTextA(dialog);
+  seen.currentFile = ItemText(dialog, 208);
+  seen.fileTime = ItemText(dialog, 207);
+  seen.filePercent = ItemText(dialog, 219);
+  seen.totalTime = ItemText(dialog, 206);
+  seen.totalPercent = ItemText(dialog, 218);
+  HWND bar = ::FindWindowExA(dialog, nullptr, STATUSCLASSNAMEA, nullptr);
+  for (int pane = 0; pane < 3; ++pane) seen.panes.push_back(bar ? PaneText(bar, pane) : "");
+  HWND list = ::GetDlgItem(dialog, 205);
+  DWORD_PTR rows = 0;
+  ::SendMessageTimeoutA(list, LVM_GETITEMCOUNT, 0, 0, SMTO_NORMAL, 2000, &rows);
+  for (int row = 0; row < static_cast<int>(rows); ++row) {
+    seen.rowNames.push_back(ListText(list, row, 0));
+    seen.rowStatuses.push_back(ListText(list, row, 2));
+  }
+  return seen;
+}
+
+// A file class of the test's own in the system's table, so that the lookup
+// is seen to read it whatever the system ships.
+class RegisteredContentType {
+ public:
+  RegisteredContentType() {
+    fw::UniqueHKey key;
+    ::RegCreateKeyExA(HKEY_CLASSES_ROOT, kExtension, 0, nullptr, 0, KEY_WRITE, nullptr, key.put(), nullptr);
+    ::RegSetValueExA(key.get(), "Content Type", 0, REG_SZ, reinterpret_cast<const BYTE*>(kType), sizeof kType);
+  }
+  ~RegisteredContentType() { ::RegDeleteKeyA(HKEY_CLASSES_ROOT, kExtension); }
+  static constexpr char kExtension[] = ".brimtest";
+  static constexpr char kType[] = "application/x-brimlet-test";
+};
+
+class Upload : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
+    folder_ = std::make_unique<scenario::TempFolder>(std::string("upload-") + info->name());
+    ASSERT_TRUE(receiver_.Started());
+    control_ = scenario::HostControl();
+    ASSERT_TRUE(control_);
+  }
+  void TearDown() override {
+    control_.reset();
+    folder_.reset();
+  }
+
+  std::string File(const std::string& name, const std::string& content) {
+    const std::string path = folder_->path() + "\\" + name;
+    EXPECT_TRUE(WriteContent(path, content)) << path;
+    return path;
+  }
+  // Lists the files through the open-file dialog, as a person picks them.
+  void AddFiles(const Strings& names) {
+    std::string typed;
+    for (const auto& name : names) typed += (typed.empty() ? "\"" : " \"") + name + "\"";
+    host::DialogWatcher picker(host::AnswerPickers({{folder_->path(), typed}, {}, false}));
+    ASSERT_EQ(S_OK, control_->Call(L"AddFile"));
+    ASSERT_EQ(static_cast<int>(names.size()), ListView_GetItemCount(scenario::FileListOf(*control_)));
+  }
+  void SetUrl(const std::string& url) {
+    ASSERT_EQ(S_OK, control_->Put(L"ScriptURL", Variant::FromString(scenario::Wide(url.c_str()))));
+  }
+  // The outcome UploadFinish reported, once it has fired.
+  std::optional<bool> WaitForFinish(DWORD timeoutMs = 30000) {
+    if (!control_->PumpUntil([&] { return control_->events().Count(1) > 0; }, timeoutMs)) return std::nullopt;
+    return control_->events().calls()[0].args[0].get()->boolVal != VARIANT_FALSE;
+  }
+  Strings MessageTexts(const host::DialogWatcher& watcher) const {
+    Strings texts;
+    for (const auto& dialog : watcher.Seen()) {
+      if (!dialog.text.empty()) texts.push_back(dialog.text);
+    }
+    return texts;
+  }
+  int Rows() { return ListView_GetItemCount(scenario::FileListOf(*control_)); }
+
+  scenario::Receiver receiver_;
+  std::unique_ptr<scenario::TempFolder> folder_;
+  std::unique_ptr<host::HostedControl> control_;
+};
+
+// ---------------------------------------------------------------- the request
+TEST_F(Upload, OneFileIsPostedByteForByteAndTheListEmpties) {
+  const std::string path = File("a.bin", "hello");
+  AddFiles({"a.bin"});
+  SetUrl(receiver_.Url("/ok/upload.asp?user=7"));
+  host::DialogWatcher watcher(LeaveProgressOpen);
+  ASSERT_EQ(S_OK, control_->Call(L"Upload"));
+  EXPECT_EQ(std::optional<bool>(true), WaitForFinish());
+  EXPECT_TRUE(MessageTexts(watcher).empty()) << MessageTexts(watcher)[0];
+
+  const auto requests = receiver_.WaitForRequests(1);
+  ASSERT_EQ(1u, requests.size());
+  const RecordedRequest& request = requests[0];
+  EXPECT_EQ(Outcome::kComplete, request.entry.outcome);
+  EXPECT_EQ(0u, request.Head().find("POST /ok/upload.asp?user=7 HTTP/1.0\r\n")) << request.Head();
+  EXPECT_EQ("*/*", request.Header("Accept"));
+  EXPECT_EQ("multipart/form-data; boundary=--MULTI-PARTS-FORM-DATA-BOUNDARY", request.Header("Content-Type"));
+  const std::string expected = Part(true, 1, path, "application/octet-stream", "hello") + kTrailer;
+  EXPECT_EQ(expected, request.Body());
+  EXPECT_EQ(std::to_string(expected.size()), request.Header("Content-Length"));
+  EXPECT_EQ(std::to_string(request.Body().size()), request.Header("Content-Length"));
+
+  EXPECT_EQ(0, Rows());
+  // The progress dialog was shown for the upload, and is gone again.
+  bool sawProgress = false;
+  for (const auto& dialog : watcher.Seen()) {
+    for (const auto& text : dialog.childTexts) sawProgress |= text == "현재 파일";
+  }
+  EXPECT_TRUE(sawProgress);
+}
+
+TEST_F(Upload, PartsAreNumberedWithoutGapsWhenAFileIsInUseAtUploadTime) {
+  RegisteredContentType registered;
+  const std::string first = File("first.brimtest", "one");
+  const std::string locked = File("locked.bin", "two");
+  const std::string third = File("third.bin", std::string("\r\n--x\0y", 7));
+  AddFiles({"first.brimtest", "locked.bin", "third.bin"});
+  SetUrl(receiver_.Url("/ok"));
+  scenario::FileHolder holder(locked);
+  ASSERT_TRUE(holder.holding());
+  host::DialogWatcher watcher(LeaveProgressOpen);
+  ASSERT_EQ(S_OK, control_->Call(L"Upload"));
+  EXPECT_EQ(std::optional<bool>(true), WaitForFinish());
+  EXPECT_EQ(Strings{kInUse}, MessageTexts(watcher));
+
+  const auto requests = receiver_.WaitForRequests(1);
+  ASSERT_EQ(1u, requests.size());
+  EXPECT_EQ(Part(true, 1, first, RegisteredContentType::kType, "one") +
+                Part(false, 2, third, "application/octet-stream", std::string("\r\n--x\0y", 7)) + kTrailer,
+            requests[0].Body());
+}
+
+TEST_F(Upload, EmptyFilesAndWholePiecesKeepTheDeclaredLength) {
+  std::string pieces(2 * 65536, '\0');
+  for (size_t i = 0; i < pieces.size(); ++i) pieces[i] = static_cast<char>(i * 7);
+  const std::string empty = File("empty.bin", "");
+  const std::string whole = File("whole.bin", pieces);
+  AddFiles({"empty.bin", "whole.bin"});
+  SetUrl(receiver_.Url("/ok"));
+  host::DialogWatcher watcher(LeaveProgressOpen);
+  ASSERT_EQ(S_OK, control_->Call(L"Upload"));
+  EXPECT_EQ(std::optional<bool>(true), WaitForFinish());
+  const auto requests = receiver_.WaitForRequests(1);
+  ASSERT_EQ(1u, requests.size());
+  const std::string expected = Part(true, 1, empty, "application/octet-stream", "") +
+                               Part(false, 2, whole, "application/octet-stream", pieces) + kTrailer;
+  EXPECT_EQ(expected.size(), requests[0].Body().size());
+  EXPECT_TRUE(expected == requests[0].Body());
+  EXPECT_EQ(std::to_string(expected.size()), requests[0].Header("Content-Length"));
+}
+
+TEST_F(Upload, AKoreanPathTravelsAsItsCodePageBytes) {
+  const std::string sub = folder_->Subfolder("보고서");
+  const std::string path = sub + "\\한글 파일.bin";
+  ASSERT_TRUE(WriteContent(path, "data"));
+  host::DialogWatcher picker(host::AnswerPickers({{path}, {}, false}));
+  ASSERT_EQ(S_OK, control_->Call(L"AddFile"));
+  ASSERT_EQ(1, Rows());
+  picker.SetAnswer(LeaveProgressOpen);
+  SetUrl(receiver_.Url("/ok"));
+  ASSERT_EQ(S_OK, control_->Call(L"Upload"));
+  EXPECT_EQ(std::optional<bool>(true), WaitForFinish());
+  const auto requests = receiver_.WaitForRequests(1);
+  ASSERT_EQ(1u, requests.size());
+  // The part names the file by the bytes the list shows, in code page 949.
+  EXPECT_EQ(Part(true, 1, path, "application/octet-stream", "data") + kTrailer, requests[0].Body());
+  EXPECT_NE(std::string::npos, requests[0].Body().find("\xBA\xB8\xB0\xED\xBC\xAD"));  // 보고서
+}
+
+// ---------------------------------------------------------------- refusals
+TEST_F(Upload, AnAddressThatIsNotHttpIsRefusedWithoutAConnection) {
+  File("a.bin", "x");
+  for (const std::string& url : {"ftp://127.0.0.1:" + std::to_string(receiver_.Port()) + "/ok", std::string("/ok")}) {
+    AddFiles({"a.bin"});
+    SetUrl(url);
+    host::DialogWatcher watcher;
+    control_->events().Clear();
+    ASSERT_EQ(S_OK, control_->Call(L"Upload"));
+    EXPECT_EQ(std::optional<bool>(false), WaitForFinish()) << url;
+    EXPECT_EQ(Strings{kBadUrl}, MessageTexts(watcher)) << url;
+    EXPECT_EQ(0, Rows());
+  }
+  EXPECT_TRUE(receiver_.WaitForRequests(1, 500).empty());
+}
+
+TEST_F(Upload, ARefusedConnectionFailsWithTheSendError) {
+  File("a.bin", "x");
+  AddFiles({"a.bin"});
+  SetUrl("http://127.0.0.1:" + std::to_string(scenario::Receiver::UnusedPort()) + "/ok");
+  host::DialogWatcher watcher;
+  ASSERT_EQ(S_OK, control_->Call(L"Upload"));
+  EXPECT_EQ(std::optional<bool>(false), WaitForFinish());
+  const Strings texts = MessageTexts(watcher);
+  ASSERT_EQ(1u, texts.size());
+  EXPECT_EQ(0u, texts[0].find("오류: HttpSendRequestEx: ")) << texts[0];
+}
+
+TEST_F(Upload, AServerThatClosesMidBodyFailsTheUpload) {
+  File("big.bin", std::string(4 << 20, 'z'));
+  AddFiles({"big.bin"});
+  SetUrl(receiver_.Url("/close-mid-body/1000"));
+  host::DialogWatcher watcher(LeaveProgressOpen);
+  ASSERT_EQ(S_OK, control_->Call(L"Upload"));
+  EXPECT_EQ(std::optional<bool>(false), WaitForFinish());
+  EXPECT_EQ(1u, MessageTexts(watcher).size());
+  EXPECT_EQ(0, Rows());
+}
+
+TEST_F(Upload, HttpsToATrustedServerSendsTheSameBodyOverTls) {
+  ASSERT_TRUE(scenario::Receiver::TrustTestAuthority());
+  scenario::Receiver secure(scenario::Receiver::Tls::kTrusted);
+  ASSERT_TRUE(secure.Started());
+  const std::string path = File("secret.bin", "over tls");
+  AddFiles({"secret.bin"});
+  SetUrl(secure.SecureUrl("/ok"));
+  host::DialogWatcher watcher(LeaveProgressOpen);
+  ASSERT_EQ(S_OK, control_->Call(L"Upload"));
+  EXPECT_EQ(std::optional<bool>(true), WaitForFinish());
+  const auto requests = secure.WaitForRequests(1);
+  ASSERT_EQ(1u, requests.size());
+  EXPECT_EQ(Part(true, 1, path, "application/octet-stream", "over tls") + kTrailer, requests[0].Body());
+}
+
+TEST_F(Upload, HttpsToAnUntrustedServerFailsWithTheSendError) {
+  scenario::Receiver stranger(scenario::Receiver::Tls::kStranger);
+  ASSERT_TRUE(stranger.Started());
+  File("a.bin", "x");
+  AddFiles({"a.bin"});
+  SetUrl(stranger.SecureUrl("/ok"));
+  host::DialogWatcher watcher(LeaveProgressOpen);
+  ASSERT_EQ(S_OK, control_->Call(L"Upload"));
+  EXPECT_EQ(std::optional<bool>(false), WaitForFinish());
+  const Strings texts = MessageTexts(watcher);
+  ASSERT_EQ(1u, texts.size());
+  EXPECT_EQ(0u, texts[0].find("오류: HttpSendRequestEx: ")) << texts[0];
+  EXPECT_TRUE(stranger.WaitForRequests(1, 500).empty());
+}
+
+TEST_F(Upload, AResetAfterTheLastByteIsAFailureNotASuccess) {
+  File("a.bin", "x");
+  AddFiles({"a.bin"});
+  // The whole small body is written before the server drops the connection:
+  // the request ends, but no answer ever comes.
+  SetUrl(receiver_.Url("/close-mid-body/10"));
+  host::DialogWatcher watcher(LeaveProgressOpen);
+  ASSERT_EQ(S_OK, control_->Call(L"Upload"));
+  EXPECT_EQ(std::optional<bool>(false), WaitForFinish());
+  EXPECT_EQ(0, Rows());
+}
+
+// ---------------------------------------------------------------- replies
+TEST_F(Upload, AnErrorStatusIsAFailedUploadAndItsReplyIsShownWhenAsked) {
+  File("a.bin", "x");
+  for (bool serverResponse : {false, true}) {
+    AddFiles({"a.bin"});
+    ASSERT_EQ(S_OK, control_->Put(L"ServerResponse", Variant::FromBool(serverResponse)));
+    SetUrl(receiver_.Url("/status/500"));
+    host::DialogWatcher watcher(LeaveProgressOpen);
+    control_->events().Clear();
+    ASSERT_EQ(S_OK, control_->Call(L"Upload"));
+    EXPECT_EQ(std::optional<bool>(false), WaitForFinish()) << serverResponse;
+    EXPECT_EQ(serverResponse ? 1u : 0u, MessageTexts(watcher).size());
+  }
+}
+
+TEST_F(Upload, TheServersReplyIsShownBeforeTheEventAsFarAsABoxCanHoldIt) {
+  File("a.bin", "x");
+  ASSERT_EQ(S_OK, control_->Put(L"ServerResponse", Variant::FromBool(true)));
+  // A box shows nothing at all from 32,767 characters on: a long reply is
+  // shown from its beginning instead.
+  for (const auto& sizes : {std::make_pair(20000, 20000), std::make_pair(150000, 32766)}) {
+    AddFiles({"a.bin"});
+    SetUrl(receiver_.Url("/reply/" + std::to_string(sizes.first)));
+    std::atomic<int> eventsWhenShown{-1};
+    host::DialogWatcher watcher([&](const host::DialogSeen& seen) {
+      if (IsProgressDialog(seen.window)) return 0;
+      eventsWhenShown = static_cast<int>(control_->events().calls().size());
+      return IDOK;
+    });
+    control_->events().Clear();
+    ASSERT_EQ(S_OK, control_->Call(L"Upload"));
+    EXPECT_EQ(std::optional<bool>(true), WaitForFinish());
+    const Strings texts = MessageTexts(watcher);
+    ASSERT_EQ(1u, texts.size());
+    EXPECT_EQ(receiver::ReplyText(sizes.second), texts[0]);
+    EXPECT_EQ(0, eventsWhenShown.load());
+  }
+}
+
+TEST_F(Upload, AnEmptyReplyShowsNoBox) {
+  File("a.bin", "x");
+  AddFiles({"a.bin"});
+  ASSERT_EQ(S_OK, control_->Put(L"ServerResponse", Variant::FromBool(true)));
+  SetUrl(receiver_.Url("/empty"));
+  host::DialogWatcher watcher(LeaveProgressOpen);
+  ASSERT_EQ(S_OK, control_->Call(L"Upload"));
+  EXPECT_EQ(std::optional<bool>(true), WaitForFinish());
+  EXPECT_TRUE(MessageTexts(watcher).empty()) << MessageTexts(watcher)[0];
+}
+
+// ---------------------------------------------------------------- the dialog
+// A body the receiver takes in slowly, so that the dialog stays up for a few
+// seconds while the watcher reads and clicks it.
+class SlowUpload : public Upload {
+ protected:
+  void SetUp() override {
+    Upload::SetUp();
+    path_ = File("slow.bin", std::string(6 << 20, 's'));
+    small_ = File("small.txt", "tiny");
+    AddFiles({"slow.bin", "small.txt"});
+    SetUrl(receiver_.Url("/slow-read/2097152"));
+  }
+  std::string path_, small_;
+};
+
+TEST_F(SlowUpload, TheDialogShowsTheCurrentFileAndTheJobWhileItRuns) {
+  std::optional<ProgressSeen> during;
+  std::mutex lock;
+  host::DialogWatcher watcher([&](const host::DialogSeen& seen) {
+    if (!IsProgressDialog(seen.window)) return IDOK;
+    ProgressSeen now = ReadProgress(seen.window);
+    if (now.filePercent != "" && now.filePercent != "0%" && now.filePercent != "100%") {
+      std::lock_guard<std::mutex> hold(lock);
+      if (!during) during = now;
+    }
+    return 0;
+  });
+  ASSERT_EQ(S_OK, control_->Call(L"Upload"));
+  EXPECT_EQ(std::optional<bool>(true), WaitForFinish());
+  std::lock_guard<std::mutex> hold(lock);
+  ASSERT_TRUE(during) << "the dialog was never seen mid-file";
+  EXPECT_EQ(path_, during->currentFile);
+  EXPECT_EQ("파일 전송중...", during->panes[0]);
+  EXPECT_EQ("전체 2개 중 1개", during->panes[1]);
+  EXPECT_EQ(0u, during->panes[2].find("전송 속도:  ")) << during->panes[2];
+  EXPECT_EQ((Strings{"slow.bin", "small.txt"}), during->rowNames);
+  EXPECT_EQ((Strings{"전송중", "기다림"}), during->rowStatuses);
+  EXPECT_NE(std::string::npos, during->fileTime.find(" (6,291,456 중 ")) << during->fileTime;
+  EXPECT_NE(std::string::npos, during->totalTime.find("(6,291,460 중 ")) << during->totalTime;
+  const int percent = std::atoi(during->filePercent.c_str());
+  EXPECT_GT(percent, 0);
+  EXPECT_LT(percent, 100);
+  EXPECT_EQ("전체 " + during->totalPercent + " 완료됨", during->caption);
+}
+
+TEST_F(SlowUpload, CancelConfirmedWithYesStopsTheUploadAndEmptiesTheList) {
+  host::DialogWatcher watcher([&](const host::DialogSeen& seen) {
+    if (seen.text == kConfirmCancel) return IDYES;
+    if (IsProgressDialog(seen.window)) return kCancelButton;
+    return IDOK;
+  });
+  ASSERT_EQ(S_OK, control_->Call(L"Upload"));
+  EXPECT_EQ(std::optional<bool>(false), WaitForFinish());
+  EXPECT_EQ(Strings{kConfirmCancel}, MessageTexts(watcher));
+  EXPECT_EQ(0, Rows());
+  const auto requests = receiver_.WaitForRequests(1);
+  ASSERT_EQ(1u, requests.size());
+  EXPECT_NE(Outcome::kComplete, requests[0].entry.outcome);
+  EXPECT_LT(requests[0].entry.received, *requests[0].entry.declared);
+}
+
+TEST_F(SlowUpload, CancelAnsweredWithNoLetsTheUploadComplete) {
+  host::DialogWatcher watcher([&](const host::DialogSeen& seen) {
+    if (seen.text == kConfirmCancel) return IDNO;
+    if (IsProgressDialog(seen.window)) return kCancelButton;
+    return IDOK;
+  });
+  ASSERT_EQ(S_OK, control_->Call(L"Upload"));
+  EXPECT_EQ(std::optional<bool>(true), WaitForFinish());
+  EXPECT_EQ(Strings{kConfirmCancel}, MessageTexts(watcher));
+  const auto requests = receiver_.WaitForRequests(1);
+  ASSERT_EQ(1u, requests.size());
+  EXPECT_EQ(Outcome::kComplete, requests[0].entry.outcome);
+}
+
+TEST_F(SlowUpload, TheCloseBoxAsksTheSameQuestion) {
+  host::DialogWatcher watcher([&](const host::DialogSeen& seen) {
+    if (seen.text == kConfirmCancel) return IDYES;
+    if (IsProgressDialog(seen.window)) {
+      ::PostMessageA(seen.window, WM_SYSCOMMAND, SC_CLOSE, 0);
+      return -1;  // answered: the watcher posts a command nobody handles
+    }
+    return IDOK;
+  });
+  ASSERT_EQ(S_OK, control_->Call(L"Upload"));
+  EXPECT_EQ(std::optional<bool>(false), WaitForFinish());
+  EXPECT_EQ(Strings{kConfirmCancel}, MessageTexts(watcher));
+}
+
+TEST_F(SlowUpload, EscHidesTheDialogWithoutCancelling) {
+  std::atomic<bool> pressed{false};
+  HWND dialog = nullptr;
+  host::DialogWatcher watcher([&](const host::DialogSeen& seen) {
+    if (!IsProgressDialog(seen.window)) return IDOK;
+    dialog = seen.window;
+    ::PostMessageA(seen.window, WM_KEYDOWN, VK_ESCAPE, 0);
+    pressed = true;
+    return -1;
+  });
+  ASSERT_EQ(S_OK, control_->Call(L"Upload"));
+  ASSERT_TRUE(control_->PumpUntil([&] { return pressed.load(); }, 10000));
+  ASSERT_TRUE(control_->PumpUntil([&] { return !::IsWindow(dialog) || !::IsWindowVisible(dialog); }, 5000));
+  EXPECT_TRUE(control_->events().calls().empty()) << "hidden, and still sending";
+  EXPECT_EQ(std::optional<bool>(true), WaitForFinish());
+  const auto requests = receiver_.WaitForRequests(1);
+  ASSERT_EQ(1u, requests.size());
+  EXPECT_EQ(Outcome::kComplete, requests[0].entry.outcome);
+}
+
+TEST_F(SlowUpload, UploadCancelStopsItWithoutAsking) {
+  host::DialogWatcher watcher(LeaveProgressOpen);
+  ASSERT_EQ(S_OK, control_->Call(L"Upload"));
+  ASSERT_TRUE(control_->PumpUntil([&] { return watcher.Count() > 0; }, 10000));
+  ASSERT_EQ(S_OK, control_->Call(L"UploadCancel"));
+  EXPECT_EQ(std::optional<bool>(false), WaitForFinish());
+  EXPECT_TRUE(MessageTexts(watcher).empty());
+}
+
+TEST_F(SlowUpload, TwoUploadsRunSideBySideEachWithItsOwnDialog) {
+  host::DialogWatcher watcher(LeaveProgressOpen);
+  ASSERT_EQ(S_OK, control_->Call(L"Upload"));
+  ASSERT_EQ(S_OK, control_->Call(L"Upload"));
+  ASSERT_TRUE(control_->PumpUntil([&] { return control_->events().calls().size() >= 2; }, 30000));
+  for (const auto& call : control_->events().calls()) EXPECT_EQ(VARIANT_TRUE, call.args[0].get()->boolVal);
+  EXPECT_EQ(2u, watcher.Count());
+  EXPECT_EQ(2u, receiver_.WaitForRequests(2).size());
+}
+
+TEST_F(SlowUpload, DestroyingTheControlMidUploadEndsTheWorkerQuietly) {
+  host::DialogWatcher watcher(LeaveProgressOpen);
+  ASSERT_EQ(S_OK, control_->Call(L"Upload"));
+  ASSERT_TRUE(control_->PumpUntil([&] { return watcher.Count() > 0; }, 10000));
+  HMODULE module = ::GetModuleHandleA("BRIMLET.OCX");
+  ASSERT_TRUE(module);
+  auto canUnload = scenario::Export<HRESULT(WINAPI*)()>(module, "DllCanUnloadNow");
+  ASSERT_TRUE(canUnload);
+  control_.reset();
+  EXPECT_EQ(S_FALSE, canUnload()) << "the worker still runs";
+  // The worker ends by itself, and the module may go once it has.
+  const DWORD deadline = ::GetTickCount() + 15000;
+  while (canUnload() != S_OK && ::GetTickCount() < deadline) host::PumpFor(50);
+  EXPECT_EQ(S_OK, canUnload());
+  EXPECT_TRUE(MessageTexts(watcher).empty()) << MessageTexts(watcher)[0];
+}
+
+}  // namespace

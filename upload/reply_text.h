@@ -1,0 +1,23 @@
+// What the user is shown of a server's reply. The reply keeps up to 99,999
+// bytes, but a message box shows nothing at all once its text reaches 32,767
+// characters: the box gets the reply's beginning, cut where a character
+// starts, rather than an empty box.
+#pragma once
+
+#include <cstddef>
+#include <string>
+
+#include "upload/path_text.h"
+
+namespace brimlet {
+
+inline constexpr std::size_t kReplyKeptBytes = 99999;
+inline constexpr std::size_t kReplyShownBytes = 32766;
+
+// The reply as kept: its first 99,999 bytes, up to its first NUL (the reply
+// is shown as text).
+std::string KeptReply(const std::string& received);
+// The part of a kept reply a message box can show.
+std::string ShownReply(const std::string& kept, LeadBytePredicate isLeadByte);
+
+}  // namespace brimlet
