@@ -13,6 +13,20 @@ namespace {
 constexpr DWORD kRequestFlags =
     INTERNET_FLAG_NO_CACHE_WRITE | INTERNET_FLAG_KEEP_CONNECTION | INTERNET_FLAG_FORMS_SUBMIT;
 
+// How long a server may keep silent before the upload gives up on it: the
+// system's own default for a socket receive. Without a bound, a server that
+// never answers would hold the worker (and its dialog, which is not serviced
+// during a network call) for good.
+constexpr DWORD kSilenceLimitMs = 30000;
+
+// Set on the session for what it opens, and on the request itself, which is
+// where some WinInet implementations read it.
+void LimitSilence(HINTERNET handle) {
+  DWORD limit = kSilenceLimitMs;
+  for (DWORD option : {INTERNET_OPTION_SEND_TIMEOUT, INTERNET_OPTION_RECEIVE_TIMEOUT})
+    ::InternetSetOptionA(handle, option, &limit, sizeof limit);
+}
+
 bool AddHeader(HINTERNET request, const std::string& line, DWORD mode) {
   return ::HttpAddRequestHeadersA(request, line.c_str(), static_cast<DWORD>(line.size()), mode) != FALSE;
 }
@@ -25,6 +39,7 @@ bool HttpUpload::Open(const brimlet::UrlParts& url, std::uint64_t contentLength,
     tell(brimlet::kOpenInternetError);
     return false;
   }
+  LimitSilence(internet_.get());
   connection_.reset(::InternetConnectA(internet_.get(), url.host.c_str(), url.port, nullptr, nullptr,
                                        INTERNET_SERVICE_HTTP, 0, 0));
   if (!connection_) {
@@ -40,6 +55,7 @@ bool HttpUpload::Open(const brimlet::UrlParts& url, std::uint64_t contentLength,
     tell(brimlet::kRequestHandleError);
     return false;
   }
+  LimitSilence(request_.get());
   if (!AddHeader(request_.get(), brimlet::AcceptHeaderLine(), HTTP_ADDREQ_FLAG_REPLACE | HTTP_ADDREQ_FLAG_ADD)) {
     tell(brimlet::kRequestHandleError);
     return false;

@@ -172,12 +172,13 @@ bool UploadThread::SendFiles() {
     case brimlet::SendOutcome::kCompleted:
       break;
   }
-  if (!m_http.End()) {
+  // An end without any answer (the server reset the connection, or kept
+  // silent past the limit) is as much a failed end as one WinInet reports.
+  if (!m_http.End() || (m_dwStatusCode = m_http.StatusCode()) == 0) {
     Tell(brimlet::kEndRequestError);
     return false;
   }
   m_bRequestEnded = true;
-  m_dwStatusCode = m_http.StatusCode();
   m_dlgProgress.SetStatusMessage(brimlet::kStatusDone);
   return true;
 }

@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <cstdio>
 #include <cstdlib>
 #include <mutex>
 #include <optional>
@@ -332,15 +333,45 @@ TEST_F(Upload, HttpsToAnUntrustedServerFailsWithTheSendError) {
 }
 
 TEST_F(Upload, AResetAfterTheLastByteIsAFailureNotASuccess) {
-  File("a.bin", "x");
+  const std::string path = File("a.bin", "x");
   AddFiles({"a.bin"});
-  // The whole small body is written before the server drops the connection:
-  // the request ends, but no answer ever comes.
-  SetUrl(receiver_.Url("/close-mid-body/10"));
+  // The server takes the whole body, then drops the connection without an
+  // answer.
+  const size_t body = (Part(true, 1, path, "application/octet-stream", "x") + kTrailer).size();
+  SetUrl(receiver_.Url("/close-mid-body/" + std::to_string(body)));
   host::DialogWatcher watcher(LeaveProgressOpen);
   ASSERT_EQ(S_OK, control_->Call(L"Upload"));
   EXPECT_EQ(std::optional<bool>(false), WaitForFinish());
+  EXPECT_EQ(Strings{"HttpEndRequest 요청 오류"}, MessageTexts(watcher));
   EXPECT_EQ(0, Rows());
+}
+
+TEST_F(Upload, EveryFileInUseAtUploadTimeStillRunsTheWorkerAndFails) {
+  const std::string one = File("one.bin", "1");
+  const std::string two = File("two.bin", "2");
+  AddFiles({"one.bin", "two.bin"});
+  SetUrl(receiver_.Url("/ok"));
+  scenario::FileHolder holdOne(one), holdTwo(two);
+  ASSERT_TRUE(holdOne.holding() && holdTwo.holding());
+  host::DialogWatcher watcher(LeaveProgressOpen);
+  ASSERT_EQ(S_OK, control_->Call(L"Upload"));
+  EXPECT_EQ(std::optional<bool>(false), WaitForFinish());
+  EXPECT_EQ((Strings{kInUse, kInUse}), MessageTexts(watcher));
+  EXPECT_EQ(0, Rows());
+  // Nothing was sent, and nothing was even attempted.
+  EXPECT_TRUE(receiver_.WaitForRequests(1, 500).empty());
+}
+
+TEST_F(Upload, AServerThatNeverAnswersEndsTheUploadInBoundedTime) {
+  File("a.bin", "x");
+  AddFiles({"a.bin"});
+  SetUrl(receiver_.Url("/slow-reply/120000"));
+  host::DialogWatcher watcher(LeaveProgressOpen);
+  const DWORD start = ::GetTickCount();
+  ASSERT_EQ(S_OK, control_->Call(L"Upload"));
+  EXPECT_EQ(std::optional<bool>(false), WaitForFinish(100000));
+  EXPECT_LT(::GetTickCount() - start, 100000u);
+  EXPECT_EQ(Strings{"HttpEndRequest 요청 오류"}, MessageTexts(watcher));
 }
 
 // ---------------------------------------------------------------- replies
