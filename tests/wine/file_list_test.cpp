@@ -118,6 +118,27 @@ TEST_F(FileList, NewControlShowsAnEmptyReportListFillingItsWindowWithPlainTitles
   EXPECT_EQ(nullptr, ListView_GetImageList(list_, LVSIL_SMALL));
 }
 
+// The module's manifest asks for version 6 of the common controls, and the
+// control makes its windows with it active: the buttons of its message box
+// come from the class that version registers, not from the one a process
+// without a manifest (this one) gets.
+TEST_F(FileList, TheControlsWindowsUseTheCommonControlsItsManifestAsksFor) {
+  HWND plain = ::CreateWindowExA(0, "Button", "", WS_CHILD, 0, 0, 10, 10, control_->hostWindow(),
+                                 nullptr, nullptr, nullptr);
+  ASSERT_NE(nullptr, plain);
+  const auto plainButton = ::GetClassLongPtrA(plain, GCW_ATOM);
+  ::DestroyWindow(plain);
+  ULONG_PTR boxButton = 0;
+  host::DialogWatcher watcher(host::AnswerPickers({{dir() + "\\missing.txt"}, {}, false},
+                                                  [&boxButton](const host::DialogSeen& box) {
+                                                    boxButton = ::GetClassLongPtrA(
+                                                        ::GetDlgItem(box.window, IDOK), GCW_ATOM);
+                                                  }));
+  ASSERT_EQ(S_OK, control_->Call(L"AddFile"));
+  ASSERT_NE(0u, boxButton);
+  EXPECT_NE(plainButton, boxButton);
+}
+
 TEST_F(FileList, OneFileChosenIsListedUnderItsFullPathWithItsSizeAndIcons) {
   const std::string path = File("one.txt", 1000);
   host::DialogWatcher watcher;
