@@ -630,6 +630,8 @@ TEST_F(FileList, EachViewItemSwitchesTheModeAndMovesTheCheckMark) {
 }
 
 TEST_F(FileList, TheKeyboardFormOfTheRequestShowsTheMenuToo) {
+  // Nothing consults EnablePopupMenu: the menu shows all the same.
+  ASSERT_EQ(S_OK, control_->Put(L"EnablePopupMenu", Variant::FromBool(false)));
   const auto seen = scenario::ShowContextMenu(*control_, POINT{-1, -1}, false);
   EXPECT_TRUE(seen.shown);
   EXPECT_EQ(7u, seen.items.size());
