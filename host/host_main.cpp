@@ -13,6 +13,7 @@
 
 #include "host/dialog_watcher.h"
 #include "host/hosted_control.h"
+#include "host/picker_answers.h"
 #include "host/property_bag.h"
 #include "host/screenshot.h"
 
@@ -34,6 +35,50 @@ const wchar_t* const kShownProperties[] = {
 };
 
 constexpr DWORD kPaintMs = 1000;
+
+// The files a user picks in the demo: names and sizes in bytes.
+const std::vector<std::pair<std::string, DWORD>> kDemoFiles = {
+    {"사업 계획서.hwp", 48213},
+    {"회의록 2024-03.txt", 2150},
+    {"현장 사진.jpg", 1843200},
+    {"견적서.xlsx", 30720},
+};
+
+// A folder of the demo's files in the temporary folder, removed at the end.
+class DemoFiles {
+ public:
+  DemoFiles() {
+    char temp[MAX_PATH] = {};
+    ::GetTempPathA(MAX_PATH, temp);
+    folder_ = std::string(temp) + "업로드 예제";
+    ::CreateDirectoryA(folder_.c_str(), nullptr);
+    for (const auto& file : kDemoFiles) {
+      HANDLE handle = ::CreateFileA((folder_ + "\\" + file.first).c_str(), GENERIC_WRITE, 0, nullptr,
+                                    CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+      if (handle == INVALID_HANDLE_VALUE) continue;
+      const std::string bytes(file.second, 'x');
+      DWORD written = 0;
+      ::WriteFile(handle, bytes.data(), file.second, &written, nullptr);
+      ::CloseHandle(handle);
+    }
+  }
+  DemoFiles(const DemoFiles&) = delete;
+  DemoFiles& operator=(const DemoFiles&) = delete;
+  ~DemoFiles() {
+    for (const auto& file : kDemoFiles) ::DeleteFileA((folder_ + "\\" + file.first).c_str());
+    ::RemoveDirectoryA(folder_.c_str());
+  }
+  const std::string& folder() const { return folder_; }
+  // The names as a person types them into the open-file dialog.
+  std::string QuotedNames() const {
+    std::string names;
+    for (const auto& file : kDemoFiles) names += (names.empty() ? "\"" : " \"") + file.first + "\"";
+    return names;
+  }
+
+ private:
+  std::string folder_;
+};
 
 class OleSession {
  public:
@@ -91,6 +136,15 @@ int RunDemo(const std::string& pngPath) {
     if (FAILED(hr)) return Fail("reading a property", hr);
     WriteUtf8(std::wstring(name) + L" = " + value.AsString() + L"\n");
   }
+
+  // A user adds files through the open-file dialog: goes to the folder, then
+  // picks the files there. The watcher types for them.
+  DemoFiles files;
+  watcher.SetAnswer(host::AnswerPickers({{files.folder(), files.QuotedNames()}, {}, false}));
+  hr = control->Call(L"AddFile");
+  if (FAILED(hr)) return Fail("AddFile", hr);
+  watcher.SetAnswer(nullptr);
+  WriteBytes("AddFile: " + std::to_string(kDemoFiles.size()) + " files picked in the dialog\n");
 
   control->PumpUntil(nullptr, kPaintMs);
   if (!host::SaveWindowPng(control->hostWindow(), pngPath)) {

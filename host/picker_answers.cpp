@@ -28,6 +28,12 @@ BOOL CALLBACK FindTree(HWND child, LPARAM found) {
   return TRUE;
 }
 
+BOOL CALLBACK FindTreeWindow(HWND child, LPARAM found) {
+  if (ClassOf(child) != WC_TREEVIEWA) return TRUE;
+  *reinterpret_cast<HWND*>(found) = child;
+  return FALSE;
+}
+
 // The Edit inside the ComboBox inside the ComboBoxEx32 of the name field.
 HWND FileNameEdit(HWND dialog) {
   HWND combo = ::GetDlgItem(dialog, kFileNameCombo);
@@ -67,11 +73,47 @@ bool TypeAndConfirm(HWND openDialog, const std::string& text) {
   return true;
 }
 
+// The text of the tree item the browser has selected.
+std::string SelectedTreeText(HWND browser) {
+  HWND tree = nullptr;
+  ::EnumChildWindows(browser, FindTreeWindow, reinterpret_cast<LPARAM>(&tree));
+  if (!tree) return {};
+  DWORD_PTR item = 0;
+  if (!::SendMessageTimeoutA(tree, TVM_GETNEXTITEM, TVGN_CARET, 0, SMTO_NORMAL, kPressTimeoutMs, &item) ||
+      !item) {
+    return {};
+  }
+  // Same process: the tree writes straight into this buffer.
+  static char text[MAX_PATH];
+  static TVITEMA request;
+  request = TVITEMA{};
+  text[0] = '\0';
+  request.mask = TVIF_TEXT;
+  request.hItem = reinterpret_cast<HTREEITEM>(item);
+  request.pszText = text;
+  request.cchTextMax = sizeof text;
+  DWORD_PTR ok = 0;
+  ::SendMessageTimeoutA(tree, TVM_GETITEMA, 0, reinterpret_cast<LPARAM>(&request), SMTO_NORMAL,
+                        kPressTimeoutMs, &ok);
+  return ok ? std::string(text) : std::string();
+}
+
+// What the tree shows for `folder`: its last name, or "X:" for a drive root.
+std::string ShownName(const std::string& folder) {
+  std::string path = folder;
+  while (!path.empty() && (path.back() == '\\' || path.back() == '/')) path.pop_back();
+  const auto slash = path.find_last_of("\\/");
+  return slash == std::string::npos ? path : path.substr(slash + 1);
+}
+
 bool SelectFolderAndConfirm(HWND browser, const std::string& folder) {
   if (!IsFolderBrowser(browser)) return false;
   DWORD_PTR ignored = 0;
   ::SendMessageTimeoutA(browser, BFFM_SETSELECTIONA, TRUE, reinterpret_cast<LPARAM>(folder.c_str()),
                         SMTO_NORMAL, kPressTimeoutMs, &ignored);
+  // Confirmed only once the tree shows the folder selected; otherwise the
+  // caller tries again next round.
+  if (SelectedTreeText(browser).find(ShownName(folder)) == std::string::npos) return false;
   Press(browser, IDOK);
   return true;
 }
@@ -82,6 +124,7 @@ DialogWatcher::Answer AnswerPickers(PickerScript script,
     PickerScript script;
     size_t typed = 0;
     bool folderChosen = false;
+    int browserRounds = 0;
     int idleRounds = 0;
   };
   auto state = std::make_shared<State>();
@@ -98,9 +141,11 @@ DialogWatcher::Answer AnswerPickers(PickerScript script,
       TypeAndConfirm(dialog.window, state->script.fileEntries[state->typed++]);
       return 0;  // asked again next round, for the next entry or to wait
     }
-    if (browser && !state->folderChosen && !state->script.folder.empty()) {
-      state->folderChosen = true;
-      SelectFolderAndConfirm(dialog.window, state->script.folder);
+    // The browser settles on its initial folder as it opens: the user's
+    // choice comes a round later, and again until the tree shows it.
+    if (browser && !state->folderChosen && !state->script.folder.empty() &&
+        ++state->browserRounds > 1 && state->browserRounds < kPatienceRounds) {
+      state->folderChosen = SelectFolderAndConfirm(dialog.window, state->script.folder);
       return 0;
     }
     return ++state->idleRounds > kPatienceRounds ? IDCANCEL : 0;

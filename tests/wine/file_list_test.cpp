@@ -118,6 +118,27 @@ TEST_F(FileList, NewControlShowsAnEmptyReportListFillingItsWindowWithPlainTitles
   EXPECT_EQ(nullptr, ListView_GetImageList(list_, LVSIL_SMALL));
 }
 
+// The module's manifest asks for version 6 of the common controls, and the
+// control makes its windows with it active: the buttons of its message box
+// come from the class that version registers, not from the one a process
+// without a manifest (this one) gets.
+TEST_F(FileList, TheControlsWindowsUseTheCommonControlsItsManifestAsksFor) {
+  HWND plain = ::CreateWindowExA(0, "Button", "", WS_CHILD, 0, 0, 10, 10, control_->hostWindow(),
+                                 nullptr, nullptr, nullptr);
+  ASSERT_NE(nullptr, plain);
+  const auto plainButton = ::GetClassLongPtrA(plain, GCW_ATOM);
+  ::DestroyWindow(plain);
+  ULONG_PTR boxButton = 0;
+  host::DialogWatcher watcher(host::AnswerPickers({{dir() + "\\missing.txt"}, {}, false},
+                                                  [&boxButton](const host::DialogSeen& box) {
+                                                    boxButton = ::GetClassLongPtrA(
+                                                        ::GetDlgItem(box.window, IDOK), GCW_ATOM);
+                                                  }));
+  ASSERT_EQ(S_OK, control_->Call(L"AddFile"));
+  ASSERT_NE(0u, boxButton);
+  EXPECT_NE(plainButton, boxButton);
+}
+
 TEST_F(FileList, OneFileChosenIsListedUnderItsFullPathWithItsSizeAndIcons) {
   const std::string path = File("one.txt", 1000);
   host::DialogWatcher watcher;
@@ -286,6 +307,75 @@ TEST_F(FileList, TheSameFileChosenTwiceIsListedTwice) {
   AddFile({{path}, {}, false}, &watcher);
   EXPECT_EQ((Strings{path, path}), RowTexts(list_));
   EXPECT_EQ("크기 (14 Bytes)", ColumnTitle(list_, 1));
+}
+
+// The file-type box of the open-file dialog, as the user sees it.
+Strings FileTypes(HWND dialog) {
+  constexpr int kFileTypeCombo = 1136;
+  Strings types;
+  HWND combo = ::GetDlgItem(dialog, kFileTypeCombo);
+  DWORD_PTR count = 0;
+  if (!combo || !::SendMessageTimeoutA(combo, CB_GETCOUNT, 0, 0, SMTO_NORMAL, 2000, &count)) return types;
+  for (DWORD_PTR i = 0; i < count; ++i) {
+    static char text[512];
+    text[0] = '\0';
+    DWORD_PTR ignored = 0;
+    ::SendMessageTimeoutA(combo, CB_GETLBTEXT, i, reinterpret_cast<LPARAM>(text), SMTO_NORMAL, 2000, &ignored);
+    types.push_back(text);
+  }
+  return types;
+}
+
+TEST_F(FileList, TheFilterBecomesTheDialogsFileTypesEvenWithoutItsFinalBar) {
+  const struct {
+    const char* filter;
+    Strings types;
+  } cases[] = {{"모든 파일|*.*|", {"모든 파일"}},
+               {"텍스트 문서|*.txt|모든 파일|*.*", {"텍스트 문서", "모든 파일"}}};
+  for (const auto& one : cases) {
+    ASSERT_EQ(S_OK, control_->Put(L"Filter", Variant::FromString(scenario::Wide(one.filter))));
+    Strings types;
+    host::DialogWatcher watcher([&types](const host::DialogSeen& dialog) {
+      if (!host::IsOpenFileDialog(dialog.window)) return IDOK;
+      types = FileTypes(dialog.window);
+      return IDCANCEL;
+    });
+    ASSERT_EQ(S_OK, control_->Call(L"AddFile"));
+    EXPECT_EQ(one.types, types) << one.filter;
+  }
+  EXPECT_EQ(0, ListView_GetItemCount(list_));
+}
+
+TEST_F(FileList, AVeryLongFilterOpensTheDialogWhole) {
+  std::wstring filter;
+  for (int i = 0; i < 400; ++i) filter += scenario::Wide("문서 종류") + std::to_wstring(i) + L"|*.t" + std::to_wstring(i) + L"|";
+  ASSERT_EQ(S_OK, control_->Put(L"Filter", Variant::FromString(filter)));
+  size_t types = 0;
+  host::DialogWatcher watcher([&types](const host::DialogSeen& dialog) {
+    if (!host::IsOpenFileDialog(dialog.window)) return IDOK;
+    types = FileTypes(dialog.window).size();
+    return IDCANCEL;
+  });
+  ASSERT_EQ(S_OK, control_->Call(L"AddFile"));
+  EXPECT_EQ(400u, types);
+}
+
+// Some 4,600 bytes of names for a 4,096-byte result. Wine's dialog keeps
+// what fits of the typed text rather than failing, so the last name arrives
+// cut; whatever the dialog returns, the control reads no further than the
+// result and lists only whole names it was given, in their order.
+TEST_F(FileList, ASelectionFillingTheWholeResultIsReadWithinIt) {
+  Strings names;
+  for (int i = 0; i < 40; ++i) {
+    names.push_back(std::string(110, static_cast<char>('a' + i % 26)) + std::to_string(i) + ".txt");
+    File(names.back(), 1);
+  }
+  host::DialogWatcher watcher;
+  AddFiles(dir(), names, &watcher);
+  const Strings rows = RowTexts(list_);
+  ASSERT_LT(rows.size(), names.size());
+  for (size_t i = 0; i < rows.size(); ++i) EXPECT_EQ(dir() + "\\" + names[i], rows[i]);
+  EXPECT_LE(Messages(watcher).size(), 1u);
 }
 
 // ---------------------------------------------------------------- AddFolder
@@ -540,6 +630,8 @@ TEST_F(FileList, EachViewItemSwitchesTheModeAndMovesTheCheckMark) {
 }
 
 TEST_F(FileList, TheKeyboardFormOfTheRequestShowsTheMenuToo) {
+  // Nothing consults EnablePopupMenu: the menu shows all the same.
+  ASSERT_EQ(S_OK, control_->Put(L"EnablePopupMenu", Variant::FromBool(false)));
   const auto seen = scenario::ShowContextMenu(*control_, POINT{-1, -1}, false);
   EXPECT_TRUE(seen.shown);
   EXPECT_EQ(7u, seen.items.size());
