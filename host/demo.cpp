@@ -1,0 +1,256 @@
+#include "host/demo.h"
+
+#include <windows.h>
+#include <ole2.h>
+
+#include <atomic>
+#include <cstdio>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "host/dialog_watcher.h"
+#include "host/hosted_control.h"
+#include "host/multipart_reader.h"
+#include "host/picker_answers.h"
+#include "host/property_bag.h"
+#include "host/screenshot.h"
+
+namespace host {
+namespace {
+
+// The page's PARAM tags. Properties without a tag show their defaults.
+const std::vector<std::pair<std::wstring, std::wstring>> kPageParams = {
+    {L"Filter", L"이미지 파일 (*.jpg;*.png)|*.jpg;*.png|모든 파일|*.*|"},
+    {L"MaxFileSize", L"20971520"},
+    {L"MaxTotalSize", L"52428800"},
+    {L"MaxFileCount", L"20"},
+    {L"ServerResponse", L"true"},
+};
+
+const wchar_t* const kShownProperties[] = {
+    L"ScriptURL",    L"Filter",       L"MaxFileSize",     L"MaxTotalSize",
+    L"MaxFileCount", L"ShowProgress", L"EnablePopupMenu", L"ServerResponse",
+};
+
+constexpr DWORD kPaintMs = 1000;
+
+// The files a user picks in the demo: names and sizes in bytes. The photo is
+// large enough for the progress dialog to be seen at work.
+const std::vector<std::pair<std::string, DWORD>> kDemoFiles = {
+    {"사업 계획서.hwp", 48213},
+    {"회의록 2024-03.txt", 2150},
+    {"현장 사진.jpg", 12582912},
+    {"견적서.xlsx", 30720},
+};
+
+// Bytes that differ from file to file and from place to place, so that a
+// server's copy is seen to match for real.
+std::string DemoContent(const std::string& name, DWORD size) {
+  std::string bytes(size, '\0');
+  unsigned state = 2166136261u;
+  for (char c : name) state = (state ^ static_cast<unsigned char>(c)) * 16777619u;
+  for (auto& byte : bytes) {
+    state = state * 1103515245u + 12345u;
+    byte = static_cast<char>(state >> 16);
+  }
+  return bytes;
+}
+
+// A folder of the demo's files in the temporary folder, removed at the end.
+class DemoFiles {
+ public:
+  DemoFiles() {
+    char temp[MAX_PATH] = {};
+    ::GetTempPathA(MAX_PATH, temp);
+    folder_ = std::string(temp) + "업로드 예제";
+    ::CreateDirectoryA(folder_.c_str(), nullptr);
+    for (const auto& file : kDemoFiles) {
+      fw::UniqueFile handle(::CreateFileA(Path(file.first).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                                          FILE_ATTRIBUTE_NORMAL, nullptr));
+      if (!handle) continue;
+      const std::string bytes = DemoContent(file.first, file.second);
+      DWORD written = 0;
+      ::WriteFile(handle.get(), bytes.data(), file.second, &written, nullptr);
+    }
+  }
+  DemoFiles(const DemoFiles&) = delete;
+  DemoFiles& operator=(const DemoFiles&) = delete;
+  ~DemoFiles() {
+    for (const auto& file : kDemoFiles) ::DeleteFileA(Path(file.first).c_str());
+    ::RemoveDirectoryA(folder_.c_str());
+  }
+  const std::string& folder() const { return folder_; }
+  std::string Path(const std::string& name) const { return folder_ + "\\" + name; }
+  // The names as a person types them into the open-file dialog.
+  std::string QuotedNames() const {
+    std::string names;
+    for (const auto& file : kDemoFiles) names += (names.empty() ? "\"" : " \"") + file.first + "\"";
+    return names;
+  }
+
+ private:
+  std::string folder_;
+};
+
+class OleSession {
+ public:
+  OleSession() : result_(::OleInitialize(nullptr)) {}
+  OleSession(const OleSession&) = delete;
+  OleSession& operator=(const OleSession&) = delete;
+  ~OleSession() {
+    if (SUCCEEDED(result_)) ::OleUninitialize();
+  }
+  HRESULT result() const { return result_; }
+
+ private:
+  HRESULT result_;
+};
+
+void WriteBytes(const std::string& bytes) {
+  std::fwrite(bytes.data(), 1, bytes.size(), stdout);
+  std::fflush(stdout);
+}
+
+void WriteUtf8(const std::wstring& text) {
+  const int size = ::WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()),
+                                         nullptr, 0, nullptr, nullptr);
+  std::string bytes(size > 0 ? size : 0, '\0');
+  if (size > 0) {
+    ::WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), &bytes[0], size,
+                          nullptr, nullptr);
+  }
+  WriteBytes(bytes);
+}
+
+int Fail(const std::string& what, HRESULT hr) {
+  std::fprintf(stderr, "brimlet_host: %s failed (0x%08lX)\n", what.c_str(),
+               static_cast<unsigned long>(hr));
+  return 1;
+}
+
+// Text in the ANSI code page (the control's own) as UTF-8 for the console.
+void WriteAnsi(const std::string& text) {
+  const int length = ::MultiByteToWideChar(CP_ACP, 0, text.data(), static_cast<int>(text.size()), nullptr, 0);
+  std::wstring wide(length > 0 ? length : 0, L'\0');
+  if (length > 0) ::MultiByteToWideChar(CP_ACP, 0, text.data(), static_cast<int>(text.size()), &wide[0], length);
+  WriteUtf8(wide);
+}
+
+std::string ReadWhole(const std::string& path) {
+  fw::UniqueFile file(::CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                                    OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+  std::string bytes;
+  if (!file) return bytes;
+  LARGE_INTEGER size{};
+  ::GetFileSizeEx(file.get(), &size);
+  bytes.resize(static_cast<size_t>(size.QuadPart));
+  DWORD got = 0;
+  if (!bytes.empty()) ::ReadFile(file.get(), &bytes[0], static_cast<DWORD>(bytes.size()), &got, nullptr);
+  bytes.resize(got);
+  return bytes;
+}
+
+bool IsProgressDialog(HWND dialog) {
+  char name[64] = {};
+  ::GetClassNameA(::GetDlgItem(dialog, 203), name, sizeof name);
+  return std::string(name) == "msctls_progress32";
+}
+
+// What the server filed: the request line, then each part checked against
+// the file it came from.
+void ReportRequest(const std::string& request, const DemoFiles& files) {
+  const std::size_t headEnd = request.find("\r\n\r\n");
+  if (headEnd == std::string::npos) {
+    WriteBytes("server received: no complete request\n");
+    return;
+  }
+  const std::string body = request.substr(headEnd + 4);
+  WriteBytes("server received: " + request.substr(0, request.find("\r\n")) + ", body " +
+             std::to_string(body.size()) + " bytes\n");
+  const auto parts = ReadMultipart(body, "--MULTI-PARTS-FORM-DATA-BOUNDARY");
+  if (!parts) {
+    WriteBytes("  the body is not a complete multipart/form-data body\n");
+    return;
+  }
+  for (const auto& part : *parts) {
+    std::string original;
+    for (const auto& file : kDemoFiles) {
+      if (files.Path(file.first) == part.filename) original = DemoContent(file.first, file.second);
+    }
+    WriteAnsi("  " + part.name + "  " + part.filename + "  " + std::to_string(part.data.size()) + " bytes  " +
+              part.contentType + "  " + (part.data == original ? "matches the file" : "DIFFERS from the file") +
+              "\n");
+  }
+}
+
+}  // namespace
+
+int RunDemo(const DemoOptions& demo) {
+  OleSession ole;
+  if (FAILED(ole.result())) return Fail("OleInitialize", ole.result());
+  DialogWatcher watcher;  // outlives the control: teardown may ask too
+
+  HostOptions options;
+  options.width = 480;
+  options.height = 240;
+  options.init = Initialise::PropertyBag;
+  auto params = kPageParams;
+  params.emplace_back(L"ScriptURL", std::wstring(demo.url.begin(), demo.url.end()));
+  options.bag = fw::ComPtr<IPropertyBag>(MemoryPropertyBag::FromParams(params).get());
+  HRESULT hr = E_FAIL;
+  auto control = HostedControl::Create(options, &hr);
+  if (!control || FAILED(hr)) return Fail("hosting the control", hr);
+
+  for (const wchar_t* name : kShownProperties) {
+    Variant value;
+    hr = control->Get(name, &value);
+    if (FAILED(hr)) return Fail("reading a property", hr);
+    WriteUtf8(std::wstring(name) + L" = " + value.AsString() + L"\n");
+  }
+
+  // A user adds files through the open-file dialog: goes to the folder, then
+  // picks the files there. The watcher types for them.
+  DemoFiles files;
+  watcher.SetAnswer(AnswerPickers({{files.folder(), files.QuotedNames()}, {}, false}));
+  hr = control->Call(L"AddFile");
+  if (FAILED(hr)) return Fail("AddFile", hr);
+  WriteBytes("AddFile: " + std::to_string(kDemoFiles.size()) + " files picked in the dialog\n");
+  control->PumpUntil(nullptr, kPaintMs);
+  if (!SaveWindowPng(control->hostWindow(), demo.listPng)) {
+    return Fail("saving " + demo.listPng, HRESULT_FROM_WIN32(::GetLastError()));
+  }
+  WriteBytes("screenshot of the list: " + demo.listPng + "\n");
+
+  // The upload: the progress dialog is left to run and pictured once it is
+  // part-way through a file; the server's reply box is read and closed.
+  std::atomic<bool> pictured{false};
+  std::vector<std::string> replies;
+  watcher.SetAnswer([&](const DialogSeen& seen) {
+    if (!IsProgressDialog(seen.window)) {
+      replies.push_back(seen.text);
+      return IDOK;
+    }
+    const std::string percent = WindowTextA(::GetDlgItem(seen.window, 219));
+    if (!pictured && !percent.empty() && percent != "0%" && percent != "100%") {
+      pictured = SaveWindowPng(seen.window, demo.progressPng);
+    }
+    return 0;
+  });
+  hr = control->Call(L"Upload");
+  if (FAILED(hr)) return Fail("Upload", hr);
+  const bool finished = control->PumpUntil([&] { return !control->events().calls().empty(); }, 120000);
+  if (!finished) return Fail("waiting for UploadFinish", E_FAIL);
+  const bool success = control->events().calls()[0].args[0].get()->boolVal != VARIANT_FALSE;
+  WriteBytes(std::string("UploadFinish: ") + (success ? "true" : "false") + "\n");
+  for (std::string reply : replies) {
+    while (!reply.empty() && (reply.back() == '\n' || reply.back() == '\r')) reply.pop_back();
+    WriteAnsi("server's reply shown: " + reply + "\n");
+  }
+  if (pictured) WriteBytes("screenshot of the progress dialog: " + demo.progressPng + "\n");
+
+  ReportRequest(ReadWhole(demo.records + "\\0001.req"), files);
+  return success ? 0 : 1;
+}
+
+}  // namespace host
