@@ -1,6 +1,7 @@
 #include "host/page_host.h"
 
 #include <algorithm>
+#include <utility>
 
 #include "framework/module.h"
 #include "framework/text.h"
@@ -205,8 +206,9 @@ void PageHost::CreateControls() {
       ::ShowWindow(embedded.control->hostWindow(), SW_SHOWNA);
       const std::wstring id = embedded.id;
       embedded.scripted = ScriptedControl::Wrap(
-          embedded.control->unknown(), [this, id](const std::wstring& event, const std::wstring& what) {
-            AddError(runningLine_, runningSnippet_, id + L"::" + event + L": " + what);
+          embedded.control->unknown(),
+          [this, id](const std::wstring& event, const std::wstring& what) {
+            OnHandlerFailure(id, event, what);
           });
     }
     embedded_.push_back(std::move(embedded));
@@ -277,6 +279,9 @@ HRESULT PageHost::RunCode(const std::wstring& code, DWORD context, int firstLine
   const size_t before = errors_.size();
   const int outerLine = runningLine_;
   const bool outerSnippet = runningSnippet_;
+  const std::wstring* outerCode = runningCode_;
+  runningCode_ = &code;
+  handlerFailureReported_ = false;
   runningLine_ = firstLine;
   runningSnippet_ = context == kSnippetCode;
   EXCEPINFO exception{};
@@ -293,10 +298,13 @@ HRESULT PageHost::RunCode(const std::wstring& code, DWORD context, int firstLine
   FreeExcepInfo(&exception);
   runningLine_ = outerLine;
   runningSnippet_ = outerSnippet;
+  runningCode_ = outerCode;
+  handlerFailureReported_ = false;
   return hr;
 }
 
 void PageHost::OnScriptError(const ScriptErrorInfo& info) {
+  if (info.description.empty() && std::exchange(handlerFailureReported_, false)) return;
   std::wstring message = info.description;
   if (message.empty()) message = L"script error " + HexCode(info.code);
   if (info.positioned) {
@@ -304,6 +312,21 @@ void PageHost::OnScriptError(const ScriptErrorInfo& info) {
   } else {
     AddError(runningLine_, runningSnippet_, message);
   }
+}
+
+void PageHost::OnHandlerFailure(const std::wstring& id, const std::wstring& event,
+                                const std::wstring& what) {
+  const std::wstring name = id + L"::" + event;
+  // A handler the engine could not bind is named in the code being run: the
+  // error goes on the line of its declaration.
+  int line = runningLine_;
+  const size_t at = runningCode_ ? runningCode_->find(name) : std::wstring::npos;
+  if (at != std::wstring::npos) {
+    line += static_cast<int>(std::count(runningCode_->begin(), runningCode_->begin() + at, L'\n'));
+  }
+  AddError(line, runningSnippet_, name + L": " + what);
+  // The engine reports the same failure once more, with nothing to add.
+  handlerFailureReported_ = true;
 }
 
 void PageHost::AddError(int line, bool inSnippet, std::wstring message) {

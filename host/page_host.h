@@ -124,6 +124,8 @@ class PageHost : private PageServices {
                   VARIANT* result);
   void AddError(int line, bool inSnippet, std::wstring message);
   void OnScriptError(const ScriptErrorInfo& info);
+  void OnHandlerFailure(const std::wstring& id, const std::wstring& event,
+                        const std::wstring& what);
   bool TranslateForControls(MSG& message);
 
   // PageServices
@@ -144,8 +146,11 @@ class PageHost : private PageServices {
   std::vector<std::wstring> navigations_;
   std::vector<PageError> errors_;
   bool closeRequested_ = false;
-  int runningLine_ = 0;  // first line of the code being run, for errors without a position
+  // The code being run, for errors the engine gives no position for.
+  int runningLine_ = 0;  // its first line
   bool runningSnippet_ = false;
+  const std::wstring* runningCode_ = nullptr;
+  bool handlerFailureReported_ = false;
 
   // Destroyed in reverse: the engine goes before the controls, the controls
   // before the window they live in.

@@ -71,7 +71,8 @@ STDMETHODIMP EventRelay::Invoke(DISPID id, REFIID, LCID lcid, WORD, DISPPARAMS* 
   UINT argError = 0;
   const HRESULT hr = handler.function->Invoke(DISPID_VALUE, IID_NULL, lcid, DISPATCH_METHOD, &args,
                                               result, &exception.info, &argError);
-  if (FAILED(hr) && onFailure_) {
+  // SCRIPT_E_REPORTED: the engine has told the site already, with the line.
+  if (FAILED(hr) && hr != SCRIPT_E_REPORTED && onFailure_) {
     if (exception.info.pfnDeferredFillIn) exception.info.pfnDeferredFillIn(&exception.info);
     std::wstring what = exception.info.bstrDescription
                             ? std::wstring(exception.info.bstrDescription)
