@@ -72,7 +72,7 @@ STDMETHODIMP EventRelay::Invoke(DISPID id, REFIID, LCID lcid, WORD, DISPPARAMS* 
   const HRESULT hr = handler.function->Invoke(DISPID_VALUE, IID_NULL, lcid, DISPATCH_METHOD, &args,
                                               result, &exception.info, &argError);
   // SCRIPT_E_REPORTED: the engine has told the site already, with the line.
-  if (FAILED(hr) && hr != SCRIPT_E_REPORTED && onFailure_) {
+  if (FAILED(hr) && hr != static_cast<HRESULT>(SCRIPT_E_REPORTED) && onFailure_) {
     if (exception.info.pfnDeferredFillIn) exception.info.pfnDeferredFillIn(&exception.info);
     std::wstring what = exception.info.bstrDescription
                             ? std::wstring(exception.info.bstrDescription)

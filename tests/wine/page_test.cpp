@@ -11,6 +11,9 @@
 #include "framework/text.h"
 #include "host/dialog_watcher.h"
 #include "host/page_host.h"
+#include "host/picker_answers.h"
+#include "tests/wine/support/file_list_support.h"
+#include "tests/wine/support/receiver.h"
 #include "tests/wine/support/scenario.h"
 
 namespace {
@@ -358,3 +361,48 @@ TEST(PageCommand, MissingPageAndBadArgumentsAreRefusedWithTheirOwnCodes) {
 }
 
 }  // namespace
+
+// ------------------------------------------------------------ a whole upload
+namespace upload_page {
+
+// The progress dialog runs the upload and closes by itself; leave it be.
+bool IsProgressDialog(HWND dialog) {
+  return ::FindWindowExA(dialog, nullptr, "msctls_progress32", nullptr) != nullptr;
+}
+
+TEST(PageUpload, FileAddedThroughThePageButtonReachesTheServerAndTheHandlerNavigates) {
+  scenario::Receiver receiver;
+  ASSERT_TRUE(receiver.Started());
+  scenario::TempFolder folder("brimlet-page-upload");
+  const std::string path = folder.File("page.txt", 3000);
+  std::string content;
+  ASSERT_TRUE(scenario::ReadWholeFile(path, &content));
+
+  host::DialogWatcher watcher;
+  auto pickers = host::AnswerPickers({{path}, {}, false});
+  watcher.SetAnswer([pickers](const host::DialogSeen& dialog) {
+    return IsProgressDialog(dialog.window) ? 0 : pickers(dialog);
+  });
+  scenario::EnsureRegistered();
+  host::PageOptions options;
+  options.defines["SERVER"] = receiver.Url("/ok");
+  std::wstring error;
+  auto page = PageHost::LoadFile(ExamplePath("upload_finish.html"), options, &error);
+  ASSERT_TRUE(page);
+  ASSERT_TRUE(page->ok()) << Errors(*page);
+
+  ASSERT_EQ(S_OK, page->Click(L"Add files"));
+  ASSERT_EQ(S_OK, page->Click(L"Upload"));
+  ASSERT_TRUE(page->PumpUntilFinished(30000)) << "the handler navigates once the upload is over";
+  EXPECT_TRUE(page->ok()) << Errors(*page);
+  const std::wstring done = fw::WideFromNarrow(receiver.Url("/ok/done.html"));
+  EXPECT_EQ(L"Upload 1 finished.\n[navigate] " + done + L"\n", page->transcript());
+
+  const auto requests = receiver.WaitForRequests(1);
+  ASSERT_EQ(1u, requests.size());
+  const std::string body = requests[0].Body();
+  EXPECT_NE(std::string::npos, body.find("name=\"FILE1\"; filename=\"" + path + "\"")) << body.substr(0, 400);
+  EXPECT_NE(std::string::npos, body.find(content));
+}
+
+}  // namespace upload_page
