@@ -299,7 +299,7 @@ class Scanner {
     }
     ScriptBlock block;
     block.line = LineAt(tag.end);
-    block.code = std::string(content);
+    block.code = WithHtmlCommentsAsLineComments(std::string(content));
     if (tag.Has("for") || tag.Has("event")) {
       // <script for="upload" event="UploadFinish(success)"> is the same
       // handler as function upload::UploadFinish(success). The header goes on
@@ -439,6 +439,23 @@ int ParsePixels(std::string_view value) {
     pixels = pixels * 10 + (c - '0');
   }
   return pixels <= 16384 ? pixels : -1;
+}
+
+std::string WithHtmlCommentsAsLineComments(std::string code) {
+  size_t lineStart = 0;
+  while (lineStart < code.size()) {
+    size_t i = lineStart;
+    while (i < code.size() && (code[i] == ' ' || code[i] == '\t')) ++i;
+    if (code.compare(i, 4, "<!--") == 0) {
+      code.replace(i, 4, "//  ");
+    } else if (code.compare(i, 3, "-->") == 0) {
+      code.replace(i, 3, "// ");
+    }
+    const size_t newline = code.find('\n', i);
+    if (newline == std::string::npos) break;
+    lineStart = newline + 1;
+  }
+  return code;
 }
 
 bool IsJScriptBlock(std::string_view language, std::string_view type) {

@@ -63,6 +63,12 @@ std::string ClassIdFromAttribute(std::string_view value);
 // digits, or more than 16384.
 int ParsePixels(std::string_view value);
 
+// Script code with the HTML comment markers that old pages wrap their code
+// in ("<!--" and "-->" at the start of a line, after white space) turned
+// into line comments, as browsers' engines read them; line and column
+// numbers do not move. Engines that lack this rule reject such code.
+std::string WithHtmlCommentsAsLineComments(std::string code);
+
 // Whether a <script> with these language and type attributes (either may be
 // empty) is JScript. The language attribute decides when present, as it did
 // in the browsers that ran such pages; with neither, JScript is the default.

@@ -139,6 +139,24 @@ TEST(PageScripts, ForEventBlockBecomesTheNamedHandlerOnTheSameLine) {
   EXPECT_NE(std::string::npos, page.problems[0].find("line 6"));
 }
 
+TEST(PageScripts, HtmlCommentWrappersBecomeLineCommentsWithoutMovingAnything) {
+  const auto page = ScanPage(
+      "<script language=\"JavaScript\">\n"
+      "<!-- hide from old browsers\n"
+      "var s = \"<!-- stays -->\";\n"
+      "  -->\n"
+      "//-->\n"
+      "</script>");
+  ASSERT_EQ(1u, page.scripts.size());
+  EXPECT_EQ("\n//   hide from old browsers\nvar s = \"<!-- stays -->\";\n  // \n//-->\n",
+            page.scripts[0].code);
+  using host::page::WithHtmlCommentsAsLineComments;
+  EXPECT_EQ("//  ", WithHtmlCommentsAsLineComments("<!--"));
+  EXPECT_EQ("a\n\t// x", WithHtmlCommentsAsLineComments("a\n\t-->x"));
+  EXPECT_EQ("a <!-- b", WithHtmlCommentsAsLineComments("a <!-- b"));
+  EXPECT_EQ("", WithHtmlCommentsAsLineComments(""));
+}
+
 TEST(PageScripts, AScriptWithoutEndTagRunsToTheEndAndIsNoted) {
   const auto page = ScanPage("<script>\nvar x = 1;\n");
   ASSERT_EQ(1u, page.scripts.size());

@@ -228,6 +228,18 @@ TEST(PageScripts, ErrorsNameThePageLineAndLaterBlocksStillRun) {
   EXPECT_EQ(L"page line 8: ", host::DescribeError(page->errors()[0]).substr(0, 13));
 }
 
+TEST(PageScripts, CommentWrappedScriptRunsAsInABrowserAndKeepsItsLines) {
+  auto page = OpenText("<script language=\"JavaScript\">\n"
+                       "<!--\n"
+                       "log('ran');\n"
+                       "missing();\n"  // line 4
+                       "//-->\n"
+                       "</script>");
+  ASSERT_EQ(1u, page->errors().size()) << Errors(*page);
+  EXPECT_EQ(4, page->errors()[0].line);
+  EXPECT_EQ(L"ran\n", page->transcript());
+}
+
 TEST(PageScripts, SnippetErrorsCountTheirOwnLines) {
   auto page = OpenText(std::string(kObject) + "</object>");
   ASSERT_TRUE(page->ok());
