@@ -82,9 +82,15 @@ std::unique_ptr<PageHost> PageHost::LoadFile(const std::wstring& path, const Pag
   fw::UniqueFile file(::CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
                                     OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
   LARGE_INTEGER size{};
-  // Pages are small; one that claims more than 64 MiB is not read.
-  if (!file || !::GetFileSizeEx(file.get(), &size) || size.QuadPart > (64 << 20)) {
-    if (error) *error = L"cannot read " + path + L" (" + HexCode(HRESULT_FROM_WIN32(::GetLastError())) + L")";
+  if (!file || !::GetFileSizeEx(file.get(), &size)) {
+    if (error) {
+      *error = L"cannot read " + path + L" (" + HexCode(HRESULT_FROM_WIN32(::GetLastError())) + L")";
+    }
+    return nullptr;
+  }
+  // Pages are small; a file of more than 64 MiB is no page.
+  if (size.QuadPart > (64 << 20)) {
+    if (error) *error = path + L" is too large to be a page";
     return nullptr;
   }
   std::string bytes(static_cast<size_t>(size.QuadPart), '\0');

@@ -8,6 +8,9 @@
 namespace host::page {
 namespace {
 
+constexpr size_t kMaxLabelBytes = 4096;
+constexpr size_t kMaxReferenceBytes = 32;
+
 char Lower(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; }
 
 std::string LowerCase(std::string_view text) {
@@ -325,9 +328,13 @@ class Scanner {
     button.id = tag.Attribute("id");
     button.onclick = tag.Attribute("onclick");
     button.line = LineAt(tag.start);
-    const size_t close = FindNoCase(text_, "</button", tag.end);
-    if (close != std::string_view::npos) {
-      button.label = CollapseSpaces(DecodeEntities(WithoutTags(text_.substr(tag.end, close - tag.end))));
+    // The end tags are found once for the whole page, so a page of
+    // unclosed buttons does not cost a search for each one; a label is
+    // short, so an end tag further away belongs to a later button.
+    const size_t close = NextButtonEnd(tag.end);
+    if (close != std::string_view::npos && close - tag.end <= kMaxLabelBytes) {
+      button.label =
+          CollapseSpaces(DecodeEntities(WithoutTags(text_.substr(tag.end, close - tag.end))));
     }
     if (!button.onclick.empty()) page_.buttons.push_back(std::move(button));
   }
@@ -341,8 +348,22 @@ class Scanner {
          LineAt(tag.start)});
   }
 
+  size_t NextButtonEnd(size_t from) {
+    if (!buttonEndsFound_) {
+      for (size_t at = FindNoCase(text_, "</button", 0); at != std::string_view::npos;
+           at = FindNoCase(text_, "</button", at + 1)) {
+        buttonEnds_.push_back(at);
+      }
+      buttonEndsFound_ = true;
+    }
+    const auto next = std::lower_bound(buttonEnds_.begin(), buttonEnds_.end(), from);
+    return next == buttonEnds_.end() ? std::string_view::npos : *next;
+  }
+
   std::string_view text_;
   std::vector<size_t> newlines_;
+  std::vector<size_t> buttonEnds_;
+  bool buttonEndsFound_ = false;
   size_t pos_ = 0;
   Page page_;
   std::vector<size_t> openObjects_;  // indices into page_.objects
@@ -364,9 +385,10 @@ std::string DecodeEntities(std::string_view text) {
     if (amp == std::string_view::npos) break;
     result.append(text.substr(i, amp - i));
     i = amp + 1;
-    const size_t semi = text.find(';', amp);
-    // References are short; a far ';' belongs to something else.
-    if (semi == std::string_view::npos || semi - amp > 32) {
+    // References are short; a far ';' belongs to something else, and
+    // looking no further keeps a run of bare '&'s linear.
+    const size_t semi = text.substr(0, amp + kMaxReferenceBytes).find(';', amp);
+    if (semi == std::string_view::npos) {
       result.push_back('&');
       continue;
     }

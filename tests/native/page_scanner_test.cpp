@@ -203,6 +203,21 @@ TEST(PageTolerance, BrokenMarkupEndsTheScanWithNotesAndNoCrash) {
   EXPECT_EQ("T", ScanPage("<title>  T  </title>").title);
 }
 
+TEST(PageTolerance, LargeRunsOfUnclosedButtonsAndBareAmpersandsAreReadInFull) {
+  std::string page;
+  for (int i = 0; i < 20000; ++i) page += "<button onclick=f()>x";
+  const auto buttons = ScanPage(page);
+  ASSERT_EQ(20000u, buttons.buttons.size());
+  EXPECT_EQ("", buttons.buttons[0].label) << "no end tag within reach: no label";
+  EXPECT_EQ("f()", buttons.buttons[19999].onclick);
+
+  const std::string ampersands(400000, '&');
+  const auto params = ScanPage("<object id=a><param name=P value=\"" + ampersands + "\"></object>");
+  ASSERT_EQ(1u, params.objects.size());
+  ASSERT_EQ(1u, params.objects[0].params.size());
+  EXPECT_EQ(ampersands, params.objects[0].params[0].value);
+}
+
 TEST(PageEntities, NamedAndNumericReferencesDecodeAndUnknownOnesStay) {
   using host::page::DecodeEntities;
   EXPECT_EQ("a & b < c > d \"e\" 'f'", DecodeEntities("a &amp; b &lt; c &GT; d &quot;e&quot; &apos;f&apos;"));
