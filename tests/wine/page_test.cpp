@@ -334,15 +334,24 @@ TEST(PageCommand, RunsSnippetsInOrderPrintsTheTranscriptAndEndsWhenThePageCloses
   std::string output;
   const std::wstring path = ExamplePath("limits.html");
   const std::string limits(path.begin(), path.end());
+  const std::string png = WindowsPath(BRIMLET_BUILD_DIR "/scenarios/limits_page.png");
+  ::DeleteFileA(png.c_str());
   const DWORD code = scenario::RunProcess(
       HostCommand("\"" + limits + "\" --define SERVER=http://127.0.0.1:9 --click \"Allow ten files\" "
-                  "--run \"log(upload.ScriptURL)\" --run \"window.close()\" --wait 60000"),
+                  "--run \"log(upload.ScriptURL)\" --run \"alert('hello')\" "
+                  "--run \"window.close()\" --wait 60000 --png \"" + png + "\""),
       &output, 60000);
   EXPECT_EQ(0u, code) << output;
+  // The alert was a box that the command's own watcher answered, or the
+  // command would still be waiting on it.
   EXPECT_EQ("Up to 3 files, 1048576 bytes each, 2097152 bytes in all.\n"
             "Up to 10 files, 1048576 bytes each, 2097152 bytes in all.\n"
-            "http://127.0.0.1:9/upload\n",
+            "http://127.0.0.1:9/upload\n"
+            "[alert] hello\n",
             output);
+  std::string picture;
+  ASSERT_TRUE(scenario::ReadWholeFile(png, &picture));
+  EXPECT_EQ("\x89PNG\r\n\x1A\n", picture.substr(0, 8));
 }
 
 TEST(PageCommand, PageWithAScriptErrorExitsWithOneAndNamesTheLine) {
