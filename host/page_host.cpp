@@ -283,6 +283,7 @@ HRESULT PageHost::RunCode(const std::wstring& code, DWORD context, int firstLine
                           VARIANT* result) {
   if (!parser_) return E_UNEXPECTED;
   const size_t before = errors_.size();
+  const size_t reportedBefore = site_ ? site_->errorCount() : 0;
   const int outerLine = runningLine_;
   const bool outerSnippet = runningSnippet_;
   const std::wstring* outerCode = runningCode_;
@@ -294,7 +295,10 @@ HRESULT PageHost::RunCode(const std::wstring& code, DWORD context, int firstLine
   const HRESULT hr = parser_->ParseScriptText(
       code.c_str(), nullptr, nullptr, nullptr, context, static_cast<ULONG>(std::max(firstLine - 1, 0)),
       flags, result, &exception);
-  if (FAILED(hr) && errors_.size() == before) {
+  if (overflow_ == Overflow::Pending) ReportOverflow(firstLine, context == kSnippetCode);
+  const bool reported = hr == static_cast<HRESULT>(SCRIPT_E_REPORTED) ||
+                        (site_ && site_->errorCount() != reportedBefore);
+  if (FAILED(hr) && !reported && errors_.size() == before) {
     // The engine said nothing through the site: still never a silent failure.
     if (exception.pfnDeferredFillIn) exception.pfnDeferredFillIn(&exception);
     std::wstring what = exception.bstrDescription ? exception.bstrDescription : L"";
@@ -311,6 +315,13 @@ HRESULT PageHost::RunCode(const std::wstring& code, DWORD context, int firstLine
 
 void PageHost::OnScriptError(const ScriptErrorInfo& info) {
   if (info.description.empty() && std::exchange(handlerFailureReported_, false)) return;
+  if (overflow_ != Overflow::None && info.code == E_OUTOFMEMORY) {
+    // Every write after the transcript is full fails; it is said once.
+    if (overflow_ == Overflow::Reported) return;
+    ReportOverflow(info.positioned ? static_cast<int>(info.line) + 1 : runningLine_,
+                   info.context == kSnippetCode);
+    return;
+  }
   std::wstring message = info.description;
   if (message.empty()) message = L"script error " + HexCode(info.code);
   if (info.positioned) {
@@ -333,6 +344,13 @@ void PageHost::OnHandlerFailure(const std::wstring& id, const std::wstring& even
   AddError(line, runningSnippet_, name + L": " + what);
   // The engine reports the same failure once more, with nothing to add.
   handlerFailureReported_ = true;
+}
+
+void PageHost::ReportOverflow(int line, bool inSnippet) {
+  overflow_ = Overflow::Reported;
+  AddError(line, inSnippet,
+           L"the page wrote more than " + std::to_wstring(options_.maxTranscript) +
+               L" characters; the rest is not kept");
 }
 
 void PageHost::AddError(int line, bool inSnippet, std::wstring message) {
@@ -405,10 +423,19 @@ void PageHost::PumpFor(DWORD timeoutMs) {
   host::PumpFor(timeoutMs, [this](MSG& message) { return TranslateForControls(message); });
 }
 
-void PageHost::Write(const std::wstring& text) { transcript_ += text; }
+HRESULT PageHost::Write(const std::wstring& text) {
+  if (text.size() > options_.maxTranscript - std::min(options_.maxTranscript, transcript_.size())) {
+    // Said once, by the engine's report of the failed write, which knows
+    // the line; or at the end of the code, if the engine says nothing.
+    if (overflow_ == Overflow::None) overflow_ = Overflow::Pending;
+    return E_OUTOFMEMORY;
+  }
+  transcript_ += text;
+  return S_OK;
+}
 
 void PageHost::Alert(const std::wstring& text) {
-  transcript_ += L"[alert] " + text + L"\n";
+  Write(L"[alert] " + text + L"\n");
   if (options_.showAlerts) {
     ::MessageBoxW(window_.get(), text.c_str(), kAlertCaption, MB_OK | MB_ICONEXCLAMATION);
   }
@@ -421,7 +448,7 @@ void PageHost::Navigate(const std::wstring& url) {
   // run is over all the same (finished()).
   navigations_.push_back(url);
   location_ = url;
-  transcript_ += L"[navigate] " + url + L"\n";
+  Write(L"[navigate] " + url + L"\n");
 }
 
 }  // namespace host

@@ -43,6 +43,10 @@ struct PageOptions {
   std::wstring location = L"about:blank";
   // false: alert() is only written to the transcript, no box is shown.
   bool showAlerts = true;
+  // Writing past this many characters fails the script that writes: a page
+  // that writes in an endless loop ends with an error instead of taking all
+  // memory.
+  size_t maxTranscript = 16u << 20;
 };
 
 struct PageError {
@@ -123,13 +127,14 @@ class PageHost : private PageServices {
   HRESULT RunCode(const std::wstring& code, DWORD context, int firstLine, DWORD flags,
                   VARIANT* result);
   void AddError(int line, bool inSnippet, std::wstring message);
+  void ReportOverflow(int line, bool inSnippet);
   void OnScriptError(const ScriptErrorInfo& info);
   void OnHandlerFailure(const std::wstring& id, const std::wstring& event,
                         const std::wstring& what);
   bool TranslateForControls(MSG& message);
 
   // PageServices
-  void Write(const std::wstring& text) override;
+  HRESULT Write(const std::wstring& text) override;
   void Alert(const std::wstring& text) override;
   void Close() override;
   void Navigate(const std::wstring& url) override;
@@ -146,6 +151,8 @@ class PageHost : private PageServices {
   std::vector<std::wstring> navigations_;
   std::vector<PageError> errors_;
   bool closeRequested_ = false;
+  enum class Overflow { None, Pending, Reported };
+  Overflow overflow_ = Overflow::None;  // of the transcript
   // The code being run, for errors the engine gives no position for.
   int runningLine_ = 0;  // its first line
   bool runningSnippet_ = false;

@@ -69,8 +69,7 @@ HRESULT PageDocument::OnInvoke(DISPID id, WORD flags, const std::vector<VARIANT>
     case kWrite:
     case kWriteLine:
       if (!IsCall(flags)) return DISP_E_MEMBERNOTFOUND;
-      services()->Write(Joined(args) + (id == kWriteLine ? L"\n" : L""));
-      return S_OK;
+      return services()->Write(Joined(args) + (id == kWriteLine ? L"\n" : L""));
     case kTitle:
       if (!IsGet(flags)) return DISP_E_MEMBERNOTFOUND;
       return ReturnString(services()->Title(), result);
@@ -97,8 +96,7 @@ HRESULT PageWindow::OnInvoke(DISPID id, WORD flags, const std::vector<VARIANT>& 
       return S_OK;
     case kLog:
       if (!IsCall(flags)) return DISP_E_MEMBERNOTFOUND;
-      services()->Write(Joined(args) + L"\n");
-      return S_OK;
+      return services()->Write(Joined(args) + L"\n");
     case kClose:
       if (!IsCall(flags)) return DISP_E_MEMBERNOTFOUND;
       services()->Close();

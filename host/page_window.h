@@ -17,7 +17,8 @@ namespace host {
 // What the window object does to its page; implemented by the page host.
 class PageServices {
  public:
-  virtual void Write(const std::wstring& text) = 0;
+  // A failure ends the script that wrote, as an exception would.
+  virtual HRESULT Write(const std::wstring& text) = 0;
   virtual void Alert(const std::wstring& text) = 0;
   virtual void Close() = 0;
   virtual void Navigate(const std::wstring& url) = 0;

@@ -294,6 +294,19 @@ TEST(PageWindowObject, WriteLogCloseAndTitleBehaveAsAPageExpects) {
   EXPECT_TRUE(page->PumpUntilFinished(50));
 }
 
+TEST(PageWindowObject, APageThatWritesWithoutEndIsStoppedWithOneError) {
+  scenario::EnsureRegistered();
+  host::PageOptions options = TestOptions();
+  options.maxTranscript = 1000;
+  auto page = PageHost::Load("<script>\nwhile (true) log('0123456789');\n</script>\n"
+                             "<script>log('next block');</script>",
+                             options);
+  ASSERT_EQ(1u, page->errors().size()) << Errors(*page);
+  EXPECT_EQ(2, page->errors()[0].line);
+  EXPECT_EQ(990u, page->transcript().size()) << "90 whole lines: the 91st would not fit";
+  EXPECT_EQ(std::wstring::npos, page->transcript().find(L"next"));
+}
+
 TEST(PageObjects, AnObjectThatCannotBeCreatedIsAnErrorAndTheRestOfThePageRuns) {
   auto page = OpenText(
       "\n<object id=ghost classid=\"clsid:00000000-1111-2222-3333-444444444444\"></object>\n"
