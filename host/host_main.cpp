@@ -1,22 +1,39 @@
 // brimlet_host.exe demo <list-png> <progress-png> <url> <records-folder>:
 // the main job of the control shown end to end (host/demo.h).
+// brimlet_host.exe page <file.html> [options]: a page run as a browser runs
+// it (host/page_command.h).
 #include <windows.h>
 #include <fcntl.h>
 #include <io.h>
+#include <shellapi.h>
 
 #include <cstdio>
 #include <cstring>
+#include <string>
+#include <vector>
 
 #include "host/demo.h"
+#include "host/page_command.h"
 
 int main(int argc, char** argv) {
-  if (argc != 6 || std::strcmp(argv[1], "demo") != 0) {
-    std::fprintf(stderr, "usage: brimlet_host demo <list-png> <progress-png> <url> <records-folder>\n");
-    return 2;
-  }
   // The lines are UTF-8 bytes: a console shows them as such, a pipe gets
   // them unchanged (no CR added).
   ::SetConsoleOutputCP(CP_UTF8);
   _setmode(_fileno(stdout), _O_BINARY);
+  if (argc >= 2 && std::strcmp(argv[1], "page") == 0) {
+    _setmode(_fileno(stderr), _O_BINARY);
+    // The arguments as the system holds them, so a snippet keeps any character.
+    int count = 0;
+    LPWSTR* wide = ::CommandLineToArgvW(::GetCommandLineW(), &count);
+    std::vector<std::wstring> args(wide, wide + (wide ? count : 0));
+    ::LocalFree(wide);
+    return host::RunPageCommand(args);
+  }
+  if (argc != 6 || std::strcmp(argv[1], "demo") != 0) {
+    std::fprintf(stderr,
+                 "usage: brimlet_host demo <list-png> <progress-png> <url> <records-folder>\n"
+                 "       brimlet_host page <file.html> [options]\n");
+    return 2;
+  }
   return host::RunDemo({argv[2], argv[3], argv[4], argv[5]});
 }

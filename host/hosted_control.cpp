@@ -63,9 +63,9 @@ std::unique_ptr<HostedControl> HostedControl::Create(const HostOptions& options,
     result = E_OUTOFMEMORY;
     return nullptr;
   }
-  result = control->CreateHostWindow(options.width, options.height);
+  result = control->CreateHostWindow(options);
   if (FAILED(result)) return nullptr;
-  result = control->Instantiate(options.progId);
+  result = control->Instantiate(options);
   if (FAILED(result)) return nullptr;
 
   // From here on a failing step is reported but does not stop the others.
@@ -84,15 +84,21 @@ std::unique_ptr<HostedControl> HostedControl::Create(const HostOptions& options,
   return control;
 }
 
-HRESULT HostedControl::CreateHostWindow(int width, int height) {
+HRESULT HostedControl::CreateHostWindow(const HostOptions& options) {
   if (!RegisterHostClass()) return LastError();
-  const DWORD style = WS_OVERLAPPEDWINDOW | WS_CLIPCHILDREN;
-  RECT frame{0, 0, width, height};
-  ::AdjustWindowRectEx(&frame, style, FALSE, 0);
-  window_.reset(::CreateWindowExW(0, kWindowClass, L"Brimlet host", style, CW_USEDEFAULT,
-                                  CW_USEDEFAULT, frame.right - frame.left,
-                                  frame.bottom - frame.top, nullptr, nullptr,
-                                  fw::ModuleInstance(), nullptr));
+  if (options.parent) {
+    window_.reset(::CreateWindowExW(0, kWindowClass, L"", WS_CHILD | WS_CLIPCHILDREN, options.x,
+                                    options.y, options.width, options.height, options.parent,
+                                    nullptr, fw::ModuleInstance(), nullptr));
+  } else {
+    const DWORD style = WS_OVERLAPPEDWINDOW | WS_CLIPCHILDREN;
+    RECT frame{0, 0, options.width, options.height};
+    ::AdjustWindowRectEx(&frame, style, FALSE, 0);
+    window_.reset(::CreateWindowExW(0, kWindowClass, L"Brimlet host", style, CW_USEDEFAULT,
+                                    CW_USEDEFAULT, frame.right - frame.left,
+                                    frame.bottom - frame.top, nullptr, nullptr,
+                                    fw::ModuleInstance(), nullptr));
+  }
   if (!window_) return LastError();
   ::ShowWindow(window_.get(), SW_SHOWNORMAL);
   ::UpdateWindow(window_.get());
@@ -100,9 +106,10 @@ HRESULT HostedControl::CreateHostWindow(int width, int height) {
   return site_ ? S_OK : E_OUTOFMEMORY;
 }
 
-HRESULT HostedControl::Instantiate(const std::wstring& progId) {
+HRESULT HostedControl::Instantiate(const HostOptions& options) {
   CLSID clsid{};
-  HRESULT hr = ::CLSIDFromProgID(progId.c_str(), &clsid);
+  HRESULT hr = options.clsid.empty() ? ::CLSIDFromProgID(options.progId.c_str(), &clsid)
+                                     : ::CLSIDFromString(options.clsid.c_str(), &clsid);
   if (FAILED(hr)) return hr;
   hr = ::CoCreateInstance(clsid, nullptr, CLSCTX_INPROC_SERVER, IID_IUnknown,
                           unknown_.put_void());

@@ -27,7 +27,14 @@ enum class Initialise { New, PropertyBag, Stream };
 
 struct HostOptions {
   std::wstring progId = L"BRIMLET.BrimletCtrl.1";
+  // "{...}": create this class instead of the ProgID's, as a page's
+  // classid="clsid:..." names it.
+  std::wstring clsid;
   int width = 400, height = 200;  // client size of the host window
+  // A page places its controls inside its own window: the host window is
+  // then a child of `parent` at (x, y) instead of a top-level window.
+  HWND parent = nullptr;
+  int x = 0, y = 0;
   Initialise init = Initialise::New;
   fw::ComPtr<IPropertyBag> bag;   // for PropertyBag
   fw::ComPtr<IStream> stream;     // for Stream (positioned at its start)
@@ -95,8 +102,8 @@ class HostedControl {
   bool PumpUntil(const std::function<bool()>& done, DWORD timeoutMs);
 
  private:
-  HRESULT CreateHostWindow(int width, int height);
-  HRESULT Instantiate(const std::wstring& progId);
+  HRESULT CreateHostWindow(const HostOptions& options);
+  HRESULT Instantiate(const HostOptions& options);
   HRESULT Load(const HostOptions& options);
   HRESULT Advise();
   HRESULT Connect(REFIID iid, IUnknown* sink, fw::ComPtr<IConnectionPoint>* point,
