@@ -12,21 +12,13 @@
 #include "host/dialog_watcher.h"
 #include "host/hosted_control.h"
 #include "host/multipart_reader.h"
+#include "host/page_host.h"
 #include "host/picker_answers.h"
 #include "host/property_bag.h"
 #include "host/screenshot.h"
 
 namespace host {
 namespace {
-
-// The page's PARAM tags. Properties without a tag show their defaults.
-const std::vector<std::pair<std::wstring, std::wstring>> kPageParams = {
-    {L"Filter", L"이미지 파일 (*.jpg;*.png)|*.jpg;*.png|모든 파일|*.*|"},
-    {L"MaxFileSize", L"20971520"},
-    {L"MaxTotalSize", L"52428800"},
-    {L"MaxFileCount", L"20"},
-    {L"ServerResponse", L"true"},
-};
 
 const wchar_t* const kShownProperties[] = {
     L"ScriptURL",    L"Filter",       L"MaxFileSize",     L"MaxTotalSize",
@@ -189,41 +181,41 @@ void ReportRequest(const std::string& request, const DemoFiles& files) {
 int RunDemo(const DemoOptions& demo) {
   OleSession ole;
   if (FAILED(ole.result())) return Fail("OleInitialize", ole.result());
-  DialogWatcher watcher;  // outlives the control: teardown may ask too
+  DialogWatcher watcher;  // outlives the page: teardown may ask too
 
-  HostOptions options;
-  options.width = 480;
-  options.height = 240;
-  options.init = Initialise::PropertyBag;
-  auto params = kPageParams;
-  params.emplace_back(L"ScriptURL", std::wstring(demo.url.begin(), demo.url.end()));
-  options.bag = fw::ComPtr<IPropertyBag>(MemoryPropertyBag::FromParams(params).get());
-  HRESULT hr = E_FAIL;
-  auto control = HostedControl::Create(options, &hr);
-  if (!control || FAILED(hr)) return Fail("hosting the control", hr);
-
+  // The sample page, run as a browser runs it: its object with its PARAM
+  // settings, its buttons, its UploadFinish handler.
+  PageOptions options;
+  options.defines["SERVER"] = demo.server;
+  std::wstring error;
+  auto page = PageHost::LoadFile(std::wstring(demo.page.begin(), demo.page.end()), options, &error);
+  if (!page) return Fail("reading the page (" + std::string(error.begin(), error.end()) + ")", E_FAIL);
+  HostedControl* control = page->Control(L"upload");
+  if (!page->ok() || !control) return Fail("running the page", E_FAIL);
+  WriteBytes("page: " + demo.page + "\n");
   for (const wchar_t* name : kShownProperties) {
     Variant value;
-    hr = control->Get(name, &value);
+    const HRESULT hr = control->Get(name, &value);
     if (FAILED(hr)) return Fail("reading a property", hr);
     WriteUtf8(std::wstring(name) + L" = " + value.AsString() + L"\n");
   }
 
-  // A user adds files through the open-file dialog: goes to the folder, then
-  // picks the files there. The watcher types for them.
+  // The user presses the page's Add button and picks files in the
+  // open-file dialog: goes to the folder, then picks the files there.
   DemoFiles files;
   watcher.SetAnswer(AnswerPickers({{files.folder(), files.QuotedNames()}, {}, false}));
-  hr = control->Call(L"AddFile");
-  if (FAILED(hr)) return Fail("AddFile", hr);
-  WriteBytes("AddFile: " + std::to_string(kDemoFiles.size()) + " files picked in the dialog\n");
-  control->PumpUntil(nullptr, kPaintMs);
-  if (!SaveWindowPng(control->hostWindow(), demo.listPng)) {
+  HRESULT hr = page->Click(L"add");
+  if (FAILED(hr)) return Fail("clicking Add", hr);
+  WriteBytes("Add: " + std::to_string(kDemoFiles.size()) + " files picked in the dialog\n");
+  page->PumpFor(kPaintMs);
+  if (!SaveWindowPng(page->window(), demo.listPng)) {
     return Fail("saving " + demo.listPng, HRESULT_FROM_WIN32(::GetLastError()));
   }
   WriteBytes("screenshot of the list: " + demo.listPng + "\n");
 
-  // The upload: the progress dialog is left to run and pictured once it is
-  // part-way through a file; the server's reply box is read and closed.
+  // Then its Upload button: the progress dialog is left to run and pictured
+  // once it is part-way through a file; the server's reply box is read and
+  // closed.
   std::atomic<bool> pictured{false};
   std::vector<std::string> replies;
   watcher.SetAnswer([&](const DialogSeen& seen) {
@@ -237,19 +229,19 @@ int RunDemo(const DemoOptions& demo) {
     }
     return 0;
   });
-  hr = control->Call(L"Upload");
-  if (FAILED(hr)) return Fail("Upload", hr);
-  const bool finished = control->PumpUntil([&] { return !control->events().calls().empty(); }, 120000);
-  if (!finished) return Fail("waiting for UploadFinish", E_FAIL);
-  const bool success = control->events().calls()[0].args[0].get()->boolVal != VARIANT_FALSE;
-  WriteBytes(std::string("UploadFinish: ") + (success ? "true" : "false") + "\n");
+  hr = page->Click(L"send");
+  if (FAILED(hr)) return Fail("clicking Upload", hr);
+  if (!page->PumpUntilFinished(120000)) return Fail("waiting for the page's UploadFinish handler", E_FAIL);
   for (std::string reply : replies) {
     while (!reply.empty() && (reply.back() == '\n' || reply.back() == '\r')) reply.pop_back();
     WriteAnsi("server's reply shown: " + reply + "\n");
   }
+  WriteUtf8(L"the page wrote: " + page->transcript());
   if (pictured) WriteBytes("screenshot of the progress dialog: " + demo.progressPng + "\n");
 
-  ReportRequest(ReadWhole(demo.records + "\\0001.req"), files);
+  const std::string request = ReadWhole(demo.records + "\\0001.req");
+  ReportRequest(request, files);
+  const bool success = page->ok() && page->transcript().find(L"UploadFinish: true") != std::wstring::npos;
   return success ? 0 : 1;
 }
 

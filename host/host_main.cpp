@@ -1,4 +1,4 @@
-// brimlet_host.exe demo <list-png> <progress-png> <url> <records-folder>:
+// brimlet_host.exe demo <page> <server> <records-folder> <list-png> <progress-png>:
 // the main job of the control shown end to end (host/demo.h).
 // brimlet_host.exe page <file.html> [options]: a page run as a browser runs
 // it (host/page_command.h).
@@ -29,11 +29,11 @@ int main(int argc, char** argv) {
     ::LocalFree(wide);
     return host::RunPageCommand(args);
   }
-  if (argc != 6 || std::strcmp(argv[1], "demo") != 0) {
+  if (argc != 7 || std::strcmp(argv[1], "demo") != 0) {
     std::fprintf(stderr,
-                 "usage: brimlet_host demo <list-png> <progress-png> <url> <records-folder>\n"
+                 "usage: brimlet_host demo <page> <server> <records-folder> <list-png> <progress-png>\n"
                  "       brimlet_host page <file.html> [options]\n");
     return 2;
   }
-  return host::RunDemo({argv[2], argv[3], argv[4], argv[5]});
+  return host::RunDemo({argv[2], argv[3], argv[4], argv[5], argv[6]});
 }
