@@ -156,16 +156,24 @@ function receive(req, res) {
     const part = { file, complete: false, closed: null };
     part.closed = new Promise((resolve) => out.on('close', resolve));
     writing.add(part);
-    // A part whose data did not end at a delimiter leaves no file behind.
+    // A part whose data did not end at a delimiter, or whose file could not
+    // be written, leaves no file behind.
+    let writeFailed = false;
     stream.on('end', () => { part.complete = true; });
     stream.on('error', () => out.destroy());
+    out.on('error', (error) => {
+      if (part.complete) console.error(`cannot store ${field}: ${error.message}`);
+      writeFailed = true;
+      stream.resume();
+    });
     stream.pipe(out);
-    part.closed.then(() => {
-      if (part.complete && !out.errored) stored.push(target.name);
-      else {
-        if (!part.complete) fs.rm(file, { force: true }, () => {});
-        else ++failed;
+    part.closed = part.closed.then(() => {
+      if (part.complete && !writeFailed) {
+        stored.push(target.name);
+        return undefined;
       }
+      if (part.complete) ++failed;
+      return fs.promises.rm(file, { force: true });
     });
   });
 
@@ -180,7 +188,10 @@ function receive(req, res) {
     await Promise.all([...writing].map((p) => p.closed));
     done(400, `Bad upload body (${error.message}); stored ${filesText(stored.length)}.`);
   });
-  req.on('aborted', () => parser.destroy(new Error('cut short')));
+  // The client went away before the end of its body.
+  req.on('close', () => {
+    if (!req.complete) parser.destroy(new Error('Upload cut short'));
+  });
   req.pipe(parser);
 }
 

@@ -91,6 +91,8 @@ done
   >"$work/length" || { echo "FAIL make_upload_body"; echo "0 passed, 1 failed"; exit 1; }
 "$make_body" --out "$work/body2" --headers "$work/headers" --file "$files/same2" 'E:\same.txt' >/dev/null
 expected_count=$((${#listed[@]} / 3))
+"$make_body" --out "$work/cut_body" --file "$files/korean" 'C:\first.txt' \
+  --file "$files/binary" 'C:\second.bin' --file "$files/binary" 'C:\third.bin' >/dev/null
 check "the body is as long as the control declares" \
   [ "$(stat -c %s "$work/body")" = "$(cat "$work/length")" ]
 
@@ -143,6 +145,27 @@ for kind in "${kinds[@]}"; do
                -w '%{http_code}' "http://127.0.0.1:$port/receive")
   check "$kind: a body that is not multipart is refused" \
     same_text "$reply" "Not a multipart upload."$'\r\n400'
+
+  # A client that stops two thirds into the body and closes its side: the
+  # part it was in must not be left behind as a short file.
+  rm -rf "$uploads"/*
+  python3 - "$port" "$work/cut_body" <<'PY' >/dev/null
+import socket, sys
+port, body = int(sys.argv[1]), open(sys.argv[2], "rb").read()
+head = ("POST /receive HTTP/1.0\r\nContent-Type: multipart/form-data; "
+        "boundary=--MULTI-PARTS-FORM-DATA-BOUNDARY\r\nContent-Length: %d\r\n\r\n" % len(body))
+connection = socket.create_connection(("127.0.0.1", port), timeout=10)
+connection.sendall(head.encode() + body[: len(body) * 2 // 3])
+connection.shutdown(socket.SHUT_WR)
+try:
+    while connection.recv(4096):
+        pass
+except OSError:
+    pass
+PY
+  sleep 0.3
+  check "$kind: a body cut short leaves no short file" \
+    bash -c "[ ! -e '$uploads/third.bin' ] && for f in '$uploads'/*; do [ ! -e \"\$f\" ] || cmp -s \"\$f\" '$files/binary' || cmp -s \"\$f\" '$files/korean' || exit 1; done"
 
   rm -f "$work/$kind/lease"
   for _ in $(seq 100); do [ -e "$work/$kind/port" ] || break; sleep 0.1; done
