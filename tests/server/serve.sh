@@ -13,6 +13,8 @@
 # pipe is never held open. A Wine scenario starts it as
 #   Z:\bin\bash Z:\...\tests\server\serve.sh node --dir ... --lease ...
 set -uo pipefail
+# Started from Wine, the inherited PATH may not name the Unix tool folders.
+export PATH="/usr/local/bin:/usr/bin:/bin:${PATH:-}"
 
 here=$(cd "$(dirname "$0")" && pwd)
 scripts=$(cd "$here/../../examples/server" && pwd)
