@@ -33,6 +33,13 @@ for tool in php node npm python3 curl iconv; do
   command -v "$tool" >/dev/null || { echo "FAIL $tool is not installed (./dev installs it)"; echo "0 passed, 1 failed"; exit 1; }
 done
 
+# A clean install of the Node receiver's packages, as its README says.
+if [[ " ${kinds[*]} " == *" node "* ]]; then
+  if ! (cd "$here/../../examples/server" && npm ci --no-audit --no-fund --loglevel=error); then
+    echo "FAIL npm ci in examples/server"; echo "0 passed, 1 failed"; exit 1
+  fi
+fi
+
 # ------------------------------------------------------------ the files
 files=$work/files
 mkdir -p "$files"
