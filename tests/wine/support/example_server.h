@@ -1,0 +1,49 @@
+// One of the example receivers of examples/server (php, node or python) as a
+// Wine scenario uses it. Wine starts a Linux program by its Z:\ path, so the
+// scenario starts bash with tests/server/serve.sh, which runs the receiver on
+// a free port of 127.0.0.1 and writes that port to a file once it answers.
+// The receiver stores into a folder of its own in the build tree and ends
+// when the lease file, which this side holds with delete-on-close, goes away:
+// with this object or with the program, however it ends.
+#pragma once
+
+#include <windows.h>
+
+#include <string>
+
+#include "framework/unique_handle.h"
+
+namespace scenario {
+
+class ExampleServer {
+ public:
+  // Starts the receiver of that kind and waits until it answers; a failure
+  // fails the current test and leaves Started() false.
+  explicit ExampleServer(const std::string& kind);
+  // Stops the receiver (bounded) and removes its folder.
+  ~ExampleServer();
+  ExampleServer(const ExampleServer&) = delete;
+  ExampleServer& operator=(const ExampleServer&) = delete;
+
+  bool Started() const { return port_ != 0; }
+  unsigned short Port() const { return port_; }
+  // "http://127.0.0.1:PORT" followed by `pathAndQuery` (which starts with '/').
+  std::string Url(const std::string& pathAndQuery) const;
+  // Windows path of the folder the receiver stores the files in.
+  std::string UploadFolder() const { return folder_ + "\\uploads"; }
+  // The receiver's own log, for failure messages.
+  std::string Log() const;
+
+  // Lets go of the lease and waits at most `timeoutMs` for the receiver to
+  // end; true when it has. The destructor calls it.
+  bool Stop(DWORD timeoutMs = 5000);
+
+ private:
+  std::string folder_;      // Windows path
+  std::string unixFolder_;  // the same folder as the receiver sees it
+  fw::UniqueFile lease_;
+  unsigned short port_ = 0;
+  bool stopped_ = false;
+};
+
+}  // namespace scenario
