@@ -22,12 +22,16 @@
 #include "tests/receiver/reply.h"
 #include "tests/wine/support/file_list_support.h"
 #include "tests/wine/support/receiver.h"
+#include "tests/wine/support/upload_support.h"
 #include "tests/wine/support/scenario.h"
 
 namespace {
 
 using host::Variant;
 using receiver::Outcome;
+using scenario::IsProgressDialog;
+using scenario::LeaveProgressOpen;
+using scenario::MessageTexts;
 using scenario::RecordedRequest;
 using Strings = std::vector<std::string>;
 
@@ -52,15 +56,6 @@ bool WriteContent(const std::string& path, const std::string& content) {
   return file && ::WriteFile(file.get(), content.data(), static_cast<DWORD>(content.size()), &written, nullptr) &&
          written == content.size();
 }
-
-bool IsProgressDialog(HWND dialog) {
-  char name[64] = {};
-  ::GetClassNameA(::GetDlgItem(dialog, 203), name, sizeof name);
-  return std::string(name) == PROGRESS_CLASSA;
-}
-
-// Leaves the progress dialog to the upload and confirms everything else.
-int LeaveProgressOpen(const host::DialogSeen& seen) { return IsProgressDialog(seen.window) ? 0 : IDOK; }
 
 std::string ItemText(HWND dialog, int id) { return host::WindowTextA(::GetDlgItem(dialog, id)); }
 
@@ -145,28 +140,14 @@ class Upload : public ::testing::Test {
     EXPECT_TRUE(WriteContent(path, content)) << path;
     return path;
   }
-  // Lists the files through the open-file dialog, as a person picks them.
   void AddFiles(const Strings& names) {
-    std::string typed;
-    for (const auto& name : names) typed += (typed.empty() ? "\"" : " \"") + name + "\"";
-    host::DialogWatcher picker(host::AnswerPickers({{folder_->path(), typed}, {}, false}));
-    ASSERT_EQ(S_OK, control_->Call(L"AddFile"));
-    ASSERT_EQ(static_cast<int>(names.size()), ListView_GetItemCount(scenario::FileListOf(*control_)));
+    scenario::PickFiles(*control_, folder_->path(), names, static_cast<int>(names.size()));
   }
   void SetUrl(const std::string& url) {
     ASSERT_EQ(S_OK, control_->Put(L"ScriptURL", Variant::FromString(scenario::Wide(url.c_str()))));
   }
-  // The outcome UploadFinish reported, once it has fired.
   std::optional<bool> WaitForFinish(DWORD timeoutMs = 30000) {
-    if (!control_->PumpUntil([&] { return control_->events().Count(1) > 0; }, timeoutMs)) return std::nullopt;
-    return control_->events().calls()[0].args[0].get()->boolVal != VARIANT_FALSE;
-  }
-  Strings MessageTexts(const host::DialogWatcher& watcher) const {
-    Strings texts;
-    for (const auto& dialog : watcher.Seen()) {
-      if (!dialog.text.empty()) texts.push_back(dialog.text);
-    }
-    return texts;
+    return scenario::WaitForUploadFinish(*control_, timeoutMs);
   }
   int Rows() { return ListView_GetItemCount(scenario::FileListOf(*control_)); }
 

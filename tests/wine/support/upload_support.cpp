@@ -1,0 +1,41 @@
+#include "tests/wine/support/upload_support.h"
+
+#include <commctrl.h>
+#include <gtest/gtest.h>
+
+#include "host/picker_answers.h"
+#include "tests/wine/support/file_list_support.h"
+
+namespace scenario {
+
+bool IsProgressDialog(HWND dialog) {
+  char name[64] = {};
+  ::GetClassNameA(::GetDlgItem(dialog, 203), name, sizeof name);
+  return std::string(name) == PROGRESS_CLASSA;
+}
+
+int LeaveProgressOpen(const host::DialogSeen& seen) { return IsProgressDialog(seen.window) ? 0 : IDOK; }
+
+std::vector<std::string> MessageTexts(const host::DialogWatcher& watcher) {
+  std::vector<std::string> texts;
+  for (const auto& dialog : watcher.Seen()) {
+    if (!dialog.text.empty()) texts.push_back(dialog.text);
+  }
+  return texts;
+}
+
+void PickFiles(host::HostedControl& control, const std::string& folder, const std::vector<std::string>& names,
+               int expectedRows) {
+  std::string typed;
+  for (const auto& name : names) typed += (typed.empty() ? "\"" : " \"") + name + "\"";
+  host::DialogWatcher picker(host::AnswerPickers({{folder, typed}, {}, false}));
+  ASSERT_EQ(S_OK, control.Call(L"AddFile"));
+  ASSERT_EQ(expectedRows, ListView_GetItemCount(FileListOf(control)));
+}
+
+std::optional<bool> WaitForUploadFinish(host::HostedControl& control, DWORD timeoutMs) {
+  if (!control.PumpUntil([&] { return control.events().Count(1) > 0; }, timeoutMs)) return std::nullopt;
+  return control.events().calls()[0].args[0].get()->boolVal != VARIANT_FALSE;
+}
+
+}  // namespace scenario
