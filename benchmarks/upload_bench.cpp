@@ -8,7 +8,9 @@
 //                    --test-url URL --eager-url URL --index FILE
 //                    [--curl-big-test B/S] [--curl-big-eager B/S]
 //                    [--curl-many-test B/S] [--curl-many-eager B/S]
+//                    [--payloads big|many|both]
 //
+// --payloads narrows a run to one payload, for profiling one of them.
 // --index is the receiver's index.txt: the body length of each upload is read
 // from it, as the receiver counted it. The control must be registered.
 #include <windows.h>
@@ -256,7 +258,8 @@ int Usage(const std::string& why) {
   std::fprintf(stderr,
                "upload_bench: %s\n"
                "usage: upload_bench.exe --title TEXT --big FILE --folder FOLDER --test-url URL\n"
-               "                        --eager-url URL --index FILE [--curl-{big,many}-{test,eager} B/S]\n",
+               "                        --eager-url URL --index FILE [--curl-{big,many}-{test,eager} B/S]\n"
+               "                        [--payloads big|many|both]\n",
                why.c_str());
   return 2;
 }
@@ -293,7 +296,10 @@ int main(int argc, char** argv) {
   const char* const kinds[] = {"big", "many"};
   const char* const receivers[] = {"test", "eager"};
   std::vector<bench::TableRow> rows;
+  const std::string only = options.count("payloads") ? options["payloads"] : "both";
+  if (only != "both" && only != "big" && only != "many") return Usage("--payloads is big, many or both");
   for (int p = 0; p < 2; ++p) {
+    if (only != "both" && only != kinds[p]) continue;
     for (const char* receiverName : receivers) {
       bench::TableRow row;
       row.payload = payloads[p].name;
