@@ -119,20 +119,25 @@ void UploadProgressDialog::SetPaneText(int pane, const std::string& text) {
 }
 
 // The send loop reports after every piece of 64 KiB; at loopback speeds that
-// is thousands of times a second, far more than anyone can read. Messages
-// are serviced every time; the texts and bars are redrawn at most every
-// 50 ms, and always at the start and the end of a file.
+// is thousands of times a second, far more than anyone can read. The texts
+// and bars are redrawn at most every 50 ms, and always at the start and the
+// end of a file. Messages are serviced before each redraw, and the send loop
+// drains them once more after every piece; draining here on the rounds that
+// do not redraw would only repeat that drain (each one is a round trip to
+// the window system, which under Wine costs more than the piece's copy).
 void UploadProgressDialog::UpdateFileProgress(int percent) {
-  PumpDialogMessages();
   m_nFilePercent = percent;
   m_bRedrawRound = m_redrawGate.Due(::GetTickCount(), percent == 0 || percent == 100);
-  if (m_bRedrawRound) ShowFileProgress(percent);
+  if (!m_bRedrawRound) return;
+  PumpDialogMessages();
+  ShowFileProgress(percent);
 }
 
 void UploadProgressDialog::UpdateTotalProgress(int percent) {
-  PumpDialogMessages();
   m_nTotalPercent = percent;
-  if (m_bRedrawRound || percent == 100) ShowTotalProgress(percent);
+  if (!m_bRedrawRound && percent != 100) return;
+  PumpDialogMessages();
+  ShowTotalProgress(percent);
 }
 
 void UploadProgressDialog::FlushProgress() {
