@@ -90,10 +90,33 @@ void UploadProgressDialog::OnCancelUpload() {
   }
 }
 
-void UploadProgressDialog::PumpDialogMessages() { fw::PumpThreadMessages(window()); }
+void UploadProgressDialog::PumpDialogMessages() {
+  ResumeListRedraw();
+  fw::PumpThreadMessages(window());
+}
+
+// Rows are added one after the other before the first byte goes out, and a
+// list that redraws shows each insertion at once: its scroll bars and its
+// area are recomputed per row (about 8 ms a row under Wine, 16 s for 2,000
+// files). Nothing paints before the next drain anyway, so the list stops
+// redrawing for the whole fill and is drawn once when the worker first
+// services the dialog again (or flushes it before a message box).
+void UploadProgressDialog::SuspendListRedraw() {
+  if (m_bListRedrawSuspended || !m_listFiles) return;
+  ::SendMessageA(m_listFiles, WM_SETREDRAW, FALSE, 0);
+  m_bListRedrawSuspended = true;
+}
+
+void UploadProgressDialog::ResumeListRedraw() {
+  if (!m_bListRedrawSuspended) return;
+  m_bListRedrawSuspended = false;
+  ::SendMessageA(m_listFiles, WM_SETREDRAW, TRUE, 0);
+  ::RedrawWindow(m_listFiles, nullptr, nullptr, RDW_ERASE | RDW_FRAME | RDW_INVALIDATE | RDW_ALLCHILDREN);
+}
 
 void UploadProgressDialog::AddFileRow(std::size_t index, const std::string& path,
                                       const std::string& name, const std::string& sizeText) {
+  SuspendListRedraw();
   const fw::UniqueIcon icon = fw::ShellIconByName(path, fw::IconSize::Small);
   const int image = ::ImageList_AddIcon(m_imageList.get(), icon.get());
   LVITEMA item{};
@@ -141,6 +164,7 @@ void UploadProgressDialog::UpdateTotalProgress(int percent) {
 }
 
 void UploadProgressDialog::FlushProgress() {
+  ResumeListRedraw();
   ShowFileProgress(m_nFilePercent);
   ShowTotalProgress(m_nTotalPercent);
 }
