@@ -46,7 +46,7 @@ class UploadProgressDialog final : public fw::Dialog, public brimlet::ProgressSi
 
   void SetStatusRate(const std::string& text) { SetPaneText(2, text); }
   // Refreshes both blocks now, whatever the redraw interval says (the end of
-  // a file, the end of the job).
+  // a file, the end of the job), and the list if its rows were just added.
   void FlushProgress();
 
  protected:
@@ -62,6 +62,8 @@ class UploadProgressDialog final : public fw::Dialog, public brimlet::ProgressSi
   void ShowFileProgress(int percent);
   void ShowTotalProgress(int percent);
   void SetPaneText(int pane, const std::string& text);
+  void SuspendListRedraw();
+  void ResumeListRedraw();
 
   HWND m_listFiles = nullptr;   // control 205
   HWND m_pStatusBar = nullptr;  // child of the dialog, destroyed with it
@@ -79,4 +81,5 @@ class UploadProgressDialog final : public fw::Dialog, public brimlet::ProgressSi
   int m_nFilePercent = 0, m_nTotalPercent = 0;
   brimlet::RedrawGate m_redrawGate;
   bool m_bRedrawRound = true;  // whether this piece's updates redraw
+  bool m_bListRedrawSuspended = false;  // while the rows are being added
 };

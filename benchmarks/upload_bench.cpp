@@ -1,0 +1,320 @@
+// upload_bench.exe: uploads one large file and a folder of many small files
+// through the hosted control into the two receivers it is given, as a person
+// would (the real open-file dialog and folder browser, the progress dialog
+// left open), and prints the figures beside curl's (measured by ./dev
+// bench-upload before this program starts, and handed in).
+//
+//   upload_bench.exe --title TEXT --big FILE --folder FOLDER
+//                    --test-url URL --eager-url URL --index FILE
+//                    [--curl-big-test B/S] [--curl-big-eager B/S]
+//                    [--curl-many-test B/S] [--curl-many-eager B/S]
+//                    [--payloads big|many|both]
+//
+// --payloads narrows a run to one payload, for profiling one of them.
+// --index is the receiver's index.txt: the body length of each upload is read
+// from it, as the receiver counted it. The control must be registered.
+#include <windows.h>
+#include <commctrl.h>
+#include <ole2.h>
+#include <psapi.h>
+
+#include <cstdio>
+#include <map>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "benchmarks/upload_figures.h"
+#include "dispatch_ids.h"
+#include "host/dialog_watcher.h"
+#include "host/hosted_control.h"
+#include "host/picker_answers.h"
+#include "tests/receiver/record.h"
+
+namespace {
+
+using host::Variant;
+
+// An upload that has not finished in this time is reported as hung.
+constexpr DWORD kUploadTimeoutMs = 30 * 60 * 1000;
+constexpr DWORD kRecordTimeoutMs = 15000;
+constexpr long kMaxFiles = 5000;
+
+class OleSession {
+ public:
+  OleSession() : result_(::OleInitialize(nullptr)) {}
+  OleSession(const OleSession&) = delete;
+  OleSession& operator=(const OleSession&) = delete;
+  ~OleSession() {
+    if (SUCCEEDED(result_)) ::OleUninitialize();
+  }
+  HRESULT result() const { return result_; }
+
+ private:
+  HRESULT result_;
+};
+
+std::wstring Wide(const std::string& text) {
+  const int size = ::MultiByteToWideChar(CP_ACP, 0, text.data(), static_cast<int>(text.size()), nullptr, 0);
+  std::wstring wide(size > 0 ? size : 0, L'\0');
+  if (size > 0) ::MultiByteToWideChar(CP_ACP, 0, text.data(), static_cast<int>(text.size()), &wide[0], size);
+  return wide;
+}
+
+// The progress dialog holds a progress bar as item 203; everything else the
+// control opens during an upload is a message box.
+bool IsProgressDialog(HWND dialog) {
+  char name[64] = {};
+  ::GetClassNameA(::GetDlgItem(dialog, 203), name, sizeof name);
+  return std::string(name) == PROGRESS_CLASSA;
+}
+
+int LeaveProgressOpen(const host::DialogSeen& seen) { return IsProgressDialog(seen.window) ? 0 : IDOK; }
+
+// The texts of the message boxes a watcher answered: why a step failed.
+std::string MessagesOf(const host::DialogWatcher& watcher) {
+  std::string texts;
+  for (const auto& dialog : watcher.Seen())
+    if (!dialog.text.empty()) texts += (texts.empty() ? "" : " / ") + dialog.text;
+  return texts;
+}
+
+struct Peaks {
+  std::uint64_t workingSet = 0, privateBytes = 0;
+};
+
+Peaks PeakMemory() {
+  PROCESS_MEMORY_COUNTERS_EX counters{};
+  counters.cb = sizeof counters;
+  Peaks peaks;
+  if (::GetProcessMemoryInfo(::GetCurrentProcess(), reinterpret_cast<PROCESS_MEMORY_COUNTERS*>(&counters),
+                             sizeof counters)) {
+    peaks.workingSet = counters.PeakWorkingSetSize;
+    peaks.privateBytes = counters.PeakPagefileUsage;
+  }
+  return peaks;
+}
+
+std::uint64_t FileTimeTicks(const FILETIME& time) {
+  return (std::uint64_t{time.dwHighDateTime} << 32) | time.dwLowDateTime;
+}
+
+// User and kernel time of this process so far, in seconds.
+double ProcessCpuSeconds() {
+  FILETIME created, exited, kernel, user;
+  if (!::GetProcessTimes(::GetCurrentProcess(), &created, &exited, &kernel, &user)) return 0;
+  return static_cast<double>(FileTimeTicks(kernel) + FileTimeTicks(user)) / 1e7;
+}
+
+double Seconds() {
+  LARGE_INTEGER now{}, frequency{};
+  ::QueryPerformanceCounter(&now);
+  ::QueryPerformanceFrequency(&frequency);
+  return static_cast<double>(now.QuadPart) / static_cast<double>(frequency.QuadPart);
+}
+
+// Whole lines of the receiver's index, parsed.
+std::vector<receiver::RecordEntry> ReadIndex(const std::string& path) {
+  std::vector<receiver::RecordEntry> entries;
+  fw::UniqueFile file(::CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                    nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+  if (!file) return entries;
+  std::string text;
+  char buffer[65536];
+  DWORD got = 0;
+  while (::ReadFile(file.get(), buffer, sizeof buffer, &got, nullptr) && got > 0) text.append(buffer, got);
+  std::size_t begin = 0;
+  for (std::size_t end; (end = text.find('\n', begin)) != std::string::npos; begin = end + 1)
+    if (auto entry = receiver::ParseRecordLine(std::string_view(text).substr(begin, end - begin)))
+      entries.push_back(*entry);
+  return entries;
+}
+
+std::size_t CountFiles(const std::string& folder) {
+  std::size_t count = 0;
+  WIN32_FIND_DATAA found;
+  HANDLE search = ::FindFirstFileA((folder + "\\*").c_str(), &found);
+  if (search == INVALID_HANDLE_VALUE) return 0;
+  do {
+    if (!(found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)) ++count;
+  } while (::FindNextFileA(search, &found));
+  ::FindClose(search);
+  return count;
+}
+
+// "512 MiB x 1": how the table names a single file.
+std::string SingleFileName(const std::string& path) {
+  WIN32_FILE_ATTRIBUTE_DATA data{};
+  if (!::GetFileAttributesExA(path.c_str(), GetFileExInfoStandard, &data)) return "? x 1";
+  const std::uint64_t size = (std::uint64_t{data.nFileSizeHigh} << 32) | data.nFileSizeLow;
+  return std::to_string(size >> 20) + " MiB x 1";
+}
+
+struct Payload {
+  std::string name;  // as the table shows it
+  std::string path;
+  bool folder = false;
+};
+
+class Bench {
+ public:
+  Bench(host::HostedControl& control, std::string index) : control_(control), index_(std::move(index)) {}
+
+  bool Configure() {
+    return control_.Put(L"MaxFileSize", Variant::FromLong(-1)) == S_OK &&
+           control_.Put(L"MaxTotalSize", Variant::FromLong(-1)) == S_OK &&
+           control_.Put(L"MaxFileCount", Variant::FromLong(kMaxFiles)) == S_OK;
+  }
+
+  bench::ControlRun Run(const Payload& payload, const std::string& url) {
+    bench::ControlRun run;
+    if (!Add(payload, &run.failure)) return run;
+    if (control_.Put(L"ScriptURL", Variant::FromString(Wide(url))) != S_OK) {
+      run.failure = "ScriptURL refused";
+      return run;
+    }
+    const std::size_t recordsBefore = ReadIndex(index_).size();
+    const Peaks before = PeakMemory();
+    control_.events().Clear();
+
+    host::DialogWatcher watcher(LeaveProgressOpen);
+    const double cpuStart = ProcessCpuSeconds();
+    const double start = Seconds();
+    const HRESULT called = control_.Call(L"Upload");
+    const bool finished = called == S_OK && control_.PumpUntil(
+        [&] { return control_.events().Count(DISPID_BRIMLET_UPLOADFINISH) > 0; }, kUploadTimeoutMs);
+    run.seconds = Seconds() - start;
+    run.cpuSeconds = ProcessCpuSeconds() - cpuStart;
+    const Peaks after = PeakMemory();
+    run.peakWorkingSetBefore = before.workingSet;
+    run.peakWorkingSetAfter = after.workingSet;
+    run.peakPrivateBefore = before.privateBytes;
+    run.peakPrivateAfter = after.privateBytes;
+
+    if (called != S_OK) {
+      run.failure = "Upload refused";
+      return run;
+    }
+    if (!finished) {
+      run.failure = "no UploadFinish within " + std::to_string(kUploadTimeoutMs / 1000) + " s";
+      return run;
+    }
+    const VARIANT* outcome = control_.events().calls()[0].args[0].get();
+    if (outcome->lVal == 0) {
+      run.failure = "UploadFinish(false) " + MessagesOf(watcher);
+      return run;
+    }
+    return Received(recordsBefore, run);
+  }
+
+ private:
+  // Lists the payload through the real pickers, as a person picks it.
+  bool Add(const Payload& payload, std::string* failure) {
+    host::PickerScript script;
+    if (payload.folder) script.folder = payload.path;
+    else script.fileEntries = {payload.path};
+    const std::size_t expected = payload.folder ? CountFiles(payload.path) : 1;
+    host::DialogWatcher watcher(host::AnswerPickers(script));
+    if (control_.Call(payload.folder ? L"AddFolder" : L"AddFile") != S_OK) {
+      *failure = "adding the payload failed";
+      return false;
+    }
+    HWND window = control_.controlWindow();
+    HWND list = window ? ::FindWindowExA(window, nullptr, WC_LISTVIEWA, nullptr) : nullptr;
+    const int rows = list ? ListView_GetItemCount(list) : 0;
+    if (rows != static_cast<int>(expected)) {
+      *failure = std::to_string(rows) + " of " + std::to_string(expected) + " files listed " + MessagesOf(watcher);
+      return false;
+    }
+    return true;
+  }
+
+  // The body length as the receiver counted it, once it has filed the request.
+  bench::ControlRun Received(std::size_t recordsBefore, bench::ControlRun run) {
+    const DWORD start = ::GetTickCount();
+    std::vector<receiver::RecordEntry> entries;
+    while ((entries = ReadIndex(index_)).size() <= recordsBefore && ::GetTickCount() - start < kRecordTimeoutMs)
+      ::Sleep(20);
+    if (entries.size() <= recordsBefore) {
+      run.failure = "the receiver filed nothing";
+      return run;
+    }
+    const receiver::RecordEntry& entry = entries.back();
+    if (entry.outcome != receiver::Outcome::kComplete || !entry.declared || *entry.declared != entry.received) {
+      run.failure = "the receiver got an incomplete body";
+      return run;
+    }
+    run.bodyBytes = entry.received;
+    run.succeeded = true;
+    return run;
+  }
+
+  host::HostedControl& control_;
+  const std::string index_;
+};
+
+int Usage(const std::string& why) {
+  std::fprintf(stderr,
+               "upload_bench: %s\n"
+               "usage: upload_bench.exe --title TEXT --big FILE --folder FOLDER --test-url URL\n"
+               "                        --eager-url URL --index FILE [--curl-{big,many}-{test,eager} B/S]\n"
+               "                        [--payloads big|many|both]\n",
+               why.c_str());
+  return 2;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  std::map<std::string, std::string> options;
+  for (int i = 1; i < argc; i += 2) {
+    const std::string name = argv[i];
+    if (name.rfind("--", 0) != 0 || i + 1 >= argc) return Usage("bad argument " + name);
+    options[name.substr(2)] = argv[i + 1];
+  }
+  for (const char* required : {"title", "big", "folder", "test-url", "eager-url", "index"})
+    if (options[required].empty()) return Usage(std::string("--") + required + " is required");
+
+  OleSession ole;
+  if (FAILED(ole.result())) return Usage("OleInitialize failed");
+  HRESULT hr = E_FAIL;
+  auto control = host::HostedControl::Create(host::HostOptions{}, &hr);
+  if (!control || hr != S_OK) {
+    std::fprintf(stderr, "upload_bench: cannot host the control (0x%08lx); is it registered?\n",
+                 static_cast<unsigned long>(hr));
+    return 1;
+  }
+  Bench bench(*control, options["index"]);
+  if (!bench.Configure()) {
+    std::fprintf(stderr, "upload_bench: the control refused the raised limits\n");
+    return 1;
+  }
+
+  const Payload payloads[] = {{SingleFileName(options["big"]), options["big"], false},
+                              {std::to_string(CountFiles(options["folder"])) + " x 64 KiB", options["folder"], true}};
+  const char* const kinds[] = {"big", "many"};
+  const char* const receivers[] = {"test", "eager"};
+  std::vector<bench::TableRow> rows;
+  const std::string only = options.count("payloads") ? options["payloads"] : "both";
+  if (only != "both" && only != "big" && only != "many") return Usage("--payloads is big, many or both");
+  for (int p = 0; p < 2; ++p) {
+    if (only != "both" && only != kinds[p]) continue;
+    for (const char* receiverName : receivers) {
+      bench::TableRow row;
+      row.payload = payloads[p].name;
+      row.receiver = receiverName;
+      row.curlBytesPerSecond =
+          bench::ParseCurlSpeed(options[std::string("curl-") + kinds[p] + "-" + receiverName]);
+      row.control = bench.Run(payloads[p], options[std::string(receiverName) + "-url"]);
+      std::fprintf(stderr, "   %s into the %s receiver: %s\n", row.payload.c_str(), receiverName,
+                   row.control.succeeded ? "done" : row.control.failure.c_str());
+      rows.push_back(std::move(row));
+    }
+  }
+  const std::string table = bench::FormatTable(options["title"], rows);
+  std::fwrite(table.data(), 1, table.size(), stdout);
+  std::fflush(stdout);
+  control.reset();
+  return 0;
+}
