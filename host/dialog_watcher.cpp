@@ -12,12 +12,6 @@ constexpr UINT kSendTimeoutMs = 200;
 constexpr DWORD kCloseWaitMs = 500;
 constexpr int kMessageBoxText = 0xFFFF;
 
-std::string ClassNameOf(HWND window) {
-  char name[64] = {};
-  const int length = ::GetClassNameA(window, name, sizeof name);
-  return std::string(name, length > 0 ? length : 0);
-}
-
 std::string ToAnsi(const wchar_t* text, int length) {
   if (length <= 0) return {};
   const int bytes = ::WideCharToMultiByte(CP_ACP, 0, text, length, nullptr, 0, nullptr, nullptr);
@@ -71,6 +65,12 @@ bool PressAndWait(HWND dialog, int id) {
 }
 
 }  // namespace
+
+std::string ClassNameOf(HWND window) {
+  char name[64] = {};
+  const int length = ::GetClassNameA(window, name, sizeof name);
+  return std::string(name, length > 0 ? length : 0);
+}
 
 std::string WindowTextA(HWND window) {
   std::wstring buffer(256, L'\0');

@@ -20,6 +20,8 @@ namespace host {
 // A window's text in the ANSI code page, read from the window itself without
 // sending it a message, so a busy or blocked owner thread cannot stall it.
 std::string WindowTextA(HWND window);
+// The window's class name ("#32770" for a dialog).
+std::string ClassNameOf(HWND window);
 
 struct DialogSeen {
   std::string caption;

@@ -14,14 +14,8 @@ constexpr UINT kPressTimeoutMs = 3000;
 // script has run out before it is cancelled, so that no scenario hangs.
 constexpr int kPatienceRounds = 100;
 
-std::string ClassOf(HWND window) {
-  char name[64] = {};
-  const int length = ::GetClassNameA(window, name, sizeof name);
-  return std::string(name, length > 0 ? length : 0);
-}
-
 BOOL CALLBACK FindTree(HWND child, LPARAM found) {
-  if (ClassOf(child) == WC_TREEVIEWA) {
+  if (ClassNameOf(child) == WC_TREEVIEWA) {
     *reinterpret_cast<bool*>(found) = true;
     return FALSE;
   }
@@ -29,7 +23,7 @@ BOOL CALLBACK FindTree(HWND child, LPARAM found) {
 }
 
 BOOL CALLBACK FindTreeWindow(HWND child, LPARAM found) {
-  if (ClassOf(child) != WC_TREEVIEWA) return TRUE;
+  if (ClassNameOf(child) != WC_TREEVIEWA) return TRUE;
   *reinterpret_cast<HWND*>(found) = child;
   return FALSE;
 }

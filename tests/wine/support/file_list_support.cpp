@@ -17,26 +17,6 @@ namespace {
 constexpr UINT kGetMenuHandle = 0x01E1;  // MN_GETHMENU
 constexpr DWORD kPopupWaitMs = 5000;
 
-void RemoveTree(const std::string& folder) {
-  WIN32_FIND_DATAA entry{};
-  HANDLE search = ::FindFirstFileA((folder + "\\*").c_str(), &entry);
-  if (search != INVALID_HANDLE_VALUE) {
-    do {
-      const std::string name = entry.cFileName;
-      if (name == "." || name == "..") continue;
-      const std::string path = folder + "\\" + name;
-      if (entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
-        RemoveTree(path);
-      } else {
-        ::SetFileAttributesA(path.c_str(), FILE_ATTRIBUTE_NORMAL);
-        ::DeleteFileA(path.c_str());
-      }
-    } while (::FindNextFileA(search, &entry));
-    ::FindClose(search);
-  }
-  ::RemoveDirectoryA(folder.c_str());
-}
-
 std::string ClassOf(HWND window) {
   char name[64] = {};
   const int length = ::GetClassNameA(window, name, sizeof name);

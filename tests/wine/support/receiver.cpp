@@ -2,6 +2,7 @@
 #include <winsock2.h>
 
 #include "tests/wine/support/receiver.h"
+#include "tests/wine/support/scenario.h"
 
 #include <wincrypt.h>
 
@@ -77,22 +78,6 @@ void SendQuit(unsigned short port) {
   char answer[256];
   while (::recv(connection.socket, answer, sizeof answer, 0) > 0) {
   }
-}
-
-void RemoveTree(const std::string& folder) {
-  WIN32_FIND_DATAA found;
-  HANDLE search = ::FindFirstFileA((folder + "\\*").c_str(), &found);
-  if (search != INVALID_HANDLE_VALUE) {
-    do {
-      const std::string name = found.cFileName;
-      if (name == "." || name == "..") continue;
-      const std::string path = folder + "\\" + name;
-      if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) RemoveTree(path);
-      else ::DeleteFileA(path.c_str());
-    } while (::FindNextFileA(search, &found));
-    ::FindClose(search);
-  }
-  ::RemoveDirectoryA(folder.c_str());
 }
 
 }  // namespace

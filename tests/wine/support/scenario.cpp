@@ -107,6 +107,26 @@ std::string RegistryDefaultValue(HKEY root, const std::string& path) {
   return value;
 }
 
+void RemoveTree(const std::string& folder) {
+  WIN32_FIND_DATAA entry{};
+  HANDLE search = ::FindFirstFileA((folder + "\\*").c_str(), &entry);
+  if (search != INVALID_HANDLE_VALUE) {
+    do {
+      const std::string name = entry.cFileName;
+      if (name == "." || name == "..") continue;
+      const std::string path = folder + "\\" + name;
+      if (entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
+        RemoveTree(path);
+      } else {
+        ::SetFileAttributesA(path.c_str(), FILE_ATTRIBUTE_NORMAL);
+        ::DeleteFileA(path.c_str());
+      }
+    } while (::FindNextFileA(search, &entry));
+    ::FindClose(search);
+  }
+  ::RemoveDirectoryA(folder.c_str());
+}
+
 namespace {
 // OLE on the main test thread, for the whole program.
 class OleEnvironment : public ::testing::Environment {

@@ -40,4 +40,8 @@ Function Export(HMODULE module, const char* name) {
 
 std::string RegistryDefaultValue(HKEY root, const std::string& path);
 
+// Deletes a folder with everything in it, read-only files included; what
+// cannot be deleted is left.
+void RemoveTree(const std::string& folder);
+
 }  // namespace scenario
