@@ -1,0 +1,148 @@
+#!/usr/bin/env bash
+# Packs the release bundle from finished builds, signing it when a certificate
+# is given.
+#   make_release.sh BUILD_ROOT OUT_DIR
+# BUILD_ROOT holds win32/ and win64/ (./dev's build folder). Writes
+# OUT_DIR/BRIMLET-<version>/ and OUT_DIR/BRIMLET-<version>.tar.gz (with its
+# .sha256 beside it), or nothing at all when anything fails.
+#
+# Signing (Authenticode, osslsigncode), from the environment:
+#   BRIMLET_SIGN_PKCS12 + BRIMLET_SIGN_PASSWORD   a PKCS#12 file and its password
+#   BRIMLET_SIGN_CERT + BRIMLET_SIGN_KEY          a PEM certificate (chain) and key;
+#                                                 BRIMLET_SIGN_PASSWORD if the key is encrypted
+#   BRIMLET_SIGN_CA          PEM file of the CA the signatures are verified against
+#                            (default: the certificates given with the signer)
+#   BRIMLET_SIGN_TIMESTAMP   optional RFC 3161 timestamp server URL
+# Without a certificate the bundle is made unsigned and one line says so.
+set -euo pipefail
+
+fail() { echo "release: $*" >&2; exit 1; }
+
+[ $# -eq 2 ] || { echo "usage: make_release.sh BUILD_ROOT OUT_DIR" >&2; exit 2; }
+build_root=$(cd "$1" 2>/dev/null && pwd) || fail "no build folder $1"
+out_dir=$2
+source_root=$(cd "$(dirname "$0")/.." && pwd)
+
+# The version has one home: the module's VERSIONINFO.
+version=$(sed -n 's/^[[:space:]]*FILEVERSION[[:space:]]*\([0-9]*\)[[:space:]]*,[[:space:]]*\([0-9]*\)[[:space:]]*,[[:space:]]*\([0-9]*\)[[:space:]]*,[[:space:]]*\([0-9]*\).*/\1.\2.\3.\4/p' \
+          "$source_root/resources/brimlet.rc" | head -n 1)
+[ -n "$version" ] || fail "no FILEVERSION in resources/brimlet.rc"
+name="BRIMLET-$version"
+
+# ---------------------------------------------------------------- inputs
+# Every input is checked before any work, so a bad one leaves nothing behind.
+for arch in win32:x86 win64:x64; do
+  dir=$build_root/${arch%%:*}
+  for file in "$dir/BRIMLET.OCX" "$dir/package/BRIMLET.INF"; do
+    [ -f "$file" ] || fail "$file is missing (build both architectures first: ./dev release)"
+  done
+  # A build configured from an older version resource would pack a stale INF.
+  grep -q "^FileVersion=${version//./,}"$'\r'"\?\$" "$dir/package/BRIMLET.INF" ||
+    fail "$dir/package/BRIMLET.INF does not carry version ${version//./,} (rebuild: ./dev release)"
+done
+command -v gcab >/dev/null || fail "gcab is not installed"
+
+work="" secrets=""
+cleanup() { rm -rf ${work:+"$work"} ${secrets:+"$secrets"}; }
+trap cleanup EXIT
+mkdir -p "$out_dir" || fail "cannot create $out_dir"
+out_dir=$(cd "$out_dir" && pwd)
+# Built beside its final place (same file system) and moved there at the end.
+work=$(mktemp -d "$out_dir/.$name.XXXXXX")
+# The key and password sit apart from the bundle, readable by this user only.
+secrets=$(mktemp -d "${TMPDIR:-/tmp}/brimlet-sign.XXXXXX")
+
+readable() {  # readable WHAT FILE
+  [ -e "$2" ] || fail "$1 $2 does not exist"
+  [ -f "$2" ] && [ -r "$2" ] || fail "$1 $2 cannot be read"
+}
+
+sign_args=()
+signing=no
+if [ -n "${BRIMLET_SIGN_PKCS12:-}" ] || [ -n "${BRIMLET_SIGN_CERT:-}" ] || [ -n "${BRIMLET_SIGN_KEY:-}" ]; then
+  signing=yes
+  # The password goes to the tools through a private file, never the command line.
+  printf '%s' "${BRIMLET_SIGN_PASSWORD:-}" > "$secrets/password"
+  if [ -n "${BRIMLET_SIGN_PKCS12:-}" ]; then
+    [ -z "${BRIMLET_SIGN_CERT:-}${BRIMLET_SIGN_KEY:-}" ] ||
+      fail "give either BRIMLET_SIGN_PKCS12 or BRIMLET_SIGN_CERT with BRIMLET_SIGN_KEY, not both"
+    readable "the PKCS#12 file" "$BRIMLET_SIGN_PKCS12"
+    openssl pkcs12 -in "$BRIMLET_SIGN_PKCS12" -passin "file:$secrets/password" -nokeys \
+        -out "$secrets/chain.pem" 2>"$secrets/err" ||
+      fail "cannot open the PKCS#12 file $BRIMLET_SIGN_PKCS12: wrong password (BRIMLET_SIGN_PASSWORD) or not a PKCS#12 file"
+    openssl pkcs12 -in "$BRIMLET_SIGN_PKCS12" -passin "file:$secrets/password" -nocerts -nodes \
+        -out "$secrets/key.pem" 2>"$secrets/err" ||
+      fail "the PKCS#12 file $BRIMLET_SIGN_PKCS12 holds no usable private key"
+    openssl pkcs12 -in "$BRIMLET_SIGN_PKCS12" -passin "file:$secrets/password" -nokeys -clcerts \
+        -out "$secrets/signer.pem" 2>"$secrets/err" ||
+      fail "the PKCS#12 file $BRIMLET_SIGN_PKCS12 holds no certificate"
+    sign_args=(-pkcs12 "$BRIMLET_SIGN_PKCS12" -readpass "$secrets/password")
+  else
+    [ -n "${BRIMLET_SIGN_CERT:-}" ] || fail "BRIMLET_SIGN_KEY is given without BRIMLET_SIGN_CERT"
+    [ -n "${BRIMLET_SIGN_KEY:-}" ] || fail "BRIMLET_SIGN_CERT is given without BRIMLET_SIGN_KEY"
+    readable "the certificate" "$BRIMLET_SIGN_CERT"
+    readable "the key" "$BRIMLET_SIGN_KEY"
+    openssl x509 -in "$BRIMLET_SIGN_CERT" -out "$secrets/signer.pem" 2>"$secrets/err" ||
+      fail "the certificate $BRIMLET_SIGN_CERT is not a PEM certificate"
+    cp "$BRIMLET_SIGN_CERT" "$secrets/chain.pem"
+    openssl pkey -in "$BRIMLET_SIGN_KEY" -passin "file:$secrets/password" \
+        -out "$secrets/key.pem" 2>"$secrets/err" ||
+      fail "cannot read the key $BRIMLET_SIGN_KEY: wrong password (BRIMLET_SIGN_PASSWORD) or not a PEM key"
+    sign_args=(-certs "$BRIMLET_SIGN_CERT" -key "$BRIMLET_SIGN_KEY")
+    [ -z "${BRIMLET_SIGN_PASSWORD:-}" ] || sign_args+=(-readpass "$secrets/password")
+  fi
+  given=${BRIMLET_SIGN_PKCS12:-$BRIMLET_SIGN_CERT}
+  [ "$(openssl x509 -in "$secrets/signer.pem" -noout -pubkey)" = "$(openssl pkey -in "$secrets/key.pem" -pubout)" ] ||
+    fail "the key does not belong to the certificate $given"
+  openssl x509 -in "$secrets/signer.pem" -noout -ext extendedKeyUsage 2>/dev/null | grep -q 'Code Signing' ||
+    fail "the certificate $given is not for code signing (no codeSigning extended key usage)"
+  openssl x509 -in "$secrets/signer.pem" -noout -checkend 0 >/dev/null ||
+    fail "the certificate $given has expired"
+  ca=${BRIMLET_SIGN_CA:-$secrets/chain.pem}
+  [ -z "${BRIMLET_SIGN_CA:-}" ] || readable "the CA file" "$BRIMLET_SIGN_CA"
+  command -v osslsigncode >/dev/null || fail "osslsigncode is not installed"
+  [ -z "${BRIMLET_SIGN_TIMESTAMP:-}" ] || sign_args+=(-ts "$BRIMLET_SIGN_TIMESTAMP")
+fi
+
+# ---------------------------------------------------------------- signing
+sign() {  # sign FILE: signs in place and proves the signature
+  local file=$1
+  osslsigncode sign "${sign_args[@]}" -h sha256 -n "Brimlet ActiveX Control" \
+      -in "$file" -out "$file.signed" >"$secrets/err" 2>&1 ||
+    fail "signing ${file#$work/} failed: $(tail -n 3 "$secrets/err")"
+  mv "$file.signed" "$file"
+  osslsigncode verify -CAfile "$ca" -in "$file" >"$secrets/err" 2>&1 ||
+    fail "the signature of ${file#$work/} does not verify against $ca: $(grep -i -m 3 'fail\|error' "$secrets/err")"
+}
+
+# ---------------------------------------------------------------- bundle
+bundle="$work/$name"
+mkdir -p "$bundle"
+for arch in win32:x86 win64:x64; do
+  dir=$build_root/${arch%%:*} cab_arch=${arch##*:}
+  mkdir "$bundle/$cab_arch"
+  cp "$dir/BRIMLET.OCX" "$dir/package/BRIMLET.INF" "$bundle/$cab_arch/"
+  [ $signing = no ] || sign "$bundle/$cab_arch/BRIMLET.OCX"
+  # The CAB is made here, from the module as shipped (signed when signing).
+  (cd "$bundle/$cab_arch" && gcab -c -z -n "BRIMLET-$cab_arch.cab" BRIMLET.INF BRIMLET.OCX) ||
+    fail "packing BRIMLET-$cab_arch.cab failed"
+  [ $signing = no ] || sign "$bundle/$cab_arch/BRIMLET-$cab_arch.cab"
+done
+mkdir "$bundle/examples"
+(cd "$source_root/examples" && tar --exclude=node_modules -cf - .) | (cd "$bundle/examples" && tar -xf -)
+cp -R "$source_root/docs" "$bundle/docs"
+cp "$source_root/README.md" "$bundle/"
+(cd "$bundle" && find . -type f ! -name SHA256SUMS | sed 's|^\./||' | LC_ALL=C sort |
+   xargs -d '\n' sha256sum > SHA256SUMS)
+(cd "$work" && tar --sort=name --owner=0 --group=0 --numeric-owner -czf "$name.tar.gz" "$name")
+(cd "$work" && sha256sum "$name.tar.gz" > "$name.tar.gz.sha256")
+
+# ---------------------------------------------------------------- in place
+rm -rf "${out_dir:?}/$name" "$out_dir/$name.tar.gz" "$out_dir/$name.tar.gz.sha256"
+mv "$bundle" "$out_dir/$name"
+mv "$work/$name.tar.gz" "$work/$name.tar.gz.sha256" "$out_dir/"
+if [ $signing = yes ]; then
+  echo "release: $out_dir/$name.tar.gz (signed by $(openssl x509 -in "$secrets/signer.pem" -noout -subject -nameopt oneline | sed 's/^subject= *//'))"
+else
+  echo "release: $out_dir/$name.tar.gz is UNSIGNED (no certificate given: set BRIMLET_SIGN_PKCS12 or BRIMLET_SIGN_CERT and BRIMLET_SIGN_KEY)"
+fi
