@@ -63,20 +63,24 @@ if [ -n "${BRIMLET_SIGN_PKCS12:-}" ] || [ -n "${BRIMLET_SIGN_CERT:-}" ] || [ -n 
   signing=yes
   # The password goes to the tools through a private file, never the command line.
   printf '%s' "${BRIMLET_SIGN_PASSWORD:-}" > "$secrets/password"
+  pass_in=(-passin pass:)
+  [ -z "${BRIMLET_SIGN_PASSWORD:-}" ] || pass_in=(-passin "file:$secrets/password")
   if [ -n "${BRIMLET_SIGN_PKCS12:-}" ]; then
     [ -z "${BRIMLET_SIGN_CERT:-}${BRIMLET_SIGN_KEY:-}" ] ||
       fail "give either BRIMLET_SIGN_PKCS12 or BRIMLET_SIGN_CERT with BRIMLET_SIGN_KEY, not both"
     readable "the PKCS#12 file" "$BRIMLET_SIGN_PKCS12"
-    openssl pkcs12 -in "$BRIMLET_SIGN_PKCS12" -passin "file:$secrets/password" -nokeys \
+    openssl pkcs12 -in "$BRIMLET_SIGN_PKCS12" "${pass_in[@]}" -nokeys \
         -out "$secrets/chain.pem" 2>"$secrets/err" ||
       fail "cannot open the PKCS#12 file $BRIMLET_SIGN_PKCS12: wrong password (BRIMLET_SIGN_PASSWORD) or not a PKCS#12 file"
-    openssl pkcs12 -in "$BRIMLET_SIGN_PKCS12" -passin "file:$secrets/password" -nocerts -nodes \
+    openssl pkcs12 -in "$BRIMLET_SIGN_PKCS12" "${pass_in[@]}" -nocerts -nodes \
         -out "$secrets/key.pem" 2>"$secrets/err" ||
       fail "the PKCS#12 file $BRIMLET_SIGN_PKCS12 holds no usable private key"
-    openssl pkcs12 -in "$BRIMLET_SIGN_PKCS12" -passin "file:$secrets/password" -nokeys -clcerts \
+    openssl pkcs12 -in "$BRIMLET_SIGN_PKCS12" "${pass_in[@]}" -nokeys -clcerts \
         -out "$secrets/signer.pem" 2>"$secrets/err" ||
       fail "the PKCS#12 file $BRIMLET_SIGN_PKCS12 holds no certificate"
     sign_args=(-pkcs12 "$BRIMLET_SIGN_PKCS12" -readpass "$secrets/password")
+    # osslsigncode reads an empty password file as no password at all.
+    [ -n "${BRIMLET_SIGN_PASSWORD:-}" ] || sign_args=(-pkcs12 "$BRIMLET_SIGN_PKCS12" -pass "")
   else
     [ -n "${BRIMLET_SIGN_CERT:-}" ] || fail "BRIMLET_SIGN_KEY is given without BRIMLET_SIGN_CERT"
     [ -n "${BRIMLET_SIGN_KEY:-}" ] || fail "BRIMLET_SIGN_CERT is given without BRIMLET_SIGN_KEY"
@@ -85,7 +89,7 @@ if [ -n "${BRIMLET_SIGN_PKCS12:-}" ] || [ -n "${BRIMLET_SIGN_CERT:-}" ] || [ -n 
     openssl x509 -in "$BRIMLET_SIGN_CERT" -out "$secrets/signer.pem" 2>"$secrets/err" ||
       fail "the certificate $BRIMLET_SIGN_CERT is not a PEM certificate"
     cp "$BRIMLET_SIGN_CERT" "$secrets/chain.pem"
-    openssl pkey -in "$BRIMLET_SIGN_KEY" -passin "file:$secrets/password" \
+    openssl pkey -in "$BRIMLET_SIGN_KEY" "${pass_in[@]}" \
         -out "$secrets/key.pem" 2>"$secrets/err" ||
       fail "cannot read the key $BRIMLET_SIGN_KEY: wrong password (BRIMLET_SIGN_PASSWORD) or not a PEM key"
     sign_args=(-certs "$BRIMLET_SIGN_CERT" -key "$BRIMLET_SIGN_KEY")
@@ -112,7 +116,7 @@ sign() {  # sign FILE: signs in place and proves the signature
     fail "signing ${file#$work/} failed: $(tail -n 3 "$secrets/err")"
   mv "$file.signed" "$file"
   osslsigncode verify -CAfile "$ca" -in "$file" >"$secrets/err" 2>&1 ||
-    fail "the signature of ${file#$work/} does not verify against $ca: $(grep -i -m 3 'fail\|error' "$secrets/err")"
+    fail "the signature of ${file#$work/} does not verify against $ca (BRIMLET_SIGN_CA names the issuing CA): $(grep -i -m 3 'fail\|error' "$secrets/err")"
 }
 
 # ---------------------------------------------------------------- bundle

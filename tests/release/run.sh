@@ -28,6 +28,7 @@ check() {  # check NAME COMMAND...: one assertion
 }
 finish() { echo "$passed passed, $failed failed"; [ $failed -eq 0 ]; }
 contains() { grep -q -- "$2" "$1" || { echo "  expected \"$2\" in:"; sed 's/^/    /' "$1"; return 1; }; }
+contains_text() { grep -qF -- "$2" "$1" || { echo "  expected \"$2\" in:"; sed 's/^/    /' "$1"; return 1; }; }
 fails() { ! "$@" >/dev/null 2>&1; }
 verifies() { osslsigncode verify -CAfile "$1" -in "$2" >"$work/verify.log" 2>&1 || { sed 's/^/    /' "$work/verify.log"; return 1; }; }
 
@@ -84,7 +85,7 @@ if [ "${2:-}" = --wine ]; then
       >"$work/server.txt" 2>&1
   tr -d '\r' < "$work/server.txt" > "$work/server.lf"
   check "$arch: the control's class points at the bundle's module" \
-      contains "$work/server.lf" "$(windows_path "$work/out/$name/$cab_arch")"
+      contains_text "$work/server.lf" "$(windows_path "$work/out/$name/$cab_arch")"
   timeout 120 "$loader" cscript.exe //nologo \
       "$(windows_path "$source_root/tests/wine/scripts/defaults_and_round_trip.js")" \
       >"$work/script.txt" 2>&1
@@ -127,8 +128,18 @@ for cab_arch in x86 x64; do
   check "$cab_arch: the INF carries the bundle's version" \
       grep -q "^FileVersion=${version//./,}" "$bundle/$cab_arch/BRIMLET.INF"
 done
-check "the module's version resource agrees with the archive name" \
-    grep -q -a "$(printf '%s' "$version" | sed 's/./&\x00/g')" "$bundle/x86/BRIMLET.OCX"
+# The fixed version block the system reads (VS_FIXEDFILEINFO), not the text.
+file_version() {
+  python3 -c 'import struct,sys
+data = open(sys.argv[1], "rb").read()
+at = data.index(struct.pack("<I", 0xFEEF04BD))
+ms, ls = struct.unpack_from("<II", data, at + 8)
+print("%d.%d.%d.%d" % (ms >> 16, ms & 0xFFFF, ls >> 16, ls & 0xFFFF))' "$1"
+}
+for cab_arch in x86 x64; do
+  check "$cab_arch: the module's version resource agrees with the archive name" \
+      test "$(file_version "$bundle/$cab_arch/BRIMLET.OCX")" = "$version"
+done
 check "SHA256SUMS checks out" bash -c "cd '$bundle' && sha256sum --quiet -c SHA256SUMS"
 check "SHA256SUMS lists every other file of the bundle" \
     test "$(cd "$bundle" && find . -type f ! -name SHA256SUMS | wc -l)" = "$(wc -l < "$bundle/SHA256SUMS")"
@@ -156,6 +167,12 @@ for file in "${signed[@]}"; do
   check "PEM: $file verifies against the CA" verifies "$pki/ca.pem" "$out/$name/$file"
 done
 
+out="$work/empty-password"
+openssl pkcs12 -export -in "$pki/signer.pem" -inkey "$pki/signer.key" -certfile "$pki/ca.pem" \
+    -passout pass: -out "$pki/open.p12"
+check "a PKCS#12 file without a password signs too" release_with "$out" BRIMLET_SIGN_PKCS12="$pki/open.p12"
+check "its module verifies" verifies "$pki/ca.pem" "$out/$name/x64/BRIMLET.OCX"
+
 # ---------------------------------------------------------- bad input
 nothing_left() {  # the out folder holds no bundle, archive or half-made folder
   [ -z "$(ls -A "$1" 2>/dev/null)" ] || { echo "  left behind:"; ls -A "$1" | sed 's/^/    /'; return 1; }
@@ -163,7 +180,7 @@ nothing_left() {  # the out folder holds no bundle, archive or half-made folder
 refused() {  # refused CASE MESSAGE VAR=VALUE...
   local case=$1 message=$2 out="$work/bad-$1"; shift 2
   check "$case: the release stops" fails release_with "$out" "$@"
-  check "$case: it says why" contains "$out.stderr" "$message"
+  check "$case: it says why" contains_text "$out.stderr" "$message"
   check "$case: it leaves no bundle" nothing_left "$out"
 }
 mkdir -p "$pki/a-folder.p12"
