@@ -29,6 +29,7 @@
 #include "dispatch_ids.h"
 #include "host/dialog_watcher.h"
 #include "host/hosted_control.h"
+#include "host/ole_session.h"
 #include "host/picker_answers.h"
 #include "tests/receiver/record.h"
 
@@ -41,19 +42,6 @@ constexpr DWORD kUploadTimeoutMs = 30 * 60 * 1000;
 constexpr DWORD kRecordTimeoutMs = 15000;
 constexpr long kMaxFiles = 5000;
 
-class OleSession {
- public:
-  OleSession() : result_(::OleInitialize(nullptr)) {}
-  OleSession(const OleSession&) = delete;
-  OleSession& operator=(const OleSession&) = delete;
-  ~OleSession() {
-    if (SUCCEEDED(result_)) ::OleUninitialize();
-  }
-  HRESULT result() const { return result_; }
-
- private:
-  HRESULT result_;
-};
 
 std::wstring Wide(const std::string& text) {
   const int size = ::MultiByteToWideChar(CP_ACP, 0, text.data(), static_cast<int>(text.size()), nullptr, 0);
@@ -276,7 +264,7 @@ int main(int argc, char** argv) {
   for (const char* required : {"title", "big", "folder", "test-url", "eager-url", "index"})
     if (options[required].empty()) return Usage(std::string("--") + required + " is required");
 
-  OleSession ole;
+  host::OleSession ole;
   if (FAILED(ole.result())) return Usage("OleInitialize failed");
   HRESULT hr = E_FAIL;
   auto control = host::HostedControl::Create(host::HostOptions{}, &hr);

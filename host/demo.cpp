@@ -9,9 +9,11 @@
 #include <utility>
 #include <vector>
 
+#include "host/console_text.h"
 #include "host/dialog_watcher.h"
 #include "host/hosted_control.h"
 #include "host/multipart_reader.h"
+#include "host/ole_session.h"
 #include "host/page_host.h"
 #include "host/picker_answers.h"
 #include "host/property_bag.h"
@@ -85,35 +87,8 @@ class DemoFiles {
   std::string folder_;
 };
 
-class OleSession {
- public:
-  OleSession() : result_(::OleInitialize(nullptr)) {}
-  OleSession(const OleSession&) = delete;
-  OleSession& operator=(const OleSession&) = delete;
-  ~OleSession() {
-    if (SUCCEEDED(result_)) ::OleUninitialize();
-  }
-  HRESULT result() const { return result_; }
 
- private:
-  HRESULT result_;
-};
 
-void WriteBytes(const std::string& bytes) {
-  std::fwrite(bytes.data(), 1, bytes.size(), stdout);
-  std::fflush(stdout);
-}
-
-void WriteUtf8(const std::wstring& text) {
-  const int size = ::WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()),
-                                         nullptr, 0, nullptr, nullptr);
-  std::string bytes(size > 0 ? size : 0, '\0');
-  if (size > 0) {
-    ::WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), &bytes[0], size,
-                          nullptr, nullptr);
-  }
-  WriteBytes(bytes);
-}
 
 int Fail(const std::string& what, HRESULT hr) {
   std::fprintf(stderr, "brimlet_host: %s failed (0x%08lX)\n", what.c_str(),
@@ -121,13 +96,6 @@ int Fail(const std::string& what, HRESULT hr) {
   return 1;
 }
 
-// Text in the ANSI code page (the control's own) as UTF-8 for the console.
-void WriteAnsi(const std::string& text) {
-  const int length = ::MultiByteToWideChar(CP_ACP, 0, text.data(), static_cast<int>(text.size()), nullptr, 0);
-  std::wstring wide(length > 0 ? length : 0, L'\0');
-  if (length > 0) ::MultiByteToWideChar(CP_ACP, 0, text.data(), static_cast<int>(text.size()), &wide[0], length);
-  WriteUtf8(wide);
-}
 
 std::string ReadWhole(const std::string& path) {
   fw::UniqueFile file(::CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,

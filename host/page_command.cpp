@@ -9,35 +9,17 @@
 #include <vector>
 
 #include "framework/text.h"
+#include "host/console_text.h"
 #include "host/dialog_watcher.h"
+#include "host/ole_session.h"
 #include "host/page_host.h"
 #include "host/screenshot.h"
 
 namespace host {
 namespace {
 
-class OleSession {
- public:
-  OleSession() : result_(::OleInitialize(nullptr)) {}
-  OleSession(const OleSession&) = delete;
-  OleSession& operator=(const OleSession&) = delete;
-  ~OleSession() {
-    if (SUCCEEDED(result_)) ::OleUninitialize();
-  }
-  HRESULT result() const { return result_; }
 
- private:
-  HRESULT result_;
-};
 
-void WriteBytes(const std::string& bytes) {
-  std::fwrite(bytes.data(), 1, bytes.size(), stdout);
-  std::fflush(stdout);
-}
-
-void WriteUtf8(const std::wstring& text) {
-  WriteBytes(fw::NarrowFromWide(text.data(), text.size(), CP_UTF8));
-}
 
 void WriteErrorUtf8(const std::wstring& text) {
   const std::string bytes = fw::NarrowFromWide(text.data(), text.size(), CP_UTF8);
