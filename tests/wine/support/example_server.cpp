@@ -11,10 +11,6 @@
 namespace scenario {
 namespace {
 
-bool FileExists(const std::string& path) {
-  return ::GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES;
-}
-
 }  // namespace
 
 ExampleServer::ExampleServer(const std::string& kind) {
@@ -73,18 +69,14 @@ ExampleServer::~ExampleServer() {
 bool ExampleServer::Stop(DWORD timeoutMs) {
   if (stopped_) return true;
   lease_.reset();
-  const std::string portFile = folder_ + "\\port";
-  const DWORD start = ::GetTickCount();
-  while (FileExists(portFile)) {
-    if (::GetTickCount() - start > timeoutMs) return false;
-    ::Sleep(20);
-  }
+  // The program removes its port file as its last act.
+  if (!WaitUntilGone(folder_ + "\\port", timeoutMs)) return false;
   stopped_ = true;
   return true;
 }
 
 std::string ExampleServer::Url(const std::string& pathAndQuery) const {
-  return "http://127.0.0.1:" + std::to_string(port_) + pathAndQuery;
+  return LoopbackUrl(port_, pathAndQuery);
 }
 
 std::string ExampleServer::Log() const {

@@ -228,18 +228,14 @@ bool Receiver::Stop(DWORD timeoutMs) {
   if (stopped_) return true;
   if (port_) SendQuit(port_);
   lease_.reset();  // the second way to end it, should the request not get through
-  const std::string portFile = folder_ + "\\port";
-  const DWORD start = ::GetTickCount();
-  while (FileExists(portFile)) {
-    if (::GetTickCount() - start > timeoutMs) return false;
-    ::Sleep(20);
-  }
+  // The program removes its port file as its last act.
+  if (!WaitUntilGone(folder_ + "\\port", timeoutMs)) return false;
   stopped_ = true;
   return true;
 }
 
 std::string Receiver::Url(const std::string& pathAndQuery) const {
-  return "http://127.0.0.1:" + std::to_string(port_) + pathAndQuery;
+  return LoopbackUrl(port_, pathAndQuery);
 }
 
 std::string Receiver::SecureUrl(const std::string& pathAndQuery) const {

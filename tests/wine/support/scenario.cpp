@@ -107,6 +107,19 @@ std::string RegistryDefaultValue(HKEY root, const std::string& path) {
   return value;
 }
 
+bool WaitUntilGone(const std::string& path, DWORD timeoutMs) {
+  const DWORD start = ::GetTickCount();
+  while (::GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES) {
+    if (::GetTickCount() - start > timeoutMs) return false;
+    ::Sleep(20);
+  }
+  return true;
+}
+
+std::string LoopbackUrl(unsigned short port, const std::string& pathAndQuery) {
+  return "http://127.0.0.1:" + std::to_string(port) + pathAndQuery;
+}
+
 void RemoveTree(const std::string& folder) {
   WIN32_FIND_DATAA entry{};
   HANDLE search = ::FindFirstFileA((folder + "\\*").c_str(), &entry);

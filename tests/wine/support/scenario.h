@@ -40,6 +40,11 @@ Function Export(HMODULE module, const char* name) {
 
 std::string RegistryDefaultValue(HKEY root, const std::string& path);
 
+// Waits at most `timeoutMs` for a file to disappear; whether it did.
+bool WaitUntilGone(const std::string& path, DWORD timeoutMs);
+// "http://127.0.0.1:PORT" followed by `pathAndQuery` (which starts with '/').
+std::string LoopbackUrl(unsigned short port, const std::string& pathAndQuery);
+
 // Deletes a folder with everything in it, read-only files included; what
 // cannot be deleted is left.
 void RemoveTree(const std::string& folder);
