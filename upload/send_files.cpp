@@ -1,6 +1,7 @@
 // The send loop: per piece, count, report, sample, drain, test for cancel.
 #include "upload/send_files.h"
 
+#include <algorithm>
 #include <vector>
 
 #include "progress/progress_math.h"
@@ -24,7 +25,7 @@ bool WriteText(BodyWriter& body, const std::string& text) {
 class Transfer {
  public:
   Transfer(const UploadJob& job, const SendEnvironment& env)
-      : job_(job), env_(env), buffer_(kPieceSize),
+      : job_(job), env_(env), buffer_(kLargestPieceSize),
         totalSizeText_(FormatGroupedNumber(job.totalFileSize)) {}
 
   SendResult Run();
@@ -41,6 +42,8 @@ class Transfer {
   std::uint32_t tStart_ = 0;
   std::uint32_t tFile_ = 0;
   std::uint32_t tSample_ = 0;
+  std::uint32_t tPiece_ = 0;
+  std::size_t pieceSize_ = kSmallestPieceSize;
   std::uint64_t fileSent_ = 0;
   std::uint64_t sampleBytes_ = 0;
   std::uint64_t allSent_ = 0;
@@ -92,15 +95,15 @@ std::optional<SendResult> Transfer::SendFile(std::size_t index) {
   progress.SetCurrentFileName(entry.path);
   const std::string fileSizeText = FormatGroupedNumber(entry.size);
 
-  tFile_ = tSample_ = env_.clock.Ticks();
+  tFile_ = tSample_ = tPiece_ = env_.clock.Ticks();
   fileSent_ = 0;
   sampleBytes_ = 0;
   for (;;) {
-    const std::optional<std::size_t> read =
-        reader->Read(buffer_.data(), buffer_.size());
-    // A reader claiming more than the buffer holds is as broken as one
+    const std::size_t asked = pieceSize_;
+    const std::optional<std::size_t> read = reader->Read(buffer_.data(), asked);
+    // A reader claiming more than it was asked for is as broken as one
     // that fails; its count is never trusted for the write.
-    if (!read || *read > buffer_.size()) return Failed(kFileReadError);
+    if (!read || *read > asked) return Failed(kFileReadError);
     if (*read > entry.size - fileSent_) return Failed(kFileChanged);
     if (*read > 0 && !env_.body.Write(buffer_.data(), *read))
       return Failed(kWriteError);
@@ -110,7 +113,7 @@ std::optional<SendResult> Transfer::SendFile(std::size_t index) {
 
     env_.drain.Run();
     if (env_.cancel.Cancelled()) cancelled_ = true;
-    if (*read != buffer_.size() || cancelled_) break;
+    if (*read != asked || cancelled_) break;
   }
 
   if (fileSent_ != entry.size) {
@@ -133,6 +136,8 @@ void Transfer::ReportPiece(const UploadJobEntry& entry,
   progress.UpdateTotalProgress(Percent(allSent_, job_.totalFileSize));
 
   const std::uint32_t now = env_.clock.Ticks();
+  pieceSize_ = NextPieceSize(pieceSize_, ElapsedTicks(now, tPiece_));
+  tPiece_ = now;
   if (!SampleDue(now, tSample_)) return;
   progress.SetTransferRate(
       BytesPerMillisecond(fileSent_ - sampleBytes_, ElapsedTicks(now, tSample_)));
@@ -145,6 +150,12 @@ void Transfer::ReportPiece(const UploadJobEntry& entry,
 }
 
 }  // namespace
+
+std::size_t NextPieceSize(std::size_t current, std::uint32_t elapsedMs) {
+  if (elapsedMs <= kQuickPieceMs) return std::min(current * 2, kLargestPieceSize);
+  if (elapsedMs > kSlowPieceMs) return std::max(current / 2, kSmallestPieceSize);
+  return current;
+}
 
 SendResult SendFiles(const UploadJob& job, const SendEnvironment& env) {
   return Transfer(job, env).Run();

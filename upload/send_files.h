@@ -16,8 +16,22 @@
 
 namespace brimlet {
 
-// File data is read and written in pieces of this size from one buffer.
-inline constexpr std::size_t kPieceSize = 65536;
+// File data is read and written in pieces from one buffer. Every write
+// through WinInet costs a fixed round of system calls (some 70 us under
+// Wine) whatever its size, so on a fast link a piece of 64 KiB spends more
+// on that than on its bytes. Pieces start at the smallest size and double
+// while each one takes no more than kQuickPieceMs, up to the buffer's size;
+// the dialog is serviced only between pieces, so a piece that takes longer
+// than kSlowPieceMs (a slow link, once the socket's buffer is full) halves
+// the next one again.
+inline constexpr std::size_t kSmallestPieceSize = 65536;
+inline constexpr std::size_t kLargestPieceSize = 16 * kSmallestPieceSize;
+inline constexpr std::uint32_t kQuickPieceMs = 10;
+inline constexpr std::uint32_t kSlowPieceMs = 100;
+
+// The size of the next piece after one of `current` bytes that took
+// `elapsedMs` from the end of the piece before it.
+std::size_t NextPieceSize(std::size_t current, std::uint32_t elapsedMs);
 
 class FileReader {
  public:

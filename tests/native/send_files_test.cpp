@@ -14,6 +14,7 @@ namespace {
 const std::string kFirst = "----MULTI-PARTS-FORM-DATA-BOUNDARY\r\n";
 const std::string kLater = "\r\n----MULTI-PARTS-FORM-DATA-BOUNDARY\r\n";
 const std::string kEnd = "\r\n----MULTI-PARTS-FORM-DATA-BOUNDARY--\r\n";
+constexpr std::size_t kPiece = kSmallestPieceSize;
 
 std::string Header(int n, const std::string& path, const std::string& type) {
   return "Content-Disposition: form-data; name=\"FILE" + std::to_string(n) +
@@ -83,8 +84,10 @@ TEST(SendFilesTest, AllEmptyJobShowsFullTotal) {
 TEST(SendFilesTest, ExactMultipleOfThePieceEndsAfterOneEmptyRead) {
   SendHarness h;
   FakeFile& file = h.files.files["C:\\big"];
-  file.content = std::string(2 * kPieceSize, 'x');
-  file.content[kPieceSize] = 'y';
+  file.content = std::string(2 * kPiece, 'x');
+  file.content[kPiece] = 'y';
+  // Every piece takes 200 ms: a slow link, so pieces stay at their smallest.
+  h.clock.script = {0, 0, 200, 400, 600};
   const UploadJob job = h.Job({{"C:\\big", "a/b"}});
   EXPECT_EQ(SendOutcome::kCompleted, h.Send(job).outcome);
   EXPECT_EQ(3, file.reads);
@@ -92,10 +95,45 @@ TEST(SendFilesTest, ExactMultipleOfThePieceEndsAfterOneEmptyRead) {
   EXPECT_EQ(3, std::count(h.log.begin(), h.log.end(), "drain"));
 }
 
+std::vector<std::size_t> DataWriteSizes(const std::vector<std::string>& log) {
+  std::vector<std::size_t> sizes;
+  for (const std::string& entry : log)
+    if (entry.rfind("write ", 0) == 0) sizes.push_back(std::stoul(entry.substr(6)));
+  return sizes;
+}
+
+// Pieces grow while the link takes them at once and shrink, from the size
+// reached, once each one keeps the dialog waiting; the bytes never change.
+TEST(SendFilesTest, PiecesGrowOnAQuickLinkAndShrinkOnASlowOne) {
+  SendHarness h;
+  const std::size_t k = kPiece;
+  h.files.files["C:\\quick"].content = std::string(47 * k, 'q');
+  h.files.files["C:\\slow"].content = std::string(16 * k + 8 * k + 4 * k + 2 * k + 2 * k + 5, 's');
+  h.dialog.logPieces = false;
+  // Start, the first file and its seven reads at once; then the second
+  // file, whose every piece takes 150 ms.
+  h.clock.script = {0, 0, 0, 0, 0, 0, 0, 0, 0, 0};
+  for (std::uint32_t t = 150; t <= 1050; t += 150) h.clock.script.push_back(t);
+
+  const UploadJob job = h.Job({{"C:\\quick", "a/b"}, {"C:\\slow", "a/b"}});
+  EXPECT_EQ(SendOutcome::kCompleted, h.Send(job).outcome);
+  const std::size_t quickHeader = Header(1, "C:\\quick", "a/b").size();
+  const std::size_t slowHeader = Header(2, "C:\\slow", "a/b").size();
+  const std::vector<std::size_t> expected = {
+      36, quickHeader, k, 2 * k, 4 * k, 8 * k, 16 * k, 16 * k,
+      38, slowHeader, 16 * k, 8 * k, 4 * k, 2 * k, k, k, 5,
+      40};
+  EXPECT_EQ(expected, DataWriteSizes(h.log));
+  const std::string expectedBody = kFirst + Header(1, "C:\\quick", "a/b") + std::string(47 * k, 'q') +
+                                   kLater + Header(2, "C:\\slow", "a/b") +
+                                   std::string(32 * k + 5, 's') + kEnd;
+  EXPECT_TRUE(expectedBody == h.body.bytes) << "the bytes differ from the framing and data";
+}
+
 // Ten pieces; the clock is read at the start, at the file and after each piece.
 void ExpectSamplesAfterMoreThanASecond(std::uint32_t base) {
   SendHarness h;
-  h.files.files["C:\\f"].content = std::string(10 * kPieceSize, 'z');
+  h.files.files["C:\\f"].content = std::string(10 * kPiece, 'z');
   h.clock.script = {base, base, base + 500, base + 2000, base + 3000, base + 3001};
   EXPECT_EQ(SendOutcome::kCompleted, h.Send(h.Job({{"C:\\f", "a/b"}})).outcome);
 
@@ -120,12 +158,12 @@ TEST(SendFilesTest, TickWrapDoesNotDisturbSampling) {
 
 TEST(SendFilesTest, CancelMidFileFinishesThePieceThenOnlyTheTrailer) {
   SendHarness h;
-  h.files.files["C:\\a"].content = std::string(3 * kPieceSize, 'a');
+  h.files.files["C:\\a"].content = std::string(3 * kPiece, 'a');
   h.files.files["C:\\b"].content = "b";
   h.cancelAtDrain = 0;
   const SendResult result = h.Send(h.Job({{"C:\\a", "t/t"}, {"C:\\b", "t/t"}}));
   EXPECT_EQ(SendOutcome::kCancelled, result.outcome);
-  EXPECT_EQ(kFirst + Header(1, "C:\\a", "t/t") + std::string(kPieceSize, 'a') + kEnd,
+  EXPECT_EQ(kFirst + Header(1, "C:\\a", "t/t") + std::string(kPiece, 'a') + kEnd,
             h.body.bytes);
   EXPECT_FALSE(h.Logged("status 0 완료"));
   EXPECT_FALSE(h.Logged("status 1 전송중"));
@@ -152,7 +190,7 @@ TEST(SendFilesTest, FailuresStopTheUploadWithTheirMessage) {
     std::size_t bodyBytes;  // what reached the body
   } cases[] = {
       {"second piece not written", [](SendHarness& h) { h.body.failingWrite = 3; },
-       kWriteError, 36 + 91 + kPieceSize},
+       kWriteError, 36 + 91 + kPiece},
       {"framing not written", [](SendHarness& h) { h.body.failingWrite = 0; },
        kWriteError, 0},
       {"request not started", [](SendHarness& h) { h.body.beginOk = false; },
@@ -164,24 +202,24 @@ TEST(SendFilesTest, FailuresStopTheUploadWithTheirMessage) {
       {"file shorter than it says",
        [](SendHarness& h) {
          h.files.files["C:\\a"].reportedSize = h.files.files["C:\\a"].content.size();
-         h.files.files["C:\\a"].content.resize(kPieceSize + 7);
+         h.files.files["C:\\a"].content.resize(kPiece + 7);
        },
-       kFileChanged, 36 + 91 + kPieceSize + 7},
+       kFileChanged, 36 + 91 + kPiece + 7},
       {"file longer than it says",
        [](SendHarness& h) {
          h.files.files["C:\\a"].reportedSize = h.files.files["C:\\a"].content.size();
-         h.files.files["C:\\a"].content += std::string(kPieceSize, '+');
+         h.files.files["C:\\a"].content += std::string(kPiece, '+');
        },
-       kFileChanged, 36 + 91 + 2 * kPieceSize},
+       kFileChanged, 36 + 91 + kPiece},
       {"read fails", [](SendHarness& h) { h.files.files["C:\\a"].failingRead = 1; },
-       kFileReadError, 36 + 91 + kPieceSize},
-      {"read claims more than the buffer",
-       [](SendHarness& h) { h.files.files["C:\\a"].claimedRead = kPieceSize + 1; },
+       kFileReadError, 36 + 91 + kPiece},
+      {"read claims more than it was asked for",
+       [](SendHarness& h) { h.files.files["C:\\a"].claimedRead = kPiece + 1; },
        kFileReadError, 36 + 91},
   };
   for (const auto& c : cases) {
     SendHarness h;
-    h.files.files["C:\\a"].content = std::string(2 * kPieceSize + 9, 'a');
+    h.files.files["C:\\a"].content = std::string(2 * kPiece + 9, 'a');
     const UploadJob job = h.Job({{"C:\\a", "text/plain"}});
     c.spoil(h);
     const SendResult result = h.Send(job);
