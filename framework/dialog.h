@@ -13,6 +13,11 @@
 
 namespace fw {
 
+// Sets a window's text only when it differs from what it shows: a control
+// repaints on every change of text, and a top-level window's caption is a
+// round trip to the window system.
+void UpdateWindowText(HWND window, const std::string& text);
+
 class Dialog {
  public:
   explicit Dialog(UINT templateId) : templateId_(templateId) {}
@@ -32,6 +37,7 @@ class Dialog {
   HWND window() const { return window_; }
   HWND Item(int id) const { return window_ ? ::GetDlgItem(window_, id) : nullptr; }
   void SetItemText(int id, const std::string& text) const;
+  void UpdateItemText(int id, const std::string& text) const { UpdateWindowText(Item(id), text); }
 
  protected:
   // After the window and its controls exist; true lets the system set the

@@ -82,4 +82,11 @@ bool RedrawGate::Due(std::uint32_t now, bool force) {
   return true;
 }
 
+bool RedrawSchedule::Due(std::uint32_t now, int percent) {
+  const bool finishingWatchedFile = percent >= 100 && drawnUnfinished_;
+  if (!gate_.Due(now, finishingWatchedFile)) return false;
+  drawnUnfinished_ = percent < 100;
+  return true;
+}
+
 }  // namespace brimlet

@@ -6,6 +6,7 @@
 #include "framework/message_drain.h"
 #include "framework/module.h"
 #include "framework/shell_icon.h"
+#include "framework/text.h"
 #include "progress/progress_text.h"
 #include "resource_ids.h"
 
@@ -53,6 +54,7 @@ bool UploadProgressDialog::OnInitDialog() {
   int parts[3] = {edges[0], edges[1], edges[2]};
   ::SendMessageA(m_pStatusBar, SB_SETPARTS, 3, reinterpret_cast<LPARAM>(parts));
   SetStatusMessage(brimlet::kStatusReady);
+  ShowPanes();
   ::ShowWindow(m_pStatusBar, SW_SHOW);
 
   m_dRate = 0;
@@ -114,11 +116,22 @@ void UploadProgressDialog::ResumeListRedraw() {
   ::RedrawWindow(m_listFiles, nullptr, nullptr, RDW_ERASE | RDW_FRAME | RDW_INVALIDATE | RDW_ALLCHILDREN);
 }
 
+// The shell's icon for a name depends only on its extension, and asking
+// for it takes milliseconds: a job of many files of one type asks once.
+int UploadProgressDialog::ImageFor(const std::string& path) {
+  const std::string extension = brimlet::NameExtension(path, &fw::IsAnsiLeadByte);
+  const auto known = m_imageByExtension.find(extension);
+  if (known != m_imageByExtension.end()) return known->second;
+  const fw::UniqueIcon icon = fw::ShellIconByName(path, fw::IconSize::Small);
+  const int image = ::ImageList_AddIcon(m_imageList.get(), icon.get());
+  if (image >= 0) m_imageByExtension.emplace(extension, image);
+  return image;
+}
+
 void UploadProgressDialog::AddFileRow(std::size_t index, const std::string& path,
                                       const std::string& name, const std::string& sizeText) {
   SuspendListRedraw();
-  const fw::UniqueIcon icon = fw::ShellIconByName(path, fw::IconSize::Small);
-  const int image = ::ImageList_AddIcon(m_imageList.get(), icon.get());
+  const int image = ImageFor(path);
   LVITEMA item{};
   item.mask = LVIF_TEXT | LVIF_IMAGE;
   item.iItem = static_cast<int>(index);
@@ -129,44 +142,44 @@ void UploadProgressDialog::AddFileRow(std::size_t index, const std::string& path
   SetSubItemText(m_listFiles, row, 2, brimlet::kRowWaiting);
 }
 
-void UploadProgressDialog::SetFileStatus(std::size_t index, const std::string& text) {
-  SetSubItemText(m_listFiles, static_cast<int>(index), 2, text);
-}
-
-void UploadProgressDialog::SetCurrentFileName(const std::string& path) {
-  SetItemText(IDC_CURRENT_FILE, path);
-}
-
-void UploadProgressDialog::SetPaneText(int pane, const std::string& text) {
-  if (m_pStatusBar) ::SendMessageA(m_pStatusBar, SB_SETTEXTA, pane, reinterpret_cast<LPARAM>(text.c_str()));
-}
-
-// The send loop reports after every piece of 64 KiB; at loopback speeds that
-// is thousands of times a second, far more than anyone can read. The texts
-// and bars are redrawn at most every 50 ms, and always at the start and the
-// end of a file. Messages are serviced before each redraw, and the send loop
-// drains them once more after every piece; draining here on the rounds that
-// do not redraw would only repeat that drain (each one is a round trip to
-// the window system, which under Wine costs more than the piece's copy).
-void UploadProgressDialog::UpdateFileProgress(int percent) {
-  m_nFilePercent = percent;
-  m_bRedrawRound = m_redrawGate.Due(::GetTickCount(), percent == 0 || percent == 100);
-  if (!m_bRedrawRound) return;
-  PumpDialogMessages();
-  ShowFileProgress(percent);
-}
+// The send loop reports a piece as the file's percentage and then the
+// job's; the decision to redraw waits for the second, so that both blocks
+// and the texts set since the last redraw go on screen together. The paint
+// itself happens in the drain that follows every piece.
+void UploadProgressDialog::UpdateFileProgress(int percent) { m_nFilePercent = percent; }
 
 void UploadProgressDialog::UpdateTotalProgress(int percent) {
   m_nTotalPercent = percent;
-  if (!m_bRedrawRound && percent != 100) return;
-  PumpDialogMessages();
-  ShowTotalProgress(percent);
+  if (m_redrawSchedule.Due(::GetTickCount(), m_nFilePercent)) Redraw();
 }
 
 void UploadProgressDialog::FlushProgress() {
   ResumeListRedraw();
+  Redraw();
+}
+
+void UploadProgressDialog::Redraw() {
+  ShowRowStatuses();
+  UpdateItemText(IDC_CURRENT_FILE, m_strCurrentFile);
   ShowFileProgress(m_nFilePercent);
   ShowTotalProgress(m_nTotalPercent);
+  ShowPanes();
+}
+
+void UploadProgressDialog::ShowRowStatuses() {
+  for (const auto& [row, text] : m_rowStatuses) SetSubItemText(m_listFiles, static_cast<int>(row), 2, text);
+  m_rowStatuses.clear();
+}
+
+// A status bar repaints a pane inside the call that sets it, even to the same
+// text on some systems; only panes whose text changed are sent.
+void UploadProgressDialog::ShowPanes() {
+  if (!m_pStatusBar) return;
+  for (int pane = 0; pane < kPaneCount; ++pane) {
+    if (m_panes[pane] == m_shownPanes[pane]) continue;
+    ::SendMessageA(m_pStatusBar, SB_SETTEXTA, pane, reinterpret_cast<LPARAM>(m_panes[pane].c_str()));
+    m_shownPanes[pane] = m_panes[pane];
+  }
 }
 
 void UploadProgressDialog::ShowFileProgress(int percent) {
@@ -176,16 +189,16 @@ void UploadProgressDialog::ShowFileProgress(int percent) {
   const auto position = brimlet::BarPosition(percent, m_nRangeMin, m_nRangeMax);
   if (!position) return;
   ::SendMessageA(m_progressFile, PBM_SETPOS, *position, 0);
-  SetStatusRate(rate);
-  SetItemText(IDC_FILE_TIME_LEFT, timeLine);
-  SetItemText(IDC_FILE_PERCENT, brimlet::FormatPercent(*position));
+  m_panes[kRatePane] = rate;
+  UpdateItemText(IDC_FILE_TIME_LEFT, timeLine);
+  UpdateItemText(IDC_FILE_PERCENT, brimlet::FormatPercent(*position));
 }
 
 void UploadProgressDialog::ShowTotalProgress(int percent) {
   const auto position = brimlet::BarPosition(percent, m_nRangeMin, m_nRangeMax);
   if (!position) return;
   ::SendMessageA(m_progressTotal, PBM_SETPOS, *position, 0);
-  ::SetWindowTextA(window(), brimlet::FormatCaption(*position).c_str());
-  SetItemText(IDC_TOTAL_TIME_LEFT, brimlet::FormatTotalTimeLine(m_nTotalTimeLeft, m_strTotalSizeText));
-  SetItemText(IDC_TOTAL_PERCENT, brimlet::FormatPercent(*position));
+  fw::UpdateWindowText(window(), brimlet::FormatCaption(*position));
+  UpdateItemText(IDC_TOTAL_TIME_LEFT, brimlet::FormatTotalTimeLine(m_nTotalTimeLeft, m_strTotalSizeText));
+  UpdateItemText(IDC_TOTAL_PERCENT, brimlet::FormatPercent(*position));
 }

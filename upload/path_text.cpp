@@ -24,4 +24,10 @@ std::string BaseName(const std::string& path, LeadBytePredicate isLeadByte) {
   return slash == std::string::npos ? path : path.substr(slash + 1);
 }
 
+std::string NameExtension(const std::string& path, LeadBytePredicate isLeadByte) {
+  const std::string name = BaseName(path, isLeadByte);
+  const std::size_t dot = FindLastCharacter(name, '.', isLeadByte);
+  return dot == std::string::npos ? std::string() : name.substr(dot);
+}
+
 }  // namespace brimlet

@@ -22,4 +22,9 @@ std::size_t FindLastCharacter(const std::string& text, char c,
 // The text after the last backslash, or the whole path when there is none.
 std::string BaseName(const std::string& path, LeadBytePredicate isLeadByte);
 
+// The extension of the path's file name from its last '.', dot included
+// (".txt"), or empty when the name has no dot. The shell's icon for a name
+// depends on this alone, so it keys the icons of the upload's rows.
+std::string NameExtension(const std::string& path, LeadBytePredicate isLeadByte);
+
 }  // namespace brimlet

@@ -180,6 +180,7 @@ bool UploadThread::SendFiles() {
   }
   m_bRequestEnded = true;
   m_dlgProgress.SetStatusMessage(brimlet::kStatusDone);
+  m_dlgProgress.FlushProgress();
   return true;
 }
 

@@ -69,6 +69,26 @@ TEST(ProgressMathTest, RedrawGateThrottlesUnlessForced) {
   EXPECT_EQ("+--++-+-", passed);
 }
 
+TEST(ProgressMathTest, RedrawScheduleEndsWatchedFilesAndSkipsUnseenOnes) {
+  RedrawSchedule schedule(50);
+  std::string drawn;
+  // A file's percentage after each piece, as the send loop reports it.
+  const struct {
+    std::uint32_t now;
+    int percent;
+  } pieces[] = {
+      // A long file: drawn at first, throttled, and drawn at its end.
+      {0, 10}, {10, 30}, {60, 60}, {70, 100},
+      // Small files, one piece each, within one interval: none is forced.
+      {71, 100}, {72, 100}, {73, 100},
+      // The interval passes while small files go by: one of them is drawn.
+      {125, 100}, {126, 100},
+      // A file first drawn unfinished is drawn again at its end.
+      {180, 40}, {185, 100}};
+  for (const auto& p : pieces) drawn += schedule.Due(p.now, p.percent) ? '+' : '-';
+  EXPECT_EQ("+-++" "---" "+-" "++", drawn);
+}
+
 TEST(ProgressTextTest, TimeLeft) {
   const struct {
     std::uint32_t seconds;

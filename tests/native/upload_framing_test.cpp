@@ -106,5 +106,15 @@ TEST(PathTextTest, BaseNameStepsOverTrailBytes) {
   EXPECT_EQ("", BaseName("C:\\d\\", &WideTrailLead));
 }
 
+TEST(PathTextTest, NameExtensionComesFromTheFileNameOnly) {
+  EXPECT_EQ(".hwp", NameExtension("C:\\문서\\보고서.hwp", &IsCp949LeadByte));
+  EXPECT_EQ(".TXT", NameExtension("C:\\a\\b.c.TXT", &IsCp949LeadByte));
+  EXPECT_EQ("", NameExtension("C:\\my.dir\\README", &IsCp949LeadByte));
+  EXPECT_EQ("", NameExtension("C:\\dir.d\\", &IsCp949LeadByte));
+  // A trail byte equal to '.' is part of its character, not a dot.
+  EXPECT_EQ("", NameExtension("C:\\d\\x\x95.", &WideTrailLead));
+  EXPECT_EQ(".e\x95.", NameExtension("C:\\d\\x.e\x95.", &WideTrailLead));
+}
+
 }  // namespace
 }  // namespace brimlet
