@@ -7,7 +7,10 @@
 #include "upload/content_type_key.h"
 
 std::string GetContentType(const std::string& path) {
-  const auto key = brimlet::ContentTypeKey(path, &fw::IsAnsiLeadByte);
+  return ContentTypeForKey(brimlet::ContentTypeKey(path, &fw::IsAnsiLeadByte));
+}
+
+std::string ContentTypeForKey(const std::optional<std::string>& key) {
   std::optional<std::string> value;
   fw::UniqueHKey extension;
   if (key && ::RegOpenKeyExA(HKEY_CLASSES_ROOT, key->c_str(), 0, KEY_QUERY_VALUE, extension.put()) ==

@@ -21,11 +21,17 @@ bool WriteText(BodyWriter& body, const std::string& text) {
   return text.empty() || body.Write(text.data(), text.size());
 }
 
+// Room kept in front of the pieces for a part's framing, which then goes out
+// in the same write as the file's first piece: for many small files a write
+// per file instead of three. Framing longer than this (a very long path)
+// is written on its own.
+constexpr std::size_t kFramingRoom = 4096;
+
 // One run of the loop: the counters that live across files.
 class Transfer {
  public:
   Transfer(const UploadJob& job, const SendEnvironment& env)
-      : job_(job), env_(env), buffer_(kLargestPieceSize),
+      : job_(job), env_(env), buffer_(kFramingRoom + kLargestPieceSize),
         totalSizeText_(FormatGroupedNumber(job.totalFileSize)) {}
 
   SendResult Run();
@@ -87,9 +93,18 @@ std::optional<SendResult> Transfer::SendFile(std::size_t index) {
   if (!reader) return Failed(kFileInUse);
   if (reader->Size() != entry.size) return Failed(kFileChanged);
 
-  if (!WriteText(env_.body, entry.boundaryLine) ||
-      !WriteText(env_.body, entry.partHeader))
-    return Failed(kWriteError);
+  // The framing waits in front of the first piece, or goes at once if it
+  // does not fit there.
+  std::size_t framing = entry.boundaryLine.size() + entry.partHeader.size();
+  if (framing <= kFramingRoom) {
+    char* at = buffer_.data() + kFramingRoom - framing;
+    at = std::copy(entry.boundaryLine.begin(), entry.boundaryLine.end(), at);
+    std::copy(entry.partHeader.begin(), entry.partHeader.end(), at);
+  } else {
+    if (!WriteText(env_.body, entry.boundaryLine) || !WriteText(env_.body, entry.partHeader))
+      return Failed(kWriteError);
+    framing = 0;
+  }
 
   progress.UpdateFileProgress(0);
   progress.SetCurrentFileName(entry.path);
@@ -98,15 +113,17 @@ std::optional<SendResult> Transfer::SendFile(std::size_t index) {
   tFile_ = tSample_ = tPiece_ = env_.clock.Ticks();
   fileSent_ = 0;
   sampleBytes_ = 0;
+  char* const piece = buffer_.data() + kFramingRoom;
   for (;;) {
     const std::size_t asked = pieceSize_;
-    const std::optional<std::size_t> read = reader->Read(buffer_.data(), asked);
+    const std::optional<std::size_t> read = reader->Read(piece, asked);
     // A reader claiming more than it was asked for is as broken as one
     // that fails; its count is never trusted for the write.
     if (!read || *read > asked) return Failed(kFileReadError);
     if (*read > entry.size - fileSent_) return Failed(kFileChanged);
-    if (*read > 0 && !env_.body.Write(buffer_.data(), *read))
-      return Failed(kWriteError);
+    const std::size_t writing = framing + *read;
+    if (writing > 0 && !env_.body.Write(piece - framing, writing)) return Failed(kWriteError);
+    framing = 0;
     fileSent_ += *read;
     allSent_ += *read;
     ReportPiece(entry, fileSizeText);

@@ -7,6 +7,7 @@
 #include "framework/text.h"
 #include "progress/progress_text.h"
 #include "upload/content_type.h"
+#include "upload/content_type_key.h"
 #include "upload/reply_text.h"
 #include "upload/reply_status.h"
 #include "upload/send_files.h"
@@ -110,7 +111,15 @@ void UploadThread::AddJobFile(const std::string& path, const std::string& sizeTe
     Tell(brimlet::kFileInUse);
     return;
   }
-  brimlet::AddJobFile(m_job, path, sizeText, static_cast<std::uint64_t>(size.QuadPart), GetContentType(path));
+  brimlet::AddJobFile(m_job, path, sizeText, static_cast<std::uint64_t>(size.QuadPart), ContentTypeOf(path));
+}
+
+std::string UploadThread::ContentTypeOf(const std::string& path) {
+  const auto key = brimlet::ContentTypeKey(path, &fw::IsAnsiLeadByte);
+  if (!key) return ContentTypeForKey(key);
+  const auto known = m_contentTypes.find(*key);
+  if (known != m_contentTypes.end()) return known->second;
+  return m_contentTypes.emplace(*key, ContentTypeForKey(key)).first->second;
 }
 
 bool UploadThread::InitInstance() {

@@ -10,6 +10,7 @@
 
 #include <windows.h>
 
+#include <map>
 #include <string>
 
 #include "framework/unique_handle.h"
@@ -40,6 +41,7 @@ class UploadThread final : public fw::WorkerThread {
   void ExitInstance() override;
 
  private:
+  std::string ContentTypeOf(const std::string& path);
   bool CreateWindows();
   void WaitForProgressWindow();
   bool SendFiles();
@@ -50,6 +52,9 @@ class UploadThread final : public fw::WorkerThread {
   HWND m_hControlWindow;
   fw::UniqueHandle m_hCancelEvent;
   brimlet::UploadJob m_job;
+  // Looked up once per key while the job is filled: a folder of many files
+  // of one type would otherwise read the same registry value for each.
+  std::map<std::string, std::string> m_contentTypes;
   // The hidden window owns the dialog: the dialog is declared after it so
   // it goes first.
   fw::UniqueWindow m_wndDummy;

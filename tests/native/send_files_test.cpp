@@ -21,6 +21,14 @@ std::string Header(int n, const std::string& path, const std::string& type) {
          "\"; filename=\"" + path + "\"\r\nContent-Type: " + type + "\r\n\r\n";
 }
 
+// The sizes of the writes the body got, in order.
+std::vector<std::size_t> DataWriteSizes(const std::vector<std::string>& log) {
+  std::vector<std::size_t> sizes;
+  for (const std::string& entry : log)
+    if (entry.rfind("write ", 0) == 0) sizes.push_back(std::stoul(entry.substr(6)));
+  return sizes;
+}
+
 TEST(SendFilesTest, OneSmallFileGivesTheWorkedExampleBody) {
   SendHarness h;
   h.files.files["C:\\a.txt"].content = "hello";
@@ -58,19 +66,36 @@ TEST(SendFilesTest, ProgressCallsOfASmallJobInOrder) {
   const std::vector<std::string> expected = {
       "row 0 C:\\a.txt a.txt 5", "row 1 C:\\문서\\빈.dat 빈.dat 0", "begin",
       "count 전체 2개 중 1개", "status 0 전송중", "message 파일 전송중...",
-      "write 36", "write 95", "file % 0", "name C:\\a.txt",
-      "write 5", "file size (5 중 5 전송)", "total size 5 중 5 전송",
+      "file % 0", "name C:\\a.txt",
+      // The framing goes out in the same write as the first piece.
+      "write " + std::to_string(36 + 95 + 5), "file size (5 중 5 전송)", "total size 5 중 5 전송",
       "file % 100", "total % 100", "drain",
       "count 전체 2개 중 1개 완료됨", "status 0 완료", "message 전송 완료",
       "count 전체 2개 중 2개", "status 1 전송중", "message 파일 전송중...",
-      "write 38", "write " + std::to_string(Header(2, "C:\\문서\\빈.dat", "application/octet-stream").size()),
       "file % 0", "name C:\\문서\\빈.dat",
-      // An empty file is all sent as soon as it is opened.
+      // An empty file is all sent with its framing.
+      "write " + std::to_string(38 + Header(2, "C:\\문서\\빈.dat", "application/octet-stream").size()),
       "file size (0 중 0 전송)", "total size 5 중 5 전송",
       "file % 100", "total % 100", "drain",
       "count 전체 2개 중 2개 완료됨", "status 1 완료", "message 전송 완료",
       "write 40", "message 서버 응답 기다림..."};
   EXPECT_EQ(expected, h.log);
+}
+
+TEST(SendFilesTest, FramingOfAPathOfAnyLengthGoesOutWhole) {
+  SendHarness h;
+  const std::string longPath = "C:\\" + std::string(20000, 'd') + "\\f.txt";
+  h.files.files[longPath].content = "xyz";
+  h.files.files["C:\\b"].content = "b";
+  const UploadJob job = h.Job({{longPath, "t/t"}, {"C:\\b", "t/t"}});
+  EXPECT_EQ(SendOutcome::kCompleted, h.Send(job).outcome);
+  EXPECT_TRUE(kFirst + Header(1, longPath, "t/t") + "xyz" + kLater + Header(2, "C:\\b", "t/t") + "b" +
+                  kEnd == h.body.bytes);
+  EXPECT_EQ(ContentLength(job), h.body.bytes.size());
+  // Too long to wait in front of the first piece, it is written on its own.
+  const std::vector<std::size_t> expected = {36, Header(1, longPath, "t/t").size(), 3,
+                                             38 + Header(2, "C:\\b", "t/t").size() + 1, 40};
+  EXPECT_EQ(expected, DataWriteSizes(h.log));
 }
 
 TEST(SendFilesTest, AllEmptyJobShowsFullTotal) {
@@ -95,13 +120,6 @@ TEST(SendFilesTest, ExactMultipleOfThePieceEndsAfterOneEmptyRead) {
   EXPECT_EQ(3, std::count(h.log.begin(), h.log.end(), "drain"));
 }
 
-std::vector<std::size_t> DataWriteSizes(const std::vector<std::string>& log) {
-  std::vector<std::size_t> sizes;
-  for (const std::string& entry : log)
-    if (entry.rfind("write ", 0) == 0) sizes.push_back(std::stoul(entry.substr(6)));
-  return sizes;
-}
-
 // Pieces grow while the link takes them at once and shrink, from the size
 // reached, once each one keeps the dialog waiting; the bytes never change.
 TEST(SendFilesTest, PiecesGrowOnAQuickLinkAndShrinkOnASlowOne) {
@@ -120,8 +138,8 @@ TEST(SendFilesTest, PiecesGrowOnAQuickLinkAndShrinkOnASlowOne) {
   const std::size_t quickHeader = Header(1, "C:\\quick", "a/b").size();
   const std::size_t slowHeader = Header(2, "C:\\slow", "a/b").size();
   const std::vector<std::size_t> expected = {
-      36, quickHeader, k, 2 * k, 4 * k, 8 * k, 16 * k, 16 * k,
-      38, slowHeader, 16 * k, 8 * k, 4 * k, 2 * k, k, k, 5,
+      36 + quickHeader + k, 2 * k, 4 * k, 8 * k, 16 * k, 16 * k,
+      38 + slowHeader + 16 * k, 8 * k, 4 * k, 2 * k, k, k, 5,
       40};
   EXPECT_EQ(expected, DataWriteSizes(h.log));
   const std::string expectedBody = kFirst + Header(1, "C:\\quick", "a/b") + std::string(47 * k, 'q') +
@@ -189,9 +207,9 @@ TEST(SendFilesTest, FailuresStopTheUploadWithTheirMessage) {
     const char* message;
     std::size_t bodyBytes;  // what reached the body
   } cases[] = {
-      {"second piece not written", [](SendHarness& h) { h.body.failingWrite = 3; },
+      {"second piece not written", [](SendHarness& h) { h.body.failingWrite = 1; },
        kWriteError, 36 + 91 + kPiece},
-      {"framing not written", [](SendHarness& h) { h.body.failingWrite = 0; },
+      {"framing and first piece not written", [](SendHarness& h) { h.body.failingWrite = 0; },
        kWriteError, 0},
       {"request not started", [](SendHarness& h) { h.body.beginOk = false; },
        "begin refused", 0},
@@ -215,7 +233,7 @@ TEST(SendFilesTest, FailuresStopTheUploadWithTheirMessage) {
        kFileReadError, 36 + 91 + kPiece},
       {"read claims more than it was asked for",
        [](SendHarness& h) { h.files.files["C:\\a"].claimedRead = kPiece + 1; },
-       kFileReadError, 36 + 91},
+       kFileReadError, 0},
   };
   for (const auto& c : cases) {
     SendHarness h;
