@@ -170,7 +170,7 @@ void Transfer::ReportPiece(const UploadJobEntry& entry,
 
 std::size_t NextPieceSize(std::size_t current, std::uint32_t elapsedMs) {
   if (elapsedMs <= kQuickPieceMs) return std::min(current * 2, kLargestPieceSize);
-  if (elapsedMs > kSlowPieceMs) return std::max(current / 2, kSmallestPieceSize);
+  if (elapsedMs > kSlowPieceMs) return kSmallestPieceSize;
   return current;
 }
 

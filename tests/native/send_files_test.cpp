@@ -120,31 +120,32 @@ TEST(SendFilesTest, ExactMultipleOfThePieceEndsAfterOneEmptyRead) {
   EXPECT_EQ(3, std::count(h.log.begin(), h.log.end(), "drain"));
 }
 
-// Pieces grow while the link takes them at once and shrink, from the size
-// reached, once each one keeps the dialog waiting; the bytes never change.
+// Pieces grow while the link takes them at once and, from the size reached,
+// drop back to the smallest once one keeps the dialog waiting; the bytes
+// never change.
 TEST(SendFilesTest, PiecesGrowOnAQuickLinkAndShrinkOnASlowOne) {
   SendHarness h;
   const std::size_t k = kPiece;
   h.files.files["C:\\quick"].content = std::string(47 * k, 'q');
-  h.files.files["C:\\slow"].content = std::string(16 * k + 8 * k + 4 * k + 2 * k + 2 * k + 5, 's');
+  h.files.files["C:\\slow"].content = std::string(8 * k + 2 * k + 5, 's');
   h.dialog.logPieces = false;
-  // Start, the first file and its seven reads at once; then the second
+  // Start, the first file and its nine reads at once; then the second
   // file, whose every piece takes 150 ms.
-  h.clock.script = {0, 0, 0, 0, 0, 0, 0, 0, 0, 0};
-  for (std::uint32_t t = 150; t <= 1050; t += 150) h.clock.script.push_back(t);
+  h.clock.script = std::vector<std::uint32_t>(12, 0);
+  for (std::uint32_t t = 150; t <= 600; t += 150) h.clock.script.push_back(t);
 
   const UploadJob job = h.Job({{"C:\\quick", "a/b"}, {"C:\\slow", "a/b"}});
   EXPECT_EQ(SendOutcome::kCompleted, h.Send(job).outcome);
   const std::size_t quickHeader = Header(1, "C:\\quick", "a/b").size();
   const std::size_t slowHeader = Header(2, "C:\\slow", "a/b").size();
   const std::vector<std::size_t> expected = {
-      36 + quickHeader + k, 2 * k, 4 * k, 8 * k, 16 * k, 16 * k,
-      38 + slowHeader + 16 * k, 8 * k, 4 * k, 2 * k, k, k, 5,
+      36 + quickHeader + k, 2 * k, 4 * k, 8 * k, 8 * k, 8 * k, 8 * k, 8 * k,
+      38 + slowHeader + 8 * k, k, k, 5,
       40};
   EXPECT_EQ(expected, DataWriteSizes(h.log));
   const std::string expectedBody = kFirst + Header(1, "C:\\quick", "a/b") + std::string(47 * k, 'q') +
                                    kLater + Header(2, "C:\\slow", "a/b") +
-                                   std::string(32 * k + 5, 's') + kEnd;
+                                   std::string(10 * k + 5, 's') + kEnd;
   EXPECT_TRUE(expectedBody == h.body.bytes) << "the bytes differ from the framing and data";
 }
 
