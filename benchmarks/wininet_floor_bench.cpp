@@ -6,10 +6,10 @@
 //
 //   wininet_floor_bench.exe --big FILE --folder FOLDER --url URL
 //
-// Three runs: the large file in fixed pieces of 64 KiB and of 1 MiB (one
-// write per piece, the framing written apart), and the folder's files with
-// one write per file (framing and data together), the fewest writes any
-// client of WinInet can make per file.
+// Three runs: the large file in fixed pieces of the control's smallest and
+// largest sizes (one write per piece, the framing written apart), and the
+// folder's files with one write per file (framing and data together), the
+// fewest writes any client of WinInet can make per file.
 #include <windows.h>
 #include <wininet.h>
 
@@ -21,6 +21,7 @@
 
 #include "framework/unique_handle.h"
 #include "upload/multipart.h"
+#include "upload/send_files.h"
 #include "upload/upload_job.h"
 #include "upload/url_parts.h"
 
@@ -151,9 +152,11 @@ int main(int argc, char** argv) {
   const brimlet::UploadJob many = JobOf(files, options["--url"]);
 
   std::printf("bare WinInet into %s (the floor under the control)\n", options["--url"].c_str());
-  Report("large file, 64 KiB per write", big, Post(big, *url, 64 * 1024, false));
-  Report("large file, 1 MiB per write", big, Post(big, *url, 1024 * 1024, false));
+  for (const std::size_t piece : {brimlet::kSmallestPieceSize, brimlet::kLargestPieceSize}) {
+    const std::string name = "large file, " + std::to_string(piece / 1024) + " KiB per write";
+    Report(name.c_str(), big, Post(big, *url, piece, false));
+  }
   const std::string manyName = std::to_string(files.size()) + " files, one write per file";
-  Report(manyName.c_str(), many, Post(many, *url, 1024 * 1024, true));
+  Report(manyName.c_str(), many, Post(many, *url, brimlet::kLargestPieceSize, true));
   return 0;
 }
