@@ -1,7 +1,7 @@
 // wininet_floor_bench.exe: what the system's WinInet allows at best for the
 // upload benchmark's payloads, with no control, no dialog and no thread of
-// its own: the same request (flags, header lines, body bytes) posted from
-// one loop that only reads files and writes what it read. The control cannot
+// its own: the control's own request (HttpUpload: flags, header lines, body
+// bytes) fed from one loop that only reads files and writes what it read. The control cannot
 // beat these figures; ./dev bench-upload prints them beside its own.
 //
 //   wininet_floor_bench.exe --big FILE --folder FOLDER --url URL
@@ -11,7 +11,6 @@
 // folder's files with one write per file (framing and data together), the
 // fewest writes any client of WinInet can make per file.
 #include <windows.h>
-#include <wininet.h>
 
 #include <chrono>
 #include <cstdio>
@@ -20,6 +19,7 @@
 #include <vector>
 
 #include "framework/unique_handle.h"
+#include "upload/http_upload.h"
 #include "upload/multipart.h"
 #include "upload/send_files.h"
 #include "upload/upload_job.h"
@@ -45,45 +45,6 @@ std::uint64_t SizeOf(const std::string& path) {
   return (std::uint64_t{data.nFileSizeHigh} << 32) | data.nFileSizeLow;
 }
 
-// One request, opened as the control opens it.
-class Request {
- public:
-  bool Open(const brimlet::UrlParts& url, std::uint64_t contentLength) {
-    internet_.reset(::InternetOpenA(nullptr, INTERNET_OPEN_TYPE_PRECONFIG, nullptr, nullptr, 0));
-    if (!internet_) return false;
-    connection_.reset(::InternetConnectA(internet_.get(), url.host.c_str(), url.port, nullptr, nullptr,
-                                         INTERNET_SERVICE_HTTP, 0, 0));
-    if (!connection_) return false;
-    const char* accept[] = {"*/*", nullptr};
-    const DWORD flags = INTERNET_FLAG_NO_CACHE_WRITE | INTERNET_FLAG_KEEP_CONNECTION | INTERNET_FLAG_FORMS_SUBMIT;
-    request_.reset(::HttpOpenRequestA(connection_.get(), "POST", url.object.c_str(), "HTTP/1.0", nullptr, accept,
-                                      flags, 0));
-    if (!request_) return false;
-    const std::string headers = brimlet::AcceptHeaderLine() + brimlet::ContentTypeHeaderLine() +
-                                brimlet::ContentLengthHeaderLine(contentLength);
-    if (!::HttpAddRequestHeadersA(request_.get(), headers.c_str(), static_cast<DWORD>(headers.size()),
-                                  HTTP_ADDREQ_FLAG_ADD | HTTP_ADDREQ_FLAG_REPLACE))
-      return false;
-    INTERNET_BUFFERSA buffers{};
-    buffers.dwStructSize = sizeof buffers;
-    return ::HttpSendRequestExA(request_.get(), &buffers, nullptr, HSR_INITIATE, 0) != FALSE;
-  }
-  bool Write(const char* data, std::size_t size) {
-    while (size > 0) {
-      DWORD written = 0;
-      if (!::InternetWriteFile(request_.get(), data, static_cast<DWORD>(size), &written) || written == 0)
-        return false;
-      data += written;
-      size -= written;
-    }
-    return true;
-  }
-  bool End() { return ::HttpEndRequestA(request_.get(), nullptr, HSR_INITIATE, 0) != FALSE; }
-
- private:
-  fw::UniqueInternet internet_, connection_, request_;
-};
-
 // Reads up to `size` bytes of an open file into `into`; the count read.
 std::size_t ReadInto(HANDLE file, char* into, std::size_t size) {
   DWORD got = 0;
@@ -95,8 +56,10 @@ std::size_t ReadInto(HANDLE file, char* into, std::size_t size) {
 double Post(const brimlet::UploadJob& job, const brimlet::UrlParts& url, std::size_t piece,
             bool framingWithData) {
   const auto start = std::chrono::steady_clock::now();
-  Request request;
-  if (!request.Open(url, brimlet::ContentLength(job))) return -1;
+  HttpUpload request;
+  std::string failure;
+  if (!request.Open(url, brimlet::ContentLength(job), [](const std::string&) {}) || !request.Begin(failure))
+    return -1;
   std::vector<char> buffer(piece + 4096);
   for (const brimlet::UploadJobEntry& entry : job.entries) {
     const std::string framing = entry.boundaryLine + entry.partHeader;
