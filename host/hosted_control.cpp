@@ -5,6 +5,7 @@
 
 #include "brimlet_idl.h"
 #include "framework/module.h"
+#include "host/com_errors.h"
 #include "host/message_pump.h"
 
 namespace host {
@@ -18,35 +19,10 @@ LRESULT CALLBACK HostWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM
   return ::DefWindowProcW(window, message, wParam, lParam);
 }
 
-bool RegisterHostClass() {
-  static const bool registered = [] {
-    WNDCLASSEXW windowClass{};
-    windowClass.cbSize = sizeof windowClass;
-    windowClass.lpfnWndProc = HostWindowProc;
-    windowClass.hInstance = fw::ModuleInstance();
-    windowClass.hCursor = ::LoadCursorW(nullptr, reinterpret_cast<LPCWSTR>(IDC_ARROW));
-    windowClass.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_WINDOW + 1);
-    windowClass.lpszClassName = kWindowClass;
-    return ::RegisterClassExW(&windowClass) != 0 ||
-           ::GetLastError() == ERROR_CLASS_ALREADY_EXISTS;
-  }();
-  return registered;
-}
-
 HRESULT LastError() {
   const DWORD error = ::GetLastError();
   return error ? HRESULT_FROM_WIN32(error) : E_FAIL;
 }
-
-// Frees the strings of an EXCEPINFO the caller did not ask for.
-struct OwnedExcepInfo {
-  EXCEPINFO info{};
-  ~OwnedExcepInfo() {
-    ::SysFreeString(info.bstrSource);
-    ::SysFreeString(info.bstrDescription);
-    ::SysFreeString(info.bstrHelpFile);
-  }
-};
 
 }  // namespace
 
@@ -85,7 +61,7 @@ std::unique_ptr<HostedControl> HostedControl::Create(const HostOptions& options,
 }
 
 HRESULT HostedControl::CreateHostWindow(const HostOptions& options) {
-  if (!RegisterHostClass()) return LastError();
+  if (!RegisterHostWindowClass(kWindowClass, HostWindowProc)) return LastError();
   if (options.parent) {
     window_.reset(::CreateWindowExW(0, kWindowClass, L"", WS_CHILD | WS_CLIPCHILDREN, options.x,
                                     options.y, options.width, options.height, options.parent,

@@ -5,6 +5,7 @@
 
 #include "framework/module.h"
 #include "framework/text.h"
+#include "host/com_errors.h"
 #include "host/message_pump.h"
 #include "host/page_text.h"
 #include "host/property_bag.h"
@@ -32,33 +33,7 @@ std::string ToUtf8(const std::wstring& text) {
   return fw::NarrowFromWide(text.data(), text.size(), CP_UTF8);
 }
 
-std::wstring HexCode(HRESULT hr) {
-  wchar_t text[16];
-  ::wsprintfW(text, L"0x%08lX", static_cast<unsigned long>(hr));
-  return text;
-}
 
-void FreeExcepInfo(EXCEPINFO* info) {
-  ::SysFreeString(info->bstrSource);
-  ::SysFreeString(info->bstrDescription);
-  ::SysFreeString(info->bstrHelpFile);
-  *info = EXCEPINFO{};
-}
-
-bool RegisterPageClass(WNDPROC procedure) {
-  static const bool registered = [procedure] {
-    WNDCLASSEXW windowClass{};
-    windowClass.cbSize = sizeof windowClass;
-    windowClass.lpfnWndProc = procedure;
-    windowClass.hInstance = fw::ModuleInstance();
-    windowClass.hCursor = ::LoadCursorW(nullptr, reinterpret_cast<LPCWSTR>(IDC_ARROW));
-    windowClass.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_WINDOW + 1);
-    windowClass.lpszClassName = kWindowClass;
-    return ::RegisterClassExW(&windowClass) != 0 ||
-           ::GetLastError() == ERROR_CLASS_ALREADY_EXISTS;
-  }();
-  return registered;
-}
 
 }  // namespace
 
@@ -144,7 +119,7 @@ LRESULT CALLBACK PageHost::WindowProc(HWND window, UINT message, WPARAM wParam, 
 }
 
 void PageHost::CreatePageWindow() {
-  if (!RegisterPageClass(&PageHost::WindowProc)) {
+  if (!RegisterHostWindowClass(kWindowClass, &PageHost::WindowProc)) {
     AddError(0, false, L"the page window class could not be registered");
     return;
   }
@@ -291,21 +266,20 @@ HRESULT PageHost::RunCode(const std::wstring& code, DWORD context, int firstLine
   handlerFailureReported_ = false;
   runningLine_ = firstLine;
   runningSnippet_ = context == kSnippetCode;
-  EXCEPINFO exception{};
+  OwnedExcepInfo exception;
   const HRESULT hr = parser_->ParseScriptText(
       code.c_str(), nullptr, nullptr, nullptr, context, static_cast<ULONG>(std::max(firstLine - 1, 0)),
-      flags, result, &exception);
+      flags, result, &exception.info);
   if (overflow_ == Overflow::Pending) ReportOverflow(firstLine, context == kSnippetCode);
   const bool reported = hr == static_cast<HRESULT>(SCRIPT_E_REPORTED) ||
                         (site_ && site_->errorCount() != reportedBefore);
   if (FAILED(hr) && !reported && errors_.size() == before) {
     // The engine said nothing through the site: still never a silent failure.
-    if (exception.pfnDeferredFillIn) exception.pfnDeferredFillIn(&exception);
-    std::wstring what = exception.bstrDescription ? exception.bstrDescription : L"";
+    if (exception.info.pfnDeferredFillIn) exception.info.pfnDeferredFillIn(&exception.info);
+    std::wstring what = exception.info.bstrDescription ? exception.info.bstrDescription : L"";
     if (what.empty()) what = L"the code failed (" + HexCode(hr) + L")";
     AddError(firstLine, context == kSnippetCode, what);
   }
-  FreeExcepInfo(&exception);
   runningLine_ = outerLine;
   runningSnippet_ = outerSnippet;
   runningCode_ = outerCode;

@@ -3,24 +3,10 @@
 #include <oleauto.h>
 #include <olectl.h>
 
+#include "host/com_errors.h"
+
 namespace host {
 namespace {
-
-// Frees the strings an EXCEPINFO was given.
-struct OwnedExcepInfo {
-  EXCEPINFO info{};
-  ~OwnedExcepInfo() {
-    ::SysFreeString(info.bstrSource);
-    ::SysFreeString(info.bstrDescription);
-    ::SysFreeString(info.bstrHelpFile);
-  }
-};
-
-std::wstring HexCode(HRESULT hr) {
-  wchar_t text[16];
-  ::wsprintfW(text, L"0x%08lX", static_cast<unsigned long>(hr));
-  return text;
-}
 
 }  // namespace
 
