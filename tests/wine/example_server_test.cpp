@@ -18,14 +18,7 @@
 namespace {
 
 using host::Variant;
-
-bool WriteContent(const std::string& path, const std::string& content) {
-  fw::UniqueFile file(::CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
-                                    FILE_ATTRIBUTE_NORMAL, nullptr));
-  DWORD written = 0;
-  return file && ::WriteFile(file.get(), content.data(), static_cast<DWORD>(content.size()), &written, nullptr) &&
-         written == content.size();
-}
+using scenario::WriteContent;
 
 class ExampleReceiver : public ::testing::TestWithParam<const char*> {};
 

@@ -33,6 +33,7 @@ using scenario::IsProgressDialog;
 using scenario::LeaveProgressOpen;
 using scenario::MessageTexts;
 using scenario::RecordedRequest;
+using scenario::WriteContent;
 using Strings = std::vector<std::string>;
 
 const char kInUse[] = "사용중인 파일입니다. 파일을 닫으신후 첨부하세요";
@@ -48,14 +49,6 @@ std::string Part(bool first, int number, const std::string& path, const std::str
          path + "\"\r\nContent-Type: " + type + "\r\n\r\n" + data;
 }
 const char kTrailer[] = "\r\n----MULTI-PARTS-FORM-DATA-BOUNDARY--\r\n";
-
-bool WriteContent(const std::string& path, const std::string& content) {
-  fw::UniqueFile file(::CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
-                                    FILE_ATTRIBUTE_NORMAL, nullptr));
-  DWORD written = 0;
-  return file && ::WriteFile(file.get(), content.data(), static_cast<DWORD>(content.size()), &written, nullptr) &&
-         written == content.size();
-}
 
 std::string ItemText(HWND dialog, int id) { return host::WindowTextA(::GetDlgItem(dialog, id)); }
 

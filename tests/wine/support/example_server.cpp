@@ -3,38 +3,17 @@
 
 #include <gtest/gtest.h>
 
-#include <atomic>
 #include <cstdlib>
 
 #include "tests/wine/support/receiver.h"
 
 namespace scenario {
-namespace {
-
-}  // namespace
 
 ExampleServer::ExampleServer(const std::string& kind) {
-  static std::atomic<unsigned> counter{0};
-  const std::string runs = BRIMLET_BUILD_DIR "/example-server-runs";
-  unixFolder_ = runs + "/" + kind + "-" + std::to_string(::GetCurrentProcessId()) + "-" +
-                std::to_string(++counter);
-  folder_ = WindowsPathOf(unixFolder_);
-  ::CreateDirectoryA(WindowsPathOf(runs).c_str(), nullptr);
-  if (!::CreateDirectoryA(folder_.c_str(), nullptr) &&
-      ::GetLastError() != ERROR_ALREADY_EXISTS) {
-    ADD_FAILURE() << "cannot create the receiver's folder " << folder_;
-    return;
-  }
-  lease_.reset(::CreateFileA((folder_ + "\\lease").c_str(), GENERIC_WRITE,
-                             FILE_SHARE_READ | FILE_SHARE_DELETE, nullptr, CREATE_ALWAYS,
-                             FILE_ATTRIBUTE_NORMAL | FILE_FLAG_DELETE_ON_CLOSE, nullptr));
-  if (!lease_) {
-    ADD_FAILURE() << "cannot create the receiver's lease file in " << folder_;
-    return;
-  }
+  if (!CreateRunFolder(BRIMLET_BUILD_DIR "/example-server-runs", kind + "-", &run_)) return;
   std::string line = "Z:\\bin\\bash \"" BRIMLET_SOURCE_DIR "/tests/server/serve.sh\" " + kind +
-                     " --dir \"" + unixFolder_ + "/uploads\" --port-file \"" + unixFolder_ +
-                     "/port\" --lease \"" + unixFolder_ + "/lease\" --log \"" + unixFolder_ +
+                     " --dir \"" + run_.unixFolder + "/uploads\" --port-file \"" + run_.unixFolder +
+                     "/port\" --lease \"" + run_.unixFolder + "/lease\" --log \"" + run_.unixFolder +
                      "/log\" --idle-timeout 300";
   STARTUPINFOA startup{sizeof startup};
   PROCESS_INFORMATION info{};
@@ -47,7 +26,7 @@ ExampleServer::ExampleServer(const std::string& kind) {
   fw::UniqueHandle process(info.hProcess), thread(info.hThread);
 
   // npm ci may run first for the Node receiver: allow for it.
-  const std::string portFile = folder_ + "\\port";
+  const std::string portFile = run_.folder + "\\port";
   const DWORD start = ::GetTickCount();
   std::string text;
   while (::GetTickCount() - start < 120000) {
@@ -63,14 +42,14 @@ ExampleServer::ExampleServer(const std::string& kind) {
 ExampleServer::~ExampleServer() {
   const bool ended = Stop();
   // A receiver that has not ended may still be writing; leave its folder.
-  if (ended && !folder_.empty()) RemoveTree(folder_);
+  if (ended && !run_.folder.empty()) RemoveTree(run_.folder);
 }
 
 bool ExampleServer::Stop(DWORD timeoutMs) {
   if (stopped_) return true;
-  lease_.reset();
+  run_.lease.reset();
   // The program removes its port file as its last act.
-  if (!WaitUntilGone(folder_ + "\\port", timeoutMs)) return false;
+  if (!WaitUntilGone(run_.folder + "\\port", timeoutMs)) return false;
   stopped_ = true;
   return true;
 }
@@ -81,7 +60,7 @@ std::string ExampleServer::Url(const std::string& pathAndQuery) const {
 
 std::string ExampleServer::Log() const {
   std::string log;
-  ReadWholeFile(folder_ + "\\log", &log);
+  ReadWholeFile(run_.folder + "\\log", &log);
   return log;
 }
 

@@ -12,6 +12,7 @@
 #include <string>
 
 #include "framework/unique_handle.h"
+#include "tests/wine/support/receiver.h"
 
 namespace scenario {
 
@@ -30,7 +31,7 @@ class ExampleServer {
   // "http://127.0.0.1:PORT" followed by `pathAndQuery` (which starts with '/').
   std::string Url(const std::string& pathAndQuery) const;
   // Windows path of the folder the receiver stores the files in.
-  std::string UploadFolder() const { return folder_ + "\\uploads"; }
+  std::string UploadFolder() const { return run_.folder + "\\uploads"; }
   // The receiver's own log, for failure messages.
   std::string Log() const;
 
@@ -39,9 +40,7 @@ class ExampleServer {
   bool Stop(DWORD timeoutMs = 5000);
 
  private:
-  std::string folder_;      // Windows path
-  std::string unixFolder_;  // the same folder as the receiver sees it
-  fw::UniqueFile lease_;
+  RunFolder run_;
   unsigned short port_ = 0;
   bool stopped_ = false;
 };

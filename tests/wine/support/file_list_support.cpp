@@ -103,19 +103,22 @@ TempFolder::TempFolder(const std::string& name, const std::string& parent) {
 
 TempFolder::~TempFolder() { RemoveTree(path_); }
 
+bool WriteContent(const std::string& path, const std::string& content) {
+  fw::UniqueFile file(::CreateFileA(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, CREATE_ALWAYS,
+                                    FILE_ATTRIBUTE_NORMAL, nullptr));
+  DWORD written = 0;
+  return file && ::WriteFile(file.get(), content.data(), static_cast<DWORD>(content.size()), &written, nullptr) &&
+         written == content.size();
+}
+
 bool WriteFileOfSize(const std::string& path, std::uint64_t size) {
+  if (size <= (1u << 20)) return WriteContent(path, std::string(static_cast<size_t>(size), 'x'));
+  // Larger files are only extended, and read as zeros: quick at any size.
   fw::UniqueFile file(::CreateFileA(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr,
                                     CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
-  if (!file) return false;
-  if (size > (1u << 20)) {
-    LARGE_INTEGER end;
-    end.QuadPart = static_cast<LONGLONG>(size);
-    return ::SetFilePointerEx(file.get(), end, nullptr, FILE_BEGIN) && ::SetEndOfFile(file.get());
-  }
-  const std::string bytes(static_cast<size_t>(size), 'x');
-  DWORD written = 0;
-  return ::WriteFile(file.get(), bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr) &&
-         written == bytes.size();
+  LARGE_INTEGER end;
+  end.QuadPart = static_cast<LONGLONG>(size);
+  return file && ::SetFilePointerEx(file.get(), end, nullptr, FILE_BEGIN) && ::SetEndOfFile(file.get());
 }
 
 std::string TempFolder::File(const std::string& name, std::uint64_t size) const {

@@ -35,8 +35,11 @@ class TempFolder {
   std::string path_;
 };
 
-// Writes `size` bytes of 'x' to `path`, replacing what was there.
+// Writes `size` bytes to `path`, replacing what was there: 'x' up to 1 MiB,
+// zeros beyond.
 bool WriteFileOfSize(const std::string& path, std::uint64_t size);
+// Creates or replaces a file holding exactly `content`.
+bool WriteContent(const std::string& path, const std::string& content);
 
 // A drive letter (R: first, or the next free one) standing for a folder of
 // the build tree, made for the purpose and removed again, so that the

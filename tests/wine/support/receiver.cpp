@@ -157,30 +157,31 @@ unsigned short Receiver::UnusedPort() {
   return ntohs(address.sin_port);
 }
 
-Receiver::Receiver(Tls tls) {
+bool CreateRunFolder(const std::string& runs, const std::string& prefix, RunFolder* run) {
   static std::atomic<unsigned> counter{0};
-  const std::string runs = BRIMLET_BUILD_DIR "/receiver-runs";
   ::CreateDirectoryA(WindowsPathOf(runs).c_str(), nullptr);
-  // Wine hands out the same small process ids run after run, and a receiver
-  // that did not end leaves its folder (and its port file) behind: only a
-  // folder this object has just created is trusted.
   for (unsigned attempt = 0;; ++attempt) {
-    unixFolder_ = runs + "/" + std::to_string(::GetCurrentProcessId()) + "-" +
-                  std::to_string(::GetTickCount64()) + "-" + std::to_string(++counter);
-    folder_ = WindowsPathOf(unixFolder_);
-    if (::CreateDirectoryA(folder_.c_str(), nullptr)) break;
+    run->unixFolder = runs + "/" + prefix + std::to_string(::GetCurrentProcessId()) + "-" +
+                      std::to_string(::GetTickCount64()) + "-" + std::to_string(++counter);
+    run->folder = WindowsPathOf(run->unixFolder);
+    if (::CreateDirectoryA(run->folder.c_str(), nullptr)) break;
     if (::GetLastError() != ERROR_ALREADY_EXISTS || attempt == 100) {
-      ADD_FAILURE() << "cannot create the receiver's folder " << folder_;
-      return;
+      ADD_FAILURE() << "cannot create the receiver's folder " << run->folder;
+      return false;
     }
   }
-  lease_.reset(::CreateFileA((folder_ + "\\lease").c_str(), GENERIC_WRITE,
-                             FILE_SHARE_READ | FILE_SHARE_DELETE, nullptr, CREATE_ALWAYS,
-                             FILE_ATTRIBUTE_NORMAL | FILE_FLAG_DELETE_ON_CLOSE, nullptr));
-  if (!lease_) {
-    ADD_FAILURE() << "cannot create the receiver's lease file in " << folder_;
-    return;
+  run->lease.reset(::CreateFileA((run->folder + "\\lease").c_str(), GENERIC_WRITE,
+                                 FILE_SHARE_READ | FILE_SHARE_DELETE, nullptr, CREATE_ALWAYS,
+                                 FILE_ATTRIBUTE_NORMAL | FILE_FLAG_DELETE_ON_CLOSE, nullptr));
+  if (!run->lease) {
+    ADD_FAILURE() << "cannot create the receiver's lease file in " << run->folder;
+    return false;
   }
+  return true;
+}
+
+Receiver::Receiver(Tls tls) {
+  if (!CreateRunFolder(BRIMLET_BUILD_DIR "/receiver-runs", "", &run_)) return;
 
   const std::string program = ProgramPath();
   if (!FileExists(program)) {
@@ -188,14 +189,14 @@ Receiver::Receiver(Tls tls) {
                   << " (the native build makes it)";
     return;
   }
-  std::string line = "\"" + program + "\" --dir \"" + unixFolder_ + "/records\" --port-file \"" +
-                     unixFolder_ + "/port\" --lease \"" + unixFolder_ + "/lease\" --log \"" +
-                     unixFolder_ + "/log\" --idle-timeout " + kIdleTimeoutSeconds;
+  std::string line = "\"" + program + "\" --dir \"" + run_.unixFolder + "/records\" --port-file \"" +
+                     run_.unixFolder + "/port\" --lease \"" + run_.unixFolder + "/lease\" --log \"" +
+                     run_.unixFolder + "/log\" --idle-timeout " + kIdleTimeoutSeconds;
   if (tls != Tls::kNone) {
     const std::string name = tls == Tls::kTrusted ? "server" : "stranger";
     const std::string material = BRIMLET_NATIVE_DIR "/tls/" + name;
     line += " --cert \"" + material + ".pem\" --key \"" + material + ".key\" --tls-port-file \"" +
-            unixFolder_ + "/tls-port\"";
+            run_.unixFolder + "/tls-port\"";
   }
   STARTUPINFOA startup{sizeof startup};
   PROCESS_INFORMATION info{};
@@ -208,11 +209,11 @@ Receiver::Receiver(Tls tls) {
   fw::UniqueHandle process(info.hProcess), thread(info.hThread);
 
   // The port file comes last, once every listener is ready.
-  port_ = ReadPortFile(folder_ + "\\port", 10000);
-  if (port_ && tls != Tls::kNone) tlsPort_ = ReadPortFile(folder_ + "\\tls-port", 1000);
+  port_ = ReadPortFile(run_.folder + "\\port", 10000);
+  if (port_ && tls != Tls::kNone) tlsPort_ = ReadPortFile(run_.folder + "\\tls-port", 1000);
   if (!port_ || (tls != Tls::kNone && !tlsPort_)) {
     std::string log;
-    ReadWholeFile(folder_ + "\\log", &log);
+    ReadWholeFile(run_.folder + "\\log", &log);
     ADD_FAILURE() << "the receiver did not start within 10 s: " << line << "\n" << log;
     port_ = 0;
   }
@@ -221,15 +222,15 @@ Receiver::Receiver(Tls tls) {
 Receiver::~Receiver() {
   const bool ended = Stop();
   // A receiver that has not ended may still be writing; leave its folder.
-  if (ended && !folder_.empty()) RemoveTree(folder_);
+  if (ended && !run_.folder.empty()) RemoveTree(run_.folder);
 }
 
 bool Receiver::Stop(DWORD timeoutMs) {
   if (stopped_) return true;
   if (port_) SendQuit(port_);
-  lease_.reset();  // the second way to end it, should the request not get through
+  run_.lease.reset();  // the second way to end it, should the request not get through
   // The program removes its port file as its last act.
-  if (!WaitUntilGone(folder_ + "\\port", timeoutMs)) return false;
+  if (!WaitUntilGone(run_.folder + "\\port", timeoutMs)) return false;
   stopped_ = true;
   return true;
 }

@@ -31,6 +31,22 @@ struct RecordedRequest {
   std::string Header(const std::string& name) const;
 };
 
+// The folder of one run of a receiver program, in the build tree, and the
+// lease file the program holds on to: closing the lease (delete-on-close)
+// tells the program to end, however this side ends.
+struct RunFolder {
+  std::string folder;      // Windows path
+  std::string unixFolder;  // the same folder as the program sees it
+  fw::UniqueFile lease;
+};
+
+// Creates a new folder under `runs` (a path of the build tree), named from
+// `prefix`, and its lease. Wine hands out the same small process ids run
+// after run, and a program that did not end leaves its folder (and its port
+// file) behind: only a folder created now is used. A failure fails the
+// current test and returns false.
+bool CreateRunFolder(const std::string& runs, const std::string& prefix, RunFolder* run);
+
 class Receiver {
  public:
   enum class Tls { kNone, kTrusted, kStranger };
@@ -61,7 +77,7 @@ class Receiver {
   bool Stop(DWORD timeoutMs = 5000);
 
   // Windows path of the folder the requests are filed in.
-  std::string RecordFolder() const { return folder_ + "\\records"; }
+  std::string RecordFolder() const { return run_.folder + "\\records"; }
 
   // A port on 127.0.0.1 that nobody listens on: connections to it are refused.
   static unsigned short UnusedPort();
@@ -72,9 +88,7 @@ class Receiver {
   static bool TrustTestAuthority();
 
  private:
-  std::string folder_;      // Windows path
-  std::string unixFolder_;  // the same folder as the receiver sees it
-  fw::UniqueFile lease_;
+  RunFolder run_;
   unsigned short port_ = 0;
   unsigned short tlsPort_ = 0;
   bool stopped_ = false;
