@@ -20,13 +20,7 @@ restore=()
 cleanup() { [ ${#restore[@]} -eq 0 ] || "${restore[@]}" >/dev/null 2>&1; rm -rf "$work"; }
 trap cleanup EXIT
 
-passed=0 failed=0
-check() {  # check NAME COMMAND...: one assertion
-  local name=$1; shift
-  if "$@"; then passed=$((passed + 1)); echo "ok   $name"
-  else failed=$((failed + 1)); echo "FAIL $name"; fi
-}
-finish() { echo "$passed passed, $failed failed"; [ $failed -eq 0 ]; }
+source "$here/../checks.sh"
 contains() { grep -q -- "$2" "$1" || { echo "  expected \"$2\" in:"; sed 's/^/    /' "$1"; return 1; }; }
 contains_text() { grep -qF -- "$2" "$1" || { echo "  expected \"$2\" in:"; sed 's/^/    /' "$1"; return 1; }; }
 fails() { ! "$@" >/dev/null 2>&1; }

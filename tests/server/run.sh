@@ -21,12 +21,7 @@ cleanup() {
 }
 trap cleanup EXIT
 
-passed=0 failed=0
-check() {  # check NAME COMMAND...: one assertion
-  local name=$1; shift
-  if "$@"; then passed=$((passed + 1)); echo "ok   $name"
-  else failed=$((failed + 1)); echo "FAIL $name"; fi
-}
+source "$here/../checks.sh"
 same_text() { [ "$1" = "$2" ] || { printf '  expected: %q\n  actual:   %q\n' "$2" "$1"; return 1; }; }
 
 for tool in php node npm python3 curl iconv; do
@@ -181,5 +176,4 @@ PY
     bash -c "! curl -s -o /dev/null --max-time 2 http://127.0.0.1:$port/"
 done
 
-echo "$passed passed, $failed failed"
-[ "$failed" -eq 0 ]
+finish
