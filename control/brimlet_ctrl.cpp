@@ -4,11 +4,11 @@
 
 #include "brimlet_idl.h"
 #include "framework/activation_context.h"
+#include "framework/message_drain.h"
 #include "module/dispatch_ids.h"
 #include "module/module_ids.h"
 #include "resource_ids.h"
 #include "upload/upload_thread.h"
-#include "framework/message_drain.h"
 
 namespace {
 
@@ -112,8 +112,14 @@ void CBrimletCtrl::SetEnablePopupMenu(BOOL value) {
 
 // ------------------------------------------------------------------ methods
 void CBrimletCtrl::Upload() {
-  const int rows = FileListRowCount();
-  if (rows == 0) {
+  // The job is a snapshot of the rows as the page asked for the upload,
+  // taken before anything runs a message loop: the drain below (or an
+  // in-use message box) may deliver the end of an earlier upload, whose
+  // handler empties the list.
+  std::vector<std::pair<std::string, std::string>> rows;  // path, size text
+  for (int row = 0, count = FileListRowCount(); row < count; ++row)
+    rows.emplace_back(m_wndFileList.RowPath(row), m_wndFileList.RowSizeText(row));
+  if (rows.empty()) {
     // Nothing to send is not a failure: the page hears of it at once.
     FireUploadFinish(true);
     return;
@@ -122,13 +128,9 @@ void CBrimletCtrl::Upload() {
   if (!worker) return;
   fw::PumpThreadMessages();
   worker->SetPriority(THREAD_PRIORITY_NORMAL);
-  // The job is a snapshot: later changes to the list or the properties do
-  // not reach this upload.
+  // Later changes to the list or the properties do not reach this upload.
   worker->SetDestination(m_strScriptURL, m_bServerResponse != FALSE);
-  for (int row = 0; row < rows; ++row) {
-    const std::string sizeText = m_wndFileList.RowSizeText(row);
-    worker->AddJobFile(m_wndFileList.RowPath(row), sizeText);
-  }
+  for (const auto& [path, sizeText] : rows) worker->AddJobFile(path, sizeText);
   HANDLE cancel = nullptr;
   ::DuplicateHandle(::GetCurrentProcess(), worker->cancelEvent(), ::GetCurrentProcess(), &cancel,
                     EVENT_MODIFY_STATE, FALSE, 0);

@@ -180,6 +180,38 @@ TEST_F(Upload, OneFileIsPostedByteForByteAndTheListEmpties) {
   EXPECT_TRUE(sawProgress);
 }
 
+// A page that calls Upload again just as the first upload ends: the end of
+// the first waits in this thread's queue, and the second Upload's own drain
+// delivers it (its handler fires UploadFinish and empties the list) in the
+// middle of starting the second. The second still sends the rows the page
+// saw when it asked, with no in-use box for rows that have gone.
+TEST_F(Upload, ASecondUploadStartedAsTheFirstEndsSendsTheRowsItWasAskedFor) {
+  const std::string path = File("a.bin", "hello");
+  AddFiles({"a.bin"});
+  SetUrl(receiver_.Url("/ok/upload.asp"));
+  host::DialogWatcher watcher(LeaveProgressOpen);
+  ASSERT_EQ(S_OK, control_->Call(L"Upload"));
+  const UINT kUploadFinished = WM_USER + 1;
+  MSG queued{};
+  const DWORD deadline = ::GetTickCount() + 30000;
+  while (!::PeekMessageA(&queued, control_->controlWindow(), kUploadFinished, kUploadFinished, PM_NOREMOVE) &&
+         static_cast<LONG>(deadline - ::GetTickCount()) > 0)
+    ::Sleep(10);
+  ASSERT_EQ(kUploadFinished, queued.message) << "the first upload did not end";
+  ASSERT_EQ(1, Rows());
+
+  ASSERT_EQ(S_OK, control_->Call(L"Upload"));
+  EXPECT_EQ(1u, control_->events().Count(1)) << "the first upload's end was delivered inside Upload";
+  ASSERT_TRUE(control_->PumpUntil([&] { return control_->events().Count(1) == 2; }, 30000));
+  for (const auto& call : control_->events().calls()) EXPECT_NE(VARIANT_FALSE, call.args[0].get()->boolVal);
+  EXPECT_TRUE(MessageTexts(watcher).empty()) << MessageTexts(watcher)[0];
+  const auto requests = receiver_.WaitForRequests(2);
+  ASSERT_EQ(2u, requests.size());
+  for (const auto& request : requests)
+    EXPECT_EQ(Part(true, 1, path, "application/octet-stream", "hello") + kTrailer, request.Body());
+  EXPECT_EQ(0, Rows());
+}
+
 TEST_F(Upload, PartsAreNumberedWithoutGapsWhenAFileIsInUseAtUploadTime) {
   RegisteredContentType registered;
   const std::string first = File("first.brimtest", "one");
