@@ -4,7 +4,67 @@
 
 #include <algorithm>
 
+#include "framework/com_object.h"
+
 namespace fw {
+namespace {
+
+class ConnectionPointEnum final : public ComObject<ConnectionPointEnum, IEnumConnectionPoints> {
+ public:
+  ConnectionPointEnum(std::vector<ComPtr<IConnectionPoint>> points, std::size_t position)
+      : points_(std::move(points)), position_(position) {}
+
+  static const InterfaceEntry* InterfaceTable() {
+    static const InterfaceEntry table[] = {
+        Entry<ConnectionPointEnum, IEnumConnectionPoints>(IID_IEnumConnectionPoints), {nullptr, 0}};
+    return table;
+  }
+
+  STDMETHODIMP Next(ULONG count, IConnectionPoint** points, ULONG* fetched) override {
+    if (fetched) *fetched = 0;
+    if (!points) return E_POINTER;
+    // Without a place to say how many came, only one may be asked for.
+    if (count != 1 && !fetched) return E_INVALIDARG;
+    ULONG given = 0;
+    while (given < count && position_ < points_.size()) {
+      points_[position_++].CopyTo(&points[given++]);
+    }
+    if (fetched) *fetched = given;
+    return given == count ? S_OK : S_FALSE;
+  }
+  STDMETHODIMP Skip(ULONG count) override {
+    const std::size_t left = points_.size() - position_;
+    if (count > left) {
+      position_ = points_.size();
+      return S_FALSE;
+    }
+    position_ += count;
+    return S_OK;
+  }
+  STDMETHODIMP Reset() override {
+    position_ = 0;
+    return S_OK;
+  }
+  STDMETHODIMP Clone(IEnumConnectionPoints** result) override {
+    if (!result) return E_POINTER;
+    *result = ConnectionPointEnum::Create(points_, position_).detach();
+    return *result ? S_OK : E_OUTOFMEMORY;
+  }
+
+ private:
+  std::vector<ComPtr<IConnectionPoint>> points_;
+  std::size_t position_;
+};
+
+}  // namespace
+
+HRESULT EnumerateConnectionPoints(const std::vector<IConnectionPoint*>& points,
+                                  IEnumConnectionPoints** result) {
+  if (!result) return E_POINTER;
+  std::vector<ComPtr<IConnectionPoint>> held(points.begin(), points.end());
+  *result = ConnectionPointEnum::Create(std::move(held), 0).detach();
+  return *result ? S_OK : E_OUTOFMEMORY;
+}
 
 std::vector<ComPtr<IUnknown>> ConnectionPoint::Sinks() const {
   std::vector<ComPtr<IUnknown>> sinks;

@@ -43,4 +43,10 @@ class ConnectionPoint : public IConnectionPoint {
   DWORD nextCookie_ = 1;
 };
 
+// A new enumerator over `points` (each held by a reference of its own, so
+// the container stays alive while the enumerator does), for
+// IConnectionPointContainer::EnumConnectionPoints.
+HRESULT EnumerateConnectionPoints(const std::vector<IConnectionPoint*>& points,
+                                  IEnumConnectionPoints** result);
+
 }  // namespace fw

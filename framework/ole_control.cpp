@@ -531,7 +531,7 @@ void OleControl::OnProperties(HWND owner) {
 STDMETHODIMP OleControl::EnumConnectionPoints(IEnumConnectionPoints** points) {
   if (!points) return E_POINTER;
   *points = nullptr;
-  return E_NOTIMPL;
+  return EnumerateConnectionPoints({&eventPoint_, &notifyPoint_}, points);
 }
 
 STDMETHODIMP OleControl::FindConnectionPoint(REFIID iid, IConnectionPoint** point) {

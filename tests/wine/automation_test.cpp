@@ -223,4 +223,53 @@ TEST(Automation, ControlCreatedWithoutASiteTreatsItsListAsEmpty) {
   EXPECT_EQ(0u, control.detach()->Release());
 }
 
+// Hosts that do not know the event interface's IID in advance enumerate the
+// points and ask each for its interface.
+TEST(Automation, EnumeratedConnectionPointsIncludeTheEventsPointAndHoldTheControl) {
+  scenario::EnsureRegistered();
+  fw::ComPtr<IConnectionPointContainer> container;
+  ASSERT_EQ(S_OK, ::CoCreateInstance(CLSID_Brimlet, nullptr, CLSCTX_INPROC_SERVER, IID_IConnectionPointContainer,
+                                     container.put_void()));
+  fw::ComPtr<IEnumConnectionPoints> points;
+  ASSERT_EQ(S_OK, container->EnumConnectionPoints(points.put()));
+  fw::ComPtr<IEnumConnectionPoints> clone;
+  ASSERT_EQ(S_OK, points->Clone(clone.put()));
+
+  IConnectionPoint* got[4] = {};
+  ULONG fetched = 0;
+  EXPECT_EQ(S_FALSE, points->Next(4, got, &fetched));
+  ASSERT_GE(fetched, 1u);
+  fw::ComPtr<IConnectionPoint> events;
+  for (ULONG i = 0; i < fetched; ++i) {
+    IID iid{};
+    EXPECT_EQ(S_OK, got[i]->GetConnectionInterface(&iid));
+    if (::IsEqualIID(iid, DIID__DBrimletEvents)) events = fw::ComPtr<IConnectionPoint>(got[i]);
+    got[i]->Release();
+  }
+  ASSERT_TRUE(events) << "no point for the event interface";
+  EXPECT_EQ(S_FALSE, points->Next(1, got, nullptr)) << "the end stays the end";
+  // The clone starts where the original was when cloned, and skips as asked.
+  EXPECT_EQ(S_OK, clone->Skip(fetched - 1));
+  EXPECT_EQ(S_OK, clone->Next(1, got, nullptr));
+  got[0]->Release();
+  EXPECT_EQ(S_FALSE, clone->Skip(1));
+  EXPECT_EQ(S_OK, clone->Reset());
+
+  auto sink = host::EventSink::Create();
+  DWORD cookie = 0;
+  ASSERT_EQ(S_OK, events->Advise(static_cast<IDispatch*>(sink.get()), &cookie));
+  auto control = container.As<IDispatch>(IID_IDispatch);
+  DISPPARAMS none{};
+  EXPECT_EQ(S_OK, control->Invoke(9, IID_NULL, 0, DISPATCH_METHOD, &none, nullptr, nullptr, nullptr));
+  EXPECT_EQ(1u, sink->calls().size());
+  EXPECT_EQ(S_OK, events->Unadvise(cookie));
+
+  // Enumerators keep the control alive; once they go, so does it.
+  events.reset();
+  control.reset();
+  points.reset();
+  clone.reset();
+  EXPECT_EQ(0u, container.detach()->Release());
+}
+
 }  // namespace
