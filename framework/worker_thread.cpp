@@ -33,13 +33,7 @@ bool WorkerThread::Start(std::unique_ptr<WorkerThread> worker) {
 DWORD WINAPI WorkerThread::ThreadMain(void* parameter) {
   {
     std::unique_ptr<WorkerThread> self(static_cast<WorkerThread*>(parameter));
-    if (self->InitInstance()) {
-      MSG message;
-      while (::GetMessageA(&message, nullptr, 0, 0) > 0) {
-        ::TranslateMessage(&message);
-        ::DispatchMessageA(&message);
-      }
-    }
+    self->InitInstance();
     self->ExitInstance();
   }
   // The reference taken in Start: the module may go only once this thread

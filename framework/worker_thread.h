@@ -36,9 +36,8 @@ class WorkerThread {
 
  protected:
   WorkerThread() = default;
-  // The thread's work. Returning false ends the thread; true runs a message
-  // loop until WM_QUIT.
-  virtual bool InitInstance() = 0;
+  // The thread's whole work; the thread ends when it returns.
+  virtual void InitInstance() = 0;
   // Runs last on the thread, before the object is deleted.
   virtual void ExitInstance() {}
 

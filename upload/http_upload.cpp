@@ -110,17 +110,6 @@ bool HttpUpload::ReadReply(std::size_t limit, std::string* body) const {
   return true;
 }
 
-bool HttpUpload::ReadReplyHeaders(std::string* headers) const {
-  if (!request_) return false;
-  DWORD size = 0;
-  ::HttpQueryInfoA(request_.get(), HTTP_QUERY_RAW_HEADERS_CRLF, nullptr, &size, nullptr);
-  if (size == 0) return false;
-  std::vector<char> buffer(size + 1);
-  if (!::HttpQueryInfoA(request_.get(), HTTP_QUERY_RAW_HEADERS_CRLF, buffer.data(), &size, nullptr)) return false;
-  headers->assign(buffer.data(), size);
-  return true;
-}
-
 void HttpUpload::Close() {
   request_.reset();
   connection_.reset();

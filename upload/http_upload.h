@@ -34,8 +34,6 @@ class HttpUpload final : public brimlet::BodyWriter {
   DWORD StatusCode() const;
   // Up to `limit` bytes of the reply body; false when there is no request.
   bool ReadReply(std::size_t limit, std::string* body) const;
-  // The reply's raw header block; false when it cannot be had.
-  bool ReadReplyHeaders(std::string* headers) const;
   bool HasRequest() const { return static_cast<bool>(request_); }
   void Close();
 

@@ -122,8 +122,8 @@ std::string UploadThread::ContentTypeOf(const std::string& path) {
   return m_contentTypes.emplace(*key, ContentTypeForKey(key)).first->second;
 }
 
-bool UploadThread::InitInstance() {
-  if (!CreateWindows()) return false;  // nothing is posted: no event for this upload
+void UploadThread::InitInstance() {
+  if (!CreateWindows()) return;  // nothing is posted: no event for this upload
   WaitForProgressWindow();
 
   bool success = false;
@@ -137,7 +137,6 @@ bool UploadThread::InitInstance() {
   m_http.Close();
   ::PostMessageA(m_hControlWindow, WM_UPLOAD_FINISHED, reinterpret_cast<WPARAM>(this), success ? 1 : 0);
   DestroyWindows();
-  return false;
 }
 
 void UploadThread::ExitInstance() { DestroyWindows(); }
@@ -199,7 +198,6 @@ bool UploadThread::ReadServerReply() {
   std::string received;
   m_http.ReadReply(brimlet::kReplyKeptBytes, &received);
   m_strReply = brimlet::KeptReply(received);
-  if (!m_http.ReadReplyHeaders(&m_strReplyHeaders)) return false;
   return !m_strReply.empty();
 }
 

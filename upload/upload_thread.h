@@ -37,7 +37,7 @@ class UploadThread final : public fw::WorkerThread {
   HANDLE cancelEvent() const { return m_hCancelEvent.get(); }
 
  protected:
-  bool InitInstance() override;
+  void InitInstance() override;
   void ExitInstance() override;
 
  private:
@@ -63,5 +63,4 @@ class UploadThread final : public fw::WorkerThread {
   bool m_bRequestEnded = false;  // only an ended request has a reply to read
   DWORD m_dwStatusCode = 0;
   std::string m_strReply;
-  std::string m_strReplyHeaders;
 };
