@@ -26,10 +26,7 @@ FilePicker::FilePicker(const std::string& filter, DWORD flags, HWND owner)
 }
 
 int FilePicker::ShowOpenDialog() {
-  // Systems before version 5 know only the record without its trailing
-  // extension members.
-  const DWORD major = LOBYTE(LOWORD(::GetVersion()));
-  request_.lStructSize = major < 5 ? OPENFILENAME_SIZE_VERSION_400A : sizeof(OPENFILENAMEA);
+  request_.lStructSize = sizeof(OPENFILENAMEA);
   return ::GetOpenFileNameA(&request_) ? kConfirmed : kNotConfirmed;
 }
 

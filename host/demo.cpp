@@ -9,6 +9,7 @@
 #include <utility>
 #include <vector>
 
+#include "framework/text.h"
 #include "host/console_text.h"
 #include "host/dialog_watcher.h"
 #include "host/hosted_control.h"
@@ -156,8 +157,8 @@ int RunDemo(const DemoOptions& demo) {
   PageOptions options;
   options.defines["SERVER"] = demo.server;
   std::wstring error;
-  auto page = PageHost::LoadFile(std::wstring(demo.page.begin(), demo.page.end()), options, &error);
-  if (!page) return Fail("reading the page (" + std::string(error.begin(), error.end()) + ")", E_FAIL);
+  auto page = PageHost::LoadFile(fw::WideFromNarrow(demo.page), options, &error);
+  if (!page) return Fail("reading the page (" + fw::NarrowFromWide(error.c_str(), error.size()) + ")", E_FAIL);
   HostedControl* control = page->Control(L"upload");
   if (!page->ok() || !control) return Fail("running the page", E_FAIL);
   WriteBytes("page: " + demo.page + "\n");
