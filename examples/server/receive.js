@@ -229,7 +229,11 @@ function receive(req, res) {
     replyAfterBody(req, res, 400, 'Not a multipart upload.');
     return;
   }
-  fs.mkdirSync(UPLOAD_DIR, { recursive: true, mode: 0o700 });
+  try {
+    fs.mkdirSync(UPLOAD_DIR, { recursive: true, mode: 0o700 });
+  } catch (error) {
+    // Reported as the first file that cannot be created.
+  }
   const upload = new Upload(UPLOAD_DIR);
   let settled = false;
   let cutShort = false;

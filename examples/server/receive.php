@@ -235,12 +235,12 @@ function receive(): void {
         $index .= "{$p['stored']}\t{$p['size']}\t{$p['type']}\t{$p['name']}\n";
         $listing .= "\r\n{$p['shown']} (" . plural($p['size'], 'byte') . ", {$p['type']}) stored as {$p['stored']}";
     }
-    if (file_put_contents(UPLOAD_DIR . '/' . INDEX, $index, FILE_APPEND | LOCK_EX) === false
-        || !chmod(UPLOAD_DIR . '/' . INDEX, 0600)) {
+    if (file_put_contents(UPLOAD_DIR . '/' . INDEX, $index, FILE_APPEND | LOCK_EX) === false) {
         discard($parts);
         reply(500, 'Could not write the index; nothing stored.');
         return;
     }
+    @chmod(UPLOAD_DIR . '/' . INDEX, 0600);
     reply(200, $listing);
 }
 

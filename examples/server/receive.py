@@ -351,7 +351,10 @@ class Handler(http.server.BaseHTTPRequestHandler):
                 return
         except BodyCutShort:
             return
-        os.makedirs(UPLOAD_DIR, mode=0o700, exist_ok=True)
+        try:
+            os.makedirs(UPLOAD_DIR, mode=0o700, exist_ok=True)
+        except OSError:
+            pass  # reported as the first file that cannot be created
         upload = Upload(UPLOAD_DIR)
         try:
             receive_parts(body, boundary, upload.on_part)
