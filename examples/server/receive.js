@@ -167,7 +167,7 @@ class Upload {
   // Streams one part to a new file of its own.
   add(field, stream, info) {
     if (this.files.length === MAX_FILES) {
-      this.refuse(413, `Refused: more than ${MAX_FILES} files in one upload; nothing stored.`);
+      this.refuse(413, `Refused: more than ${plural(MAX_FILES, 'file')} in one upload; nothing stored.`);
       stream.resume();
       return;
     }

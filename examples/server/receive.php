@@ -163,14 +163,14 @@ function parts_or_refusal(): array {
         if (!preg_match('/^FILE[1-9][0-9]*$/', $field) || is_array($file['name'])) continue;
         if ($file['error'] === UPLOAD_ERR_NO_FILE) continue;  // an empty file name
         if ($file['error'] === UPLOAD_ERR_PARTIAL) return [[400, 'Upload cut short; nothing stored.'], []];
+        if (count($parts) === $maxFiles) {
+            return [[413, 'Refused: more than ' . plural($maxFiles, 'file') . ' in one upload; nothing stored.'], []];
+        }
         [$name, $shown] = client_name($file['full_path'] ?? $file['name'], $field);
         if ($file['error'] === UPLOAD_ERR_INI_SIZE || $file['size'] > $maxBytes) {
             return [[413, "Refused: $shown is larger than $maxBytes bytes; nothing stored."], []];
         }
         if ($file['error'] !== UPLOAD_ERR_OK) return [[500, "Could not store $field; nothing stored."], []];
-        if (count($parts) === $maxFiles) {
-            return [[413, 'Refused: more than ' . plural($maxFiles, 'file') . ' in one upload; nothing stored.'], []];
-        }
         $parts[] = ['field' => $field, 'name' => $name, 'shown' => $shown, 'size' => $file['size'],
                     'type' => media_type($file['type']), 'tmp' => $file['tmp_name']];
     }

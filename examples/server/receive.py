@@ -268,7 +268,8 @@ class Upload:
         if self.refusal or not FIELD.match(field) or not filename:
             return None
         if len(self.files) == MAX_FILES:
-            self.refuse(413, b"Refused: more than %d files in one upload; nothing stored." % MAX_FILES)
+            self.refuse(413, ("Refused: more than %s in one upload; nothing stored."
+                             % plural(MAX_FILES, "file")).encode("ascii"))
             return None
         try:
             part = StoredFile(self, field, filename, headers.get(b"content-type"))
