@@ -4,193 +4,272 @@
 //
 //   BRIMLET_UPLOAD_DIR=/srv/uploads BRIMLET_PORT=8080 node receive.js
 //
-// Environment:
-//   BRIMLET_UPLOAD_DIR  folder the files go to (default: "uploads" beside
-//                       this script; created when missing)
-//   BRIMLET_PORT        port to listen on (default 8080; 0 picks a free one)
-//   BRIMLET_PORT_FILE   when set, the port actually listened on is written
-//                       there (with a final newline) once the server listens
-//
-// busboy streams each part to its file. The stored name follows the rules
-// every receiver in this folder shares (see README.md).
+// The settings below, and the rules every receiver in this folder shares,
+// are explained in README.md. In short: the name on disk is made here, never
+// taken from the client; the client's name, size and type go to the folder's
+// index.tsv and into the reply; an upload that breaks a limit, or does not
+// arrive whole, stores nothing.
 'use strict';
 
+const crypto = require('crypto');
 const fs = require('fs');
 const http = require('http');
+const os = require('os');
 const path = require('path');
 const busboy = require('busboy');
 
-const UPLOAD_DIR = process.env.BRIMLET_UPLOAD_DIR || path.join(__dirname, 'uploads');
-const MAX_NAME_BYTES = 200;
-const MAX_SUFFIX = 9999;
+// A whole number from the environment, or `fallback`.
+function setting(name, fallback) {
+  const text = process.env[name];
+  if (!text) return fallback;
+  if (!/^[0-9]+$/.test(text)) {
+    console.error(`${name} must be a whole number of bytes or files, not '${text}'`);
+    process.exit(1);
+  }
+  return Number(text);
+}
+
+// ---------------------------------------------------------------- settings
+
+// The only extensions a stored file keeps (lower case, no dot): types a web
+// server hands out as data and never runs. Any other (php, phtml, html, svg,
+// exe, ...) is dropped and the file is stored without one.
+const ALLOWED_EXTENSIONS = new Set([
+  'pdf', 'txt', 'csv', 'rtf', 'hwp', 'hwpx', 'doc', 'docx', 'xls', 'xlsx', // documents
+  'ppt', 'pptx', 'odt', 'ods', 'odp',
+  'jpg', 'jpeg', 'png', 'gif', 'bmp', 'webp', //                            images
+  'zip', '7z', 'gz', 'tar', //                                              archives
+]);
+// Where the files go: a folder of its own, outside any folder a web server
+// serves. Created (owner only) when missing.
+const UPLOAD_DIR = process.env.BRIMLET_UPLOAD_DIR || path.join(os.tmpdir(), 'brimlet-uploads');
+// Most files in one upload, largest file, largest request body. The body is
+// the files plus a part header each (about 100 bytes and the path), so keep
+// it a little above the page's MaxTotalSize.
+const MAX_FILES = setting('BRIMLET_MAX_FILES', 100);
+const MAX_FILE_BYTES = setting('BRIMLET_MAX_FILE_BYTES', 2 ** 30);
+const MAX_UPLOAD_BYTES = setting('BRIMLET_MAX_UPLOAD_BYTES', 2 ** 30 + 2 ** 20);
+
+const INDEX = 'index.tsv';
 const FIELD = /^FILE[1-9][0-9]*$/;
-const RESERVED = /[\x00-\x1f\x7f<>:"/\\|?*]/g;
-const DEVICE = /^(con|prn|aux|nul|com[1-9]|lpt[1-9])(\.|$)/i;
+const EXTENSION = /\.([A-Za-z0-9]+)$/;
 
 // ------------------------------------------------------------------ names
 
-// busboy hands the filename over decoded as latin1 (its default), which
-// maps each byte to one character: the original bytes come back intact.
-function rawBytes(latin1Name) {
-  return Buffer.from(latin1Name, 'latin1');
-}
-
-// The bytes after the last backslash or slash. CP949 never uses either byte
-// inside a double-byte character, so a byte search is safe.
-function baseName(raw) {
+// The client's name as kept: the bytes after the last backslash or slash of
+// the path sent (CP949 never uses either byte inside a character), control
+// bytes made '_', the part's name when nothing is left. Returns it decoded
+// from CP949 for the index, and in CP949 for the reply; a name that is not
+// CP949 keeps its ASCII and gets '_' for every other byte.
+function clientName(raw, field) {
   const cut = Math.max(raw.lastIndexOf(0x5c), raw.lastIndexOf(0x2f));
-  return raw.subarray(cut + 1);
-}
-
-// The control sends names in the Korean ANSI code page; a name that is not
-// valid CP949 keeps its ASCII and loses the rest to '_'.
-function decodeName(raw) {
+  let bytes = Buffer.from(raw.subarray(cut + 1).map((b) => (b < 0x20 || b === 0x7f ? 0x5f : b)));
+  if (bytes.length === 0) bytes = Buffer.from(field, 'ascii');
   try {
-    return new TextDecoder('euc-kr', { fatal: true }).decode(raw);
+    return { name: new TextDecoder('euc-kr', { fatal: true }).decode(bytes), shown: bytes };
   } catch (error) {
-    return Array.from(raw, (b) => (b < 0x80 ? String.fromCharCode(b) : '_')).join('');
+    const shown = Buffer.from(bytes.map((b) => (b < 0x80 ? b : 0x5f)));
+    return { name: shown.toString('ascii'), shown };
   }
 }
 
-function splitExtension(name) {
-  const dot = name.lastIndexOf('.');
-  return dot <= 0 ? [name, ''] : [name.slice(0, dot), name.slice(dot)];
+// The client's extension, lowered, when it is on the allowed list.
+function storedExtension(name) {
+  const match = EXTENSION.exec(name);
+  const extension = match ? match[1].toLowerCase() : '';
+  return ALLOWED_EXTENSIONS.has(extension) ? `.${extension}` : '';
 }
 
-function limitLength(name) {
-  if (Buffer.byteLength(name) <= MAX_NAME_BYTES) return name;
-  let [stem, ext] = splitExtension(name);
-  if (Buffer.byteLength(ext) > 16) [stem, ext] = [name, ''];
-  const budget = MAX_NAME_BYTES - Buffer.byteLength(ext);
-  let kept = '';
-  let used = 0;
-  for (const ch of stem) {
-    used += Buffer.byteLength(ch);
-    if (used > budget) break;
-    kept += ch;
-  }
-  return kept + ext;
-}
-
-// The name a part is stored under, never a path: no separators, no leading
-// dots (so neither '..' nor hidden files), no device names.
-function safeName(raw, field) {
-  let name = decodeName(baseName(raw)).replace(RESERVED, '_').replace(/^[ .]+|[ .]+$/g, '');
-  if (DEVICE.test(name)) name = '_' + name;
-  if (!name) name = field;
-  return limitLength(name);
-}
-
-// Opens a new file for `name`, or for "stem (n).ext" when the name is
-// taken; never opens an existing file.
-function createUnique(folder, name) {
-  const [stem, ext] = splitExtension(name);
-  for (let n = 1; n <= MAX_SUFFIX; ++n) {
-    const candidate = n === 1 ? name : `${stem} (${n})${ext}`;
+// Creates a new file under a random name; never opens an existing one.
+function createStoredFile(folder, extension) {
+  for (let attempt = 0; attempt < 8; ++attempt) {
+    const name = crypto.randomBytes(16).toString('hex') + extension;
     try {
-      const fd = fs.openSync(path.join(folder, candidate), 'wx', 0o644);
-      return { fd, name: candidate };
+      return { fd: fs.openSync(path.join(folder, name), 'wx', 0o600), name };
     } catch (error) {
       if (error.code !== 'EEXIST') throw error;
     }
   }
-  throw new Error(`no free name for ${name}`);
+  throw new Error(`no free name in ${folder}`);
+}
+
+function plural(count, word) {
+  return `${count} ${word}${count === 1 ? '' : 's'}`;
 }
 
 // ----------------------------------------------------------------- server
 
-function filesText(count) {
-  return `${count} file${count === 1 ? '' : 's'}`;
-}
-
 function reply(res, status, text) {
   if (res.headersSent) return;
-  const data = Buffer.from(text + '\r\n', 'ascii');
+  const data = Buffer.concat([Buffer.isBuffer(text) ? text : Buffer.from(text, 'ascii'), Buffer.from('\r\n')]);
   res.writeHead(status, {
-    'Content-Type': 'text/plain; charset=us-ascii',
+    // Names are in the control's code page, as it shows them.
+    'Content-Type': 'text/plain; charset=euc-kr',
     'Content-Length': data.length,
     Connection: 'close',
   });
   res.end(data);
 }
 
-function receive(req, res) {
-  let parser;
-  try {
-    // preservePath: the name as sent, so the rules above take the base name
-    // themselves, the same way for every receiver.
-    parser = busboy({ headers: req.headers, preservePath: true, defParamCharset: 'latin1' });
-  } catch (error) {
-    reply(res, 400, 'Not a multipart upload.');
-    req.resume();
+// Answers once the body is read, so that the client is there for the reply.
+function replyAfterBody(req, res, status, text) {
+  if (req.readableEnded || req.destroyed) {
+    reply(res, status, text);
     return;
   }
-  fs.mkdirSync(UPLOAD_DIR, { recursive: true });
-  const stored = [];
-  const writing = new Set();
-  let failed = 0;
-  let finished = false;
+  req.on('end', () => reply(res, status, text));
+  req.resume();
+}
 
-  function done(status, text) {
-    if (finished) return;
-    finished = true;
-    reply(res, status, text);
+// The files of one request: all of them are kept, or none.
+class Upload {
+  constructor(folder) {
+    this.folder = folder;
+    this.files = [];
+    this.refusal = null; // { status, text } once the upload cannot succeed
   }
 
-  parser.on('file', (field, stream, info) => {
-    if (!FIELD.test(field) || !info.filename) {
+  refuse(status, text) {
+    if (!this.refusal) this.refusal = { status, text };
+  }
+
+  async settled() {
+    await Promise.all(this.files.map((file) => file.closed));
+  }
+
+  async discard() {
+    await this.settled();
+    await Promise.all(this.files.map((file) => fs.promises.rm(file.path, { force: true })));
+    this.files = [];
+  }
+
+  // Adds the files to the index in one append; false if it cannot.
+  keep() {
+    const lines = this.files.map((f) => `${f.stored}\t${f.size}\t${f.type}\t${f.name}\n`).join('');
+    try {
+      fs.appendFileSync(path.join(this.folder, INDEX), lines, { encoding: 'utf8', mode: 0o600 });
+      return true;
+    } catch (error) {
+      console.error(`cannot write the index: ${error.message}`);
+      return false;
+    }
+  }
+
+  listing() {
+    const lines = [Buffer.from(`Stored ${plural(this.files.length, 'file')}.`)];
+    for (const f of this.files) {
+      lines.push(Buffer.from('\r\n'), f.shown,
+                 Buffer.from(` (${plural(f.size, 'byte')}, ${f.type}) stored as ${f.stored}`));
+    }
+    return Buffer.concat(lines);
+  }
+
+  // Streams one part to a new file of its own.
+  add(field, stream, info) {
+    if (this.files.length === MAX_FILES) {
+      this.refuse(413, `Refused: more than ${plural(MAX_FILES, 'file')} in one upload; nothing stored.`);
       stream.resume();
       return;
     }
+    const { name, shown } = clientName(Buffer.from(info.filename, 'latin1'), field);
     let target;
     try {
-      target = createUnique(UPLOAD_DIR, safeName(rawBytes(info.filename), field));
+      target = createStoredFile(this.folder, storedExtension(name));
     } catch (error) {
       console.error(`cannot store ${field}: ${error.message}`);
-      ++failed;
+      this.refuse(500, `Could not store ${field}; nothing stored.`);
       stream.resume();
       return;
     }
-    const file = path.join(UPLOAD_DIR, target.name);
+    // busboy gives the part's type/subtype in lower case, "text/plain"
+    // when it has none.
+    const file = { name, shown, type: info.mimeType, stored: target.name,
+                   path: path.join(this.folder, target.name), size: 0, closed: null };
+    this.files.push(file);
     const out = fs.createWriteStream(null, { fd: target.fd });
-    const part = { file, complete: false, closed: null };
-    part.closed = new Promise((resolve) => out.on('close', resolve));
-    writing.add(part);
-    // A part whose data did not end at a delimiter, or whose file could not
-    // be written, leaves no file behind.
-    let writeFailed = false;
-    stream.on('end', () => { part.complete = true; });
+    file.closed = new Promise((resolve) => out.on('close', resolve));
+    stream.on('data', (chunk) => { file.size += chunk.length; });
+    // busboy stops a file one byte past the limit: that file is too large.
+    stream.on('limit', () => {
+      this.refuse(413, Buffer.concat([Buffer.from('Refused: '), shown,
+                                      Buffer.from(` is larger than ${MAX_FILE_BYTES} bytes; nothing stored.`)]));
+    });
     stream.on('error', () => out.destroy());
     out.on('error', (error) => {
-      if (part.complete) console.error(`cannot store ${field}: ${error.message}`);
-      writeFailed = true;
+      console.error(`cannot store ${field}: ${error.message}`);
+      this.refuse(500, `Could not store ${field}; nothing stored.`);
       stream.resume();
     });
     stream.pipe(out);
-    part.closed = part.closed.then(() => {
-      if (part.complete && !writeFailed) {
-        stored.push(target.name);
-        return undefined;
-      }
-      if (part.complete) ++failed;
-      return fs.promises.rm(file, { force: true });
-    });
-  });
+  }
+}
 
+function receive(req, res) {
+  const declared = req.headers['content-length'];
+  if (!/^[0-9]+$/.test(declared || '')) {
+    replyAfterBody(req, res, 411, 'Content-Length is required.');
+    return;
+  }
+  if (!/^multipart\/form-data/i.test(req.headers['content-type'] || '')) {
+    replyAfterBody(req, res, 400, 'Not a multipart upload.');
+    return;
+  }
+  if (Number(declared) > MAX_UPLOAD_BYTES) {
+    replyAfterBody(req, res, 413, `Refused: the upload is larger than ${MAX_UPLOAD_BYTES} bytes; nothing stored.`);
+    return;
+  }
+  let parser;
+  try {
+    // preservePath: the name as sent, so the rules above take the base name
+    // themselves, the same way for every receiver. latin1 maps each byte of
+    // the name to one character: the original bytes come back intact.
+    parser = busboy({ headers: req.headers, preservePath: true, defParamCharset: 'latin1',
+                      limits: { fileSize: MAX_FILE_BYTES + 1 } });
+  } catch (error) {
+    replyAfterBody(req, res, 400, 'Not a multipart upload.');
+    return;
+  }
+  try {
+    fs.mkdirSync(UPLOAD_DIR, { recursive: true, mode: 0o700 });
+  } catch (error) {
+    // Reported as the first file that cannot be created.
+  }
+  const upload = new Upload(UPLOAD_DIR);
+  let settled = false;
+  let cutShort = false;
+
+  parser.on('file', (field, stream, info) => {
+    if (upload.refusal || !FIELD.test(field) || !info.filename) stream.resume();
+    else upload.add(field, stream, info);
+  });
   parser.on('close', async () => {
-    await Promise.all([...writing].map((p) => p.closed));
-    if (failed) done(500, `Stored ${filesText(stored.length)}; ${failed} could not be stored.`);
-    else done(200, `Stored ${filesText(stored.length)}.`);
+    if (settled) return;
+    settled = true;
+    await upload.settled();
+    if (upload.refusal) {
+      await upload.discard();
+      reply(res, upload.refusal.status, upload.refusal.text);
+    } else if (!upload.keep()) {
+      await upload.discard();
+      reply(res, 500, 'Could not write the index; nothing stored.');
+    } else {
+      reply(res, 200, upload.listing());
+    }
   });
   parser.on('error', async (error) => {
+    if (settled) return;
+    settled = true;
     req.unpipe(parser);
     req.resume();
-    await Promise.all([...writing].map((p) => p.closed));
-    done(400, `Bad upload body (${error.message}); stored ${filesText(stored.length)}.`);
+    await upload.discard();
+    replyAfterBody(req, res, 400, cutShort ? 'Upload cut short; nothing stored.'
+                                           : `Bad upload body (${error.message}); nothing stored.`);
   });
   // The client went away before the end of its body.
   req.on('close', () => {
-    if (!req.complete) parser.destroy(new Error('Upload cut short'));
+    if (req.complete) return;
+    cutShort = true;
+    parser.destroy(new Error('Upload cut short'));
   });
   req.pipe(parser);
 }

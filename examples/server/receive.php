@@ -6,92 +6,132 @@
 //   BRIMLET_UPLOAD_DIR=/srv/uploads php -d upload_max_filesize=4G \
 //       -d post_max_size=0 -d max_file_uploads=1000 -S 127.0.0.1:8080 receive.php
 //
-// Environment:
-//   BRIMLET_UPLOAD_DIR  folder the files go to (default: "uploads" beside
-//                       this script; created when missing)
-//
-// PHP's limits on uploads are ini settings this script cannot raise: the
-// defaults (2 MB a file, 8 MB a request, 20 files) refuse most real uploads.
-// The stored name follows the rules every receiver in this folder shares
-// (see README.md); PHP's own base name is not used, so that the rules are
-// applied to the name exactly as the control sent it.
+// The settings below, and the rules every receiver in this folder shares,
+// are explained in README.md. In short: the name on disk is made here, never
+// taken from the client; the client's name, size and type go to the folder's
+// index.tsv and into the reply; an upload that breaks a limit, or does not
+// arrive whole, stores nothing. PHP has read the whole body into its own
+// temporary files before this script runs; its ini limits (upload_max_filesize,
+// post_max_size, max_file_uploads) apply first, and this script reports them
+// as its own when they are the lower.
 
-const MAX_NAME_BYTES = 200;
-const MAX_SUFFIX = 9999;
-const RESERVED = '/[\x00-\x1f\x7f<>:"\/\\\\|?*]/';
-const DEVICE = '/^(con|prn|aux|nul|com[1-9]|lpt[1-9])(\.|$)/i';
+// A whole number from the environment, or `$default`; null when it is not one.
+function setting(string $name, int $default): ?int {
+    $text = getenv($name);
+    if ($text === false || $text === '') return $default;
+    return ctype_digit($text) ? (int)$text : null;
+}
+
+// ---------------------------------------------------------------- settings
+
+// The only extensions a stored file keeps (lower case, no dot): types a web
+// server hands out as data and never runs. Any other (php, phtml, html, svg,
+// exe, ...) is dropped and the file is stored without one.
+const ALLOWED_EXTENSIONS = [
+    'pdf', 'txt', 'csv', 'rtf', 'hwp', 'hwpx', 'doc', 'docx', 'xls', 'xlsx', // documents
+    'ppt', 'pptx', 'odt', 'ods', 'odp',
+    'jpg', 'jpeg', 'png', 'gif', 'bmp', 'webp', //                            images
+    'zip', '7z', 'gz', 'tar', //                                              archives
+];
+// Where the files go: a folder of its own, outside any folder a web server
+// serves. Created (owner only) when missing.
+define('UPLOAD_DIR', getenv('BRIMLET_UPLOAD_DIR') ?: sys_get_temp_dir() . '/brimlet-uploads');
+// A folder under the document root (or beside this script) is refused: the
+// web server would hand out, or run, what lands there. Only set this when
+// that server is known to serve the folder as plain data.
+define('STORE_UNDER_DOCUMENT_ROOT', getenv('BRIMLET_STORE_UNDER_DOCUMENT_ROOT') === '1');
+// Most files in one upload, largest file, largest request body. The body is
+// the files plus a part header each (about 100 bytes and the path), so keep
+// it a little above the page's MaxTotalSize.
+define('MAX_FILES', setting('BRIMLET_MAX_FILES', 100));
+define('MAX_FILE_BYTES', setting('BRIMLET_MAX_FILE_BYTES', 1 << 30));
+define('MAX_UPLOAD_BYTES', setting('BRIMLET_MAX_UPLOAD_BYTES', (1 << 30) + (1 << 20)));
+
+const INDEX = 'index.tsv';
+const TOKEN = '[!#$%&\'*+.^_`|~0-9A-Za-z-]+';
 
 // ------------------------------------------------------------------ names
 
-// The bytes after the last backslash or slash. CP949 never uses either byte
-// inside a double-byte character, so a byte search is safe.
-function base_name(string $raw): string {
-    $cut = max(strrpos($raw, '\\') === false ? -1 : strrpos($raw, '\\'),
-               strrpos($raw, '/') === false ? -1 : strrpos($raw, '/'));
-    return substr($raw, $cut + 1);
+// The client's name as kept: the bytes after the last backslash or slash of
+// the path sent (CP949 never uses either byte inside a character), control
+// bytes made '_', the part's name when nothing is left. Returns it decoded
+// from CP949 for the index, and in CP949 for the reply; a name that is not
+// CP949 keeps its ASCII and gets '_' for every other byte.
+function client_name(string $raw, string $field): array {
+    $bytes = preg_replace('/[\x00-\x1f\x7f]/', '_', preg_replace('#^.*[\\\\/]#s', '', $raw));
+    if ($bytes === '') $bytes = $field;
+    $name = @iconv('CP949', 'UTF-8', $bytes);
+    if ($name !== false) return [$name, $bytes];
+    $shown = preg_replace('/[\x80-\xff]/', '_', $bytes);
+    return [$shown, $shown];
 }
 
-// The control sends names in the Korean ANSI code page; a name that is not
-// valid CP949 keeps its ASCII and loses the rest to '_'.
-function decode_name(string $raw): string {
-    $text = @iconv('CP949', 'UTF-8', $raw);
-    if ($text !== false) return $text;
-    return preg_replace('/[\x80-\xff]/', '_', $raw);
+// The client's extension, lowered, when it is on the allowed list.
+function stored_extension(string $name): string {
+    $extension = preg_match('/\.([A-Za-z0-9]+)$/', $name, $m) ? strtolower($m[1]) : '';
+    return in_array($extension, ALLOWED_EXTENSIONS, true) ? ".$extension" : '';
 }
 
-function split_extension(string $name): array {
-    $dot = strrpos($name, '.');
-    if ($dot === false || $dot === 0) return [$name, ''];
-    return [substr($name, 0, $dot), substr($name, $dot)];
+// The part's type/subtype in lower case, "text/plain" when it has none.
+function media_type(string $header): string {
+    $token = TOKEN;
+    return preg_match("{^[ \t]*($token/$token)[ \t]*(;|\$)}", $header, $m) ? strtolower($m[1]) : 'text/plain';
 }
 
-function limit_length(string $name): string {
-    if (strlen($name) <= MAX_NAME_BYTES) return $name;
-    [$stem, $ext] = split_extension($name);
-    if (strlen($ext) > 16) [$stem, $ext] = [$name, ''];
-    $budget = MAX_NAME_BYTES - strlen($ext);
-    $kept = '';
-    foreach (preg_split('//u', $stem, -1, PREG_SPLIT_NO_EMPTY) as $ch) {
-        if (strlen($kept) + strlen($ch) > $budget) break;
-        $kept .= $ch;
-    }
-    return $kept . $ext;
-}
-
-// The name a part is stored under, never a path: no separators, no leading
-// dots (so neither '..' nor hidden files), no device names.
-function safe_name(string $raw, string $field): string {
-    $name = trim(preg_replace(RESERVED, '_', decode_name(base_name($raw))), ' .');
-    if (preg_match(DEVICE, $name)) $name = '_' . $name;
-    if ($name === '') $name = $field;
-    return limit_length($name);
-}
-
-// Reserves a new file for `name`, or for "stem (n).ext" when the name is
-// taken; never takes an existing file.
-function create_unique(string $folder, string $name): ?string {
-    [$stem, $ext] = split_extension($name);
-    for ($n = 1; $n <= MAX_SUFFIX; ++$n) {
-        $candidate = $n === 1 ? $name : "$stem ($n)$ext";
-        $handle = @fopen($folder . '/' . $candidate, 'x');
+// Creates a new file under a random name; never takes an existing one.
+function create_stored_file(string $folder, string $extension): ?string {
+    for ($attempt = 0; $attempt < 8; ++$attempt) {
+        $name = bin2hex(random_bytes(16)) . $extension;
+        $handle = @fopen("$folder/$name", 'x');
         if ($handle !== false) {
             fclose($handle);
-            return $candidate;
+            return $name;
         }
-        if (!file_exists($folder . '/' . $candidate)) return null;
+        if (!file_exists("$folder/$name")) return null;
+    }
+    return null;
+}
+
+function plural(int $count, string $word): string {
+    return "$count $word" . ($count === 1 ? '' : 's');
+}
+
+// ----------------------------------------------------------------- folder
+
+// The real path `$path` will have: that of its deepest existing folder and
+// the rest as written; null when the rest climbs with "..".
+function resolved_path(string $path): ?string {
+    $rest = [];
+    while (($real = realpath($path)) === false) {
+        $parent = dirname($path);
+        if ($parent === $path) return null;
+        array_unshift($rest, basename($path));
+        $path = $parent;
+    }
+    if (in_array('..', $rest, true)) return null;
+    return rtrim($real, '/') . ($rest ? '/' . implode('/', $rest) : '');
+}
+
+// Why files may not go to UPLOAD_DIR, or null when they may.
+function folder_refusal(): ?string {
+    $folder = resolved_path(UPLOAD_DIR);
+    if ($folder === null) return 'the upload folder cannot be resolved; create it first';
+    if (STORE_UNDER_DOCUMENT_ROOT) return null;
+    foreach ([$_SERVER['DOCUMENT_ROOT'] ?? '', __DIR__] as $root) {
+        $root = $root === '' ? false : realpath($root);
+        if ($root !== false && strpos("$folder/", rtrim($root, '/') . '/') === 0) {
+            return 'the upload folder is under the web server\'s document root; see README.md';
+        }
     }
     return null;
 }
 
 // ----------------------------------------------------------------- server
 
-function files_text(int $count): string {
-    return $count . ' file' . ($count === 1 ? '' : 's');
-}
-
 function reply(int $status, string $text): void {
     http_response_code($status);
-    header('Content-Type: text/plain; charset=us-ascii');
+    // Names are in the control's code page, as it shows them.
+    header('Content-Type: text/plain; charset=euc-kr');
     header('Connection: close');
     echo $text, "\r\n";
 }
@@ -106,41 +146,102 @@ function ini_bytes(string $value): int {
     return $number;
 }
 
+// The lower of a setting and PHP's own limit (0: none).
+function lower_limit(int $own, int $php): int {
+    return $php > 0 ? min($own, $php) : $own;
+}
+
+// The parts to store, in body order (PHP keeps $_FILES so), or the reply
+// that refuses the upload.
+function parts_or_refusal(): array {
+    // PHP drops the parts past max_file_uploads without a word: allowing one
+    // fewer makes an upload that reached PHP's limit a refused one.
+    $maxFiles = lower_limit(MAX_FILES, max(1, (int)ini_get('max_file_uploads') - 1));
+    $maxBytes = lower_limit(MAX_FILE_BYTES, ini_bytes((string)ini_get('upload_max_filesize')));
+    $parts = [];
+    foreach ($_FILES as $field => $file) {
+        if (!preg_match('/^FILE[1-9][0-9]*$/', $field) || is_array($file['name'])) continue;
+        if ($file['error'] === UPLOAD_ERR_NO_FILE) continue;  // an empty file name
+        if ($file['error'] === UPLOAD_ERR_PARTIAL) return [[400, 'Upload cut short; nothing stored.'], []];
+        if (count($parts) === $maxFiles) {
+            return [[413, 'Refused: more than ' . plural($maxFiles, 'file') . ' in one upload; nothing stored.'], []];
+        }
+        [$name, $shown] = client_name($file['full_path'] ?? $file['name'], $field);
+        if ($file['error'] === UPLOAD_ERR_INI_SIZE || $file['size'] > $maxBytes) {
+            return [[413, "Refused: $shown is larger than $maxBytes bytes; nothing stored."], []];
+        }
+        if ($file['error'] !== UPLOAD_ERR_OK) return [[500, "Could not store $field; nothing stored."], []];
+        $parts[] = ['field' => $field, 'name' => $name, 'shown' => $shown, 'size' => $file['size'],
+                    'type' => media_type($file['type']), 'tmp' => $file['tmp_name']];
+    }
+    return [null, $parts];
+}
+
+function discard(array $parts): void {
+    foreach ($parts as $part) {
+        if (isset($part['stored'])) @unlink(UPLOAD_DIR . '/' . $part['stored']);
+    }
+}
+
 function receive(): void {
-    $type = $_SERVER['CONTENT_TYPE'] ?? '';
-    if (stripos($type, 'multipart/form-data') !== 0) {
+    foreach (['MAX_FILES', 'MAX_FILE_BYTES', 'MAX_UPLOAD_BYTES'] as $name) {
+        if (constant($name) === null) {
+            reply(500, "The setting BRIMLET_$name is not a whole number; nothing stored.");
+            return;
+        }
+    }
+    if (stripos($_SERVER['CONTENT_TYPE'] ?? '', 'multipart/form-data') !== 0) {
         reply(400, 'Not a multipart upload.');
         return;
     }
-    $limit = ini_bytes((string)ini_get('post_max_size'));
-    if ($limit > 0 && (int)($_SERVER['CONTENT_LENGTH'] ?? 0) > $limit) {
-        reply(413, 'Upload larger than this server takes.');
+    $length = (string)($_SERVER['CONTENT_LENGTH'] ?? '');
+    if (!ctype_digit($length)) {
+        reply(411, 'Content-Length is required.');
         return;
     }
-    $folder = getenv('BRIMLET_UPLOAD_DIR') ?: __DIR__ . '/uploads';
-    if (!is_dir($folder)) @mkdir($folder, 0755, true);
-
-    $stored = 0;
-    $failed = 0;
-    $cutShort = false;
-    // Parts in the order they came: PHP keeps $_FILES in body order.
-    foreach ($_FILES as $field => $file) {
-        if (!preg_match('/^FILE[1-9][0-9]*$/', $field) || is_array($file['name'])) continue;
-        if ($file['error'] === UPLOAD_ERR_NO_FILE) continue;  // empty file name
-        if ($file['error'] === UPLOAD_ERR_PARTIAL) { $cutShort = true; continue; }
-        if ($file['error'] !== UPLOAD_ERR_OK) { ++$failed; continue; }
-        $name = create_unique($folder, safe_name($file['full_path'] ?? $file['name'], $field));
-        if ($name === null || !move_uploaded_file($file['tmp_name'], $folder . '/' . $name)) {
-            if ($name !== null) @unlink($folder . '/' . $name);
-            error_log("cannot store $field");
-            ++$failed;
-            continue;
-        }
-        ++$stored;
+    $maxUpload = lower_limit(MAX_UPLOAD_BYTES, ini_bytes((string)ini_get('post_max_size')));
+    if ((int)$length > $maxUpload) {
+        reply(413, "Refused: the upload is larger than $maxUpload bytes; nothing stored.");
+        return;
     }
-    if ($cutShort) reply(400, 'Upload cut short; stored ' . files_text($stored) . '.');
-    elseif ($failed) reply(500, 'Stored ' . files_text($stored) . "; $failed could not be stored.");
-    else reply(200, 'Stored ' . files_text($stored) . '.');
+    $why = folder_refusal();
+    if ($why !== null) {
+        error_log('receive.php: ' . $why . ': ' . UPLOAD_DIR);
+        reply(500, "Not stored: $why.");
+        return;
+    }
+    [$refusal, $parts] = parts_or_refusal();
+    if ($refusal !== null) {
+        reply(...$refusal);
+        return;
+    }
+    if (!is_dir(UPLOAD_DIR)) @mkdir(UPLOAD_DIR, 0700, true);
+
+    foreach ($parts as &$part) {
+        $part['stored'] = create_stored_file(UPLOAD_DIR, stored_extension($part['name']));
+        $path = UPLOAD_DIR . '/' . $part['stored'];
+        if ($part['stored'] === null || !move_uploaded_file($part['tmp'], $path) || !chmod($path, 0600)) {
+            error_log("receive.php: cannot store {$part['field']} in " . UPLOAD_DIR);
+            discard($parts);
+            reply(500, "Could not store {$part['field']}; nothing stored.");
+            return;
+        }
+    }
+    unset($part);
+
+    $index = '';
+    $listing = 'Stored ' . plural(count($parts), 'file') . '.';
+    foreach ($parts as $p) {
+        $index .= "{$p['stored']}\t{$p['size']}\t{$p['type']}\t{$p['name']}\n";
+        $listing .= "\r\n{$p['shown']} (" . plural($p['size'], 'byte') . ", {$p['type']}) stored as {$p['stored']}";
+    }
+    if (file_put_contents(UPLOAD_DIR . '/' . INDEX, $index, FILE_APPEND | LOCK_EX) === false) {
+        discard($parts);
+        reply(500, 'Could not write the index; nothing stored.');
+        return;
+    }
+    @chmod(UPLOAD_DIR . '/' . INDEX, 0600);
+    reply(200, $listing);
 }
 
 if (($_SERVER['REQUEST_METHOD'] ?? 'GET') === 'POST') receive();

@@ -5,102 +5,110 @@ Python 3 standard library only. Run it as a server on 127.0.0.1:
 
     BRIMLET_UPLOAD_DIR=/srv/uploads BRIMLET_PORT=8080 python3 receive.py
 
-Environment:
-    BRIMLET_UPLOAD_DIR  folder the files go to (default: "uploads" beside
-                        this script; created when missing)
-    BRIMLET_PORT        port to listen on (default 8080; 0 picks a free one)
-    BRIMLET_PORT_FILE   when set, the port actually listened on is written
-                        there (with a final newline) once the server listens
+The settings below, and the rules every receiver in this folder shares, are
+explained in README.md. In short: the name on disk is made here, never taken
+from the client; the client's name, size and type go to the folder's
+index.tsv and into the reply; an upload that breaks a limit, or does not
+arrive whole, stores nothing.
 
 The body is parsed as it arrives, never held in memory: a part is written to
-its file piece by piece. The stored name follows the rules every receiver in
-this folder shares (see README.md): the base name of the path the control
-sends, decoded from CP949, with reserved characters replaced, and a
-" (2)", " (3)", ... before the extension when the name is taken.
+its file piece by piece.
 """
 
 import http.server
 import os
 import re
+import secrets
 import sys
+import tempfile
 
+
+def setting(name, default):
+    """A whole number from the environment, or `default`."""
+    text = os.environ.get(name)
+    if not text:
+        return default
+    if not text.isdigit():
+        sys.exit("%s must be a whole number of bytes or files, not %r" % (name, text))
+    return int(text)
+
+
+# ---------------------------------------------------------------- settings
+
+# The only extensions a stored file keeps (lower case, no dot): types a web
+# server hands out as data and never runs. Any other (php, phtml, html, svg,
+# exe, ...) is dropped and the file is stored without one.
+ALLOWED_EXTENSIONS = {
+    "pdf", "txt", "csv", "rtf", "hwp", "hwpx", "doc", "docx", "xls", "xlsx",  # documents
+    "ppt", "pptx", "odt", "ods", "odp",
+    "jpg", "jpeg", "png", "gif", "bmp", "webp",                               # images
+    "zip", "7z", "gz", "tar",                                                 # archives
+}
+# Where the files go: a folder of its own, outside any folder a web server
+# serves. Created (owner only) when missing.
 UPLOAD_DIR = os.environ.get("BRIMLET_UPLOAD_DIR") or os.path.join(
-    os.path.dirname(os.path.abspath(__file__)), "uploads")
+    tempfile.gettempdir(), "brimlet-uploads")
+# Most files in one upload, largest file, largest request body. The body is
+# the files plus a part header each (about 100 bytes and the path), so keep
+# it a little above the page's MaxTotalSize.
+MAX_FILES = setting("BRIMLET_MAX_FILES", 100)
+MAX_FILE_BYTES = setting("BRIMLET_MAX_FILE_BYTES", 1 << 30)
+MAX_UPLOAD_BYTES = setting("BRIMLET_MAX_UPLOAD_BYTES", (1 << 30) + (1 << 20))
 
 PIECE = 65536
 MAX_HEADER_BYTES = 16384
-MAX_NAME_BYTES = 200
-MAX_SUFFIX = 9999
+INDEX = "index.tsv"
 FIELD = re.compile(r"^FILE[1-9][0-9]*$")
-RESERVED = re.compile(r'[\x00-\x1f\x7f<>:"/\\|?*]')
-DEVICE = re.compile(r"^(con|prn|aux|nul|com[1-9]|lpt[1-9])(\.|$)", re.IGNORECASE)
+CONTROL = re.compile(rb"[\x00-\x1f\x7f]")
+TOKEN = rb"[!#$%&'*+.^_`|~0-9A-Za-z-]+"
+MEDIA_TYPE = re.compile(rb"[ \t]*(" + TOKEN + rb"/" + TOKEN + rb")[ \t]*(?:;|$)")
+EXTENSION = re.compile(r"\.([A-Za-z0-9]+)$")
 
 
 # ---------------------------------------------------------------- names
 
-def base_name(raw):
-    """The bytes after the last backslash or slash. CP949 never uses either
-    byte inside a double-byte character, so a byte search is safe."""
+def client_name(raw, field):
+    """The client's name as kept: the bytes after the last backslash or
+    slash of the path sent (CP949 never uses either byte inside a character),
+    control bytes made '_', the part's name when nothing is left. Returns it
+    decoded from CP949 for the index, and in CP949 for the reply; a name that
+    is not CP949 keeps its ASCII and gets '_' for every other byte."""
     cut = max(raw.rfind(b"\\"), raw.rfind(b"/"))
-    return raw[cut + 1:]
-
-
-def decode_name(raw):
-    """The control sends names in the Korean ANSI code page; a name that is
-    not valid CP949 keeps its ASCII and loses the rest to '_'."""
+    raw = CONTROL.sub(b"_", raw[cut + 1:]) or field.encode("ascii")
     try:
-        return raw.decode("cp949")
+        return raw.decode("cp949"), raw
     except UnicodeDecodeError:
-        return "".join(chr(b) if b < 0x80 else "_" for b in raw)
+        shown = bytes(b if b < 0x80 else 0x5F for b in raw)
+        return shown.decode("ascii"), shown
 
 
-def split_extension(name):
-    dot = name.rfind(".")
-    if dot <= 0:
-        return name, ""
-    return name[:dot], name[dot:]
+def stored_extension(name):
+    """The client's extension, lowered, when it is on the allowed list."""
+    match = EXTENSION.search(name)
+    extension = match.group(1).lower() if match else ""
+    return "." + extension if extension in ALLOWED_EXTENSIONS else ""
 
 
-def limit_length(name):
-    if len(name.encode()) <= MAX_NAME_BYTES:
-        return name
-    stem, ext = split_extension(name)
-    if len(ext.encode()) > 16:
-        stem, ext = name, ""
-    budget = MAX_NAME_BYTES - len(ext.encode())
-    kept, used = [], 0
-    for ch in stem:
-        used += len(ch.encode())
-        if used > budget:
-            break
-        kept.append(ch)
-    return "".join(kept) + ext
+def media_type(header):
+    """The part's type/subtype in lower case, "text/plain" when it has none."""
+    match = MEDIA_TYPE.match(header or b"")
+    return match.group(1).lower().decode("ascii") if match else "text/plain"
 
 
-def safe_name(raw_filename, field):
-    """The name a part is stored under, never a path: no separators, no
-    leading dots (so neither '..' nor hidden files), no device names."""
-    name = RESERVED.sub("_", decode_name(base_name(raw_filename))).strip(" .")
-    if DEVICE.match(name):
-        name = "_" + name
-    if not name:
-        name = field
-    return limit_length(name)
-
-
-def create_unique(folder, name):
-    """Opens a new file for `name` in `folder`, or for "stem (n).ext" when
-    the name is taken; never opens an existing file."""
-    stem, ext = split_extension(name)
-    for n in range(1, MAX_SUFFIX + 1):
-        candidate = name if n == 1 else "%s (%d)%s" % (stem, n, ext)
+def create_stored_file(folder, extension):
+    """Creates a new file under a random name; never opens an existing one."""
+    for _ in range(8):
+        name = secrets.token_hex(16) + extension
         try:
-            fd = os.open(os.path.join(folder, candidate),
-                         os.O_WRONLY | os.O_CREAT | os.O_EXCL, 0o644)
-            return fd, candidate
+            fd = os.open(os.path.join(folder, name), os.O_WRONLY | os.O_CREAT | os.O_EXCL, 0o600)
+            return fd, name
         except FileExistsError:
             continue
-    raise OSError("no free name for " + name)
+    raise OSError("no free name in " + folder)
+
+
+def plural(count, word):
+    return "%d %s%s" % (count, word, "" if count == 1 else "s")
 
 
 # ---------------------------------------------------------------- parsing
@@ -132,6 +140,11 @@ class Body:
         self.buffer += piece
         return True
 
+    def drain(self):
+        """Reads what is left, so that the client is there for the reply."""
+        while self.fill():
+            self.buffer = b""
+
 
 def parameter(header, name):
     match = re.search(rb'(?:^|;)\s*' + name + rb'=(?:"([^"]*)"|([^;\s]*))', header,
@@ -152,7 +165,7 @@ def parse_headers(block):
 
 def receive_parts(body, boundary, on_part):
     """Walks the multipart body; for each part calls on_part(headers) which
-    returns a writer (write(bytes), close(), discard()) or None to skip."""
+    returns a writer (write(bytes), close()) or None to skip the part."""
     delimiter = b"--" + boundary
     marker = b"\r\n" + delimiter
     # The first delimiter may follow a preamble; treat the body as if it
@@ -182,69 +195,138 @@ def receive_parts(body, boundary, on_part):
         headers = parse_headers(body.buffer[line_end + 2:head_end])
         body.buffer = body.buffer[head_end + 4:]
         writer = on_part(headers)
-        try:
-            while True:
-                at = body.buffer.find(marker)
-                if at >= 0:
-                    if writer:
-                        writer.write(body.buffer[:at])
-                    body.buffer = body.buffer[at + len(marker):]
-                    break
-                safe = len(body.buffer) - (len(marker) - 1)
-                if safe > 0:
-                    if writer:
-                        writer.write(body.buffer[:safe])
-                    body.buffer = body.buffer[safe:]
-                if not body.fill():
-                    raise BodyCutShort()
-        except BaseException:
-            if writer:
-                writer.discard()
-            raise
+        while True:
+            at = body.buffer.find(marker)
+            if at >= 0:
+                if writer:
+                    writer.write(body.buffer[:at])
+                body.buffer = body.buffer[at + len(marker):]
+                break
+            safe = len(body.buffer) - (len(marker) - 1)
+            if safe > 0:
+                if writer:
+                    writer.write(body.buffer[:safe])
+                body.buffer = body.buffer[safe:]
+            if not body.fill():
+                raise BodyCutShort()
         if writer:
             writer.close()
 
 
-class StoredFile:
-    """One part's file; it counts as stored only once its data ended at a
-    delimiter, and a part cut short leaves no file behind."""
+# ---------------------------------------------------------------- storing
 
-    def __init__(self, folder, raw_filename, field, stored):
-        self.fd, self.name = create_unique(folder, safe_name(raw_filename, field))
-        self.path = os.path.join(folder, self.name)
-        self.stored = stored
+class StoredFile:
+    """One part's file, under a name made here."""
+
+    def __init__(self, upload, field, raw_filename, content_type):
+        self.upload = upload
+        self.field = field
+        self.name, self.shown = client_name(raw_filename, field)
+        self.type = media_type(content_type)
+        self.fd, self.stored = create_stored_file(upload.folder, stored_extension(self.name))
+        self.path = os.path.join(upload.folder, self.stored)
+        self.size = 0
 
     def write(self, data):
+        if self.upload.refusal:
+            return
+        self.size += len(data)
+        if self.size > MAX_FILE_BYTES:
+            self.upload.refuse(413, b"Refused: " + self.shown
+                               + b" is larger than %d bytes; nothing stored." % MAX_FILE_BYTES)
+            return
         view = memoryview(data)
-        while view:
-            view = view[os.write(self.fd, view):]
+        try:
+            while view:
+                view = view[os.write(self.fd, view):]
+        except OSError as error:
+            sys.stderr.write("cannot store %s: %s\n" % (self.field, error))
+            self.upload.refuse(500, b"Could not store %s; nothing stored." % self.field.encode())
 
     def close(self):
-        os.close(self.fd)
-        self.stored.append(self.name)
+        if self.fd is not None:
+            os.close(self.fd)
+            self.fd = None
+
+
+class Upload:
+    """The files of one request: all of them are kept, or none."""
+
+    def __init__(self, folder):
+        self.folder = folder
+        self.files = []
+        self.refusal = None  # (status, text) once the upload cannot succeed
+
+    def refuse(self, status, text):
+        if not self.refusal:
+            self.refusal = (status, text)
+
+    def on_part(self, headers):
+        disposition = headers.get(b"content-disposition", b"")
+        field = (parameter(disposition, rb"name") or b"").decode("latin-1")
+        filename = parameter(disposition, rb"filename")
+        if self.refusal or not FIELD.match(field) or not filename:
+            return None
+        if len(self.files) == MAX_FILES:
+            self.refuse(413, ("Refused: more than %s in one upload; nothing stored."
+                             % plural(MAX_FILES, "file")).encode("ascii"))
+            return None
+        try:
+            part = StoredFile(self, field, filename, headers.get(b"content-type"))
+        except OSError as error:
+            sys.stderr.write("cannot store %s: %s\n" % (field, error))
+            self.refuse(500, b"Could not store %s; nothing stored." % field.encode())
+            return None
+        self.files.append(part)
+        return part
 
     def discard(self):
-        os.close(self.fd)
-        os.unlink(self.path)
+        for part in self.files:
+            part.close()
+            try:
+                os.unlink(part.path)
+            except OSError:
+                pass
+        self.files = []
+
+    def keep(self):
+        """Adds the files to the index in one append; False if it cannot."""
+        lines = "".join("%s\t%d\t%s\t%s\n" % (p.stored, p.size, p.type, p.name) for p in self.files)
+        try:
+            fd = os.open(os.path.join(self.folder, INDEX), os.O_WRONLY | os.O_APPEND | os.O_CREAT, 0o600)
+            with os.fdopen(fd, "ab") as index:
+                index.write(lines.encode("utf-8"))
+            return True
+        except OSError as error:
+            sys.stderr.write("cannot write the index: %s\n" % error)
+            return False
+
+    def listing(self):
+        lines = [("Stored %s." % plural(len(self.files), "file")).encode("ascii")]
+        for p in self.files:
+            lines.append(p.shown + (" (%s, %s) stored as %s" % (plural(p.size, "byte"), p.type, p.stored)).encode("ascii"))
+        return b"\r\n".join(lines)
 
 
 # ---------------------------------------------------------------- server
 
-def files_text(count):
-    return "%d file%s" % (count, "" if count == 1 else "s")
-
-
 class Handler(http.server.BaseHTTPRequestHandler):
-    server_version = "BrimletReceiver/1.0"
+    server_version = "BrimletReceiver/2.0"
 
     def reply(self, status, text):
-        data = (text + "\r\n").encode("ascii")
-        self.send_response(status)
-        self.send_header("Content-Type", "text/plain; charset=us-ascii")
-        self.send_header("Content-Length", str(len(data)))
-        self.send_header("Connection", "close")
-        self.end_headers()
-        self.wfile.write(data)
+        if isinstance(text, str):
+            text = text.encode("ascii")
+        data = text + b"\r\n"
+        try:
+            self.send_response(status)
+            # Names are in the control's code page, as it shows them.
+            self.send_header("Content-Type", "text/plain; charset=euc-kr")
+            self.send_header("Content-Length", str(len(data)))
+            self.send_header("Connection", "close")
+            self.end_headers()
+            self.wfile.write(data)
+        except OSError:
+            pass  # the client has gone
         self.close_connection = True
 
     def do_GET(self):
@@ -253,41 +335,52 @@ class Handler(http.server.BaseHTTPRequestHandler):
     def do_POST(self):
         content_type = self.headers.get("Content-Type", "").encode("latin-1")
         boundary = parameter(content_type, rb"boundary")
-        if not content_type.lower().startswith(b"multipart/form-data") or not boundary:
-            self.reply(400, "Not a multipart upload.")
-            return
         length = self.headers.get("Content-Length", "")
         if not length.isdigit():
             self.reply(411, "Content-Length is required.")
             return
-        os.makedirs(UPLOAD_DIR, exist_ok=True)
-        stored, failed = [], [0]
-
-        def on_part(headers):
-            disposition = headers.get(b"content-disposition", b"")
-            field = (parameter(disposition, rb"name") or b"").decode("latin-1")
-            filename = parameter(disposition, rb"filename")
-            if not FIELD.match(field) or not filename:
-                return None
-            try:
-                return StoredFile(UPLOAD_DIR, filename, field, stored)
-            except OSError as error:
-                self.log_message("cannot store %s: %s", field, error)
-                failed[0] += 1
-                return None
-
+        body = Body(self.rfile, int(length))
         try:
-            receive_parts(Body(self.rfile, int(length)), boundary, on_part)
+            if not content_type.lower().startswith(b"multipart/form-data") or not boundary:
+                body.drain()
+                self.reply(400, "Not a multipart upload.")
+                return
+            if body.left > MAX_UPLOAD_BYTES:
+                body.drain()
+                self.reply(413, "Refused: the upload is larger than %d bytes; nothing stored."
+                           % MAX_UPLOAD_BYTES)
+                return
         except BodyCutShort:
-            self.reply(400, "Upload cut short; stored %s." % files_text(len(stored)))
+            return
+        try:
+            os.makedirs(UPLOAD_DIR, mode=0o700, exist_ok=True)
+        except OSError:
+            pass  # reported as the first file that cannot be created
+        upload = Upload(UPLOAD_DIR)
+        try:
+            receive_parts(body, boundary, upload.on_part)
+            body.drain()
+        except BodyCutShort:
+            upload.discard()
+            self.reply(400, "Upload cut short; nothing stored.")
             return
         except BadBody as error:
-            self.reply(400, "Bad upload body (%s); stored %s." % (error, files_text(len(stored))))
+            upload.discard()
+            self.reply(400, "Bad upload body (%s); nothing stored." % error)
             return
-        if failed[0]:
-            self.reply(500, "Stored %s; %d could not be stored." % (files_text(len(stored)), failed[0]))
+        except BaseException:
+            upload.discard()
+            raise
+        for part in upload.files:
+            part.close()
+        if upload.refusal:
+            upload.discard()
+            self.reply(*upload.refusal)
+        elif not upload.keep():
+            upload.discard()
+            self.reply(500, "Could not write the index; nothing stored.")
         else:
-            self.reply(200, "Stored %s." % files_text(len(stored)))
+            self.reply(200, upload.listing())
 
 
 def main():

@@ -1,11 +1,13 @@
 #!/usr/bin/env bash
 # Feeds each example receiver (PHP, Node.js, Python) the bodies the control
-# sends and checks what it stored, byte for byte and name for name.
+# sends and checks what it stored: byte for byte, under a name of its own
+# making, with the client's name, size and type in its index and its reply.
 #   run.sh PATH/TO/make_upload_body [php|node|python ...]
 # Prints one line per check and "N passed, N failed" at the end.
 set -uo pipefail
 
 here=$(cd "$(dirname "$0")" && pwd)
+scripts=$(cd "$here/../../examples/server" && pwd)
 make_body=${1:?usage: run.sh PATH/TO/make_upload_body [kinds...]}
 shift
 kinds=("$@")
@@ -30,10 +32,15 @@ done
 
 # A clean install of the Node receiver's packages, as its README says.
 if [[ " ${kinds[*]} " == *" node "* ]]; then
-  if ! (cd "$here/../../examples/server" && npm ci --no-audit --no-fund --loglevel=error); then
+  if ! (cd "$scripts" && npm ci --no-audit --no-fund --loglevel=error); then
     echo "FAIL npm ci in examples/server"; echo "0 passed, 1 failed"; exit 1
   fi
 fi
+# Whatever a receiver writes, it writes nowhere in its own folder.
+touch "$work/started"
+script_folder_untouched() {
+  [ -z "$(find "$scripts" -path "$scripts/node_modules" -prune -o -newer "$work/started" -print)" ]
+}
 
 # ------------------------------------------------------------ the files
 files=$work/files
@@ -53,66 +60,129 @@ mkdir -p "$files"
   head -c 300000 /dev/urandom
   printf '\r\n----MULTI-PARTS-FORM-DATA-'
 } >"$files/binary"
+cp "$files/binary" "$files/too_large" && printf 'x' >>"$files/too_large"
 printf '첫 번째 같은 이름\r\n' >"$files/same1"
 printf 'second file with the same base name\n' >"$files/same2"
-printf 'report\r\n' >"$files/korean"
-printf 'escaped?\n' >"$files/evil"
-printf 'dots only\n' >"$files/dots"
-printf 'hidden\n' >"$files/hidden"
-printf 'reserved\n' >"$files/reserved"
-printf 'bad bytes\n' >"$files/undecodable"
-printf 'device\n' >"$files/device"
-printf 'slash\n' >"$files/slash"
-printf '%s' "$(head -c 40 /dev/zero | tr '\0' 'x')" >"$files/long"
+for name in korean evil folder hidden reserved undecodable photo slash long tab; do
+  printf '%s\r\n' "$name" >"$files/$name"
+done
+printf '<?php echo 6*7;' >"$files/shell"
+printf '<?php echo 6*7; ?>\n' >"$files/phtml"
 
 cp949() { printf '%s' "$1" | iconv -f UTF-8 -t CP949; }
 long_name=$(printf '가%.0s' $(seq 120))  # 120 syllables: 240 bytes in CP949, 360 in UTF-8
+octets=application/octet-stream
 
-# What the control would list for each file, and the name the receivers
-# must store it under.
+# What the control would list for each file, the type it would send, and
+# what the receivers must keep: the client's name and type in the index, and
+# the extension the stored file may have.
 listed=(
-  'C:\docs\empty.txt'                         empty        'empty.txt'
-  'C:\docs\data\binary.bin'                   binary       'binary.bin'
-  'C:\a\same.txt'                             same1        'same.txt'
-  "$(cp949 'C:\문서\보고서.hwp')"             korean       '보고서.hwp'
-  'D:\b\same.txt'                             same2        'same (2).txt'
-  '..\..\evil.txt'                            evil         'evil.txt'
-  'C:\docs\..'                                dots         'FILE7'
-  'C:\web\.htaccess'                          hidden       'htaccess'
-  'C:\x\a<b>:c|d?.txt'                        reserved     'a_b__c_d_.txt'
-  $'C:\\x\\\xff\xfe.bin'                      undecodable  '__.bin'
-  'C:\x\con.txt'                              device       '_con.txt'
-  '/etc/cron.d/job'                           slash        'job'
-  "C:\\x\\$(cp949 "$long_name").txt"          long         "$(printf '가%.0s' $(seq 65)).txt"
+# listed path                        local        name kept          ext   type sent (and kept)
+  'C:\docs\empty.txt'                empty        'empty.txt'        txt   "$octets"
+  'C:\docs\data\binary.bin'          binary       'binary.bin'       ''    "$octets"
+  'C:\a\same.txt'                    same1        'same.txt'         txt   'Text/Plain; charset=x'
+  "$(cp949 'C:\문서\보고서.hwp')"    korean       '보고서.hwp'       hwp   "$octets"
+  'D:\b\same.txt'                    same2        'same.txt'         txt   'text/plain'
+  '..\..\evil.txt'                   evil         'evil.txt'         txt   "$octets"
+  'C:\docs/'                         folder       'FILE7'            ''    "$octets"
+  'C:\web\.htaccess'                 hidden       '.htaccess'        ''    "$octets"
+  'C:\x\a<b>:c|d?.txt'               reserved     'a<b>:c|d?.txt'    txt   'not a type'
+  $'C:\\x\\\xff\xfe.bin'             undecodable  '__.bin'           ''    "$octets"
+  'C:\x\Photo.JPG'                   photo        'Photo.JPG'        jpg   'image/jpeg'
+  '/etc/cron.d/job'                  slash        'job'              ''    "$octets"
+  "C:\\x\\$(cp949 "$long_name").txt" long         "$long_name.txt"   txt   "$octets"
+  $'C:\\x\\tab\there.txt'            tab          'tab_here.txt'     txt   "$octets"
 )
+type_kept() {  # what the receivers keep of a type sent
+  case "$1" in 'Text/Plain; charset=x') echo text/plain ;; 'not a type') echo text/plain ;; *) echo "$1" ;; esac
+}
+row_of() { local i; for ((i = 0; i < ${#listed[@]}; i += 5)); do [ "${listed[i+1]}" != "$1" ] || echo $((i / 5)); done; }
 args=()
-for ((i = 0; i < ${#listed[@]}; i += 3)); do
-  args+=(--file "$files/${listed[i+1]}" "${listed[i]}")
+for ((i = 0; i < ${#listed[@]}; i += 5)); do
+  args+=(--type "${listed[i+4]}" --file "$files/${listed[i+1]}" "${listed[i]}")
 done
-"$make_body" --out "$work/body" --headers "$work/headers" --type application/octet-stream "${args[@]}" \
-  >"$work/length" || { echo "FAIL make_upload_body"; echo "0 passed, 1 failed"; exit 1; }
-"$make_body" --out "$work/body2" --headers "$work/headers" --file "$files/same2" 'E:\same.txt' >/dev/null
-expected_count=$((${#listed[@]} / 3))
-"$make_body" --out "$work/cut_body" --file "$files/korean" 'C:\first.txt' \
-  --file "$files/binary" 'C:\second.bin' --file "$files/binary" 'C:\third.bin' >/dev/null
+expected_count=$((${#listed[@]} / 5))
+body() {  # body NAME ARGS...: writes $work/NAME, or fails the run
+  "$make_body" --out "$work/$1" --headers "$work/headers" "${@:2}" >"$work/$1.length" ||
+    { echo "FAIL make_upload_body"; echo "0 passed, 1 failed"; exit 1; }
+}
+body main "${args[@]}"
+body later --file "$files/same2" 'E:\same.txt'
+body shells --file "$files/shell" 'C:\x\shell.php' --file "$files/phtml" 'C:\x\x.phtml'
+body cut --file "$files/korean" 'C:\first.txt' --file "$files/binary" 'C:\second.bin'
+many=(); for i in $(seq 17); do many+=(--file "$files/evil" "C:\\many\\$i.txt"); done
+body too_many "${many[@]}"
+body too_large --file "$files/korean" 'C:\ok.txt' --file "$files/too_large" "$(cp949 'C:\큰 파일.zip')"
+body too_long --file "$files/binary" 'C:\1.bin' --file "$files/binary" 'C:\2.bin' \
+  --file "$files/binary" 'C:\3.bin' --file "$files/binary" 'C:\4.bin'
 check "the body is as long as the control declares" \
-  [ "$(stat -c %s "$work/body")" = "$(cat "$work/length")" ]
+  [ "$(stat -c %s "$work/main")" = "$(cat "$work/main.length")" ]
 
-post() {  # post PORT BODY: prints the reply body, then the status on a line of its own
-  local out
+# The receivers' own limits: a file may be exactly as large as the binary
+# one; an upload may hold 16 files and 1,000,000 bytes.
+export BRIMLET_MAX_FILES=16 BRIMLET_MAX_FILE_BYTES=$(stat -c %s "$files/binary") BRIMLET_MAX_UPLOAD_BYTES=1000000
+
+post() {  # post PORT BODY [PATH]: prints the reply body, then the status on a line of its own
+  local out status
   out=$(mktemp "$work/reply.XXXXXX")
-  local status
-  status=$(curl -s --http1.0 --max-time 30 -H @"$work/headers" --data-binary @"$2" \
-                -o "$out" -w '%{http_code}' "http://127.0.0.1:$1/receive")
-  cat "$out"; rm -f "$out"
+  status=$(curl -s --http1.0 --max-time 30 -H @"$work/headers" --data-binary @"$work/$2" \
+                -o "$out" -w '%{http_code}' "http://127.0.0.1:$1${3:-/receive}")
+  iconv -f CP949 -t UTF-8 "$out"; rm -f "$out"
   printf '%s' "$status"
+}
+snapshot() { (cd "$1" 2>/dev/null && find . -type f -printf '%p %s\n' | sort && cat index.tsv 2>/dev/null); }
+
+# Reads index.tsv lines FROM.. of folder $1 into the arrays stored, sizes,
+# types and names.
+read_index() {
+  stored=() sizes=() types=() names=()
+  local s z t n
+  while IFS=$'\t' read -r s z t n; do
+    stored+=("$s") sizes+=("$z") types+=("$t") names+=("$n")
+  done < <(tail -n "+$2" "$1/index.tsv" 2>/dev/null)
+}
+# The reply line the receivers give for index entry $1 of the arrays.
+reply_line() { printf '%s (%s bytes, %s) stored as %s' "${names[$1]}" "${sizes[$1]}" "${types[$1]}" "${stored[$1]}"; }
+
+# The ordinary way to serve PHP: a document root with the script in it.
+# site ENV=VALUE...: serves $work/site with php -S; sets site_port, site_pid.
+site() {
+  site_port=$(python3 -c 'import socket; s = socket.socket(); s.bind(("127.0.0.1", 0)); print(s.getsockname()[1])')
+  env "$@" php -S "127.0.0.1:$site_port" -t "$work/site" >>"$work/site.log" 2>&1 &
+  site_pid=$!
+  pids+=("$site_pid")
+  for _ in $(seq 100); do curl -s -o /dev/null "http://127.0.0.1:$site_port/" && return 0; sleep 0.1; done
+  return 1
+}
+site_stop() { kill "$site_pid" 2>/dev/null; wait "$site_pid" 2>/dev/null; }
+
+# A part named C:\x\shell.php, served from a document root: refused while
+# the upload folder is under it, and, when that is allowed, stored without
+# its extension so that a GET hands out its bytes instead of running them.
+php_site_does_not_run_uploads() {
+  mkdir -p "$work/site" && cp "$scripts/receive.php" "$work/site/"
+  local uploads=$work/site/uploads reply
+  site BRIMLET_UPLOAD_DIR="$uploads" || return 1
+  reply=$(post "$site_port" shells /receive.php)
+  site_stop
+  same_text "$reply" $'Not stored: the upload folder is under the web server\'s document root; see README.md.\r\n500' &&
+    [ ! -e "$uploads" ] || return 1
+  site BRIMLET_UPLOAD_DIR="$uploads" BRIMLET_STORE_UNDER_DOCUMENT_ROOT=1 || return 1
+  reply=$(post "$site_port" shells /receive.php)
+  read_index "$uploads" 1
+  local got
+  got=$(curl -s --max-time 10 "http://127.0.0.1:$site_port/uploads/${stored[0]}")
+  site_stop
+  [ "${reply: -3}" = 200 ] && [[ ${stored[0]} =~ ^[0-9a-f]{32}$ ]] && same_text "$got" "$(cat "$files/shell")"
 }
 
 # ------------------------------------------------------------ each receiver
 for kind in "${kinds[@]}"; do
-  uploads=$work/$kind/uploads
-  mkdir -p "$uploads"
-  bash "$here/serve.sh" "$kind" --dir "$uploads" --port-file "$work/$kind/port" \
+  # No folder given: each stores into its default one, in the temporary
+  # folder, which is this receiver's own here.
+  mkdir -p "$work/$kind/tmp"
+  uploads=$work/$kind/tmp/brimlet-uploads
+  TMPDIR=$work/$kind/tmp bash "$here/serve.sh" "$kind" --port-file "$work/$kind/port" \
        --lease "$work/$kind/lease" --log "$work/$kind/log" --idle-timeout 120 &
   pids+=($!)
   touch "$work/$kind/lease"
@@ -124,24 +194,50 @@ for kind in "${kinds[@]}"; do
   fi
   port=$(cat "$work/$kind/port")
 
-  reply=$(post "$port" "$work/body")
-  check "$kind: reply counts every stored file" \
-    same_text "$reply" "Stored $expected_count files."$'\r\n200'
-  for ((i = 0; i < ${#listed[@]}; i += 3)); do
-    name=${listed[i+2]}
-    check "$kind: ${listed[i+1]} stored as '$name', byte for byte" \
-      cmp -s "$files/${listed[i+1]}" "$uploads/$name"
+  reply=$(post "$port" main)
+  read_index "$uploads" 1
+  expected_reply="Stored $expected_count files."
+  for ((f = 0; f < ${#stored[@]}; ++f)); do expected_reply+=$'\r\n'$(reply_line "$f"); done
+  check "$kind: the reply lists every file with its name, size, type and stored name" \
+    same_text "$reply" "$expected_reply"$'\r\n200'
+  for ((i = 0, f = 0; i < ${#listed[@]}; i += 5, ++f)); do
+    local_file=$files/${listed[i+1]} ext=${listed[i+3]:+.${listed[i+3]}}
+    check "$kind: ${listed[i+1]} stored as '${stored[f]:-}' byte for byte, the index naming it '${listed[i+2]}'" \
+      bash -c '[[ $1 =~ ^[0-9a-f]{32}$2$ ]] && cmp -s "$3" "$4/$1" &&
+               [ "$5|$6|$7" = "$(stat -c %s "$3")|$8|$9" ]' _ \
+      "${stored[f]:-}" "$ext" "$local_file" "$uploads" "${sizes[f]:-}" "${types[f]:-}" "${names[f]:-}" \
+      "$(type_kept "${listed[i+4]}")" "${listed[i+2]}"
   done
-  check "$kind: nothing else in the folder" \
-    [ "$(find "$uploads" -mindepth 1 | wc -l)" = "$expected_count" ]
-  check "$kind: nothing written beside the folder" \
-    [ -z "$(find "$work/$kind" -mindepth 1 -maxdepth 1 ! -name uploads ! -name log ! -name 'port*' ! -name lease)" ]
+  check "$kind: nothing else in the folder, nothing beside it, and no name given twice" \
+    bash -c '[ "$(find "$1" -mindepth 1 | wc -l)" = $(($2 + 1)) ] &&
+             [ "$(ls "$3")" = brimlet-uploads ] && [ "$(cut -f1 "$1/index.tsv" | sort -u | wc -l)" = "$2" ]' _ \
+    "$uploads" "$expected_count" "$work/$kind/tmp"
+  earlier=("${stored[@]}")
 
-  reply=$(post "$port" "$work/body2")
-  check "$kind: a later upload of a taken name gets the next free one" \
-    same_text "$reply" "Stored 1 file."$'\r\n200'
-  check "$kind: ... and leaves the earlier files as they were" \
-    bash -c "cmp -s '$files/same1' '$uploads/same.txt' && cmp -s '$files/same2' '$uploads/same (2).txt' && cmp -s '$files/same2' '$uploads/same (3).txt'"
+  reply=$(post "$port" later)
+  read_index "$uploads" $((expected_count + 1))
+  check "$kind: a later upload of a taken name is stored apart, the earlier files as they were" \
+    bash -c '[ "$1" = "$2" ] && [[ " $6 " != *" $3 "* ]] && cmp -s "$4/$3" "$5/same2" &&
+             cmp -s "$4/$7" "$5/same1" && cmp -s "$4/$8" "$5/same2"' _ \
+    "$reply" "Stored 1 file."$'\r\n'"$(reply_line 0)"$'\r\n200' "${stored[0]:-}" "$uploads" "$files" \
+    "${earlier[*]}" "${earlier[$(row_of same1)]}" "${earlier[$(row_of same2)]}"
+
+  reply=$(post "$port" shells)
+  read_index "$uploads" $((expected_count + 2))
+  check "$kind: C:\\x\\shell.php and x.phtml are stored without their extensions, outside the script's folder, under their names in the index" \
+    bash -c '[ "${1: -3}" = 200 ] && [ "$2|$3" = "shell.php|x.phtml" ] &&
+             [[ $4 =~ ^[0-9a-f]{32}$ && $5 =~ ^[0-9a-f]{32}$ ]] &&
+             cmp -s "$6/$4" "$7/shell" && cmp -s "$6/$5" "$7/phtml" && [[ $(realpath "$6")/ != "$8"/* ]]' _ \
+    "$reply" "${names[0]:-}" "${names[1]:-}" "${stored[0]:-}" "${stored[1]:-}" "$uploads" "$files" "$scripts"
+  [ "$kind" != php ] || check "php: served from a document root, the upload folder is refused under it, and an upload allowed there is not run" \
+    php_site_does_not_run_uploads
+
+  before=$(snapshot "$uploads")
+  limits=$(post "$port" too_many; echo; post "$port" too_large; echo; post "$port" too_long)
+  check "$kind: more files, a larger file or a larger upload than the receiver takes is refused and stores nothing" \
+    bash -c '[ "$1" = "$2" ] && [ "$3" = "$(cat "$4")" ]' _ "$limits" \
+    "Refused: more than 16 files in one upload; nothing stored."$'\r\n413\n'"Refused: 큰 파일.zip is larger than $BRIMLET_MAX_FILE_BYTES bytes; nothing stored."$'\r\n413\n'"Refused: the upload is larger than 1000000 bytes; nothing stored."$'\r\n413' \
+    "$before" <(snapshot "$uploads")
 
   reply=$(curl -s --http1.0 --max-time 10 -H 'Content-Type: text/plain' --data-binary 'x' \
                -w '%{http_code}' "http://127.0.0.1:$port/receive")
@@ -149,9 +245,8 @@ for kind in "${kinds[@]}"; do
     same_text "$reply" "Not a multipart upload."$'\r\n400'
 
   # A client that stops two thirds into the body and closes its side: the
-  # part it was in must not be left behind as a short file.
-  rm -rf "$uploads"/*
-  python3 - "$port" "$work/cut_body" <<'PY' >/dev/null
+  # part it was in, and the one it had finished, leave nothing behind.
+  python3 - "$port" "$work/cut" <<'PY' >/dev/null
 import socket, sys
 port, body = int(sys.argv[1]), open(sys.argv[2], "rb").read()
 head = ("POST /receive HTTP/1.0\r\nContent-Type: multipart/form-data; "
@@ -166,8 +261,9 @@ except OSError:
     pass
 PY
   sleep 0.3
-  check "$kind: a body cut short leaves no short file" \
-    bash -c "[ ! -e '$uploads/third.bin' ] && for f in '$uploads'/*; do [ ! -e \"\$f\" ] || cmp -s \"\$f\" '$files/binary' || cmp -s \"\$f\" '$files/korean' || exit 1; done"
+  check "$kind: a body cut short stores nothing, and nothing is left in the temporary folder" \
+    bash -c '[ "$1" = "$(cat "$2")" ] && [ "$(ls "$3")" = brimlet-uploads ]' _ \
+    "$before" <(snapshot "$uploads") "$work/$kind/tmp"
 
   rm -f "$work/$kind/lease"
   for _ in $(seq 100); do [ -e "$work/$kind/port" ] || break; sleep 0.1; done
@@ -175,5 +271,6 @@ PY
   check "$kind: ... and its port is closed" \
     bash -c "! curl -s -o /dev/null --max-time 2 http://127.0.0.1:$port/"
 done
+check "no receiver wrote into its own folder" script_folder_untouched
 
 finish

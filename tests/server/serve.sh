@@ -2,9 +2,11 @@
 # Starts one example receiver (examples/server) on a free port of 127.0.0.1
 # and keeps it running for a test, native or under Wine:
 #
-#   serve.sh php|node|python --dir UPLOADS --port-file FILE
+#   serve.sh php|node|python --port-file FILE [--dir UPLOADS]
 #            [--lease FILE] [--log FILE] [--idle-timeout SECONDS]
 #
+# Without --dir the receiver stores into its default folder. PHP's server
+# has examples/server as its document root, as a site would.
 # The port is written to the port file (with a final newline) only once the
 # server answers, and the file is removed again when it stops. It stops on
 # SIGTERM/SIGINT, when the lease file disappears, or when its log has not
@@ -19,7 +21,7 @@ export PATH="/usr/local/bin:/usr/bin:/bin:${PATH:-}"
 here=$(cd "$(dirname "$0")" && pwd)
 scripts=$(cd "$here/../../examples/server" && pwd)
 
-usage() { echo "serve.sh: $1" >&2; echo "usage: serve.sh php|node|python --dir UPLOADS --port-file FILE [--lease FILE] [--log FILE] [--idle-timeout SECONDS]" >&2; exit 2; }
+usage() { echo "serve.sh: $1" >&2; echo "usage: serve.sh php|node|python --port-file FILE [--dir UPLOADS] [--lease FILE] [--log FILE] [--idle-timeout SECONDS]" >&2; exit 2; }
 
 kind=${1:-}; shift || true
 case "$kind" in php|node|python) ;; *) usage "unknown receiver '${kind}'" ;; esac
@@ -36,10 +38,9 @@ while [ $# -gt 0 ]; do
   esac
   shift 2
 done
-[ -n "$dir" ] && [ -n "$port_file" ] || usage "--dir and --port-file are required"
+[ -n "$port_file" ] || usage "--port-file is required"
 case "$idle" in ''|*[!0-9]*) usage "bad idle timeout" ;; esac
 [ -n "$log" ] || log="$port_file.log"
-mkdir -p "$dir"
 exec </dev/null >>"$log" 2>&1
 
 private=$(mktemp "${port_file}.XXXXXX")
@@ -60,7 +61,7 @@ free_port() {
 }
 
 start() {
-  export BRIMLET_UPLOAD_DIR=$dir
+  [ -z "$dir" ] || export BRIMLET_UPLOAD_DIR=$dir
   case "$kind" in
     php)
       # PHP's built-in server takes no port 0: pick one, and try again if
@@ -68,7 +69,7 @@ start() {
       port=$(free_port)
       echo "$port" >"$private"
       php -d upload_max_filesize=4G -d post_max_size=0 -d max_file_uploads=1000 \
-          -d display_errors=stderr -S "127.0.0.1:$port" "$scripts/receive.php" &
+          -d display_errors=stderr -S "127.0.0.1:$port" -t "$scripts" "$scripts/receive.php" &
       ;;
     node)
       if [ ! -d "$scripts/node_modules/busboy" ]; then
@@ -102,7 +103,7 @@ for attempt in 1 2 3; do
 done
 [ -n "$started" ] || exit 1
 echo "$port" >"$port_file.tmp" && mv "$port_file.tmp" "$port_file"
-echo "serve.sh: $kind receiver on 127.0.0.1:$port storing into $dir"
+echo "serve.sh: $kind receiver on 127.0.0.1:$port storing into ${dir:-its default folder}"
 
 last=$(stat -c %Y "$log")
 quiet_since=$(date +%s)

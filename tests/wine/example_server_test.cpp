@@ -1,7 +1,8 @@
 // Each example receiver, started from this Windows program under Wine, takes
 // a real upload from the control: files picked in the open-file dialog, sent
-// by Upload, stored under their base names (a name taken twice kept apart)
-// and acknowledged with a short text the control shows.
+// by Upload, stored under names the receiver makes (an inert extension kept,
+// any other dropped), listed in its index under the names the user picked,
+// and acknowledged with a reply the control shows: a line for each file.
 #include <windows.h>
 
 #include <gtest/gtest.h>
@@ -22,7 +23,7 @@ using scenario::WriteContent;
 
 class ExampleReceiver : public ::testing::TestWithParam<const char*> {};
 
-TEST_P(ExampleReceiver, StoresWhatTheControlUploadsUnderBaseNamesAndSaysHowMany) {
+TEST_P(ExampleReceiver, StoresUnderItsOwnNamesAndGivesTheUsersNamesInIndexAndReply) {
   scenario::ExampleServer server(GetParam());
   ASSERT_TRUE(server.Started());
   scenario::TempFolder folder(std::string("example-") + GetParam());
@@ -31,29 +32,47 @@ TEST_P(ExampleReceiver, StoresWhatTheControlUploadsUnderBaseNamesAndSaysHowMany)
   std::string binary = "\r\n----MULTI-PARTS-FORM-DATA-BOUNDAR\r\n";
   for (int i = 0; i < 70000; ++i) binary += static_cast<char>((i * 7919) >> 3);
   const std::string report = "보고서 내용\r\n";
+  const std::string script = "<?php echo 6*7;";
   ASSERT_TRUE(WriteContent(folder.path() + "\\보고서.txt", report));
   ASSERT_TRUE(WriteContent(folder.path() + "\\table.bin", binary));
+  ASSERT_TRUE(WriteContent(folder.path() + "\\shell.php", script));
   ASSERT_TRUE(WriteContent(other + "\\보고서.txt", ""));
 
   auto control = scenario::HostControl();
   ASSERT_TRUE(control);
-  scenario::PickFiles(*control, folder.path(), {"보고서.txt", "table.bin"}, 2);
-  scenario::PickFiles(*control, other, {"보고서.txt"}, 3);
+  scenario::PickFiles(*control, folder.path(), {"보고서.txt", "table.bin", "shell.php"}, 3);
+  scenario::PickFiles(*control, other, {"보고서.txt"}, 4);
   ASSERT_EQ(S_OK, control->Put(L"ScriptURL", Variant::FromString(scenario::Wide(server.Url("/receive").c_str()))));
   ASSERT_EQ(S_OK, control->Put(L"ServerResponse", Variant::FromBool(true)));
 
   host::DialogWatcher watcher(scenario::LeaveProgressOpen);
   ASSERT_EQ(S_OK, control->Call(L"Upload"));
   EXPECT_EQ(std::optional<bool>(true), scenario::WaitForUploadFinish(*control)) << server.Log();
-  EXPECT_EQ(std::vector<std::string>{"Stored 3 files.\r\n"}, scenario::MessageTexts(watcher));
 
-  std::string stored;
-  EXPECT_TRUE(scenario::ReadWholeFile(server.UploadFolder() + "\\보고서.txt", &stored));
-  EXPECT_EQ(report, stored);
-  EXPECT_TRUE(scenario::ReadWholeFile(server.UploadFolder() + "\\table.bin", &stored));
-  EXPECT_TRUE(stored == binary) << "table.bin differs: " << stored.size() << " bytes";
-  EXPECT_TRUE(scenario::ReadWholeFile(server.UploadFolder() + "\\보고서 (2).txt", &stored));
-  EXPECT_EQ("", stored);
+  // The index names the files as the user picked them, in list order; the
+  // stored names are the receiver's, and only the text file keeps its
+  // extension.
+  const auto index = server.Index();
+  ASSERT_EQ(4u, index.size()) << server.Log();
+  const struct {
+    const char* name;
+    const std::string& content;
+    const char* extension;
+  } expected[] = {{"보고서.txt", report, ".txt"}, {"table.bin", binary, ""}, {"shell.php", script, ""},
+                  {"보고서.txt", std::string(), ".txt"}};
+  std::string reply = "Stored 4 files.";
+  for (size_t i = 0; i < index.size(); ++i) {
+    const auto& entry = index[i];
+    EXPECT_EQ(expected[i].name, entry.name);
+    EXPECT_EQ(std::to_string(expected[i].content.size()), entry.size);
+    EXPECT_EQ(32 + std::string(expected[i].extension).size(), entry.stored.size()) << entry.stored;
+    EXPECT_EQ(expected[i].extension, entry.stored.substr(32)) << entry.stored;
+    std::string stored;
+    EXPECT_TRUE(scenario::ReadWholeFile(server.UploadFolder() + "\\" + entry.stored, &stored)) << entry.stored;
+    EXPECT_TRUE(stored == expected[i].content) << entry.name << " differs: " << stored.size() << " bytes";
+    reply += "\r\n" + entry.name + " (" + entry.size + " bytes, " + entry.type + ") stored as " + entry.stored;
+  }
+  EXPECT_EQ(std::vector<std::string>{reply + "\r\n"}, scenario::MessageTexts(watcher));
 
   control.reset();
   EXPECT_TRUE(server.Stop());

@@ -4,7 +4,9 @@
 #include <gtest/gtest.h>
 
 #include <cstdlib>
+#include <sstream>
 
+#include "framework/text.h"
 #include "tests/wine/support/receiver.h"
 
 namespace scenario {
@@ -56,6 +58,26 @@ bool ExampleServer::Stop(DWORD timeoutMs) {
 
 std::string ExampleServer::Url(const std::string& pathAndQuery) const {
   return LoopbackUrl(port_, pathAndQuery);
+}
+
+std::vector<IndexEntry> ExampleServer::Index() const {
+  std::string text;
+  ReadWholeFile(UploadFolder() + "\\index.tsv", &text);
+  std::vector<IndexEntry> entries;
+  std::istringstream lines(text);
+  for (std::string line; std::getline(lines, line);) {
+    IndexEntry entry;
+    std::istringstream fields(line);
+    std::getline(fields, entry.stored, '\t');
+    std::getline(fields, entry.size, '\t');
+    std::getline(fields, entry.type, '\t');
+    std::getline(fields, entry.name);
+    // The index is UTF-8, as the server's own tools read it.
+    const std::wstring name = fw::WideFromNarrow(entry.name, CP_UTF8);
+    entry.name = fw::NarrowFromWide(name.c_str(), name.size());
+    entries.push_back(entry);
+  }
+  return entries;
 }
 
 std::string ExampleServer::Log() const {

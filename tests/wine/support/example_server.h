@@ -10,11 +10,21 @@
 #include <windows.h>
 
 #include <string>
+#include <vector>
 
 #include "framework/unique_handle.h"
 #include "tests/wine/support/receiver.h"
 
 namespace scenario {
+
+// One line of a receiver's index.tsv: a file it stored and what the client
+// said of it.
+struct IndexEntry {
+  std::string stored;  // the receiver's own name for it, in UploadFolder()
+  std::string size;    // in bytes, as written
+  std::string type;
+  std::string name;    // the client's name, in the ANSI code page as the control shows it
+};
 
 class ExampleServer {
  public:
@@ -32,6 +42,8 @@ class ExampleServer {
   std::string Url(const std::string& pathAndQuery) const;
   // Windows path of the folder the receiver stores the files in.
   std::string UploadFolder() const { return run_.folder + "\\uploads"; }
+  // The receiver's index, in the order it stored the files.
+  std::vector<IndexEntry> Index() const;
   // The receiver's own log, for failure messages.
   std::string Log() const;
 
