@@ -219,27 +219,6 @@ TEST_F(HostilePage, EveryPropertyTakesOddValuesAsItsTypeAllowsAndNothingElse) {
   self.Clear();
   ::SysFreeString(kept);
 
-  // Odd values persist as they read: a text with NULs and a text of 1 MiB.
-  const std::wstring withNuls(L"http://x\0y\0z", 12), megabyte(1 << 20, L'f');
-  ASSERT_EQ(S_OK, control_->Put(L"ScriptURL", Variant::FromString(withNuls)));
-  ASSERT_EQ(S_OK, control_->Put(L"Filter", Variant::FromString(megabyte)));
-  ASSERT_EQ(S_OK, control_->Put(L"MaxFileSize", Variant::FromLong(LONG_MIN)));
-  fw::ComPtr<IStream> stream;
-  ASSERT_EQ(S_OK, control_->SaveToStream(&stream));
-  host::HostOptions options;
-  options.init = host::Initialise::Stream;
-  options.stream = stream;
-  auto reloaded = scenario::HostControl(options);
-  ASSERT_TRUE(reloaded);
-  Variant url, filter, size;
-  ASSERT_EQ(S_OK, reloaded->Get(L"ScriptURL", &url));
-  ASSERT_EQ(S_OK, reloaded->Get(L"Filter", &filter));
-  ASSERT_EQ(S_OK, reloaded->Get(L"MaxFileSize", &size));
-  EXPECT_TRUE(SameValue(Variant::FromString(withNuls), url));
-  EXPECT_TRUE(SameValue(Variant::FromString(megabyte), filter));
-  EXPECT_EQ(LONG_MIN, size.AsLong());
-  reloaded.reset();
-
   EXPECT_EQ(0u, watcher.Count()) << "a property put opened a dialog";
   EXPECT_TRUE(control_->events().calls().empty());
   ExpectAPlainUploadStillArrives();
@@ -337,12 +316,11 @@ TEST_F(HostilePage, CallsThatDoNotNameAMemberAsItIsUsedAreRefusedWithoutRunningI
   // Names: none, empty, unknown, a megabyte long, and for no interface.
   DISPID ids[2] = {};
   std::wstring megabyte(1 << 20, L'n'), empty;
-  LPOLESTR names[2] = {&megabyte[0], nullptr};
-  EXPECT_EQ(DISP_E_UNKNOWNNAME, dispatch()->GetIDsOfNames(IID_NULL, names, 1, 0, ids));
-  names[0] = &empty[0];
-  EXPECT_EQ(DISP_E_UNKNOWNNAME, dispatch()->GetIDsOfNames(IID_NULL, names, 1, 0, ids));
-  names[0] = nullptr;
-  EXPECT_EQ(DISP_E_UNKNOWNNAME, dispatch()->GetIDsOfNames(IID_NULL, names, 1, 0, ids));
+  for (LPOLESTR name : {&megabyte[0], &empty[0], LPOLESTR(nullptr)}) {
+    LPOLESTR names[] = {name};
+    EXPECT_EQ(DISP_E_UNKNOWNNAME, dispatch()->GetIDsOfNames(IID_NULL, names, 1, 0, ids));
+  }
+  LPOLESTR names[] = {&empty[0]};
   EXPECT_EQ(E_POINTER, dispatch()->GetIDsOfNames(IID_NULL, nullptr, 1, 0, ids));
   EXPECT_EQ(E_POINTER, dispatch()->GetIDsOfNames(IID_NULL, names, 1, 0, nullptr));
   EXPECT_EQ(E_INVALIDARG, dispatch()->GetIDsOfNames(IID_NULL, names, 0, 0, ids));
