@@ -58,17 +58,25 @@ std::optional<brimlet::UrlParts> SplitUploadUrl(const std::string& url) {
 
   brimlet::SplitAddress address;
   address.scheme = SchemeOf(split.nScheme);
-  address.host = Piece(split.lpszHostName, split.dwHostNameLength);
   address.port = split.nPort;
   address.path = Piece(split.lpszUrlPath, split.dwUrlPathLength);
   address.extra = Piece(split.lpszExtraInfo, split.dwExtraInfoLength);
-  // What lies between the host and what follows it is where a port is written.
-  const char* const end = url.c_str() + url.size();
-  const char* hostEnd = split.lpszHostName ? split.lpszHostName + split.dwHostNameLength : nullptr;
+  // The host as the address writes it, an IPv6 literal with its brackets
+  // whether or not the splitter keeps them; what lies between it and what
+  // follows is where a port is written.
+  const char* const begin = url.c_str();
+  const char* const end = begin + url.size();
+  const char* hostStart = split.lpszHostName;
+  const char* hostEnd = hostStart ? hostStart + split.dwHostNameLength : nullptr;
   const char* next = end;
   if (split.lpszUrlPath && split.dwUrlPathLength > 0) next = split.lpszUrlPath;
   else if (split.lpszExtraInfo && split.dwExtraInfoLength > 0) next = split.lpszExtraInfo;
-  if (!hostEnd || hostEnd < url.c_str() || hostEnd > next) return std::nullopt;
+  if (!hostStart || hostStart < begin || hostEnd > next || next > end) return std::nullopt;
+  if (hostStart > begin && hostStart[-1] == '[' && hostEnd < next && *hostEnd == ']') {
+    --hostStart;
+    ++hostEnd;
+  }
+  address.host.assign(hostStart, hostEnd);
   address.afterHost.assign(hostEnd, next);
   return brimlet::UrlPartsOf(address);
 }
