@@ -105,7 +105,7 @@ void Report(const char* what, const brimlet::UploadJob& job, double seconds) {
 int main(int argc, char** argv) {
   std::map<std::string, std::string> options;
   for (int i = 1; i + 1 < argc; i += 2) options[argv[i]] = argv[i + 1];
-  const auto url = brimlet::SplitUrl(options["--url"]);
+  const auto url = SplitUploadUrl(options["--url"]);
   if (options["--big"].empty() || options["--folder"].empty() || !url) {
     std::fprintf(stderr, "usage: wininet_floor_bench.exe --big FILE --folder FOLDER --url URL\n");
     return 2;

@@ -67,6 +67,9 @@ STDMETHODIMP CBrimletCtrl::Invoke(DISPID id, REFIID iid, LCID, WORD flags, DISPP
                                   VARIANT* result, EXCEPINFO*, UINT* argError) {
   // Methods open dialogs and message boxes: they take the module's controls.
   fw::ActivationScope scope;
+  // The page may drop the control from inside a call (an event handler, or
+  // a timer that a dialog's message loop runs): it lives until the call ends.
+  const fw::ComPtr<IUnknown> self(static_cast<IOleObject*>(this));
   return fw::DispatchInvoke(*this, kDispatchTable, id, iid, flags, params, result, argError);
 }
 
@@ -172,6 +175,9 @@ std::optional<LRESULT> CBrimletCtrl::OnMessage(UINT message, WPARAM wParam, LPAR
 }
 
 LRESULT CBrimletCtrl::OnUploadFinished(WPARAM worker, LPARAM lParam) {
+  // The page's handler may drop the control; it lives until the list is
+  // emptied after the event.
+  const fw::ComPtr<IUnknown> self(static_cast<IOleObject*>(this));
   // The oldest record of this worker: a later upload may have been given
   // the same address once this one had ended.
   for (auto it = m_runningUploads.begin(); it != m_runningUploads.end(); ++it) {

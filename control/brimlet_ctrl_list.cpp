@@ -214,7 +214,12 @@ bool CBrimletCtrl::OnContextMenu(HWND, POINT point) {
   return true;
 }
 
-bool CBrimletCtrl::OnCommand(UINT id, UINT, HWND) { return fw::RouteCommand(*this, kCommandTable, id); }
+bool CBrimletCtrl::OnCommand(UINT id, UINT, HWND) {
+  // A command may open a dialog whose message loop runs the page's timers,
+  // and the page may drop the control meanwhile: it lives until the command ends.
+  const fw::ComPtr<IUnknown> self(static_cast<IOleObject*>(this));
+  return fw::RouteCommand(*this, kCommandTable, id);
+}
 
 bool CBrimletCtrl::OnInitMenuPopup(HMENU menu, UINT, bool windowMenu) {
   if (windowMenu) return false;

@@ -103,6 +103,12 @@ HRESULT DispatchGetIDsOfNames(const DispatchMember<T> (&table)[N], LPOLESTR* nam
   return DISP_E_UNKNOWNNAME;
 }
 
+// Any page can reach Invoke with any flags and arguments: nothing runs unless
+// the call names a member in the way that member is used. A method is run by
+// DISPATCH_METHOD alone (a property flag beside it, as script engines add
+// DISPATCH_PROPERTYGET, does no harm) and never by a put; a property is read
+// by DISPATCH_PROPERTYGET or DISPATCH_METHOD and set by a put that carries
+// its one value as the DISPID_PROPERTYPUT named argument.
 template <class T, size_t N>
 HRESULT DispatchInvoke(T& object, const DispatchMember<T> (&table)[N], DISPID id, REFIID iid,
                        WORD flags, DISPPARAMS* params, VARIANT* result, UINT* argError) {
@@ -112,22 +118,30 @@ HRESULT DispatchInvoke(T& object, const DispatchMember<T> (&table)[N], DISPID id
     if (candidate.id == id) member = &candidate;
   }
   if (!member) return DISP_E_MEMBERNOTFOUND;
-  const UINT argCount = params ? params->cArgs : 0;
+  // No parameters at all is taken as a call without arguments. Counts that
+  // promise arrays the caller did not pass are refused before anything is read.
+  const DISPPARAMS none{};
+  const DISPPARAMS& args = params ? *params : none;
+  if ((args.cArgs != 0 && !args.rgvarg) || (args.cNamedArgs != 0 && !args.rgdispidNamedArgs) ||
+      args.cNamedArgs > args.cArgs)
+    return E_INVALIDARG;
+  const bool put = (flags & (DISPATCH_PROPERTYPUT | DISPATCH_PROPERTYPUTREF)) != 0;
 
   if (member->call) {
-    if (!(flags & DISPATCH_METHOD)) return DISP_E_MEMBERNOTFOUND;
-    if (argCount != 0) return DISP_E_BADPARAMCOUNT;
+    if (!(flags & DISPATCH_METHOD) || put) return DISP_E_MEMBERNOTFOUND;
+    if (args.cNamedArgs != 0) return DISP_E_NONAMEDARGS;
+    if (args.cArgs != 0) return DISP_E_BADPARAMCOUNT;
     if (result) ::VariantInit(result);
     return member->call(object);
   }
 
-  if (flags & (DISPATCH_PROPERTYPUT | DISPATCH_PROPERTYPUTREF)) {
-    if (argCount != 1) return DISP_E_BADPARAMCOUNT;
-    if (params->cNamedArgs != 1 || params->rgdispidNamedArgs[0] != DISPID_PROPERTYPUT)
+  if (put) {
+    if (args.cArgs != 1) return DISP_E_BADPARAMCOUNT;
+    if (args.cNamedArgs != 1 || args.rgdispidNamedArgs[0] != DISPID_PROPERTYPUT)
       return DISP_E_PARAMNOTOPTIONAL;
     VARIANT value;
     ::VariantInit(&value);
-    HRESULT hr = ::VariantChangeType(&value, &params->rgvarg[0], 0, member->type);
+    HRESULT hr = ::VariantChangeType(&value, &args.rgvarg[0], 0, member->type);
     if (FAILED(hr)) {
       if (argError) *argError = 0;
       return DISP_E_TYPEMISMATCH;
@@ -137,7 +151,8 @@ HRESULT DispatchInvoke(T& object, const DispatchMember<T> (&table)[N], DISPID id
     return hr;
   }
   if (flags & (DISPATCH_PROPERTYGET | DISPATCH_METHOD)) {
-    if (argCount != 0) return DISP_E_BADPARAMCOUNT;
+    if (args.cNamedArgs != 0) return DISP_E_NONAMEDARGS;
+    if (args.cArgs != 0) return DISP_E_BADPARAMCOUNT;
     VARIANT value;
     ::VariantInit(&value);
     const HRESULT hr = member->get(object, &value);

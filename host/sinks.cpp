@@ -41,10 +41,18 @@ STDMETHODIMP EventSink::Invoke(DISPID id, REFIID, LCID, WORD, DISPPARAMS* params
       }
     }
     calls_.push_back(std::move(call));
-    return S_OK;
   } catch (const std::bad_alloc&) {
     return E_OUTOFMEMORY;
   }
+  // Copies: the handler may replace itself, raise further events, or drop
+  // the host that owns this sink.
+  if (handler_) {
+    const auto handler = handler_;
+    const EventCall call = calls_.back();
+    const fw::ComPtr<IDispatch> self(this);
+    handler(call);
+  }
+  return S_OK;
 }
 
 size_t EventSink::Count(DISPID id) const {

@@ -5,6 +5,7 @@
 #include <windows.h>
 #include <ocidl.h>
 
+#include <functional>
 #include <vector>
 
 #include "framework/com_object.h"
@@ -32,12 +33,16 @@ class EventSink : public fw::ComObject<EventSink, IDispatch> {
   const std::vector<EventCall>& calls() const { return calls_; }
   size_t Count(DISPID id) const;
   void Clear() { calls_.clear(); }
+  // Run inside each event, once it is recorded, as a page's handler runs:
+  // it may call the control back, or drop it.
+  void SetHandler(std::function<void(const EventCall&)> handler) { handler_ = std::move(handler); }
 
  private:
   friend class fw::ComObject<EventSink, IDispatch>;
   EventSink() = default;
 
   std::vector<EventCall> calls_;
+  std::function<void(const EventCall&)> handler_;
 };
 
 class PropertyNotifySink : public fw::ComObject<PropertyNotifySink, IPropertyNotifySink> {

@@ -31,7 +31,55 @@ bool AddHeader(HINTERNET request, const std::string& line, DWORD mode) {
   return ::HttpAddRequestHeadersA(request, line.c_str(), static_cast<DWORD>(line.size()), mode) != FALSE;
 }
 
+// The piece of `url` that a component of the split points at.
+std::string Piece(const char* text, DWORD length) { return text ? std::string(text, length) : std::string(); }
+
+brimlet::UrlScheme SchemeOf(INTERNET_SCHEME scheme) {
+  switch (scheme) {
+    case INTERNET_SCHEME_HTTP: return brimlet::UrlScheme::kHttp;
+    case INTERNET_SCHEME_HTTPS: return brimlet::UrlScheme::kHttps;
+    default: return brimlet::UrlScheme::kOther;
+  }
+}
+
 }  // namespace
+
+std::optional<brimlet::UrlParts> SplitUploadUrl(const std::string& url) {
+  if (brimlet::HasControlCharacter(url) || url.size() >= MAXDWORD) return std::nullopt;
+  // Lengths without buffers: each component comes back as a pointer into
+  // `url` and its length, undecoded. A user name and password, when the
+  // address has them, are split off and left unused: the connection is made
+  // without them.
+  URL_COMPONENTSA split{};
+  split.dwStructSize = sizeof split;
+  split.dwSchemeLength = split.dwHostNameLength = split.dwUserNameLength = split.dwPasswordLength =
+      split.dwUrlPathLength = split.dwExtraInfoLength = 1;
+  if (!::InternetCrackUrlA(url.c_str(), static_cast<DWORD>(url.size()), 0, &split)) return std::nullopt;
+
+  brimlet::SplitAddress address;
+  address.scheme = SchemeOf(split.nScheme);
+  address.port = split.nPort;
+  address.path = Piece(split.lpszUrlPath, split.dwUrlPathLength);
+  address.extra = Piece(split.lpszExtraInfo, split.dwExtraInfoLength);
+  // The host as the address writes it, an IPv6 literal with its brackets
+  // whether or not the splitter keeps them; what lies between it and what
+  // follows is where a port is written.
+  const char* const begin = url.c_str();
+  const char* const end = begin + url.size();
+  const char* hostStart = split.lpszHostName;
+  const char* hostEnd = hostStart ? hostStart + split.dwHostNameLength : nullptr;
+  const char* next = end;
+  if (split.lpszUrlPath && split.dwUrlPathLength > 0) next = split.lpszUrlPath;
+  else if (split.lpszExtraInfo && split.dwExtraInfoLength > 0) next = split.lpszExtraInfo;
+  if (!hostStart || hostStart < begin || hostEnd > next || next > end) return std::nullopt;
+  if (hostStart > begin && hostStart[-1] == '[' && hostEnd < next && *hostEnd == ']') {
+    --hostStart;
+    ++hostEnd;
+  }
+  address.host.assign(hostStart, hostEnd);
+  address.afterHost.assign(hostEnd, next);
+  return brimlet::UrlPartsOf(address);
+}
 
 bool HttpUpload::Open(const brimlet::UrlParts& url, std::uint64_t contentLength, const Tell& tell) {
   internet_.reset(::InternetOpenA(nullptr, INTERNET_OPEN_TYPE_PRECONFIG, nullptr, nullptr, 0));

@@ -8,11 +8,17 @@
 
 #include <cstdint>
 #include <functional>
+#include <optional>
 #include <string>
 
 #include "framework/unique_handle.h"
 #include "upload/send_files.h"
 #include "upload/url_parts.h"
+
+// The upload address as the system's splitter (InternetCrackUrl) cuts it,
+// under the rules of url_parts.h; nothing when it is not to be sent. An
+// address holding a control character is refused before it is split.
+std::optional<brimlet::UrlParts> SplitUploadUrl(const std::string& url);
 
 class HttpUpload final : public brimlet::BodyWriter {
  public:

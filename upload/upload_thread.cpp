@@ -8,11 +8,11 @@
 #include "progress/progress_text.h"
 #include "upload/content_type.h"
 #include "upload/content_type_key.h"
+#include "upload/http_upload.h"
 #include "upload/reply_text.h"
 #include "upload/reply_status.h"
 #include "upload/send_files.h"
 #include "upload/upload_messages.h"
-#include "upload/url_parts.h"
 
 namespace {
 
@@ -155,7 +155,7 @@ void UploadThread::WaitForProgressWindow() {
 }
 
 bool UploadThread::SendFiles() {
-  const auto url = brimlet::SplitUrl(m_job.url);
+  const auto url = SplitUploadUrl(m_job.url);
   if (!url) {
     Tell(brimlet::kUrlSchemeError);
     return false;

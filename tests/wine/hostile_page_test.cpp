@@ -1,0 +1,522 @@
+// A hostile page: the control is marked safe for scripting, so any page may
+// create it and call every member with any value. Each test throws one kind
+// of abuse at a hosted control through IDispatch, checks that every call
+// answers with an HRESULT and changes nothing it should not, and ends with a
+// plain upload that still arrives whole.
+#include <windows.h>
+#include <commctrl.h>
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <climits>
+#include <cstring>
+#include <functional>
+#include <limits>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "framework/text.h"
+#include "host/dialog_watcher.h"
+#include "host/message_pump.h"
+#include "host/multipart_reader.h"
+#include "host/picker_answers.h"
+#include "tests/wine/support/file_list_support.h"
+#include "tests/wine/support/receiver.h"
+#include "tests/wine/support/scenario.h"
+#include "tests/wine/support/upload_support.h"
+
+namespace {
+
+using host::Variant;
+using scenario::MessageTexts;
+using Strings = std::vector<std::string>;
+
+const char kBadUrl[] = "오류: URL은 http:// 또는 https:// 로 시작해야 합니다.";
+const char kTooMany[] = "선택하신 파일 개수가 설정된 개수 보다 많습니다.";
+const int kFileTypeCombo = 0x470;  // the open-file dialog's list of file types
+const wchar_t* const kMethods[] = {L"Upload",       L"Remove",    L"RemoveAll", L"AddFile",
+                                   L"SelectFolder", L"UploadCancel", L"AddFolder", L"AboutBox"};
+
+struct PropertyKind {
+  const wchar_t* name;
+  VARTYPE type;
+};
+const PropertyKind kProperties[] = {
+    {L"ScriptURL", VT_BSTR},     {L"Filter", VT_BSTR},       {L"MaxFileSize", VT_I4},
+    {L"MaxTotalSize", VT_I4},    {L"MaxFileCount", VT_I4},   {L"ShowProgress", VT_BOOL},
+    {L"EnablePopupMenu", VT_BOOL}, {L"ServerResponse", VT_BOOL}};
+
+// A value of `type` whose contents are all zero: a null BSTR, a null object.
+Variant Raw(VARTYPE type) {
+  Variant value;
+  std::memset(value.get(), 0, sizeof(VARIANT));
+  value.get()->vt = type;
+  return value;
+}
+
+Variant Double(double number) {
+  Variant value = Raw(VT_R8);
+  value.get()->dblVal = number;
+  return value;
+}
+
+// Whether two values of one of the properties' types are the same, a text
+// compared to its full length.
+bool SameValue(const Variant& a, const Variant& b) {
+  if (a.type() != b.type()) return false;
+  switch (a.type()) {
+    case VT_BSTR: {
+      const BSTR x = a.get()->bstrVal, y = b.get()->bstrVal;
+      return std::wstring(x, ::SysStringLen(x)) == std::wstring(y, ::SysStringLen(y));
+    }
+    case VT_I4: return a.get()->lVal == b.get()->lVal;
+    case VT_BOOL: return a.get()->boolVal == b.get()->boolVal;
+    default: return false;
+  }
+}
+
+// The page's side of one test: one control hosted as a page hosts it, a
+// folder with a small file, and the local receiver. Everything a test needs
+// around the control is set up here, in one place.
+class HostilePage : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
+    folder_ = std::make_unique<scenario::TempFolder>(std::string("hostile-") + info->name());
+    small_ = folder_->path() + "\\small.bin";
+    ASSERT_TRUE(scenario::WriteContent(small_, "hostile"));
+    ASSERT_TRUE(receiver_.Started());
+    control_ = scenario::HostControl();
+    ASSERT_TRUE(control_);
+  }
+  void TearDown() override {
+    control_.reset();
+    folder_.reset();
+  }
+
+  IDispatch* dispatch() { return control_->dispatch(); }
+  DISPID Id(const wchar_t* name) {
+    DISPID id = DISPID_UNKNOWN;
+    EXPECT_EQ(S_OK, control_->GetIdOfName(name, &id)) << name;
+    return id;
+  }
+  HRESULT Invoke(DISPID id, WORD flags, DISPPARAMS* params, VARIANT* result = nullptr,
+                 REFIID iid = IID_NULL) {
+    UINT argError = 0;
+    EXCEPINFO exception{};
+    return dispatch()->Invoke(id, iid, LOCALE_USER_DEFAULT, flags, params, result, &exception, &argError);
+  }
+  Variant Value(const wchar_t* name) {
+    Variant value;
+    EXPECT_EQ(S_OK, control_->Get(name, &value)) << name;
+    return value;
+  }
+  int Rows() { return ListView_GetItemCount(scenario::FileListOf(*control_)); }
+  void ListSmallFile() {
+    scenario::PickFiles(*control_, folder_->path(), {"small.bin"}, Rows() + 1);
+  }
+
+  // Upload, then waits for its UploadFinish; fails the test unless exactly
+  // one arrives (a second one is given a moment to show up). The outcome.
+  std::optional<bool> UploadOnce() {
+    control_->events().Clear();
+    EXPECT_EQ(S_OK, control_->Call(L"Upload"));
+    if (!control_->PumpUntil([&] { return !control_->events().calls().empty(); }, 60000)) {
+      ADD_FAILURE() << "no UploadFinish";
+      return std::nullopt;
+    }
+    control_->PumpUntil([] { return false; }, 200);
+    EXPECT_EQ(1u, control_->events().calls().size()) << "UploadFinish fired more than once";
+    return control_->events().calls()[0].args[0].get()->boolVal != VARIANT_FALSE;
+  }
+
+  // The control still does its job: a file listed and posted whole.
+  void ExpectAPlainUploadStillArrives() {
+    const std::pair<const wchar_t*, Variant> sane[] = {
+        {L"Filter", Variant::FromString(L"")},          {L"MaxFileSize", Variant::FromLong(-1)},
+        {L"MaxTotalSize", Variant::FromLong(-1)},       {L"MaxFileCount", Variant::FromLong(100)},
+        {L"ServerResponse", Variant::FromBool(false)},
+        {L"ScriptURL", Variant::FromString(fw::WideFromNarrow(receiver_.Url("/ok/after")))}};
+    for (const auto& [name, value] : sane) ASSERT_EQ(S_OK, control_->Put(name, value)) << name;
+    ListSmallFile();
+    const size_t before = receiver_.WaitForRequests(0, 0).size();
+    host::DialogWatcher watcher(scenario::LeaveProgressOpen);
+    EXPECT_EQ(std::optional<bool>(true), UploadOnce());
+    EXPECT_TRUE(MessageTexts(watcher).empty());
+    const auto requests = receiver_.WaitForRequests(before + 1);
+    ASSERT_EQ(before + 1, requests.size());
+    const scenario::RecordedRequest& request = requests.back();
+    EXPECT_EQ(0u, request.Head().find("POST /ok/after HTTP/1.0\r\n")) << request.Head();
+    const std::string type = request.Header("Content-Type");
+    const auto parts = host::ReadMultipart(request.Body(), type.substr(type.find("boundary=") + 9));
+    ASSERT_TRUE(parts);
+    ASSERT_EQ(1u, parts->size());
+    EXPECT_EQ(small_, (*parts)[0].filename);
+    EXPECT_EQ("hostile", (*parts)[0].data);
+    EXPECT_EQ(std::to_string(request.Body().size()), request.Header("Content-Length"));
+  }
+
+  std::unique_ptr<scenario::TempFolder> folder_;
+  std::string small_;
+  scenario::Receiver receiver_;
+  std::unique_ptr<host::HostedControl> control_;
+};
+
+// ---------------------------------------------------------------- properties
+TEST_F(HostilePage, EveryPropertyTakesOddValuesAsItsTypeAllowsAndNothingElse) {
+  host::DialogWatcher watcher;
+  static LONG seven = 7;
+  BSTR kept = ::SysAllocString(L"by reference");
+  std::vector<std::pair<std::string, Variant>> odd;
+  odd.emplace_back("1 MiB string", Variant::FromString(std::wstring(1 << 20, L'u')));
+  odd.emplace_back("null BSTR", Raw(VT_BSTR));
+  odd.emplace_back("embedded NULs", Variant::FromString(std::wstring(L"http://a\0b\0", 11)));
+  odd.emplace_back("null", Raw(VT_NULL));
+  odd.emplace_back("undefined", Raw(VT_EMPTY));
+  Variant self = Raw(VT_DISPATCH);
+  self.get()->pdispVal = dispatch();
+  dispatch()->AddRef();
+  odd.emplace_back("the control itself", self);
+  odd.emplace_back("null object", Raw(VT_DISPATCH));
+  Variant array = Raw(VT_ARRAY | VT_VARIANT);
+  array.get()->parray = ::SafeArrayCreateVector(VT_VARIANT, 0, 3);
+  odd.emplace_back("array", array);
+  Variant byRef = Raw(VT_BYREF | VT_I4);
+  byRef.get()->plVal = &seven;
+  odd.emplace_back("number by reference", byRef);
+  Variant textByRef = Raw(VT_BYREF | VT_BSTR);
+  textByRef.get()->pbstrVal = &kept;
+  odd.emplace_back("text by reference", textByRef);
+  odd.emplace_back("LONG_MIN", Variant::FromLong(LONG_MIN));
+  odd.emplace_back("LONG_MAX", Variant::FromLong(LONG_MAX));
+  odd.emplace_back("1e300", Double(1e300));
+  odd.emplace_back("NaN", Double(std::numeric_limits<double>::quiet_NaN()));
+  odd.emplace_back("inf", Double(std::numeric_limits<double>::infinity()));
+  odd.emplace_back("-inf", Double(-std::numeric_limits<double>::infinity()));
+
+  for (const auto& property : kProperties) {
+    for (const auto& [label, value] : odd) {
+      const Variant before = Value(property.name);
+      const size_t changes = control_->changes().changes().size();
+      Variant expected;
+      const bool coercible = SUCCEEDED(value.Coerce(&expected, property.type));
+      const HRESULT hr = control_->Put(property.name, value);
+      const Variant after = Value(property.name);
+      if (coercible) {
+        EXPECT_EQ(S_OK, hr) << label;
+        // A page reads back what it set, as the property's type holds it.
+        EXPECT_TRUE(SameValue(expected, after)) << label;
+      } else {
+        EXPECT_EQ(DISP_E_TYPEMISMATCH, hr) << label;
+        EXPECT_TRUE(SameValue(before, after)) << label << ": a refused value changed the property";
+        EXPECT_EQ(changes, control_->changes().changes().size()) << label;
+      }
+    }
+  }
+  odd.clear();
+  self.Clear();
+  ::SysFreeString(kept);
+
+  EXPECT_EQ(0u, watcher.Count()) << "a property put opened a dialog";
+  EXPECT_TRUE(control_->events().calls().empty());
+  ExpectAPlainUploadStillArrives();
+}
+
+// ---------------------------------------------------------------- calls
+TEST_F(HostilePage, CallsThatDoNotNameAMemberAsItIsUsedAreRefusedWithoutRunningIt) {
+  ListSmallFile();
+  ListView_SetItemState(scenario::FileListOf(*control_), 0, LVIS_SELECTED, LVIS_SELECTED);
+  host::DialogWatcher watcher;
+
+  Variant one = Variant::FromLong(1), two = Variant::FromLong(2);
+  VARIANT args[2] = {*one.get(), *two.get()};
+  DISPID putId = DISPID_PROPERTYPUT, otherId = 0;
+  DISPPARAMS none{nullptr, nullptr, 0, 0};
+  DISPPARAMS oneArg{args, nullptr, 1, 0};
+  DISPPARAMS twoArgs{args, nullptr, 2, 0};
+  DISPPARAMS oneNamed{args, &otherId, 1, 1};
+  DISPPARAMS putOne{args, &putId, 1, 1};
+  DISPPARAMS putTwo{args, &putId, 2, 1};
+  // Counts that promise arrays the caller did not pass.
+  DISPPARAMS lyingArgs{nullptr, nullptr, 2, 0};
+  DISPPARAMS lyingNames{args, nullptr, 1, 1};
+  DISPPARAMS moreNamesThanArgs{args, &putId, 0, 1};
+  const WORD kPut = DISPATCH_PROPERTYPUT, kPutRef = DISPATCH_PROPERTYPUTREF, kGet = DISPATCH_PROPERTYGET,
+             kMethod = DISPATCH_METHOD;
+
+  struct Call {
+    WORD flags;
+    DISPPARAMS* params;
+    HRESULT expected;
+  };
+  const Call onMethods[] = {
+      {kGet, &none, DISP_E_MEMBERNOTFOUND},
+      {kPut, &putOne, DISP_E_MEMBERNOTFOUND},
+      {kPutRef, &putOne, DISP_E_MEMBERNOTFOUND},
+      {kMethod | kPut, &none, DISP_E_MEMBERNOTFOUND},
+      {0, &none, DISP_E_MEMBERNOTFOUND},
+      {kMethod, &oneArg, DISP_E_BADPARAMCOUNT},
+      {kMethod, &twoArgs, DISP_E_BADPARAMCOUNT},
+      {kMethod, &oneNamed, DISP_E_NONAMEDARGS},
+      {kMethod, &lyingArgs, E_INVALIDARG},
+      {kMethod, &lyingNames, E_INVALIDARG},
+      {kMethod, &moreNamesThanArgs, E_INVALIDARG},
+  };
+  for (const wchar_t* name : kMethods) {
+    const DISPID id = Id(name);
+    for (const Call& call : onMethods) {
+      Variant result;
+      EXPECT_EQ(call.expected, Invoke(id, call.flags, call.params, result.get())) << name << " " << call.flags;
+    }
+  }
+
+  const Call onProperties[] = {
+      {kGet, &oneArg, DISP_E_BADPARAMCOUNT},
+      {kMethod, &oneArg, DISP_E_BADPARAMCOUNT},
+      {kGet, &oneNamed, DISP_E_NONAMEDARGS},
+      {kPut, &none, DISP_E_BADPARAMCOUNT},
+      {kPut, &putTwo, DISP_E_BADPARAMCOUNT},
+      {kPut, &oneArg, DISP_E_PARAMNOTOPTIONAL},
+      {kPut, &oneNamed, DISP_E_PARAMNOTOPTIONAL},
+      {kPutRef, &none, DISP_E_BADPARAMCOUNT},
+      {0, &none, DISP_E_MEMBERNOTFOUND},
+      {kPut, &lyingArgs, E_INVALIDARG},
+      {kPut, &lyingNames, E_INVALIDARG},
+      {kPut, &moreNamesThanArgs, E_INVALIDARG},
+  };
+  for (const auto& property : kProperties) {
+    const DISPID id = Id(property.name);
+    const Variant before = Value(property.name);
+    for (const Call& call : onProperties) {
+      Variant result;
+      EXPECT_EQ(call.expected, Invoke(id, call.flags, call.params, result.get()))
+          << property.name << " " << call.flags;
+    }
+    EXPECT_TRUE(SameValue(before, Value(property.name))) << property.name;
+    // Read as a method, as script engines may, and with every pointer the
+    // contract lets a caller leave out.
+    Variant read;
+    EXPECT_EQ(S_OK, Invoke(id, kMethod | kGet, &none, read.get())) << property.name;
+    EXPECT_TRUE(SameValue(before, read)) << property.name;
+    EXPECT_EQ(S_OK, dispatch()->Invoke(id, IID_NULL, 0, kGet, &none, nullptr, nullptr, nullptr));
+    EXPECT_EQ(S_OK, dispatch()->Invoke(id, IID_NULL, 0, kGet, nullptr, nullptr, nullptr, nullptr));
+  }
+
+  const DISPID unknownIds[] = {0, DISPID_UNKNOWN, DISPID_PROPERTYPUT, DISPID_NEWENUM, DISPID_EVALUATE,
+                               15, 17, 999, INT_MIN, INT_MAX};
+  for (DISPID id : unknownIds) {
+    for (WORD flags : {kMethod, kGet, kPut, WORD(kMethod | kGet), WORD(0xFFFF)}) {
+      EXPECT_EQ(DISP_E_MEMBERNOTFOUND, Invoke(id, flags, flags & kPut ? &putOne : &none)) << id << " " << flags;
+    }
+  }
+  EXPECT_EQ(DISP_E_UNKNOWNINTERFACE, Invoke(Id(L"RemoveAll"), kMethod, &none, nullptr, IID_IDispatch));
+
+  // Names: none, empty, unknown, a megabyte long, and for no interface.
+  DISPID ids[2] = {};
+  std::wstring megabyte(1 << 20, L'n'), empty;
+  for (LPOLESTR name : {&megabyte[0], &empty[0], LPOLESTR(nullptr)}) {
+    LPOLESTR names[] = {name};
+    EXPECT_EQ(DISP_E_UNKNOWNNAME, dispatch()->GetIDsOfNames(IID_NULL, names, 1, 0, ids));
+  }
+  LPOLESTR names[] = {&empty[0]};
+  EXPECT_EQ(E_POINTER, dispatch()->GetIDsOfNames(IID_NULL, nullptr, 1, 0, ids));
+  EXPECT_EQ(E_POINTER, dispatch()->GetIDsOfNames(IID_NULL, names, 1, 0, nullptr));
+  EXPECT_EQ(E_INVALIDARG, dispatch()->GetIDsOfNames(IID_NULL, names, 0, 0, ids));
+  EXPECT_EQ(DISP_E_UNKNOWNINTERFACE, dispatch()->GetIDsOfNames(IID_IDispatch, names, 1, 0, ids));
+  ITypeInfo* info = nullptr;
+  EXPECT_EQ(DISP_E_BADINDEX, dispatch()->GetTypeInfo(1, 0, &info));
+  EXPECT_EQ(nullptr, info);
+  EXPECT_EQ(E_POINTER, dispatch()->GetTypeInfo(0, 0, nullptr));
+  EXPECT_EQ(E_POINTER, dispatch()->GetTypeInfoCount(nullptr));
+
+  // None of it ran a member: no dialog, no event, the list as it was.
+  control_->PumpUntil([] { return false; }, 300);
+  EXPECT_EQ(0u, watcher.Count());
+  EXPECT_TRUE(control_->events().calls().empty());
+  EXPECT_EQ(1, Rows());
+  EXPECT_TRUE(receiver_.WaitForRequests(1, 300).empty());
+  ASSERT_EQ(S_OK, control_->Call(L"RemoveAll"));
+  ExpectAPlainUploadStillArrives();
+}
+
+// ---------------------------------------------------------------- filters
+TEST_F(HostilePage, AddFileUnderOddFiltersOpensTheDialogAndDoesWhatItWasAnswered) {
+  std::wstring pairs;
+  for (int i = 0; i < 20000; ++i) pairs += L"d" + std::to_wstring(i) + L"|*.e" + std::to_wstring(i) + L"|";
+  const struct {
+    const char* label;
+    std::wstring filter;
+    bool pick;       // a file is picked; otherwise the dialog is cancelled
+    int types = -1;  // the entries of the dialog's type list, when checked
+  } filters[] = {
+      {"|", L"|", true},
+      {"||||", L"||||", false},
+      {"no bar", L"Text files *.txt", true},
+      {"20,000 pairs", pairs, true, 20000},
+      {"embedded NUL", std::wstring(L"a\0b|*.*|", 8), false},
+      {"1 MiB", std::wstring(1 << 20, L'x'), true},
+  };
+  int expectedRows = 0;
+  for (const auto& filter : filters) {
+    ASSERT_EQ(S_OK, control_->Put(L"Filter", Variant::FromString(filter.filter))) << filter.label;
+    std::atomic<int> opened{0};
+    std::atomic<HWND> lastDialog{nullptr};
+    DWORD_PTR types = 0;
+    auto pickers = host::AnswerPickers({filter.pick ? Strings{small_} : Strings{}, {}, !filter.pick});
+    host::DialogWatcher watcher([&](const host::DialogSeen& seen) {
+      if (host::IsOpenFileDialog(seen.window) && lastDialog.exchange(seen.window) != seen.window) {
+        ++opened;
+        ::SendMessageTimeoutA(::GetDlgItem(seen.window, kFileTypeCombo), CB_GETCOUNT, 0, 0, SMTO_NORMAL, 5000,
+                              &types);
+      }
+      return pickers(seen);
+    });
+    EXPECT_EQ(S_OK, control_->Call(L"AddFile")) << filter.label;
+    EXPECT_EQ(1, opened.load()) << filter.label << ": the open-file dialog";
+    if (filter.types >= 0) {
+      EXPECT_EQ(static_cast<DWORD_PTR>(filter.types), types) << filter.label << ": every type reaches the dialog";
+    }
+    EXPECT_TRUE(MessageTexts(watcher).empty()) << filter.label;
+    if (filter.pick) ++expectedRows;
+    EXPECT_EQ(expectedRows, Rows()) << filter.label;
+  }
+  ASSERT_EQ(S_OK, control_->Call(L"RemoveAll"));
+  ExpectAPlainUploadStillArrives();
+}
+
+// ---------------------------------------------------------------- addresses
+TEST_F(HostilePage, UploadUnderOddAddressesEndsOnceEachAndSendsOnlyWhatSplits) {
+  const std::string port = std::to_string(receiver_.Port());
+  std::string longAddress = receiver_.Url("/ok/long?");
+  longAddress.append(100000 - longAddress.size(), 'q');
+  const struct {
+    std::string address;
+    const char* requestLine;  // nullptr: refused before any connection
+  } cases[] = {
+      {longAddress, "POST /ok/long?qqqq"},
+      {"http://", nullptr},
+      {"http://127.0.0.1:99999/ok", nullptr},
+      {"http://127.0.0.1:0/ok", nullptr},
+      {"http://[::1/x", nullptr},
+      {receiver_.Url("/ok/%7e%20x?q=%25&r=%0d%0a"), "POST /ok/%7e%20x?q=%25&r=%0d%0a HTTP/1.0\r\n"},
+      {receiver_.Url("/ok/a b"), "POST /ok/a%20b HTTP/1.0\r\n"},
+      {"http://u:p@127.0.0.1:" + port + "/ok/credentials", "POST /ok/credentials HTTP/1.0\r\n"},
+      {receiver_.Url("/ok\r\nX-Evil: 1"), nullptr},
+      {receiver_.Url("/ok\tx"), nullptr},
+      {receiver_.Url("/ok\x7f"), nullptr},
+      {receiver_.Url("/ok") + std::string("\0/evil", 6), nullptr},
+      {"javascript:alert(1)", nullptr},
+      {"file:///C:/x", nullptr},
+      {"\\\\server\\share", nullptr},
+      {"HTTP://127.0.0.1:" + port + "/ok/x#frag", "POST /ok/x HTTP/1.0\r\n"},
+  };
+  size_t sent = 0;
+  for (const auto& c : cases) {
+    const std::string shown = c.address.substr(0, 60);
+    ListSmallFile();
+    ASSERT_EQ(S_OK, control_->Put(L"ScriptURL", Variant::FromString(fw::WideFromNarrow(c.address)))) << shown;
+    host::DialogWatcher watcher(scenario::LeaveProgressOpen);
+    const std::optional<bool> outcome = UploadOnce();
+    EXPECT_EQ(0, Rows()) << shown << ": the list empties after every upload";
+    if (!c.requestLine) {
+      EXPECT_EQ(std::optional<bool>(false), outcome) << shown;
+      EXPECT_EQ(Strings{kBadUrl}, MessageTexts(watcher)) << shown;
+      continue;
+    }
+    ++sent;
+    const auto requests = receiver_.WaitForRequests(sent);
+    ASSERT_EQ(sent, requests.size()) << shown;
+    const scenario::RecordedRequest& request = requests.back();
+    EXPECT_EQ(0u, request.Head().find(c.requestLine)) << shown << "\n" << request.Head().substr(0, 200);
+    EXPECT_TRUE(MessageTexts(watcher).empty()) << shown;
+    if (c.address.size() > 1000) {
+      // The receiver takes heads of up to 64 KiB and answers a longer one 431.
+      EXPECT_EQ(std::optional<bool>(false), outcome) << shown;
+      continue;
+    }
+    EXPECT_EQ(std::optional<bool>(true), outcome) << shown;
+    EXPECT_EQ("127.0.0.1:" + port, request.Header("Host")) << shown;
+    EXPECT_EQ("", request.Header("Authorization")) << shown << ": credentials are never sent";
+  }
+  // Nothing else reached the receiver: what was refused never connected.
+  EXPECT_EQ(sent, receiver_.WaitForRequests(sent + 1, 500).size());
+  ExpectAPlainUploadStillArrives();
+}
+
+// ---------------------------------------------------------------- dropped mid-call
+// Runs `g_drop` from the thread's timer once the watcher has seen the box:
+// what a page's setTimeout does while the control's box runs its message loop.
+std::function<void()> g_drop;  // touched on the test thread only
+std::atomic<bool> g_boxShown{false}, g_dropped{false};
+void CALLBACK DropWhenBoxShown(HWND, UINT, UINT_PTR, DWORD) {
+  if (!g_boxShown || g_dropped || !g_drop) return;
+  g_drop();
+  g_dropped = true;
+}
+
+TEST_F(HostilePage, APageMayDropTheControlInItsHandlerOrWhileItsBoxIsOpen) {
+  HMODULE module = ::GetModuleHandleA("BRIMLET.OCX");
+  ASSERT_TRUE(module);
+  auto canUnload = scenario::Export<HRESULT(WINAPI*)()>(module, "DllCanUnloadNow");
+  ASSERT_TRUE(canUnload);
+  auto everythingReleased = [&] {
+    return host::PumpUntil([&] { return canUnload() == S_OK; }, 15000);
+  };
+
+  // The page's UploadFinish handler removes the control, so the host lets
+  // go of it from inside the event.
+  ListSmallFile();
+  const std::string url = receiver_.Url("/ok/dropped");
+  ASSERT_EQ(S_OK, control_->Put(L"ScriptURL", Variant::FromString(scenario::Wide(url.c_str()))));
+  bool dropped = false;
+  control_->events().SetHandler([&](const host::EventCall&) {
+    control_.reset();
+    dropped = true;
+  });
+  {
+    host::DialogWatcher watcher(scenario::LeaveProgressOpen);
+    ASSERT_EQ(S_OK, control_->Call(L"Upload"));
+    EXPECT_TRUE(host::PumpUntil([&] { return dropped; }, 30000));
+    EXPECT_TRUE(MessageTexts(watcher).empty());
+  }
+  EXPECT_TRUE(everythingReleased()) << "the control was not freed";
+  EXPECT_EQ(1u, receiver_.WaitForRequests(1).size());
+
+  // A timer of the page removes the control while the control's message box
+  // is open; the page's script still holds the object it was calling.
+  control_ = scenario::HostControl();
+  ASSERT_TRUE(control_);
+  ASSERT_EQ(S_OK, control_->Put(L"MaxFileCount", Variant::FromLong(0)));
+  fw::ComPtr<IDispatch> script(control_->dispatch());
+  const DISPID addFile = Id(L"AddFile");
+  g_boxShown = false;
+  g_dropped = false;
+  g_drop = [&] { control_.reset(); };
+  auto pickers = host::AnswerPickers({{small_}, {}, false});
+  host::DialogWatcher watcher([&](const host::DialogSeen& seen) {
+    if (host::IsOpenFileDialog(seen.window)) return pickers(seen);
+    g_boxShown = true;
+    return g_dropped ? IDOK : 0;  // left open until the page has dropped the control
+  });
+  const UINT_PTR timer = ::SetTimer(nullptr, 0, 50, &DropWhenBoxShown);
+  ASSERT_NE(0u, timer);
+  DISPPARAMS none{};
+  EXPECT_EQ(S_OK, script->Invoke(addFile, IID_NULL, 0, DISPATCH_METHOD, &none, nullptr, nullptr, nullptr));
+  ::KillTimer(nullptr, timer);
+  g_drop = nullptr;
+  EXPECT_TRUE(g_dropped) << "the timer never ran";
+  EXPECT_FALSE(control_);
+  EXPECT_EQ(Strings{kTooMany}, MessageTexts(watcher));
+  // The orphan answers as a control without a window does.
+  EXPECT_EQ(S_OK, script->Invoke(addFile, IID_NULL, 0, DISPATCH_METHOD, &none, nullptr, nullptr, nullptr));
+  script.reset();
+  EXPECT_TRUE(everythingReleased()) << "the control was not freed";
+
+  control_ = scenario::HostControl();
+  ASSERT_TRUE(control_);
+  ExpectAPlainUploadStillArrives();
+}
+
+}  // namespace
