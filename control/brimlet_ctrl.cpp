@@ -128,7 +128,12 @@ void CBrimletCtrl::Upload() {
     return;
   }
   UploadThread* worker = fw::WorkerThread::CreateSuspended(std::make_unique<UploadThread>(GetSafeHwnd()));
-  if (!worker) return;
+  if (!worker) {
+    // A page waits for the end of every upload it starts; the list is kept
+    // so that the user may try again.
+    FireUploadFinish(false);
+    return;
+  }
   fw::PumpThreadMessages();
   worker->SetPriority(THREAD_PRIORITY_NORMAL);
   // Later changes to the list or the properties do not reach this upload.

@@ -123,7 +123,12 @@ std::string UploadThread::ContentTypeOf(const std::string& path) {
 }
 
 void UploadThread::InitInstance() {
-  if (!CreateWindows()) return;  // nothing is posted: no event for this upload
+  if (!CreateWindows()) {
+    // Without its dialog the upload cannot be shown or cancelled: it ends
+    // here, and the page still hears of it.
+    ::PostMessageA(m_hControlWindow, WM_UPLOAD_FINISHED, reinterpret_cast<WPARAM>(this), 0);
+    return;
+  }
   WaitForProgressWindow();
 
   bool success = false;
