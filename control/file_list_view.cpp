@@ -37,22 +37,17 @@ bool FileListView::Create(HWND parent, int width, int height) {
   const ColumnTitles titles = PlainTitles();
   InsertColumn(window_, 0, LVCFMT_CENTER, client.right - kNameColumnMargin, titles.name);
   InsertColumn(window_, 1, LVCFMT_RIGHT, kSizeColumnWidth, titles.size);
-  large_.reset(::ImageList_Create(32, 32, ILC_COLOR24, kInitialImages, kImageGrowth));
-  small_.reset(::ImageList_Create(16, 16, ILC_COLOR24, kInitialImages, kImageGrowth));
+  large_.Create(32, kInitialImages, kImageGrowth);
+  small_.Create(16, kInitialImages, kImageGrowth);
   return true;
 }
 
 void FileListView::Destroy() {
-  if (window_ && ::IsWindow(window_)) {
-    // Taken back first: a list view without the shared style destroys the
-    // image lists it holds when it goes.
-    ListView_SetImageList(window_, nullptr, LVSIL_NORMAL);
-    ListView_SetImageList(window_, nullptr, LVSIL_SMALL);
-    ::DestroyWindow(window_);
-  }
+  // The image lists are taken back as the window goes.
+  if (window_ && ::IsWindow(window_)) ::DestroyWindow(window_);
   window_ = nullptr;
-  small_.reset();
-  large_.reset();
+  small_.Reset();
+  large_.Reset();
 }
 
 int FileListView::RowCount() const { return window_ ? ListView_GetItemCount(window_) : 0; }
@@ -97,8 +92,8 @@ void FileListView::AppendRow(const std::string& path, const std::string& sizeTex
                              HICON large) {
   const int image = ::ImageList_AddIcon(small_.get(), small);
   ::ImageList_AddIcon(large_.get(), large);
-  ListView_SetImageList(window_, small_.get(), LVSIL_SMALL);
-  ListView_SetImageList(window_, large_.get(), LVSIL_NORMAL);
+  small_.LendTo(window_, LVSIL_SMALL);
+  large_.LendTo(window_, LVSIL_NORMAL);
 
   LVITEMA item{};
   item.mask = LVIF_TEXT | LVIF_IMAGE;

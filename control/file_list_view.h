@@ -1,7 +1,7 @@
 // The list-view child that shows the control's files, with the two image
-// lists of their shell icons. The image lists belong to this object: they
-// are taken back from the list view before its window goes, so each is
-// destroyed exactly once, here, whether or not a row ever used them.
+// lists of their shell icons. The image lists belong to this object and are
+// only lent to the list view (fw::ListViewImageList), so each is destroyed
+// exactly once, here, whoever destroys the list window.
 #pragma once
 
 #include <windows.h>
@@ -11,7 +11,7 @@
 #include <vector>
 
 #include "control/list_text.h"
-#include "framework/unique_handle.h"
+#include "framework/list_view_image_list.h"
 
 namespace brimlet {
 
@@ -52,8 +52,8 @@ class FileListView {
   std::string RowText(int row, int column) const;
 
   HWND window_ = nullptr;  // a child: its parent's destruction ends it too
-  fw::UniqueImageList large_;  // 32x32, the normal-icon list
-  fw::UniqueImageList small_;  // 16x16, the small-icon list
+  fw::ListViewImageList large_;  // 32x32, the normal-icon list
+  fw::ListViewImageList small_;  // 16x16, the small-icon list
 };
 
 }  // namespace brimlet

@@ -61,10 +61,8 @@ bool UploadProgressDialog::OnInitDialog() {
   m_nFileTimeLeft = 0;
   m_nTotalTimeLeft = 0;
 
-  m_imageList.reset(::ImageList_Create(16, 16, ILC_COLOR24, kImageListInitial, kImageListGrowth));
-  // The list does not own it: it has no shared-image-list style, so it is
-  // detached again before the image list goes (see WM_DESTROY below).
-  ListView_SetImageList(m_listFiles, m_imageList.get(), LVSIL_SMALL);
+  m_imageList.Create(16, kImageListInitial, kImageListGrowth);
+  m_imageList.LendTo(m_listFiles, LVSIL_SMALL);
   ListView_SetExtendedListViewStyleEx(m_listFiles, LVS_EX_GRIDLINES, LVS_EX_GRIDLINES);
   for (int i = 0; i < 3; ++i) {
     LVCOLUMNA column{};

@@ -21,6 +21,7 @@
 #include <string>
 
 #include "framework/dialog.h"
+#include "framework/list_view_image_list.h"
 #include "framework/unique_handle.h"
 #include "progress/progress_math.h"
 #include "upload/send_files.h"
@@ -79,7 +80,7 @@ class UploadProgressDialog final : public fw::Dialog, public brimlet::ProgressSi
 
   HWND m_listFiles = nullptr;   // control 205
   HWND m_pStatusBar = nullptr;  // child of the dialog, destroyed with it
-  fw::UniqueImageList m_imageList;
+  fw::ListViewImageList m_imageList;  // lent to the list, which would otherwise destroy it
   std::map<std::string, int> m_imageByExtension;  // one image per file type
   HWND m_progressFile = nullptr;   // control 203
   HWND m_progressTotal = nullptr;  // control 204

@@ -13,10 +13,14 @@
 
 #include "host/dialog_watcher.h"
 #include "host/picker_answers.h"
+#include "tests/wine/support/contract_checks.h"
 #include "tests/wine/support/file_list_support.h"
 #include "tests/wine/support/scenario.h"
 
 namespace {
+
+// Every scenario here fails on a call that ends something already gone.
+const auto* const g_contract = scenario::CheckContractInEveryTest();
 
 using host::Variant;
 using scenario::ColumnTitle;

@@ -8,9 +8,12 @@
 
 #include "brimlet_idl.h"
 #include "host/dialog_watcher.h"
+#include "tests/wine/support/contract_checks.h"
 #include "tests/wine/support/scenario.h"
 
 namespace {
+
+const auto* const g_contract = scenario::CheckContractInEveryTest();
 
 using host::Variant;
 

@@ -12,11 +12,14 @@
 #include "host/dialog_watcher.h"
 #include "host/page_host.h"
 #include "host/picker_answers.h"
+#include "tests/wine/support/contract_checks.h"
 #include "tests/wine/support/file_list_support.h"
 #include "tests/wine/support/receiver.h"
 #include "tests/wine/support/scenario.h"
 
 namespace {
+
+const auto* const g_contract = scenario::CheckContractInEveryTest();
 
 using host::HostedControl;
 using host::PageHost;

@@ -20,12 +20,16 @@
 #include "host/picker_answers.h"
 #include "tests/receiver/record.h"
 #include "tests/receiver/reply.h"
+#include "tests/wine/support/contract_checks.h"
 #include "tests/wine/support/file_list_support.h"
 #include "tests/wine/support/receiver.h"
 #include "tests/wine/support/upload_support.h"
 #include "tests/wine/support/scenario.h"
 
 namespace {
+
+// Every scenario here fails on a call that ends something already gone.
+const auto* const g_contract = scenario::CheckContractInEveryTest();
 
 using host::Variant;
 using receiver::Outcome;
