@@ -146,7 +146,8 @@ void CBrimletCtrl::InsertFile(const std::string& path, DWORD size) {
 // ------------------------------------------------------------------ adding
 void CBrimletCtrl::AddFile() {
   if (!m_wndFileList) return;
-  brimlet::FilePicker picker(m_strFilter, OFN_ALLOWMULTISELECT | OFN_HIDEREADONLY, GetSafeHwnd());
+  brimlet::FilePicker picker(m_strFilter, OFN_ALLOWMULTISELECT | OFN_HIDEREADONLY | OFN_NOCHANGEDIR,
+                             GetSafeHwnd());
   if (picker.ShowOpenDialog() != brimlet::FilePicker::kConfirmed) return;
   std::vector<std::string> paths;
   for (std::size_t position = picker.FirstSelectedPosition();

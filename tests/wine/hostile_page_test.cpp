@@ -22,12 +22,16 @@
 #include "host/message_pump.h"
 #include "host/multipart_reader.h"
 #include "host/picker_answers.h"
+#include "tests/wine/support/contract_checks.h"
 #include "tests/wine/support/file_list_support.h"
 #include "tests/wine/support/receiver.h"
 #include "tests/wine/support/scenario.h"
 #include "tests/wine/support/upload_support.h"
 
 namespace {
+
+// Whatever a page throws at it, the control never ends something already gone.
+const auto* const g_contract = scenario::CheckContractInEveryTest();
 
 using host::Variant;
 using scenario::MessageTexts;

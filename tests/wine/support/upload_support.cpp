@@ -28,9 +28,14 @@ void PickFiles(host::HostedControl& control, const std::string& folder, const st
                int expectedRows) {
   std::string typed;
   for (const auto& name : names) typed += (typed.empty() ? "\"" : " \"") + name + "\"";
+  char before[MAX_PATH] = {}, after[MAX_PATH] = {};
+  ::GetCurrentDirectoryA(MAX_PATH, before);
   host::DialogWatcher picker(host::AnswerPickers({{folder, typed}, {}, false}));
   ASSERT_EQ(S_OK, control.Call(L"AddFile"));
   ASSERT_EQ(expectedRows, ListView_GetItemCount(FileListOf(control)));
+  // The page's process keeps its current folder: the picked one is not held.
+  ::GetCurrentDirectoryA(MAX_PATH, after);
+  EXPECT_STREQ(before, after);
 }
 
 std::optional<bool> WaitForUploadFinish(host::HostedControl& control, DWORD timeoutMs) {
