@@ -118,7 +118,9 @@ STDMETHODIMP OleControl::GetClientSite(IOleClientSite** site) {
 
 STDMETHODIMP OleControl::Close(DWORD saveOption) {
   InPlaceDeactivate();
-  if (dirty_ && clientSite_ &&
+  // The analyzer cannot count references and takes InPlaceDeactivate's
+  // release of its own keep-alive for the last one.
+  if (dirty_ && clientSite_ &&  // NOLINT(clang-analyzer-cplusplus.NewDelete): the caller's reference outlives the call
       (saveOption == OLECLOSE_SAVEIFDIRTY || saveOption == OLECLOSE_PROMPTSAVE)) {
     clientSite_->SaveObject();
   }

@@ -20,6 +20,7 @@ bool SetClassesValue(const std::string& path, const std::string* defaultValue,
     return false;
   auto set = [&](const char* name, const std::string& data) {
     return ::RegSetValueExA(key.get(), name, 0, REG_SZ, reinterpret_cast<const BYTE*>(data.c_str()),
+                            // NOLINTNEXTLINE(bugprone-misplaced-widening-cast): size_t is DWORD's width on i686
                             static_cast<DWORD>(data.size() + 1)) == ERROR_SUCCESS;
   };
   if (defaultValue && !set(nullptr, *defaultValue)) return false;

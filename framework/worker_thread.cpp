@@ -26,7 +26,7 @@ bool WorkerThread::Start(std::unique_ptr<WorkerThread> worker) {
     ::FreeLibrary(module);
     return false;
   }
-  worker.release();  // ThreadMain takes it over
+  worker.release();  // NOLINT(bugprone-unused-return-value): ThreadMain takes it over through raw
   return true;
 }
 

@@ -53,6 +53,7 @@ std::wstring ScriptValueText(const VARIANT& value) {
 DISPID MemberId(const std::vector<const wchar_t*>& names, const wchar_t* name) {
   if (!name) return DISPID_UNKNOWN;
   for (size_t i = 0; i < names.size(); ++i) {
+    // NOLINTNEXTLINE(bugprone-misplaced-widening-cast): size_t is DISPID's width on i686
     if (::lstrcmpiW(names[i], name) == 0) return static_cast<DISPID>(i + 1);
   }
   return DISPID_UNKNOWN;
