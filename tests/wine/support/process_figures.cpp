@@ -34,7 +34,7 @@ std::string QueryText(QueryObject query, HANDLE handle, ULONG what) {
   const auto* text = reinterpret_cast<const UNICODE_STRING*>(buffer);
   if (!text->Buffer || text->Length == 0) return "?";
   std::string narrow;
-  for (USHORT i = 0; i < text->Length / sizeof(WCHAR); ++i) {
+  for (std::size_t i = 0; i < text->Length / sizeof(WCHAR); ++i) {
     narrow += text->Buffer[i] < 0x80 ? static_cast<char>(text->Buffer[i]) : '?';
   }
   return narrow;
