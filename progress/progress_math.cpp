@@ -75,18 +75,4 @@ std::uint32_t SecondsLeft(std::uint32_t elapsedMs, std::uint64_t done,
                        static_cast<double>(size - done) * 0.001);
 }
 
-bool RedrawGate::Due(std::uint32_t now, bool force) {
-  if (started_ && !force && ElapsedTicks(now, last_) < intervalMs_) return false;
-  started_ = true;
-  last_ = now;
-  return true;
-}
-
-bool RedrawSchedule::Due(std::uint32_t now, int percent) {
-  const bool finishingWatchedFile = percent >= 100 && drawnUnfinished_;
-  if (!gate_.Due(now, finishingWatchedFile)) return false;
-  drawnUnfinished_ = percent < 100;
-  return true;
-}
-
 }  // namespace brimlet

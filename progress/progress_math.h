@@ -35,35 +35,4 @@ std::uint32_t BytesPerMillisecond(std::uint64_t bytes, std::uint32_t elapsedMs);
 std::uint32_t SecondsLeft(std::uint32_t elapsedMs, std::uint64_t done,
                           std::uint64_t size);
 
-// Lets a dialog redraw at most once per interval while a transfer feeds it
-// after every piece; a forced redraw (the end of a file) always passes and
-// starts a new interval.
-class RedrawGate {
- public:
-  explicit RedrawGate(std::uint32_t intervalMs = 50) : intervalMs_(intervalMs) {}
-  bool Due(std::uint32_t now, bool force);
-
- private:
-  std::uint32_t intervalMs_;
-  std::uint32_t last_ = 0;
-  bool started_ = false;
-};
-
-// When the dialog redraws as a file's percentage comes in after every
-// piece: at most once per interval, and always at the end of a file that
-// was drawn unfinished, so a bar the user watched always reaches 100.
-// A file that starts and ends within one interval was never on screen, and
-// forcing its end would cost a redraw per file: under Wine every redraw is
-// several milliseconds of painting, longer than sending a small file.
-class RedrawSchedule {
- public:
-  explicit RedrawSchedule(std::uint32_t intervalMs = 50) : gate_(intervalMs) {}
-  // Whether to redraw for `percent` of the current file at `now`.
-  bool Due(std::uint32_t now, int percent);
-
- private:
-  RedrawGate gate_;
-  bool drawnUnfinished_ = false;
-};
-
 }  // namespace brimlet

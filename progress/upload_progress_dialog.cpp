@@ -14,6 +14,10 @@ namespace {
 
 constexpr int kImageListInitial = 50, kImageListGrowth = 50;
 
+// The relay is read this often; a frame is drawn only when something changed.
+constexpr UINT_PTR kFrameTimer = 1;
+constexpr UINT kFrameIntervalMs = 50;
+
 struct Column {
   const char* title;
   int format;
@@ -36,8 +40,9 @@ void SetSubItemText(HWND list, int row, int column, const std::string& text) {
 
 UploadProgressDialog::UploadProgressDialog() : fw::Dialog(IDD_UPLOAD_PROGRESS) {}
 
-bool UploadProgressDialog::CreateModeless(HWND parent, HANDLE cancelEvent) {
+bool UploadProgressDialog::CreateModeless(HWND parent, HANDLE cancelEvent, brimlet::ProgressRelay* relay) {
   m_hCancelEvent = cancelEvent;
+  m_relay = relay;
   return fw::Dialog::CreateModeless(parent);
 }
 
@@ -53,13 +58,9 @@ bool UploadProgressDialog::OnInitDialog() {
   const auto edges = brimlet::StatusPaneRightEdges(client.right - client.left);
   int parts[3] = {edges[0], edges[1], edges[2]};
   ::SendMessageA(m_pStatusBar, SB_SETPARTS, 3, reinterpret_cast<LPARAM>(parts));
-  SetStatusMessage(brimlet::kStatusReady);
+  m_panes[kMessagePane] = brimlet::kStatusReady;
   ShowPanes();
   ::ShowWindow(m_pStatusBar, SW_SHOW);
-
-  m_dRate = 0;
-  m_nFileTimeLeft = 0;
-  m_nTotalTimeLeft = 0;
 
   m_imageList.Create(16, kImageListInitial, kImageListGrowth);
   m_imageList.LendTo(m_listFiles, LVSIL_SMALL);
@@ -73,7 +74,21 @@ bool UploadProgressDialog::OnInitDialog() {
     column.iSubItem = i;
     ::SendMessageA(m_listFiles, LVM_INSERTCOLUMNA, i, reinterpret_cast<LPARAM>(&column));
   }
+  // The upload may have been running for a while: what it reported so far
+  // is shown at once. A dialog without its timer is still drawn at each
+  // message box and at the end.
+  ShowNextFrame();
+  ::SetTimer(window(), kFrameTimer, kFrameIntervalMs, nullptr);
   return true;
+}
+
+std::optional<INT_PTR> UploadProgressDialog::OnMessage(UINT message, WPARAM wParam, LPARAM) {
+  if (message == WM_TIMER && wParam == kFrameTimer) {
+    ShowNextFrame();
+    return TRUE;
+  }
+  if (message == WM_DESTROY) ::KillTimer(window(), kFrameTimer);
+  return std::nullopt;
 }
 
 bool UploadProgressDialog::OnCommand(int id, int notifyCode) {
@@ -90,28 +105,26 @@ void UploadProgressDialog::OnCancelUpload() {
   }
 }
 
-void UploadProgressDialog::PumpDialogMessages() {
-  ResumeListRedraw();
-  fw::PumpThreadMessages(window());
+void UploadProgressDialog::PumpDialogMessages() { fw::PumpThreadMessages(window()); }
+
+void UploadProgressDialog::FlushProgress() {
+  // A file the dialog showed unfinished comes first at its end, then the
+  // latest state.
+  while (ShowNextFrame()) {
+  }
 }
 
-// Rows are added one after the other before the first byte goes out, and a
-// list that redraws shows each insertion at once: its scroll bars and its
-// area are recomputed per row (about 8 ms a row under Wine, 16 s for 2,000
-// files). Nothing paints before the next drain anyway, so the list stops
-// redrawing for the whole fill and is drawn once when the worker first
-// services the dialog again (or flushes it before a message box).
-void UploadProgressDialog::SuspendListRedraw() {
-  if (m_bListRedrawSuspended || !m_listFiles) return;
-  ::SendMessageA(m_listFiles, WM_SETREDRAW, FALSE, 0);
-  m_bListRedrawSuspended = true;
-}
-
-void UploadProgressDialog::ResumeListRedraw() {
-  if (!m_bListRedrawSuspended) return;
-  m_bListRedrawSuspended = false;
-  ::SendMessageA(m_listFiles, WM_SETREDRAW, TRUE, 0);
-  ::RedrawWindow(m_listFiles, nullptr, nullptr, RDW_ERASE | RDW_FRAME | RDW_INVALIDATE | RDW_ALLCHILDREN);
+bool UploadProgressDialog::ShowNextFrame() {
+  if (!window() || !m_relay) return false;
+  std::optional<brimlet::ProgressFrame> frame = m_relay->Take();
+  if (!frame) return false;
+  AddRows(frame->newRows);
+  for (auto& [row, text] : frame->rowStatuses) m_rowStatuses[row] = std::move(text);
+  m_state = std::move(frame->state);
+  m_panes[kMessagePane] = m_state.message;
+  m_panes[kCountPane] = m_state.count;
+  Redraw();
+  return true;
 }
 
 // The shell's icon for a name depends only on its extension, and asking
@@ -126,41 +139,33 @@ int UploadProgressDialog::ImageFor(const std::string& path) {
   return image;
 }
 
-void UploadProgressDialog::AddFileRow(std::size_t index, const std::string& path,
-                                      const std::string& name, const std::string& sizeText) {
-  SuspendListRedraw();
-  const int image = ImageFor(path);
-  LVITEMA item{};
-  item.mask = LVIF_TEXT | LVIF_IMAGE;
-  item.iItem = static_cast<int>(index);
-  item.pszText = const_cast<char*>(name.c_str());
-  item.iImage = image;
-  const int row = static_cast<int>(::SendMessageA(m_listFiles, LVM_INSERTITEMA, 0, reinterpret_cast<LPARAM>(&item)));
-  SetSubItemText(m_listFiles, row, 1, sizeText);
-  SetSubItemText(m_listFiles, row, 2, brimlet::kRowWaiting);
-}
-
-// The send loop reports a piece as the file's percentage and then the
-// job's; the decision to redraw waits for the second, so that both blocks
-// and the texts set since the last redraw go on screen together. The paint
-// itself happens in the drain that follows every piece.
-void UploadProgressDialog::UpdateFileProgress(int percent) { m_nFilePercent = percent; }
-
-void UploadProgressDialog::UpdateTotalProgress(int percent) {
-  m_nTotalPercent = percent;
-  if (m_redrawSchedule.Due(::GetTickCount(), m_nFilePercent)) Redraw();
-}
-
-void UploadProgressDialog::FlushProgress() {
-  ResumeListRedraw();
-  Redraw();
+// A list that redraws shows each insertion at once: its scroll bars and
+// its area are recomputed per row (about 8 ms a row under Wine, 16 s for
+// 2,000 files). The rows of a frame go in with the list's redrawing off,
+// and the list is drawn once after them.
+void UploadProgressDialog::AddRows(const std::vector<brimlet::ProgressRow>& rows) {
+  if (rows.empty()) return;
+  ::SendMessageA(m_listFiles, WM_SETREDRAW, FALSE, 0);
+  for (const brimlet::ProgressRow& added : rows) {
+    LVITEMA item{};
+    item.mask = LVIF_TEXT | LVIF_IMAGE;
+    item.iItem = static_cast<int>(added.index);
+    item.pszText = const_cast<char*>(added.name.c_str());
+    item.iImage = ImageFor(added.path);
+    const int row =
+        static_cast<int>(::SendMessageA(m_listFiles, LVM_INSERTITEMA, 0, reinterpret_cast<LPARAM>(&item)));
+    SetSubItemText(m_listFiles, row, 1, added.sizeText);
+    SetSubItemText(m_listFiles, row, 2, brimlet::kRowWaiting);
+  }
+  ::SendMessageA(m_listFiles, WM_SETREDRAW, TRUE, 0);
+  ::RedrawWindow(m_listFiles, nullptr, nullptr, RDW_ERASE | RDW_FRAME | RDW_INVALIDATE | RDW_ALLCHILDREN);
 }
 
 void UploadProgressDialog::Redraw() {
   ShowRowStatuses();
-  UpdateItemText(IDC_CURRENT_FILE, m_strCurrentFile);
-  ShowFileProgress(m_nFilePercent);
-  ShowTotalProgress(m_nTotalPercent);
+  UpdateItemText(IDC_CURRENT_FILE, m_state.currentFile);
+  ShowFileProgress(m_state.filePercent);
+  ShowTotalProgress(m_state.totalPercent);
   ShowPanes();
 }
 
@@ -181,9 +186,9 @@ void UploadProgressDialog::ShowPanes() {
 }
 
 void UploadProgressDialog::ShowFileProgress(int percent) {
-  const std::string rate = brimlet::FormatRateText(m_dRate, fw::LoadResourceString(IDS_RATE_KILOBYTES),
+  const std::string rate = brimlet::FormatRateText(m_state.bytesPerMs, fw::LoadResourceString(IDS_RATE_KILOBYTES),
                                                    fw::LoadResourceString(IDS_RATE_BYTES));
-  const std::string timeLine = brimlet::FormatFileTimeLine(m_nFileTimeLeft, m_strFileSizeText);
+  const std::string timeLine = brimlet::FormatFileTimeLine(m_state.fileSecondsLeft, m_state.fileSizeText);
   const auto position = brimlet::BarPosition(percent, m_nRangeMin, m_nRangeMax);
   if (!position) return;
   ::SendMessageA(m_progressFile, PBM_SETPOS, *position, 0);
@@ -197,6 +202,6 @@ void UploadProgressDialog::ShowTotalProgress(int percent) {
   if (!position) return;
   ::SendMessageA(m_progressTotal, PBM_SETPOS, *position, 0);
   fw::UpdateWindowText(window(), brimlet::FormatCaption(*position));
-  UpdateItemText(IDC_TOTAL_TIME_LEFT, brimlet::FormatTotalTimeLine(m_nTotalTimeLeft, m_strTotalSizeText));
+  UpdateItemText(IDC_TOTAL_TIME_LEFT, brimlet::FormatTotalTimeLine(m_state.totalSecondsLeft, m_state.totalSizeText));
   UpdateItemText(IDC_TOTAL_PERCENT, brimlet::FormatPercent(*position));
 }

@@ -97,28 +97,40 @@ bool HttpUpload::Open(const brimlet::UrlParts& url, std::uint64_t contentLength,
   if (::InternetAttemptConnect(0) != ERROR_SUCCESS) tell(brimlet::kConnectError);
 
   const char* acceptTypes[] = {"*/*", nullptr};
-  request_.reset(::HttpOpenRequestA(connection_.get(), "POST", url.object.c_str(), "HTTP/1.0", nullptr,
-                                    acceptTypes, kRequestFlags | (url.secure ? INTERNET_FLAG_SECURE : 0), 0));
-  if (!request_) {
+  fw::UniqueInternet request(::HttpOpenRequestA(connection_.get(), "POST", url.object.c_str(), "HTTP/1.0", nullptr,
+                                                acceptTypes,
+                                                kRequestFlags | (url.secure ? INTERNET_FLAG_SECURE : 0), 0));
+  if (!request) {
     tell(brimlet::kRequestHandleError);
     return false;
   }
-  LimitSilence(request_.get());
-  if (!AddHeader(request_.get(), brimlet::AcceptHeaderLine(), HTTP_ADDREQ_FLAG_REPLACE | HTTP_ADDREQ_FLAG_ADD)) {
+  LimitSilence(request.get());
+  if (!AddHeader(request.get(), brimlet::AcceptHeaderLine(), HTTP_ADDREQ_FLAG_REPLACE | HTTP_ADDREQ_FLAG_ADD)) {
     tell(brimlet::kRequestHandleError);
     return false;
   }
-  if (!AddHeader(request_.get(), brimlet::ContentTypeHeaderLine(), HTTP_ADDREQ_FLAG_ADD_IF_NEW))
+  if (!AddHeader(request.get(), brimlet::ContentTypeHeaderLine(), HTTP_ADDREQ_FLAG_ADD_IF_NEW))
     tell(brimlet::kRequestHeaderError);
-  if (!AddHeader(request_.get(), brimlet::ContentLengthHeaderLine(contentLength), HTTP_ADDREQ_FLAG_ADD_IF_NEW))
+  if (!AddHeader(request.get(), brimlet::ContentLengthHeaderLine(contentLength), HTTP_ADDREQ_FLAG_ADD_IF_NEW))
     tell(brimlet::kRequestHeaderError);
+  // Published only now, so that an Abort meanwhile finds nothing half made;
+  // after an Abort there is no request to make.
+  std::lock_guard<std::mutex> hold(lock_);
+  if (aborted_) return false;
+  request_ = std::move(request);
   return true;
+}
+
+HINTERNET HttpUpload::Request() const {
+  std::lock_guard<std::mutex> hold(lock_);
+  return request_.get();
 }
 
 bool HttpUpload::Begin(std::string& failureText) {
   INTERNET_BUFFERSA buffers{};
   buffers.dwStructSize = sizeof buffers;
-  if (::HttpSendRequestExA(request_.get(), &buffers, nullptr, HSR_INITIATE, 0)) return true;
+  HINTERNET request = Request();
+  if (request && ::HttpSendRequestExA(request, &buffers, nullptr, HSR_INITIATE, 0)) return true;
   failureText = brimlet::FormatSendRequestError(::GetLastError());
   return false;
 }
@@ -127,7 +139,8 @@ bool HttpUpload::Write(const void* data, std::size_t size) {
   const char* next = static_cast<const char*>(data);
   while (size > 0) {
     DWORD written = 0;
-    if (!::InternetWriteFile(request_.get(), next, static_cast<DWORD>(size), &written) || written == 0)
+    HINTERNET request = Request();
+    if (!request || !::InternetWriteFile(request, next, static_cast<DWORD>(size), &written) || written == 0)
       return false;
     next += written;
     size -= written;
@@ -135,31 +148,45 @@ bool HttpUpload::Write(const void* data, std::size_t size) {
   return true;
 }
 
-bool HttpUpload::End() { return ::HttpEndRequestA(request_.get(), nullptr, HSR_INITIATE, 0) != FALSE; }
+bool HttpUpload::End() {
+  HINTERNET request = Request();
+  return request && ::HttpEndRequestA(request, nullptr, HSR_INITIATE, 0) != FALSE;
+}
 
 DWORD HttpUpload::StatusCode() const {
   DWORD status = 0, size = sizeof status;
-  if (!request_ ||
-      !::HttpQueryInfoA(request_.get(), HTTP_QUERY_STATUS_CODE | HTTP_QUERY_FLAG_NUMBER, &status, &size, nullptr))
+  HINTERNET request = Request();
+  if (!request ||
+      !::HttpQueryInfoA(request, HTTP_QUERY_STATUS_CODE | HTTP_QUERY_FLAG_NUMBER, &status, &size, nullptr))
     return 0;
   return status;
 }
 
 bool HttpUpload::ReadReply(std::size_t limit, std::string* body) const {
-  if (!request_) return false;
   body->clear();
+  if (!Request()) return false;
   char piece[1024];
   while (body->size() < limit) {
     DWORD got = 0;
-    if (!::InternetReadFile(request_.get(), piece, sizeof piece, &got) || got == 0) break;
+    HINTERNET request = Request();
+    if (!request || !::InternetReadFile(request, piece, sizeof piece, &got) || got == 0) break;
     body->append(piece, got);
   }
   if (body->size() > limit) body->resize(limit);
   return true;
 }
 
-void HttpUpload::Close() {
+void HttpUpload::Abort() {
+  std::lock_guard<std::mutex> hold(lock_);
+  aborted_ = true;
   request_.reset();
+}
+
+void HttpUpload::Close() {
+  {
+    std::lock_guard<std::mutex> hold(lock_);
+    request_.reset();
+  }
   connection_.reset();
   internet_.reset();
 }

@@ -2,12 +2,18 @@
 // POST request with its header lines, the body written in pieces, the end of
 // the request and the reply. The handles close in reverse order of opening,
 // when the object goes or Close is called.
+//
+// The calls block; one thread makes them. Any other thread may Abort: the
+// request handle is closed there, which is how WinInet ends a blocking call
+// on it at once (it fails), and every later call fails without touching
+// the network.
 #pragma once
 
 #include <windows.h>
 
 #include <cstdint>
 #include <functional>
+#include <mutex>
 #include <optional>
 #include <string>
 
@@ -40,10 +46,17 @@ class HttpUpload final : public brimlet::BodyWriter {
   DWORD StatusCode() const;
   // Up to `limit` bytes of the reply body; false when there is no request.
   bool ReadReply(std::size_t limit, std::string* body) const;
-  bool HasRequest() const { return static_cast<bool>(request_); }
   void Close();
+  // From any thread: closes the request now, ending a call blocked on it.
+  void Abort();
 
  private:
+  // The request handle for one call; null once aborted.
+  HINTERNET Request() const;
+
+  mutable std::mutex lock_;  // guards request_ and aborted_ against Abort
+  bool aborted_ = false;
+
   // In the order they are opened, so that they close in reverse.
   fw::UniqueInternet internet_;
   fw::UniqueInternet connection_;

@@ -1,4 +1,6 @@
-// The send loop: per piece, count, report, sample, drain, test for cancel.
+// The send loop: files are read into one buffer, framing and data packed
+// together, and the buffer is written whenever it is full; what a write
+// carried is reported once it has returned.
 #include "upload/send_files.h"
 
 #include <algorithm>
@@ -17,43 +19,46 @@ SendResult Failed(std::string message) {
   return {SendOutcome::kFailed, std::move(message)};
 }
 
-bool WriteText(BodyWriter& body, const std::string& text) {
-  return text.empty() || body.Write(text.data(), text.size());
-}
+const SendResult kCancelledResult{SendOutcome::kCancelled, {}};
 
-// Room kept in front of the pieces for a part's framing, which then goes out
-// in the same write as the file's first piece: for many small files a write
-// per file instead of three. Framing longer than this (a very long path)
-// is written on its own.
-constexpr std::size_t kFramingRoom = 4096;
-
-// One run of the loop: the counters that live across files.
+// One run of the loop: the buffer and the counters that live across files.
 class Transfer {
  public:
   Transfer(const UploadJob& job, const SendEnvironment& env)
-      : job_(job), env_(env), buffer_(kFramingRoom + kLargestPieceSize),
+      : job_(job), env_(env), buffer_(kPieceSize),
         totalSizeText_(FormatGroupedNumber(job.totalFileSize)) {}
 
   SendResult Run();
 
  private:
-  // Sends one file's part; nothing when it went through.
+  // Sends one file's part into the buffer; nothing when it went through.
   std::optional<SendResult> SendFile(std::size_t index);
-  void ReportPiece(const UploadJobEntry& entry, const std::string& fileSizeText);
+  // Copies `text` into the buffer, writing the buffer out whenever it fills.
+  bool Append(const std::string& text);
+  // Writes what the buffer holds, then reports it: the files whose last
+  // byte it carried are done, and the current file has that much more sent.
+  bool Flush();
+  void ShowSending(std::size_t index);
+  void ShowFileEnd(std::size_t index);
+  void ReportProgress();
 
   const UploadJob& job_;
   const SendEnvironment& env_;
   std::vector<char> buffer_;
+  std::size_t fill_ = 0;
   const std::string totalSizeText_;
+  // What the buffer holds and no write has carried yet.
+  std::uint64_t bufferedData_ = 0;         // data bytes of every file in it
+  std::uint64_t bufferedFileData_ = 0;     // data bytes of the current file
+  std::vector<std::size_t> endsInBuffer_;  // files whose last byte is in it
+  // The file whose part is going into the buffer, until all of it is in.
+  std::optional<std::size_t> current_;
   std::uint32_t tStart_ = 0;
   std::uint32_t tFile_ = 0;
   std::uint32_t tSample_ = 0;
-  std::uint32_t tPiece_ = 0;
-  std::size_t pieceSize_ = kSmallestPieceSize;
   std::uint64_t fileSent_ = 0;
   std::uint64_t sampleBytes_ = 0;
   std::uint64_t allSent_ = 0;
-  bool cancelled_ = false;
 };
 
 SendResult Transfer::Run() {
@@ -61,118 +66,137 @@ SendResult Transfer::Run() {
   tStart_ = env_.clock.Ticks();
   for (std::size_t i = 0; i < job_.entries.size(); ++i) {
     const UploadJobEntry& entry = job_.entries[i];
-    progress.AddFileRow(i, entry.path, BaseName(entry.path, env_.isLeadByte),
-                        entry.sizeText);
+    progress.AddFileRow(i, entry.path, BaseName(entry.path, env_.isLeadByte), entry.sizeText);
   }
 
   std::string failure;
   if (!env_.body.Begin(failure)) return Failed(failure);
 
-  for (std::size_t i = 0; i < job_.entries.size() && !cancelled_; ++i) {
+  for (std::size_t i = 0; i < job_.entries.size(); ++i) {
+    if (env_.cancel.Cancelled()) return kCancelledResult;
     if (auto failed = SendFile(i)) return *failed;
   }
-
-  if (!WriteText(env_.body, Trailer())) return Failed(kWriteError);
+  if (!Append(Trailer()) || !Flush()) return Failed(kWriteError);
+  if (env_.cancel.Cancelled()) return kCancelledResult;
   progress.SetStatusMessage(kStatusAwaitingReply);
-  if (cancelled_ || env_.cancel.Cancelled()) return {SendOutcome::kCancelled, {}};
   return {SendOutcome::kCompleted, {}};
 }
 
 std::optional<SendResult> Transfer::SendFile(std::size_t index) {
   const UploadJobEntry& entry = job_.entries[index];
-  const auto number = static_cast<std::uint32_t>(index + 1);
-  ProgressSink& progress = env_.progress;
+  ShowSending(index);
+  env_.progress.SetFileStatus(index, kRowSending);
 
-  progress.SetStatusCount(FormatFileCount(job_.jobFileCount, number));
-  progress.SetFileStatus(index, kRowSending);
-  progress.SetStatusMessage(kStatusSending);
-
-  // The file is opened and measured before its framing goes out, so a file
+  // The file is opened and measured before its framing goes in, so a file
   // that has gone or changed adds nothing to the body.
-  const std::unique_ptr<FileReader> reader = env_.files.Open(entry.path);
+  const std::unique_ptr<FileReader> reader = env_.files.Open(index, entry.path);
   if (!reader) return Failed(kFileInUse);
   if (reader->Size() != entry.size) return Failed(kFileChanged);
 
-  // The framing waits in front of the first piece, or goes at once if it
-  // does not fit there.
-  std::size_t framing = entry.boundaryLine.size() + entry.partHeader.size();
-  if (framing <= kFramingRoom) {
-    char* at = buffer_.data() + kFramingRoom - framing;
-    at = std::copy(entry.boundaryLine.begin(), entry.boundaryLine.end(), at);
-    std::copy(entry.partHeader.begin(), entry.partHeader.end(), at);
-  } else {
-    if (!WriteText(env_.body, entry.boundaryLine) || !WriteText(env_.body, entry.partHeader))
-      return Failed(kWriteError);
-    framing = 0;
-  }
-
-  progress.UpdateFileProgress(0);
-  progress.SetCurrentFileName(entry.path);
-  const std::string fileSizeText = FormatGroupedNumber(entry.size);
-
-  tFile_ = tSample_ = tPiece_ = env_.clock.Ticks();
+  current_ = index;
+  env_.progress.UpdateFileProgress(0);
+  env_.progress.SetCurrentFileName(entry.path);
+  tFile_ = tSample_ = env_.clock.Ticks();
   fileSent_ = 0;
   sampleBytes_ = 0;
-  char* const piece = buffer_.data() + kFramingRoom;
+  bufferedFileData_ = 0;
+  if (!Append(entry.boundaryLine) || !Append(entry.partHeader)) return Failed(kWriteError);
+  std::uint64_t read = 0;
   for (;;) {
-    const std::size_t asked = pieceSize_;
-    const std::optional<std::size_t> read = reader->Read(piece, asked);
+    const std::size_t room = buffer_.size() - fill_;
+    const std::optional<std::size_t> got = reader->Read(buffer_.data() + fill_, room);
     // A reader claiming more than it was asked for is as broken as one
     // that fails; its count is never trusted for the write.
-    if (!read || *read > asked) return Failed(kFileReadError);
-    if (*read > entry.size - fileSent_) return Failed(kFileChanged);
-    const std::size_t writing = framing + *read;
-    if (writing > 0 && !env_.body.Write(piece - framing, writing)) return Failed(kWriteError);
-    framing = 0;
-    fileSent_ += *read;
-    allSent_ += *read;
-    ReportPiece(entry, fileSizeText);
-
-    env_.drain.Run();
-    if (env_.cancel.Cancelled()) cancelled_ = true;
-    if (*read != asked || cancelled_) break;
+    if (!got || *got > room) return Failed(kFileReadError);
+    if (*got > entry.size - read) return Failed(kFileChanged);
+    read += *got;
+    fill_ += *got;
+    bufferedData_ += *got;
+    bufferedFileData_ += *got;
+    if (fill_ == buffer_.size()) {
+      if (!Flush()) return Failed(kWriteError);
+      if (env_.cancel.Cancelled()) return kCancelledResult;
+    }
+    if (*got < room) break;
   }
-
-  if (fileSent_ != entry.size) {
-    // Cancelled in the middle: the part stays unfinished, and so does its row.
-    if (cancelled_) return std::nullopt;
-    return Failed(kFileChanged);
+  if (read != entry.size) return Failed(kFileChanged);
+  current_.reset();
+  // A part whose last byte already went out (the buffer filled exactly at
+  // its end) is done now; otherwise with the write that carries it.
+  if (fill_ == 0) {
+    ShowFileEnd(index);
+  } else {
+    endsInBuffer_.push_back(index);
   }
-  progress.SetStatusCount(FormatFileCountDone(job_.jobFileCount, number));
-  progress.SetFileStatus(index, kRowDone);
-  progress.SetStatusMessage(kStatusDone);
   return std::nullopt;
 }
 
-void Transfer::ReportPiece(const UploadJobEntry& entry,
-                           const std::string& fileSizeText) {
+bool Transfer::Append(const std::string& text) {
+  for (std::size_t at = 0; at < text.size();) {
+    const std::size_t part = std::min(text.size() - at, buffer_.size() - fill_);
+    std::copy_n(text.data() + at, part, buffer_.data() + fill_);
+    fill_ += part;
+    at += part;
+    if (fill_ == buffer_.size() && !Flush()) return false;
+  }
+  return true;
+}
+
+bool Transfer::Flush() {
+  if (fill_ == 0) return true;
+  if (!env_.body.Write(buffer_.data(), fill_)) return false;
+  fill_ = 0;
+  allSent_ += bufferedData_;
+  bufferedData_ = 0;
+  for (const std::size_t ended : endsInBuffer_) ShowFileEnd(ended);
+  endsInBuffer_.clear();
+  if (current_) {
+    fileSent_ += bufferedFileData_;
+    bufferedFileData_ = 0;
+    ShowSending(*current_);
+    ReportProgress();
+  }
+  return true;
+}
+
+void Transfer::ShowSending(std::size_t index) {
+  env_.progress.SetStatusCount(FormatFileCount(job_.jobFileCount, static_cast<std::uint32_t>(index + 1)));
+  env_.progress.SetStatusMessage(kStatusSending);
+}
+
+// Both bars and the file's texts at its end, then its row and the panes.
+void Transfer::ShowFileEnd(std::size_t index) {
+  const UploadJobEntry& entry = job_.entries[index];
   ProgressSink& progress = env_.progress;
-  progress.SetFileSizeText(FormatFileSizeText(fileSizeText, fileSent_));
+  progress.SetCurrentFileName(entry.path);
+  progress.SetFileSizeText(FormatFileSizeText(FormatGroupedNumber(entry.size), entry.size));
+  progress.SetTotalSizeText(FormatTotalSizeText(totalSizeText_, allSent_));
+  progress.UpdateFileProgress(100);
+  progress.UpdateTotalProgress(Percent(allSent_, job_.totalFileSize));
+  progress.SetStatusCount(FormatFileCountDone(job_.jobFileCount, static_cast<std::uint32_t>(index + 1)));
+  progress.SetFileStatus(index, kRowDone);
+  progress.SetStatusMessage(kStatusDone);
+}
+
+void Transfer::ReportProgress() {
+  const UploadJobEntry& entry = job_.entries[*current_];
+  ProgressSink& progress = env_.progress;
+  progress.SetCurrentFileName(entry.path);
+  progress.SetFileSizeText(FormatFileSizeText(FormatGroupedNumber(entry.size), fileSent_));
   progress.SetTotalSizeText(FormatTotalSizeText(totalSizeText_, allSent_));
   progress.UpdateFileProgress(Percent(fileSent_, entry.size));
   progress.UpdateTotalProgress(Percent(allSent_, job_.totalFileSize));
 
   const std::uint32_t now = env_.clock.Ticks();
-  pieceSize_ = NextPieceSize(pieceSize_, ElapsedTicks(now, tPiece_));
-  tPiece_ = now;
   if (!SampleDue(now, tSample_)) return;
-  progress.SetTransferRate(
-      BytesPerMillisecond(fileSent_ - sampleBytes_, ElapsedTicks(now, tSample_)));
+  progress.SetTransferRate(BytesPerMillisecond(fileSent_ - sampleBytes_, ElapsedTicks(now, tSample_)));
   tSample_ = now;
-  progress.SetFileTimeLeft(
-      SecondsLeft(ElapsedTicks(now, tFile_), fileSent_, entry.size));
+  progress.SetFileTimeLeft(SecondsLeft(ElapsedTicks(now, tFile_), fileSent_, entry.size));
   sampleBytes_ = fileSent_;
-  progress.SetTotalTimeLeft(
-      SecondsLeft(ElapsedTicks(now, tStart_), allSent_, job_.totalFileSize));
+  progress.SetTotalTimeLeft(SecondsLeft(ElapsedTicks(now, tStart_), allSent_, job_.totalFileSize));
 }
 
 }  // namespace
-
-std::size_t NextPieceSize(std::size_t current, std::uint32_t elapsedMs) {
-  if (elapsedMs <= kQuickPieceMs) return std::min(current * 2, kLargestPieceSize);
-  if (elapsedMs > kSlowPieceMs) return kSmallestPieceSize;
-  return current;
-}
 
 SendResult SendFiles(const UploadJob& job, const SendEnvironment& env) {
   return Transfer(job, env).Run();

@@ -16,25 +16,17 @@
 
 namespace brimlet {
 
-// File data is read and written in pieces from one buffer. Every write
-// through WinInet costs a fixed round of system calls (some 70 us under
-// Wine) whatever its size, so on a fast link a piece of 64 KiB spends more
-// on that than on its bytes. Pieces start at the smallest size and double
-// while each one takes no more than kQuickPieceMs, up to the largest. The
-// dialog is serviced only between pieces, and a large piece that meets a
-// full socket buffer on a slow link holds it for the piece's size over the
-// link's rate; so after one piece slower than kSlowPieceMs they drop back to
-// the smallest size at once. The largest is where the gain levels off: under
-// Wine on loopback, 64 KiB writes reach some 450 MB/s, 256 KiB 1.1 GB/s,
-// 512 KiB 1.8 GB/s and 1 MiB hardly more.
-inline constexpr std::size_t kSmallestPieceSize = 65536;
-inline constexpr std::size_t kLargestPieceSize = 8 * kSmallestPieceSize;
-inline constexpr std::uint32_t kQuickPieceMs = 10;
-inline constexpr std::uint32_t kSlowPieceMs = 100;
-
-// The size of the next piece after one of `current` bytes that took
-// `elapsedMs` from the end of the piece before it.
-std::size_t NextPieceSize(std::size_t current, std::uint32_t elapsedMs);
+// The body goes out in pieces of one size from one buffer, allocated once
+// per upload: file data, and for small files their framing and several
+// whole files packed together, so that a job of many small files costs a
+// write per piece rather than three per file. Every write through WinInet
+// costs a fixed round of system calls whatever its size; a large piece
+// spends it on more bytes, and since the sender runs on a thread of its own
+// a piece that waits for a slow link holds no window. Measured into a
+// draining loopback receiver under Wine (./dev bench-upload), writes of
+// 1 MiB already reach the transport's rate; larger ones add nothing but
+// memory.
+inline constexpr std::size_t kPieceSize = 1024 * 1024;
 
 class FileReader {
  public:
@@ -49,8 +41,9 @@ class FileReader {
 class FileSource {
  public:
   virtual ~FileSource() = default;
-  // Opens a file for reading; null when it cannot be opened.
-  virtual std::unique_ptr<FileReader> Open(const std::string& path) = 0;
+  // Opens the job's file number `index` (from 0, in job order, each once)
+  // for reading; null when it cannot be opened.
+  virtual std::unique_ptr<FileReader> Open(std::size_t index, const std::string& path) = 0;
 };
 
 class BodyWriter {
@@ -64,8 +57,10 @@ class BodyWriter {
 };
 
 // The progress dialog as the loop drives it. The loop calls the update
-// operations after every piece; a dialog may redraw less often, but the
-// values it is given are always the latest.
+// operations after every piece it writes; a dialog may redraw less often,
+// but the values it is given are always the latest. A file's end is
+// reported (its name, its size text and 100 percent, then its row "완료")
+// only once the write holding its last byte has returned.
 class ProgressSink {
  public:
   virtual ~ProgressSink() = default;
@@ -97,16 +92,9 @@ class Clock {
 class CancelTest {
  public:
   virtual ~CancelTest() = default;
-  // Whether the user has confirmed cancelling; never waits.
+  // Whether the upload was cancelled; asked after every write and before
+  // every file, so it must be cheap and never wait.
   virtual bool Cancelled() = 0;
-};
-
-class Drain {
- public:
-  virtual ~Drain() = default;
-  // Runs after every piece, before the cancel test: the dialog's messages
-  // are serviced here so a click on its cancel button can be noticed.
-  virtual void Run() = 0;
 };
 
 struct SendEnvironment {
@@ -115,13 +103,12 @@ struct SendEnvironment {
   ProgressSink& progress;
   Clock& clock;
   CancelTest& cancel;
-  Drain& drain;
   LeadBytePredicate isLeadByte;
 };
 
 enum class SendOutcome {
   kCompleted,  // whole body written: end the request, then say "전송 완료"
-  kCancelled,  // trailer written after a cancel: abandon the request
+  kCancelled,  // stopped at once: the request is abandoned unfinished
   kFailed,     // show `message`; the body is incomplete, abandon the request
 };
 

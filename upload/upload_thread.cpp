@@ -1,17 +1,11 @@
 #include "upload/upload_thread.h"
 
-#include <memory>
-
 #include "framework/message_box.h"
 #include "framework/module.h"
 #include "framework/text.h"
-#include "progress/progress_text.h"
 #include "upload/content_type.h"
 #include "upload/content_type_key.h"
-#include "upload/http_upload.h"
 #include "upload/reply_text.h"
-#include "upload/reply_status.h"
-#include "upload/send_files.h"
 #include "upload/upload_messages.h"
 
 namespace {
@@ -19,71 +13,13 @@ namespace {
 const char kDummyWindowClass[] = "BrimletUploadDummy";
 const char kDummyWindowName[] = "CUpload Dummy Window";
 
-bool RegisterDummyClass() {
-  WNDCLASSEXA existing{sizeof existing};
-  if (::GetClassInfoExA(fw::ModuleInstance(), kDummyWindowClass, &existing)) return true;
-  WNDCLASSEXA wc{sizeof wc};
-  wc.lpfnWndProc = ::DefWindowProcA;
-  wc.hInstance = fw::ModuleInstance();
-  wc.lpszClassName = kDummyWindowClass;
-  return ::RegisterClassExA(&wc) != 0;
-}
-
-// The files as the send loop reads them: opened for reading while others
-// may read too, as the list admitted them.
-class DiskFileReader final : public brimlet::FileReader {
- public:
-  explicit DiskFileReader(fw::UniqueFile file) : file_(std::move(file)) {}
-  std::uint64_t Size() override {
-    LARGE_INTEGER size{};
-    return ::GetFileSizeEx(file_.get(), &size) ? static_cast<std::uint64_t>(size.QuadPart) : 0;
-  }
-  std::optional<std::size_t> Read(void* buffer, std::size_t capacity) override {
-    DWORD got = 0;
-    if (!::ReadFile(file_.get(), buffer, static_cast<DWORD>(capacity), &got, nullptr)) return std::nullopt;
-    return got;
-  }
-
- private:
-  fw::UniqueFile file_;
-};
+// Sent by the sender to the hidden window: lParam the text to show.
+constexpr UINT WM_TELL_USER = WM_APP + 1;
 
 fw::UniqueFile OpenForReading(const std::string& path) {
   return fw::UniqueFile(::CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
-                                      FILE_ATTRIBUTE_NORMAL, nullptr));
+                                      FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
 }
-
-class DiskFiles final : public brimlet::FileSource {
- public:
-  std::unique_ptr<brimlet::FileReader> Open(const std::string& path) override {
-    fw::UniqueFile file = OpenForReading(path);
-    if (!file) return nullptr;
-    return std::make_unique<DiskFileReader>(std::move(file));
-  }
-};
-
-class TickClock final : public brimlet::Clock {
- public:
-  std::uint32_t Ticks() override { return ::GetTickCount(); }
-};
-
-class EventCancel final : public brimlet::CancelTest {
- public:
-  explicit EventCancel(HANDLE event) : event_(event) {}
-  bool Cancelled() override { return ::WaitForSingleObject(event_, 0) == WAIT_OBJECT_0; }
-
- private:
-  HANDLE event_;
-};
-
-class DialogDrain final : public brimlet::Drain {
- public:
-  explicit DialogDrain(UploadProgressDialog& dialog) : dialog_(dialog) {}
-  void Run() override { dialog_.PumpDialogMessages(); }
-
- private:
-  UploadProgressDialog& dialog_;
-};
 
 void Tell(const std::string& text) { fw::AppMessageBox(text); }
 
@@ -92,26 +28,25 @@ void Tell(const std::string& text) { fw::AppMessageBox(text); }
 UploadThread::UploadThread(HWND controlWindow)
     : m_hControlWindow(controlWindow), m_hCancelEvent(::CreateEventA(nullptr, TRUE, FALSE, nullptr)) {}
 
+// The sender thread is waited for first (m_senderThread is declared last).
 UploadThread::~UploadThread() = default;
 
 void UploadThread::SetDestination(const std::string& url, bool serverResponse) {
   m_job.url = url;
   m_job.serverResponse = serverResponse;
   m_job.entries.clear();
+  m_jobFiles.clear();
 }
 
 void UploadThread::AddJobFile(const std::string& path, const std::string& sizeText) {
   fw::UniqueFile file = OpenForReading(path);
-  if (!file) {
-    Tell(brimlet::kFileInUse);
-    return;
-  }
   LARGE_INTEGER size{};
-  if (!::GetFileSizeEx(file.get(), &size)) {
+  if (!file || !::GetFileSizeEx(file.get(), &size)) {
     Tell(brimlet::kFileInUse);
     return;
   }
   brimlet::AddJobFile(m_job, path, sizeText, static_cast<std::uint64_t>(size.QuadPart), ContentTypeOf(path));
+  m_jobFiles.push_back(std::move(file));
 }
 
 std::string UploadThread::ContentTypeOf(const std::string& path) {
@@ -123,87 +58,69 @@ std::string UploadThread::ContentTypeOf(const std::string& path) {
 }
 
 void UploadThread::InitInstance() {
-  if (!CreateWindows()) {
-    // Without its dialog the upload cannot be shown or cancelled: it ends
-    // here, and the page still hears of it.
-    ::PostMessageA(m_hControlWindow, WM_UPLOAD_FINISHED, reinterpret_cast<WPARAM>(this), 0);
-    return;
-  }
-  WaitForProgressWindow();
+  const auto fail = [this] { ::PostMessageA(m_hControlWindow, WM_UPLOAD_FINISHED, reinterpret_cast<WPARAM>(this), 0); };
+  // Without its hidden window the sender could tell the user nothing: the
+  // upload ends here, and the page still hears of it.
+  if (!CreateHiddenWindow()) return fail();
+  m_sender = std::make_unique<UploadSender>(m_job, std::move(m_jobFiles), m_relay, m_hCancelEvent.get(),
+                                            [this](const std::string& text) { TellFromSender(text); });
+  if (!m_senderThread.Start([this] { m_sender->Run(); })) return fail();
+  // The request is on its way meanwhile. Without a dialog the upload could
+  // be neither watched nor cancelled by the user: it is cancelled.
+  const bool shown = m_dlgProgress.CreateModeless(m_wndDummy.get(), m_hCancelEvent.get(), &m_relay);
+  if (!shown) ::SetEvent(m_hCancelEvent.get());
+  ServiceUntilSent();
+  m_dlgProgress.FlushProgress();
 
-  bool success = false;
-  if (m_job.jobFileCount >= 1) {
-    // Every byte going out is not enough: the server must have answered,
-    // and not with an error (a connection reset after the last byte leaves
-    // no status at all).
-    success = SendFiles() && !Cancelled() && brimlet::IsSuccessStatus(m_dwStatusCode);
-  }
-  if (m_job.serverResponse && ReadServerReply()) Tell(brimlet::ShownReply(m_strReply, &fw::IsAnsiLeadByte));
-  m_http.Close();
+  if (!m_sender->reply().empty()) Tell(brimlet::ShownReply(m_sender->reply(), &fw::IsAnsiLeadByte));
+  const bool success = shown && m_sender->succeeded();
   ::PostMessageA(m_hControlWindow, WM_UPLOAD_FINISHED, reinterpret_cast<WPARAM>(this), success ? 1 : 0);
   DestroyWindows();
 }
 
 void UploadThread::ExitInstance() { DestroyWindows(); }
 
-bool UploadThread::CreateWindows() {
-  if (!RegisterDummyClass()) return false;
+bool UploadThread::CreateHiddenWindow() {
+  WNDCLASSEXA existing{sizeof existing};
+  if (!::GetClassInfoExA(fw::ModuleInstance(), kDummyWindowClass, &existing)) {
+    WNDCLASSEXA wc{sizeof wc};
+    wc.lpfnWndProc = &HiddenWindowProc;
+    wc.hInstance = fw::ModuleInstance();
+    wc.lpszClassName = kDummyWindowClass;
+    if (!::RegisterClassExA(&wc)) return false;
+  }
   m_wndDummy.reset(::CreateWindowExA(0, kDummyWindowClass, kDummyWindowName, 0, 0, 0, 0, 0, nullptr, nullptr,
                                      fw::ModuleInstance(), nullptr));
   if (!m_wndDummy) return false;
-  return m_dlgProgress.CreateModeless(m_wndDummy.get(), m_hCancelEvent.get());
-}
-
-void UploadThread::WaitForProgressWindow() {
-  while (!m_dlgProgress.window() || !::IsWindow(m_dlgProgress.window())) m_dlgProgress.PumpDialogMessages();
-  m_dlgProgress.PumpDialogMessages();
-}
-
-bool UploadThread::SendFiles() {
-  const auto url = SplitUploadUrl(m_job.url);
-  if (!url) {
-    Tell(brimlet::kUrlSchemeError);
-    return false;
-  }
-  if (!m_http.Open(*url, brimlet::ContentLength(m_job), &Tell)) return false;
-
-  DiskFiles files;
-  TickClock clock;
-  EventCancel cancel(m_hCancelEvent.get());
-  DialogDrain drain(m_dlgProgress);
-  const brimlet::SendEnvironment environment{files, m_http, m_dlgProgress, clock, cancel, drain,
-                                             &fw::IsAnsiLeadByte};
-  const brimlet::SendResult result = brimlet::SendFiles(m_job, environment);
-  m_dlgProgress.FlushProgress();
-  switch (result.outcome) {
-    case brimlet::SendOutcome::kCancelled:
-      // The request is abandoned unended; the handles close afterwards.
-      return true;
-    case brimlet::SendOutcome::kFailed:
-      Tell(result.message);
-      return false;
-    case brimlet::SendOutcome::kCompleted:
-      break;
-  }
-  // An end without any answer (the server reset the connection, or kept
-  // silent past the limit) is as much a failed end as one WinInet reports.
-  if (!m_http.End() || (m_dwStatusCode = m_http.StatusCode()) == 0) {
-    Tell(brimlet::kEndRequestError);
-    return false;
-  }
-  m_bRequestEnded = true;
-  m_dlgProgress.SetStatusMessage(brimlet::kStatusDone);
-  m_dlgProgress.FlushProgress();
+  ::SetWindowLongPtrA(m_wndDummy.get(), GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
   return true;
 }
 
-bool UploadThread::ReadServerReply() {
-  // After a cancel or a failure the request was never ended: no reply.
-  if (!m_http.HasRequest() || !m_bRequestEnded) return false;
-  std::string received;
-  m_http.ReadReply(brimlet::kReplyKeptBytes, &received);
-  m_strReply = brimlet::KeptReply(received);
-  return !m_strReply.empty();
+void UploadThread::ServiceUntilSent() {
+  HANDLE sender = m_senderThread.handle();
+  for (;;) {
+    const DWORD woke = ::MsgWaitForMultipleObjectsEx(1, &sender, INFINITE, QS_ALLINPUT, MWMO_INPUTAVAILABLE);
+    if (woke != WAIT_OBJECT_0 + 1) break;  // the sender ended (or the wait itself failed)
+    m_dlgProgress.PumpDialogMessages();
+  }
+  // Only a failed wait leaves the loop early; the sender is still waited
+  // for, since the job and the relay it uses live here.
+  ::WaitForSingleObject(sender, INFINITE);
+}
+
+void UploadThread::TellFromSender(const std::string& text) {
+  ::SendMessageA(m_wndDummy.get(), WM_TELL_USER, 0, reinterpret_cast<LPARAM>(&text));
+}
+
+LRESULT CALLBACK UploadThread::HiddenWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+  if (message == WM_TELL_USER) {
+    auto* self = reinterpret_cast<UploadThread*>(::GetWindowLongPtrA(window, GWLP_USERDATA));
+    // The box appears over the dialog as the sender last reported it.
+    if (self) self->m_dlgProgress.FlushProgress();
+    Tell(*reinterpret_cast<const std::string*>(lParam));
+    return 0;
+  }
+  return ::DefWindowProcA(window, message, wParam, lParam);
 }
 
 void UploadThread::DestroyWindows() {

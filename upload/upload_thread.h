@@ -1,8 +1,13 @@
 // The worker that carries out one upload. The control fills its job while
-// the thread waits, then resumes it; the worker creates a hidden window and
-// the progress dialog on its own thread, sends the files, shows the server's
-// reply when the page asked for it, posts the outcome to the control's
-// window and ends, deleting itself.
+// the thread waits, then resumes it. The worker's own thread owns the
+// windows: a hidden window and the progress dialog, which it keeps serviced
+// from start to end. The network runs on a second thread, the sender,
+// started before the dialog is made so that the request goes out at once;
+// its progress reaches the dialog through a relay the dialog reads on a
+// timer, and what it has to tell the user is shown on the worker's thread.
+// Once the sender has ended, the worker shows the server's reply when the
+// page asked for it, posts the outcome to the control's window and ends,
+// deleting itself.
 //
 // The worker knows the control only by its window handle: a control
 // destroyed meanwhile is simply not told (a post to a dead window fails).
@@ -11,13 +16,17 @@
 #include <windows.h>
 
 #include <map>
+#include <memory>
 #include <string>
+#include <vector>
 
+#include "framework/joinable_thread.h"
 #include "framework/unique_handle.h"
 #include "framework/worker_thread.h"
+#include "progress/progress_relay.h"
 #include "progress/upload_progress_dialog.h"
-#include "upload/http_upload.h"
 #include "upload/upload_job.h"
+#include "upload/upload_sender.h"
 
 // Posted to the control's window: wParam the worker (not used by the
 // receiver), lParam 1 when the upload succeeded and 0 otherwise.
@@ -30,8 +39,9 @@ class UploadThread final : public fw::WorkerThread {
 
   // Job filling, on the control's thread while the worker is suspended.
   void SetDestination(const std::string& url, bool serverResponse);
-  // Opens the file once to measure it; a file that cannot be opened is told
-  // to the user and takes no part.
+  // Opens the file and measures it; the open file goes with the job, so it
+  // is opened once for the whole upload. A file that cannot be opened is
+  // told to the user and takes no part.
   void AddJobFile(const std::string& path, const std::string& sizeText);
   // The cancel event; the caller may duplicate it to cancel from outside.
   HANDLE cancelEvent() const { return m_hCancelEvent.get(); }
@@ -41,26 +51,30 @@ class UploadThread final : public fw::WorkerThread {
   void ExitInstance() override;
 
  private:
+  static LRESULT CALLBACK HiddenWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
   std::string ContentTypeOf(const std::string& path);
-  bool CreateWindows();
-  void WaitForProgressWindow();
-  bool SendFiles();
-  bool ReadServerReply();
-  bool Cancelled() const { return ::WaitForSingleObject(m_hCancelEvent.get(), 0) == WAIT_OBJECT_0; }
+  bool CreateHiddenWindow();
+  // Services this thread's windows until the sender has ended.
+  void ServiceUntilSent();
+  // From the sender's thread: shows `text` on this one, and returns once the
+  // user has answered.
+  void TellFromSender(const std::string& text);
   void DestroyWindows();
 
   HWND m_hControlWindow;
   fw::UniqueHandle m_hCancelEvent;
   brimlet::UploadJob m_job;
+  std::vector<fw::UniqueFile> m_jobFiles;  // in job order, handed to the sender
   // Looked up once per key while the job is filled: a folder of many files
   // of one type would otherwise read the same registry value for each.
   std::map<std::string, std::string> m_contentTypes;
+  brimlet::ProgressRelay m_relay;
   // The hidden window owns the dialog: the dialog is declared after it so
   // it goes first.
   fw::UniqueWindow m_wndDummy;
   UploadProgressDialog m_dlgProgress;
-  HttpUpload m_http;
-  bool m_bRequestEnded = false;  // only an ended request has a reply to read
-  DWORD m_dwStatusCode = 0;
-  std::string m_strReply;
+  std::unique_ptr<UploadSender> m_sender;
+  // Declared last: it goes first, waiting for the sender, whose objects
+  // above must outlive it.
+  fw::JoinableThread m_senderThread;
 };

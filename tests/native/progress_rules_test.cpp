@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include "progress/progress_math.h"
+#include "progress/progress_relay.h"
 #include "progress/progress_text.h"
 
 namespace brimlet {
@@ -55,38 +56,74 @@ TEST(ProgressMathTest, RateAndTimeLeft) {
   EXPECT_EQ(0xFFFFFFFFu, SecondsLeft(0xFFFFFFFFu, 1, 0xFFFFFFFFFFFFu));
 }
 
-TEST(ProgressMathTest, RedrawGateThrottlesUnlessForced) {
-  RedrawGate gate(50);
-  std::string passed;
-  const struct {
-    std::uint32_t now;
-    bool force;
-  } calls[] = {{0xFFFFFFF0u, false}, {0xFFFFFFF1u, false}, {33, false},
-               {34, false},          {40, true},           {89, false},
-               {90, false},          {91, false}};
-  for (const auto& c : calls) passed += gate.Due(c.now, c.force) ? '+' : '-';
-  // The first call passes; then 50 ms must pass (across the wrap), or force.
-  EXPECT_EQ("+--++-+-", passed);
-}
+// The relay between the sender and the dialog's timer: a frame only when
+// something changed, rows and statuses handed over once, the latest values
+// otherwise, and the end of a file the dialog showed unfinished replayed
+// before whatever followed it.
+TEST(ProgressRelayTest, FramesCarryTheLatestStateAndTheEndOfAWatchedFile) {
+  ProgressRelay relay;
+  const std::optional<ProgressFrame> first = relay.Take();
+  EXPECT_FALSE(first) << "a frame before anything was reported";
 
-TEST(ProgressMathTest, RedrawScheduleEndsWatchedFilesAndSkipsUnseenOnes) {
-  RedrawSchedule schedule(50);
-  std::string drawn;
-  // A file's percentage after each piece, as the send loop reports it.
-  const struct {
-    std::uint32_t now;
-    int percent;
-  } pieces[] = {
-      // A long file: drawn at first, throttled, and drawn at its end.
-      {0, 10}, {10, 30}, {60, 60}, {70, 100},
-      // Small files, one piece each, within one interval: none is forced.
-      {71, 100}, {72, 100}, {73, 100},
-      // The interval passes while small files go by: one of them is drawn.
-      {125, 100}, {126, 100},
-      // A file first drawn unfinished is drawn again at its end.
-      {180, 40}, {185, 100}};
-  for (const auto& p : pieces) drawn += schedule.Due(p.now, p.percent) ? '+' : '-';
-  EXPECT_EQ("+-++" "---" "+-" "++", drawn);
+  relay.AddFileRow(0, "C:\\big.bin", "big.bin", "3,000");
+  relay.AddFileRow(1, "C:\\small.txt", "small.txt", "4");
+  relay.SetFileStatus(0, "전송중");
+  relay.SetCurrentFileName("C:\\big.bin");
+  relay.UpdateFileProgress(10);
+  relay.UpdateFileProgress(40);
+  relay.UpdateTotalProgress(39);
+  std::optional<ProgressFrame> frame = relay.Take();
+  ASSERT_TRUE(frame);
+  EXPECT_EQ(2u, frame->newRows.size());
+  EXPECT_EQ("small.txt", frame->newRows[1].name);
+  EXPECT_EQ("전송중", frame->rowStatuses[0]);
+  EXPECT_EQ("준비", frame->state.message);
+  EXPECT_EQ(40, frame->state.filePercent);
+  EXPECT_FALSE(relay.Take()) << "the same frame twice";
+
+  // The watched file ends and the next one is well under way before the
+  // dialog looks again: first the end, then the latest.
+  relay.SetFileSizeText("(3,000 중 3,000 전송)");
+  relay.UpdateFileProgress(100);
+  relay.UpdateTotalProgress(99);
+  relay.SetFileStatus(0, "완료");
+  relay.SetCurrentFileName("C:\\small.txt");
+  relay.UpdateFileProgress(0);
+  relay.UpdateTotalProgress(99);
+  relay.SetStatusMessage("파일 전송중...");
+  frame = relay.Take();
+  ASSERT_TRUE(frame);
+  EXPECT_EQ("C:\\big.bin", frame->state.currentFile);
+  EXPECT_EQ(100, frame->state.filePercent);
+  EXPECT_EQ("(3,000 중 3,000 전송)", frame->state.fileSizeText);
+  EXPECT_EQ("완료", frame->rowStatuses[0]);
+  frame = relay.Take();
+  ASSERT_TRUE(frame);
+  EXPECT_EQ("C:\\small.txt", frame->state.currentFile);
+  EXPECT_EQ(0, frame->state.filePercent);
+  EXPECT_EQ("파일 전송중...", frame->state.message);
+  EXPECT_TRUE(frame->rowStatuses.empty());
+
+  // The file on screen ends, then two more start and end between two
+  // frames: only the watched one is replayed.
+  relay.UpdateFileProgress(100);
+  relay.UpdateTotalProgress(99);
+  for (const char* unseen : {"C:\\next.txt", "C:\\last.txt"}) {
+    relay.SetCurrentFileName(unseen);
+    relay.UpdateFileProgress(0);
+    relay.UpdateTotalProgress(99);
+    relay.UpdateFileProgress(100);
+    relay.UpdateTotalProgress(100);
+  }
+  frame = relay.Take();
+  ASSERT_TRUE(frame);
+  EXPECT_EQ("C:\\small.txt", frame->state.currentFile);
+  EXPECT_EQ(100, frame->state.filePercent);
+  frame = relay.Take();
+  ASSERT_TRUE(frame);
+  EXPECT_EQ("C:\\last.txt", frame->state.currentFile);
+  EXPECT_EQ(100, frame->state.totalPercent);
+  EXPECT_FALSE(relay.Take());
 }
 
 TEST(ProgressTextTest, TimeLeft) {

@@ -1,7 +1,7 @@
 // Fakes for running the whole send loop natively: files held in memory (or
 // only as a length), a body writer that keeps what it was sent, a dialog
-// that logs every call in order, a scripted tick counter, and a drain in
-// which the "user" may confirm cancelling, as a click would arrive.
+// that logs every call in order, a scripted tick counter, and a cancel that
+// the "user" confirms after a chosen write.
 #pragma once
 
 #include <algorithm>
@@ -28,7 +28,7 @@ class FakeFiles : public FileSource {
  public:
   std::map<std::string, FakeFile> files;
 
-  std::unique_ptr<FileReader> Open(const std::string& path) override {
+  std::unique_ptr<FileReader> Open(std::size_t, const std::string& path) override {
     auto it = files.find(path);
     if (it == files.end() || !it->second.openable) return nullptr;
     return std::make_unique<Reader>(it->second);
@@ -130,28 +130,22 @@ class ScriptedClock : public Clock {
 };
 
 // Everything SendFiles talks to, wired together.
-struct SendHarness : CancelTest, Drain {
+struct SendHarness : CancelTest {
   std::vector<std::string> log;
   FakeFiles files;
   FakeBody body{log};
   FakeDialog dialog{log};
   ScriptedClock clock;
-  bool cancelled = false;
-  int drains = 0;
-  int cancelAtDrain = -1;  // the user confirms cancelling during this drain
+  int cancelAfterWrites = -1;  // the user cancels once this many writes returned
 
-  bool Cancelled() override { return cancelled; }
-  void Run() override {
-    log.push_back("drain");
-    if (drains++ == cancelAtDrain) cancelled = true;
-  }
+  bool Cancelled() override { return cancelAfterWrites >= 0 && body.writes >= cancelAfterWrites; }
 
   // Fills a job the way the control does: a file that cannot be opened now
   // is refused and takes no part number.
   UploadJob Job(const std::vector<std::pair<std::string, std::string>>& listed) {
     UploadJob job;
     for (const auto& [path, type] : listed) {
-      auto reader = files.Open(path);
+      auto reader = files.Open(job.entries.size(), path);
       if (!reader) continue;
       AddJobFile(job, path, std::to_string(reader->Size()), reader->Size(), type);
     }
@@ -159,7 +153,7 @@ struct SendHarness : CancelTest, Drain {
   }
 
   SendResult Send(const UploadJob& job) {
-    return SendFiles(job, {files, body, dialog, clock, *this, *this, &IsCp949LeadByte});
+    return SendFiles(job, {files, body, dialog, clock, *this, &IsCp949LeadByte});
   }
 
   bool Logged(const std::string& entry) const {

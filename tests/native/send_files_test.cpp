@@ -1,5 +1,6 @@
-// The whole send loop against fakes: body bytes, call order, sampling,
-// cancelling and every way a file or the network can let the upload down.
+// The whole send loop against fakes: body bytes, how they are cut into
+// writes, call order, sampling, cancelling and every way a file or the
+// network can let the upload down.
 #include "upload/send_files.h"
 
 #include <gtest/gtest.h>
@@ -14,7 +15,7 @@ namespace {
 const std::string kFirst = "----MULTI-PARTS-FORM-DATA-BOUNDARY\r\n";
 const std::string kLater = "\r\n----MULTI-PARTS-FORM-DATA-BOUNDARY\r\n";
 const std::string kEnd = "\r\n----MULTI-PARTS-FORM-DATA-BOUNDARY--\r\n";
-constexpr std::size_t kPiece = kSmallestPieceSize;
+constexpr std::size_t kPiece = kPieceSize;
 
 std::string Header(int n, const std::string& path, const std::string& type) {
   return "Content-Disposition: form-data; name=\"FILE" + std::to_string(n) +
@@ -63,39 +64,69 @@ TEST(SendFilesTest, ProgressCallsOfASmallJobInOrder) {
   const UploadJob job = h.Job({{"C:\\a.txt", "text/plain"},
                                {"C:\\문서\\빈.dat", "application/octet-stream"}});
   EXPECT_EQ(SendOutcome::kCompleted, h.Send(job).outcome);
+  const std::size_t secondHeader = Header(2, "C:\\문서\\빈.dat", "application/octet-stream").size();
   const std::vector<std::string> expected = {
       "row 0 C:\\a.txt a.txt 5", "row 1 C:\\문서\\빈.dat 빈.dat 0", "begin",
-      "count 전체 2개 중 1개", "status 0 전송중", "message 파일 전송중...",
+      "count 전체 2개 중 1개", "message 파일 전송중...", "status 0 전송중",
       "file % 0", "name C:\\a.txt",
-      // The framing goes out in the same write as the first piece.
-      "write " + std::to_string(36 + 95 + 5), "file size (5 중 5 전송)", "total size 5 중 5 전송",
-      "file % 100", "total % 100", "drain",
-      "count 전체 2개 중 1개 완료됨", "status 0 완료", "message 전송 완료",
-      "count 전체 2개 중 2개", "status 1 전송중", "message 파일 전송중...",
+      "count 전체 2개 중 2개", "message 파일 전송중...", "status 1 전송중",
       "file % 0", "name C:\\문서\\빈.dat",
-      // An empty file is all sent with its framing.
-      "write " + std::to_string(38 + Header(2, "C:\\문서\\빈.dat", "application/octet-stream").size()),
-      "file size (0 중 0 전송)", "total size 5 중 5 전송",
-      "file % 100", "total % 100", "drain",
-      "count 전체 2개 중 2개 완료됨", "status 1 완료", "message 전송 완료",
-      "write 40", "message 서버 응답 기다림..."};
+      // Both parts and the trailer fit one piece: one write, and only after
+      // it are the files done, each shown at its end.
+      "write " + std::to_string(36 + 95 + 5 + 38 + secondHeader + 40),
+      "name C:\\a.txt", "file size (5 중 5 전송)", "total size 5 중 5 전송", "file % 100", "total % 100",
+      "count 전체 2개 중 1개 완료됨", "status 0 완료", "message 전송 완료",
+      "name C:\\문서\\빈.dat", "file size (0 중 0 전송)", "total size 5 중 5 전송", "file % 100",
+      "total % 100", "count 전체 2개 중 2개 완료됨", "status 1 완료", "message 전송 완료",
+      "message 서버 응답 기다림..."};
   EXPECT_EQ(expected, h.log);
 }
 
-TEST(SendFilesTest, FramingOfAPathOfAnyLengthGoesOutWhole) {
+// Many small files and a framing too long for any piece: the body is cut
+// into whole pieces whatever lies in them, and a row is done only once the
+// write holding its file's last byte has returned.
+TEST(SendFilesTest, PartsArePackedIntoWholePiecesAndEndWithTheirLastWrite) {
   SendHarness h;
-  const std::string longPath = "C:\\" + std::string(20000, 'd') + "\\f.txt";
+  h.dialog.logPieces = false;
+  std::vector<std::pair<std::string, std::string>> listed;
+  const std::string longPath = "C:\\" + std::string(kPiece + 100, 'd') + "\\f.txt";
   h.files.files[longPath].content = "xyz";
-  h.files.files["C:\\b"].content = "b";
-  const UploadJob job = h.Job({{longPath, "t/t"}, {"C:\\b", "t/t"}});
+  listed.push_back({longPath, "t/t"});
+  for (int i = 0; i < 40; ++i) {
+    const std::string path = "C:\\s" + std::to_string(i);
+    h.files.files[path].content = std::string(50000 + i, static_cast<char>('a' + i % 26));
+    listed.push_back({path, "t/t"});
+  }
+  const UploadJob job = h.Job(listed);
   EXPECT_EQ(SendOutcome::kCompleted, h.Send(job).outcome);
-  EXPECT_TRUE(kFirst + Header(1, longPath, "t/t") + "xyz" + kLater + Header(2, "C:\\b", "t/t") + "b" +
-                  kEnd == h.body.bytes);
+
+  std::string expectedBody = kFirst + Header(1, longPath, "t/t") + "xyz";
+  std::vector<std::uint64_t> lastByteEnds = {expectedBody.size()};
+  for (int i = 0; i < 40; ++i) {
+    const std::string path = "C:\\s" + std::to_string(i);
+    expectedBody += kLater + Header(i + 2, path, "t/t") + h.files.files[path].content;
+    lastByteEnds.push_back(expectedBody.size());
+  }
+  expectedBody += kEnd;
+  EXPECT_TRUE(expectedBody == h.body.bytes) << "the bytes differ from the framing and data";
   EXPECT_EQ(ContentLength(job), h.body.bytes.size());
-  // Too long to wait in front of the first piece, it is written on its own.
-  const std::vector<std::size_t> expected = {36, Header(1, longPath, "t/t").size(), 3,
-                                             38 + Header(2, "C:\\b", "t/t").size() + 1, 40};
-  EXPECT_EQ(expected, DataWriteSizes(h.log));
+
+  const std::vector<std::size_t> writes = DataWriteSizes(h.log);
+  ASSERT_EQ((expectedBody.size() + kPiece - 1) / kPiece, writes.size());
+  for (std::size_t i = 0; i + 1 < writes.size(); ++i) EXPECT_EQ(kPiece, writes[i]) << "write " << i;
+
+  // Walk the log: how much of the body was written when each row was done.
+  std::uint64_t bodyWritten = 0;
+  std::vector<std::uint64_t> writtenWhenDone(lastByteEnds.size(), 0);
+  for (const std::string& entry : h.log) {
+    if (entry.rfind("write ", 0) == 0) bodyWritten += std::stoul(entry.substr(6));
+    for (std::size_t row = 0; row < lastByteEnds.size(); ++row)
+      if (entry == "status " + std::to_string(row) + " 완료") writtenWhenDone[row] = bodyWritten;
+  }
+  for (std::size_t row = 0; row < lastByteEnds.size(); ++row) {
+    EXPECT_GE(writtenWhenDone[row], lastByteEnds[row]) << "row " << row << " done before its last byte went";
+    EXPECT_LT(writtenWhenDone[row], lastByteEnds[row] + kPiece) << "row " << row << " done late";
+  }
 }
 
 TEST(SendFilesTest, AllEmptyJobShowsFullTotal) {
@@ -106,47 +137,21 @@ TEST(SendFilesTest, AllEmptyJobShowsFullTotal) {
   EXPECT_EQ(kFirst + Header(1, "C:\\e", "x/y") + kEnd, h.body.bytes);
 }
 
-TEST(SendFilesTest, ExactMultipleOfThePieceEndsAfterOneEmptyRead) {
+TEST(SendFilesTest, APartEndingExactlyWithAPieceIsDoneWithThatWrite) {
   SendHarness h;
+  const std::size_t framing = kFirst.size() + Header(1, "C:\\big", "a/b").size();
   FakeFile& file = h.files.files["C:\\big"];
-  file.content = std::string(2 * kPiece, 'x');
+  file.content = std::string(2 * kPiece - framing, 'x');
   file.content[kPiece] = 'y';
-  // Every piece takes 200 ms: a slow link, so pieces stay at their smallest.
-  h.clock.script = {0, 0, 200, 400, 600};
+  h.dialog.logPieces = false;
   const UploadJob job = h.Job({{"C:\\big", "a/b"}});
   EXPECT_EQ(SendOutcome::kCompleted, h.Send(job).outcome);
   EXPECT_EQ(3, file.reads);
-  EXPECT_EQ(kFirst + Header(1, "C:\\big", "a/b") + file.content + kEnd, h.body.bytes);
-  EXPECT_EQ(3, std::count(h.log.begin(), h.log.end(), "drain"));
-}
-
-// Pieces grow while the link takes them at once and, from the size reached,
-// drop back to the smallest once one keeps the dialog waiting; the bytes
-// never change.
-TEST(SendFilesTest, PiecesGrowOnAQuickLinkAndShrinkOnASlowOne) {
-  SendHarness h;
-  const std::size_t k = kPiece;
-  h.files.files["C:\\quick"].content = std::string(47 * k, 'q');
-  h.files.files["C:\\slow"].content = std::string(8 * k + 2 * k + 5, 's');
-  h.dialog.logPieces = false;
-  // Start, the first file and its nine reads at once; then the second
-  // file, whose every piece takes 150 ms.
-  h.clock.script = std::vector<std::uint32_t>(12, 0);
-  for (std::uint32_t t = 150; t <= 600; t += 150) h.clock.script.push_back(t);
-
-  const UploadJob job = h.Job({{"C:\\quick", "a/b"}, {"C:\\slow", "a/b"}});
-  EXPECT_EQ(SendOutcome::kCompleted, h.Send(job).outcome);
-  const std::size_t quickHeader = Header(1, "C:\\quick", "a/b").size();
-  const std::size_t slowHeader = Header(2, "C:\\slow", "a/b").size();
-  const std::vector<std::size_t> expected = {
-      36 + quickHeader + k, 2 * k, 4 * k, 8 * k, 8 * k, 8 * k, 8 * k, 8 * k,
-      38 + slowHeader + 8 * k, k, k, 5,
-      40};
-  EXPECT_EQ(expected, DataWriteSizes(h.log));
-  const std::string expectedBody = kFirst + Header(1, "C:\\quick", "a/b") + std::string(47 * k, 'q') +
-                                   kLater + Header(2, "C:\\slow", "a/b") +
-                                   std::string(10 * k + 5, 's') + kEnd;
-  EXPECT_TRUE(expectedBody == h.body.bytes) << "the bytes differ from the framing and data";
+  EXPECT_TRUE(kFirst + Header(1, "C:\\big", "a/b") + file.content + kEnd == h.body.bytes);
+  EXPECT_EQ((std::vector<std::size_t>{kPiece, kPiece, kEnd.size()}), DataWriteSizes(h.log));
+  const auto done = std::find(h.log.begin(), h.log.end(), "status 0 완료");
+  const auto trailer = std::find(h.log.begin(), h.log.end(), "write " + std::to_string(kEnd.size()));
+  EXPECT_TRUE(done < trailer) << "the row waited for the trailer's write";
 }
 
 // Ten pieces; the clock is read at the start, at the file and after each piece.
@@ -160,10 +165,10 @@ void ExpectSamplesAfterMoreThanASecond(std::uint32_t base) {
   for (const std::string& entry : h.log)
     if (entry.rfind("rate", 0) == 0 || entry.find("left") != std::string::npos)
       samples.push_back(entry);
-  // 131072 bytes in 2000 ms, 8 s for the other 524288; then 131072 bytes
-  // in 1001 ms, and 3001 ms for 262144 bytes leaves 4.5 s.
-  const std::vector<std::string> expected = {"rate 65", "file left 8", "total left 8",
-                                             "rate 130", "file left 4", "total left 4"};
+  // Two pieces less the framing in 2000 ms, 8 s for the other eight; then
+  // two pieces in 1001 ms, and 3001 ms for four pieces leaves 4.5 s.
+  const std::vector<std::string> expected = {"rate 1048", "file left 8", "total left 8",
+                                             "rate 2095", "file left 4", "total left 4"};
   EXPECT_EQ(expected, samples) << "base " << base;
 }
 
@@ -175,30 +180,29 @@ TEST(SendFilesTest, TickWrapDoesNotDisturbSampling) {
   ExpectSamplesAfterMoreThanASecond(0xFFFFFFFFu - 1500);
 }
 
-TEST(SendFilesTest, CancelMidFileFinishesThePieceThenOnlyTheTrailer) {
+// A cancel stops the body at once: nothing more is written, not even the
+// trailer (the request is closed under it), and no row it cut off is done.
+TEST(SendFilesTest, CancelStopsTheBodyAfterTheWriteInFlight) {
   SendHarness h;
   h.files.files["C:\\a"].content = std::string(3 * kPiece, 'a');
   h.files.files["C:\\b"].content = "b";
-  h.cancelAtDrain = 0;
+  h.cancelAfterWrites = 1;
   const SendResult result = h.Send(h.Job({{"C:\\a", "t/t"}, {"C:\\b", "t/t"}}));
   EXPECT_EQ(SendOutcome::kCancelled, result.outcome);
-  EXPECT_EQ(kFirst + Header(1, "C:\\a", "t/t") + std::string(kPiece, 'a') + kEnd,
-            h.body.bytes);
+  EXPECT_EQ(kPiece, h.body.bytes.size());
   EXPECT_FALSE(h.Logged("status 0 완료"));
   EXPECT_FALSE(h.Logged("status 1 전송중"));
-  EXPECT_EQ("message 서버 응답 기다림...", h.log.back());
-}
+  EXPECT_FALSE(h.Logged("message 서버 응답 기다림..."));
 
-TEST(SendFilesTest, CancelAfterAFileEndsStopsBeforeTheNext) {
-  SendHarness h;
-  h.files.files["C:\\a"].content = "a";
-  h.files.files["C:\\b"].content = "b";
-  h.cancelAtDrain = 0;
-  EXPECT_EQ(SendOutcome::kCancelled,
-            h.Send(h.Job({{"C:\\a", "t/t"}, {"C:\\b", "t/t"}})).outcome);
-  EXPECT_TRUE(h.Logged("status 0 완료"));
-  EXPECT_EQ(0, h.files.files["C:\\b"].reads);
-  EXPECT_EQ(kFirst + Header(1, "C:\\a", "t/t") + "a" + kEnd, h.body.bytes);
+  // Cancelled before a file starts: it is never opened, and what waited in
+  // the buffer is never written.
+  SendHarness before;
+  before.files.files["C:\\a"].content = "a";
+  before.files.files["C:\\b"].content = "b";
+  before.cancelAfterWrites = 0;
+  EXPECT_EQ(SendOutcome::kCancelled, before.Send(before.Job({{"C:\\a", "t/t"}, {"C:\\b", "t/t"}})).outcome);
+  EXPECT_EQ(0, before.files.files["C:\\a"].reads);
+  EXPECT_EQ(0, before.body.writes);
 }
 
 TEST(SendFilesTest, FailuresStopTheUploadWithTheirMessage) {
@@ -209,7 +213,7 @@ TEST(SendFilesTest, FailuresStopTheUploadWithTheirMessage) {
     std::size_t bodyBytes;  // what reached the body
   } cases[] = {
       {"second piece not written", [](SendHarness& h) { h.body.failingWrite = 1; },
-       kWriteError, 36 + 91 + kPiece},
+       kWriteError, kPiece},
       {"framing and first piece not written", [](SendHarness& h) { h.body.failingWrite = 0; },
        kWriteError, 0},
       {"request not started", [](SendHarness& h) { h.body.beginOk = false; },
@@ -223,15 +227,15 @@ TEST(SendFilesTest, FailuresStopTheUploadWithTheirMessage) {
          h.files.files["C:\\a"].reportedSize = h.files.files["C:\\a"].content.size();
          h.files.files["C:\\a"].content.resize(kPiece + 7);
        },
-       kFileChanged, 36 + 91 + kPiece + 7},
+       kFileChanged, kPiece},
       {"file longer than it says",
        [](SendHarness& h) {
          h.files.files["C:\\a"].reportedSize = h.files.files["C:\\a"].content.size();
          h.files.files["C:\\a"].content += std::string(kPiece, '+');
        },
-       kFileChanged, 36 + 91 + kPiece},
+       kFileChanged, 2 * kPiece},
       {"read fails", [](SendHarness& h) { h.files.files["C:\\a"].failingRead = 1; },
-       kFileReadError, 36 + 91 + kPiece},
+       kFileReadError, kPiece},
       {"read claims more than it was asked for",
        [](SendHarness& h) { h.files.files["C:\\a"].claimedRead = kPiece + 1; },
        kFileReadError, 0},
@@ -269,7 +273,8 @@ TEST(SendFilesTest, JobBeyond4GiBDeclaresItsLengthAndNeverWraps) {
   EXPECT_TRUE(std::is_sorted(p.begin(), p.end()));
   EXPECT_EQ(0, p.front());
   EXPECT_EQ(100, p.back());
-  EXPECT_EQ(1, std::count(p.begin(), p.end(), 100));
+  // y's tail and all of z go out in the last write, which ends them both.
+  EXPECT_EQ(2, std::count(p.begin(), p.end(), 100));
   EXPECT_EQ("8,589,934,591 중 8,589,934,591 전송", h.dialog.lastTotalText);
 }
 
