@@ -58,7 +58,7 @@ double Post(const brimlet::UploadJob& job, const brimlet::UrlParts& url, std::si
   const auto start = std::chrono::steady_clock::now();
   HttpUpload request;
   std::string failure;
-  if (!request.Open(url, brimlet::ContentLength(job), [](const std::string&) {}) || !request.Begin(failure))
+  if (!request.Open(url, brimlet::ContentLength(job), {}, [](const std::string&) {}) || !request.Begin(failure))
     return -1;
   std::vector<char> buffer(piece + 4096);
   for (const brimlet::UploadJobEntry& entry : job.entries) {
@@ -115,11 +115,11 @@ int main(int argc, char** argv) {
   const brimlet::UploadJob many = JobOf(files, options["--url"]);
 
   std::printf("bare WinInet into %s (the floor under the control)\n", options["--url"].c_str());
-  for (const std::size_t piece : {brimlet::kSmallestPieceSize, brimlet::kLargestPieceSize}) {
+  for (const std::size_t piece : {brimlet::kPieceSize}) {
     const std::string name = "large file, " + std::to_string(piece / 1024) + " KiB per write";
     Report(name.c_str(), big, Post(big, *url, piece, false));
   }
   const std::string manyName = std::to_string(files.size()) + " files, one write per file";
-  Report(manyName.c_str(), many, Post(many, *url, brimlet::kLargestPieceSize, true));
+  Report(manyName.c_str(), many, Post(many, *url, brimlet::kPieceSize, true));
   return 0;
 }
