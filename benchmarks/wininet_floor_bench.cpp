@@ -58,7 +58,7 @@ double Post(const brimlet::UploadJob& job, const brimlet::UrlParts& url, std::si
   const auto start = std::chrono::steady_clock::now();
   HttpUpload request;
   std::string failure;
-  if (!request.Open(url, brimlet::ContentLength(job), {}, [](const std::string&) {}) || !request.Begin(failure))
+  if (!request.Open(url, brimlet::ContentLength(job), [](const std::string&) {}) || !request.Begin(failure))
     return -1;
   std::vector<char> buffer(piece + 4096);
   for (const brimlet::UploadJobEntry& entry : job.entries) {
