@@ -119,5 +119,8 @@ void UploadSender::Abort() {
 }
 
 void UploadSender::TellUnlessCancelled(const std::string& text) {
-  if (!Cancelled()) tell_(text);
+  // The event itself is asked too: a cancel whose watch has not yet run
+  // has already ended the upload for the user.
+  if (Cancelled() || ::WaitForSingleObject(cancelEvent_, 0) == WAIT_OBJECT_0) return;
+  tell_(text);
 }

@@ -1,6 +1,7 @@
 #include "upload/upload_thread.h"
 
 #include "framework/message_box.h"
+#include "framework/message_drain.h"
 #include "framework/module.h"
 #include "framework/text.h"
 #include "upload/content_type.h"
@@ -69,7 +70,18 @@ void UploadThread::InitInstance() {
   // be neither watched nor cancelled by the user: it is cancelled.
   const bool shown = m_dlgProgress.CreateModeless(m_wndDummy.get(), m_hCancelEvent.get(), &m_relay);
   if (!shown) ::SetEvent(m_hCancelEvent.get());
-  ServiceUntilSent();
+  if (!ServiceUntilSentOrCancelled()) {
+    // Cancelled: the sender has closed the request, which on Windows ends
+    // its blocked call at once; some WinInet implementations finish that
+    // call first (a write the socket still takes, a wait for the reply).
+    // The user and the page are not kept waiting for it: the upload ends
+    // here, and this thread stays only until the sender has left, holding
+    // everything the sender uses.
+    fail();
+    DestroyWindows();
+    ServiceUntilSenderEnds();
+    return;
+  }
   m_dlgProgress.FlushProgress();
 
   if (!m_sender->reply().empty()) Tell(brimlet::ShownReply(m_sender->reply(), &fw::IsAnsiLeadByte));
@@ -96,15 +108,24 @@ bool UploadThread::CreateHiddenWindow() {
   return true;
 }
 
-void UploadThread::ServiceUntilSent() {
-  HANDLE sender = m_senderThread.handle();
+bool UploadThread::ServiceUntilSentOrCancelled() {
+  const HANDLE ends[] = {m_senderThread.handle(), m_hCancelEvent.get()};
   for (;;) {
-    const DWORD woke = ::MsgWaitForMultipleObjectsEx(1, &sender, INFINITE, QS_ALLINPUT, MWMO_INPUTAVAILABLE);
-    if (woke != WAIT_OBJECT_0 + 1) break;  // the sender ended (or the wait itself failed)
+    const DWORD woke = ::MsgWaitForMultipleObjectsEx(2, ends, INFINITE, QS_ALLINPUT, MWMO_INPUTAVAILABLE);
+    if (woke == WAIT_OBJECT_0) return true;
+    if (woke != WAIT_OBJECT_0 + 2) break;  // cancelled (or the wait itself failed)
     m_dlgProgress.PumpDialogMessages();
   }
-  // Only a failed wait leaves the loop early; the sender is still waited
-  // for, since the job and the relay it uses live here.
+  return false;
+}
+
+void UploadThread::ServiceUntilSenderEnds() {
+  // Messages are still taken: a sender may be sending one to the hidden
+  // window (which then answers as a window that has gone).
+  HANDLE sender = m_senderThread.handle();
+  while (::MsgWaitForMultipleObjectsEx(1, &sender, INFINITE, QS_ALLINPUT, MWMO_INPUTAVAILABLE) == WAIT_OBJECT_0 + 1)
+    fw::PumpThreadMessages();
+  // The job and the relay the sender uses live here.
   ::WaitForSingleObject(sender, INFINITE);
 }
 

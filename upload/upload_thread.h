@@ -54,8 +54,11 @@ class UploadThread final : public fw::WorkerThread {
   static LRESULT CALLBACK HiddenWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
   std::string ContentTypeOf(const std::string& path);
   bool CreateHiddenWindow();
-  // Services this thread's windows until the sender has ended.
-  void ServiceUntilSent();
+  // Services this thread's windows until the sender has ended (true) or the
+  // upload was cancelled (false).
+  bool ServiceUntilSentOrCancelled();
+  // After a cancel: takes this thread's messages until the sender has left.
+  void ServiceUntilSenderEnds();
   // From the sender's thread: shows `text` on this one, and returns once the
   // user has answered.
   void TellFromSender(const std::string& text);
