@@ -342,7 +342,8 @@ int main(int argc, char** argv) {
     const std::string table = bench::FormatTable(options["title"], rows) +
                               "   floor: bare WinInet, the control's request in writes of " +
                               std::to_string(bench::kControlPieceSize >> 10) +
-                              " KiB, small files packed together; curl -F with -H 'Expect:'\n";
+                              " KiB, small files packed together; curl -F with -H 'Expect:';\n"
+                              "   CPU s: user + kernel over the upload; peaks: before -> after it\n";
     std::fwrite(table.data(), 1, table.size(), stdout);
     std::fflush(stdout);
   }
@@ -361,8 +362,9 @@ int main(int argc, char** argv) {
     }
     const std::string table =
         bench::FormatProbeTable("   the progress dialog under a slow server, " + probeFile.name +
-                                    " (WM_NULL every 20 ms; cancelled " + std::to_string(kCancelAfterMs) +
-                                    " ms after the dialog showed)",
+                                    ", WM_NULL every 20 ms; cancelled by UploadCancel " +
+                                    std::to_string(kCancelAfterMs) +
+                                    " ms after the dialog showed; until UploadFinish from Upload, or from the cancel",
                                 probed);
     std::fwrite(table.data(), 1, table.size(), stdout);
     std::fflush(stdout);

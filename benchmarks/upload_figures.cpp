@@ -82,10 +82,9 @@ std::string Aligned(const std::string& title, const std::vector<Line>& lines, st
 
 std::string Milliseconds(double seconds) { return Fixed(seconds * 1000, 0); }
 
-Line ProbeCells(const ProbedUpload& run) {
-  if (!run.dialogSeen) return {"no dialog", "-", "-"};
-  return {std::to_string(run.longestUnansweredMs),
-          run.finished ? Milliseconds(run.seconds) : "none",
+Line ProbeLine(const std::string& server, const char* upload, const ProbedUpload& run) {
+  if (!run.dialogSeen) return {server, upload, "no dialog"};
+  return {server, upload, std::to_string(run.longestUnansweredMs), run.finished ? Milliseconds(run.seconds) : "none",
           run.finished ? (run.outcome ? "true" : "false") : "-"};
 }
 
@@ -122,24 +121,18 @@ std::optional<double> ParseCurlSpeed(std::string_view text) {
 
 std::string FormatTable(const std::string& title, const std::vector<TableRow>& rows) {
   std::vector<Line> lines{{"payload", "receiver", "control MB/s", "floor MB/s", "curl MB/s", "control/floor",
-                           "control/curl", "control CPU s", "peak working set MiB (before -> after)",
-                           "peak private MiB (before -> after)"}};
+                           "control/curl", "CPU s", "peak working set MiB", "peak private MiB"}};
   for (const auto& row : rows) lines.push_back(Cells(row));
   return Aligned(title, lines, 2);
 }
 
 std::string FormatProbeTable(const std::string& title, const std::vector<ProbeRow>& rows) {
-  std::vector<Line> lines{{"server", "whole: longest unanswered ms", "Upload -> UploadFinish ms", "outcome",
-                           "cancelled: longest unanswered ms", "UploadCancel -> UploadFinish ms", "outcome"}};
+  std::vector<Line> lines{{"server", "upload", "longest unanswered ms", "until UploadFinish ms", "outcome"}};
   for (const auto& row : rows) {
-    Line line{row.server};
-    for (const ProbedUpload* run : {&row.whole, &row.cancelled}) {
-      const Line cells = ProbeCells(*run);
-      line.insert(line.end(), cells.begin(), cells.end());
-    }
-    lines.push_back(std::move(line));
+    lines.push_back(ProbeLine(row.server, "whole", row.whole));
+    lines.push_back(ProbeLine(row.server, "cancelled", row.cancelled));
   }
-  return Aligned(title, lines, 1);
+  return Aligned(title, lines, 2);
 }
 
 }  // namespace bench

@@ -44,7 +44,8 @@ std::optional<double> Ratio(std::optional<double> control, std::optional<double>
 std::optional<double> ParseCurlSpeed(std::string_view text);
 
 // The whole table with a title line, columns aligned, one line per row, a
-// failed control run shown with its reason instead of figures.
+// failed control run shown with its reason instead of figures. The CPU time
+// and the peaks (before -> after) are the control's process's over the upload.
 std::string FormatTable(const std::string& title, const std::vector<TableRow>& rows);
 
 // One upload watched by the responsiveness probe.
@@ -62,9 +63,10 @@ struct ProbeRow {
   ProbedUpload cancelled;  // cancelled mid-way; seconds counts from the cancel
 };
 
-// The probe's table: for each slow server, the dialog's longest silence over
-// a whole upload and over one cancelled mid-way, and how long the cancelled
-// one took to report its end.
+// The probe's table: for each slow server, a line for the whole upload and
+// one for the upload cancelled mid-way, each with the dialog's longest
+// silence, the milliseconds until UploadFinish (from Upload, or from the
+// cancel) and the outcome that event reported.
 std::string FormatProbeTable(const std::string& title, const std::vector<ProbeRow>& rows);
 
 }  // namespace bench
