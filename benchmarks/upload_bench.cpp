@@ -355,7 +355,9 @@ int main(int argc, char** argv) {
       const std::string url = options[std::string(server) + "-url"];
       if (url.empty()) continue;
       bench::ProbeRow row;
-      row.server = url.substr(url.find('/', url.find("//") + 2));
+      const std::size_t host = url.find("//");
+      const std::size_t path = host == std::string::npos ? std::string::npos : url.find('/', host + 2);
+      row.server = path == std::string::npos ? url : url.substr(path);
       row.whole = bench.Probed(probeFile, url, false);
       row.cancelled = bench.Probed(probeFile, url, true);
       probed.push_back(row);
