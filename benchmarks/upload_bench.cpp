@@ -1,18 +1,23 @@
 // upload_bench.exe: uploads one large file and a folder of many small files
 // through the hosted control into the two receivers it is given, as a person
 // would (the real open-file dialog and folder browser, the progress dialog
-// left open), and prints the figures beside curl's (measured by ./dev
-// bench-upload before this program starts, and handed in).
+// left open), each followed by the floor (the same payload through bare
+// WinInet with the control's write size, see wininet_floor.h), and prints the
+// figures beside curl's (measured by ./dev bench-upload before this program
+// starts, and handed in). Then it watches the progress dialog with the
+// responsiveness probe during uploads of a small file to slow servers, one
+// left to finish and one cancelled mid-way.
 //
 //   upload_bench.exe --title TEXT --big FILE --folder FOLDER
 //                    --test-url URL --eager-url URL --index FILE
 //                    [--curl-big-test B/S] [--curl-big-eager B/S]
 //                    [--curl-many-test B/S] [--curl-many-eager B/S]
-//                    [--payloads big|many|both]
+//                    [--probe-file FILE --slow-reply-url URL --slow-read-url URL]
+//                    [--payloads big|many|probe|all]
 //
-// --payloads narrows a run to one payload, for profiling one of them.
-// --index is the receiver's index.txt: the body length of each upload is read
-// from it, as the receiver counted it. The control must be registered.
+// --payloads narrows a run to one part, for profiling it. --index is the
+// receiver's index.txt: the body length of each upload is read from it, as
+// the receiver counted it. The control must be registered.
 #include <windows.h>
 #include <commctrl.h>
 #include <ole2.h>
@@ -26,11 +31,13 @@
 #include <vector>
 
 #include "benchmarks/upload_figures.h"
+#include "benchmarks/wininet_floor.h"
 #include "dispatch_ids.h"
 #include "host/dialog_watcher.h"
 #include "host/hosted_control.h"
 #include "host/ole_session.h"
 #include "host/picker_answers.h"
+#include "host/responsiveness_probe.h"
 #include "tests/receiver/record.h"
 
 namespace {
@@ -41,7 +48,10 @@ using host::Variant;
 constexpr DWORD kUploadTimeoutMs = 30 * 60 * 1000;
 constexpr DWORD kRecordTimeoutMs = 15000;
 constexpr long kMaxFiles = 5000;
-
+// How long a probed upload runs before it is cancelled: long enough for a
+// fast receiver to have the whole body, a slow one part of it.
+constexpr DWORD kCancelAfterMs = 2000;
+constexpr DWORD kDialogTimeoutMs = 10000;
 
 std::wstring Wide(const std::string& text) {
   const int size = ::MultiByteToWideChar(CP_ACP, 0, text.data(), static_cast<int>(text.size()), nullptr, 0);
@@ -50,15 +60,7 @@ std::wstring Wide(const std::string& text) {
   return wide;
 }
 
-// The progress dialog holds a progress bar as item 203; everything else the
-// control opens during an upload is a message box.
-bool IsProgressDialog(HWND dialog) {
-  char name[64] = {};
-  ::GetClassNameA(::GetDlgItem(dialog, 203), name, sizeof name);
-  return std::string(name) == PROGRESS_CLASSA;
-}
-
-int LeaveProgressOpen(const host::DialogSeen& seen) { return IsProgressDialog(seen.window) ? 0 : IDOK; }
+int LeaveProgressOpen(const host::DialogSeen& seen) { return host::IsProgressDialog(seen.window) ? 0 : IDOK; }
 
 // The texts of the message boxes a watcher answered: why a step failed.
 std::string MessagesOf(const host::DialogWatcher& watcher) {
@@ -119,24 +121,17 @@ std::vector<receiver::RecordEntry> ReadIndex(const std::string& path) {
   return entries;
 }
 
-std::size_t CountFiles(const std::string& folder) {
-  std::size_t count = 0;
-  WIN32_FIND_DATAA found;
-  HANDLE search = ::FindFirstFileA((folder + "\\*").c_str(), &found);
-  if (search == INVALID_HANDLE_VALUE) return 0;
-  do {
-    if (!(found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)) ++count;
-  } while (::FindNextFileA(search, &found));
-  ::FindClose(search);
-  return count;
-}
+std::size_t CountFiles(const std::string& folder) { return bench::FilesOf(folder).size(); }
 
-// "512 MiB x 1": how the table names a single file.
+// "1024 MiB x 1", "3.0 MB x 1": how the tables name a single file.
 std::string SingleFileName(const std::string& path) {
   WIN32_FILE_ATTRIBUTE_DATA data{};
   if (!::GetFileAttributesExA(path.c_str(), GetFileExInfoStandard, &data)) return "? x 1";
   const std::uint64_t size = (std::uint64_t{data.nFileSizeHigh} << 32) | data.nFileSizeLow;
-  return std::to_string(size >> 20) + " MiB x 1";
+  if (size % (1 << 20) == 0) return std::to_string(size >> 20) + " MiB x 1";
+  char text[40];
+  std::snprintf(text, sizeof text, "%.1f MB x 1", static_cast<double>(size) / 1e6);
+  return text;
 }
 
 struct Payload {
@@ -196,6 +191,44 @@ class Bench {
     return Received(recordsBefore, run);
   }
 
+  // The same payload through bare WinInet, in the control's write size; body
+  // bytes per second.
+  static std::optional<double> Floor(const Payload& payload, const std::string& url) {
+    const brimlet::UploadJob job =
+        bench::JobOf(payload.folder ? bench::FilesOf(payload.path) : std::vector<std::string>{payload.path}, url);
+    return bench::FloorRate(job, bench::PostFloor(job, bench::kControlPieceSize, bench::FloorWrites::kPacked));
+  }
+
+  // An upload with the probe on the dialog: left to finish, or cancelled by
+  // UploadCancel once it has run for a while.
+  bench::ProbedUpload Probed(const Payload& payload, const std::string& url, bool cancel) {
+    bench::ProbedUpload run;
+    std::string failure;
+    if (!Add(payload, &failure) || control_.Put(L"ScriptURL", Variant::FromString(Wide(url))) != S_OK) {
+      std::fprintf(stderr, "   %s: %s\n", url.c_str(), failure.empty() ? "ScriptURL refused" : failure.c_str());
+      return run;
+    }
+    control_.events().Clear();
+    auto finished = [&] { return control_.events().Count(DISPID_BRIMLET_UPLOADFINISH) > 0; };
+    host::DialogWatcher watcher(LeaveProgressOpen);
+    host::ResponsivenessProbe probe;
+    double start = Seconds();
+    if (control_.Call(L"Upload") != S_OK) return run;
+    if (cancel) {
+      control_.PumpUntil([&] { return probe.Figures().dialogs > 0 || finished(); }, kDialogTimeoutMs);
+      control_.PumpUntil(finished, kCancelAfterMs);
+      start = Seconds();
+      control_.Call(L"UploadCancel");
+    }
+    run.finished = control_.PumpUntil(finished, kUploadTimeoutMs);
+    run.seconds = Seconds() - start;
+    const host::Responsiveness figures = probe.Figures();
+    run.longestUnansweredMs = figures.longestUnansweredMs;
+    run.dialogSeen = figures.dialogs > 0;
+    if (run.finished) run.outcome = control_.events().calls()[0].args[0].get()->lVal != 0;
+    return run;
+  }
+
  private:
   // Lists the payload through the real pickers, as a person picks it.
   bool Add(const Payload& payload, std::string* failure) {
@@ -247,7 +280,8 @@ int Usage(const std::string& why) {
                "upload_bench: %s\n"
                "usage: upload_bench.exe --title TEXT --big FILE --folder FOLDER --test-url URL\n"
                "                        --eager-url URL --index FILE [--curl-{big,many}-{test,eager} B/S]\n"
-               "                        [--payloads big|many|both]\n",
+               "                        [--probe-file FILE --slow-reply-url URL --slow-read-url URL]\n"
+               "                        [--payloads big|many|probe|all]\n",
                why.c_str());
   return 2;
 }
@@ -283,26 +317,60 @@ int main(int argc, char** argv) {
                               {std::to_string(CountFiles(options["folder"])) + " x 64 KiB", options["folder"], true}};
   const char* const kinds[] = {"big", "many"};
   const char* const receivers[] = {"test", "eager"};
+  const std::string only = options.count("payloads") ? options["payloads"] : "all";
+  if (only != "all" && only != "big" && only != "many" && only != "probe")
+    return Usage("--payloads is big, many, probe or all");
   std::vector<bench::TableRow> rows;
-  const std::string only = options.count("payloads") ? options["payloads"] : "both";
-  if (only != "both" && only != "big" && only != "many") return Usage("--payloads is big, many or both");
   for (int p = 0; p < 2; ++p) {
-    if (only != "both" && only != kinds[p]) continue;
+    if (only != "all" && only != kinds[p]) continue;
     for (const char* receiverName : receivers) {
+      const std::string url = options[std::string(receiverName) + "-url"];
       bench::TableRow row;
       row.payload = payloads[p].name;
       row.receiver = receiverName;
       row.curlBytesPerSecond =
           bench::ParseCurlSpeed(options[std::string("curl-") + kinds[p] + "-" + receiverName]);
-      row.control = bench.Run(payloads[p], options[std::string(receiverName) + "-url"]);
+      row.control = bench.Run(payloads[p], url);
+      // Right after the control, so that both meet the same load.
+      row.floorBytesPerSecond = Bench::Floor(payloads[p], url);
       std::fprintf(stderr, "   %s into the %s receiver: %s\n", row.payload.c_str(), receiverName,
                    row.control.succeeded ? "done" : row.control.failure.c_str());
       rows.push_back(std::move(row));
     }
   }
-  const std::string table = bench::FormatTable(options["title"], rows);
-  std::fwrite(table.data(), 1, table.size(), stdout);
-  std::fflush(stdout);
+  if (!rows.empty()) {
+    const std::string table = bench::FormatTable(options["title"], rows) +
+                              "   floor: bare WinInet, the control's request in writes of " +
+                              std::to_string(bench::kControlPieceSize >> 10) +
+                              " KiB, small files packed together; curl -F with -H 'Expect:';\n"
+                              "   CPU s: user + kernel over the upload; peaks: before -> after it\n";
+    std::fwrite(table.data(), 1, table.size(), stdout);
+    std::fflush(stdout);
+  }
+
+  if ((only == "all" || only == "probe") && !options["probe-file"].empty()) {
+    const Payload probeFile{SingleFileName(options["probe-file"]), options["probe-file"], false};
+    std::vector<bench::ProbeRow> probed;
+    for (const char* server : {"slow-reply", "slow-read"}) {
+      const std::string url = options[std::string(server) + "-url"];
+      if (url.empty()) continue;
+      bench::ProbeRow row;
+      const std::size_t host = url.find("//");
+      const std::size_t path = host == std::string::npos ? std::string::npos : url.find('/', host + 2);
+      row.server = path == std::string::npos ? url : url.substr(path);
+      row.whole = bench.Probed(probeFile, url, false);
+      row.cancelled = bench.Probed(probeFile, url, true);
+      probed.push_back(row);
+    }
+    const std::string table =
+        bench::FormatProbeTable("   the progress dialog under a slow server, " + probeFile.name +
+                                    ", WM_NULL every 20 ms; cancelled by UploadCancel " +
+                                    std::to_string(kCancelAfterMs) +
+                                    " ms after the dialog showed; until UploadFinish from Upload, or from the cancel",
+                                probed);
+    std::fwrite(table.data(), 1, table.size(), stdout);
+    std::fflush(stdout);
+  }
   control.reset();
   return 0;
 }

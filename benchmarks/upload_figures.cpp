@@ -28,25 +28,64 @@ std::string Rate(std::optional<double> bytesPerSecond) {
   return bytesPerSecond ? Fixed(*bytesPerSecond / kMegabyte, 1) : "-";
 }
 
+std::string RatioText(std::optional<double> ratio) { return ratio ? Fixed(*ratio, 2) : "-"; }
+
 using Line = std::vector<std::string>;
 
 Line Cells(const TableRow& row) {
   const ControlRun& run = row.control;
   if (!run.succeeded) {
-    return {row.payload, row.receiver, Rate(row.curlBytesPerSecond),
-            "failed: " + (run.failure.empty() ? std::string("no outcome") : run.failure)};
+    return {row.payload, row.receiver, "failed: " + (run.failure.empty() ? std::string("no outcome") : run.failure)};
   }
   const auto control = MegabytesPerSecond(run.bodyBytes, run.seconds);
   const auto controlRate = control ? std::optional<double>(*control * kMegabyte) : std::nullopt;
-  const auto ratio = Ratio(controlRate, row.curlBytesPerSecond);
   return {row.payload,
           row.receiver,
-          Rate(row.curlBytesPerSecond),
           control ? Fixed(*control, 1) : "-",
-          ratio ? Fixed(*ratio, 2) : "-",
+          Rate(row.floorBytesPerSecond),
+          Rate(row.curlBytesPerSecond),
+          RatioText(Ratio(controlRate, row.floorBytesPerSecond)),
+          RatioText(Ratio(controlRate, row.curlBytesPerSecond)),
           Fixed(run.cpuSeconds, 2),
           BeforeAfter(run.peakWorkingSetBefore, run.peakWorkingSetAfter),
           BeforeAfter(run.peakPrivateBefore, run.peakPrivateAfter)};
+}
+
+// The lines under a title, columns aligned: the first `names` columns are
+// names (left), the rest figures (right). A line shorter than the heading
+// ends in a text (a failure) that simply runs on.
+std::string Aligned(const std::string& title, const std::vector<Line>& lines, std::size_t names) {
+  const std::size_t columns = lines.front().size();
+  std::vector<std::size_t> widths(columns, 0);
+  for (const auto& line : lines)
+    for (std::size_t i = 0; i < line.size(); ++i)
+      if (line.size() == columns || i + 1 < line.size()) widths[i] = std::max(widths[i], line[i].size());
+
+  std::string out = title + "\n";
+  for (const auto& line : lines) {
+    std::string text;
+    for (std::size_t i = 0; i < line.size(); ++i) {
+      const bool runsOn = i + 1 == line.size() && line.size() < columns;
+      const std::size_t pad = runsOn ? 0 : widths[i] - line[i].size();
+      if (i > 0) text += "  ";
+      if (i < names || runsOn) {
+        text += line[i] + std::string(pad, ' ');
+      } else {
+        text += std::string(pad, ' ') + line[i];
+      }
+    }
+    while (!text.empty() && text.back() == ' ') text.pop_back();
+    out += text + "\n";
+  }
+  return out;
+}
+
+std::string Milliseconds(double seconds) { return Fixed(seconds * 1000, 0); }
+
+Line ProbeLine(const std::string& server, const char* upload, const ProbedUpload& run) {
+  if (!run.dialogSeen) return {server, upload, "no dialog"};
+  return {server, upload, std::to_string(run.longestUnansweredMs), run.finished ? Milliseconds(run.seconds) : "none",
+          run.finished ? (run.outcome ? "true" : "false") : "-"};
 }
 
 }  // namespace
@@ -56,9 +95,9 @@ std::optional<double> MegabytesPerSecond(std::uint64_t bytes, double seconds) {
   return static_cast<double>(bytes) / seconds / kMegabyte;
 }
 
-std::optional<double> Ratio(std::optional<double> control, std::optional<double> curl) {
-  if (!control || !curl || !(*curl > 0)) return std::nullopt;
-  return *control / *curl;
+std::optional<double> Ratio(std::optional<double> control, std::optional<double> other) {
+  if (!control || !other || !(*other > 0)) return std::nullopt;
+  return *control / *other;
 }
 
 std::optional<double> ParseCurlSpeed(std::string_view text) {
@@ -81,35 +120,19 @@ std::optional<double> ParseCurlSpeed(std::string_view text) {
 }
 
 std::string FormatTable(const std::string& title, const std::vector<TableRow>& rows) {
-  const Line head = {"payload",       "receiver", "curl MB/s", "control MB/s", "ratio",
-                     "control CPU s", "peak working set MiB (before -> after)",
-                     "peak private MiB (before -> after)"};
-  std::vector<Line> lines{head};
+  std::vector<Line> lines{{"payload", "receiver", "control MB/s", "floor MB/s", "curl MB/s", "control/floor",
+                           "control/curl", "CPU s", "peak working set MiB", "peak private MiB"}};
   for (const auto& row : rows) lines.push_back(Cells(row));
+  return Aligned(title, lines, 2);
+}
 
-  std::vector<std::size_t> widths(head.size(), 0);
-  for (const auto& line : lines)
-    for (std::size_t i = 0; i < line.size(); ++i) widths[i] = std::max(widths[i], line[i].size());
-
-  std::string out = title + "\n";
-  for (const auto& line : lines) {
-    std::string text;
-    for (std::size_t i = 0; i < line.size(); ++i) {
-      // The first two columns are names (left), the rest figures (right); a
-      // failure text is the last cell and simply runs on.
-      const bool last = i + 1 == line.size();
-      const std::size_t pad = last && line.size() < head.size() ? 0 : widths[i] - line[i].size();
-      if (i > 0) text += "  ";
-      if (i < 2 || (last && line.size() < head.size())) {
-        text += line[i] + (last ? "" : std::string(pad, ' '));
-      } else {
-        text += std::string(pad, ' ') + line[i];
-      }
-    }
-    while (!text.empty() && text.back() == ' ') text.pop_back();
-    out += text + "\n";
+std::string FormatProbeTable(const std::string& title, const std::vector<ProbeRow>& rows) {
+  std::vector<Line> lines{{"server", "upload", "longest unanswered ms", "until UploadFinish ms", "outcome"}};
+  for (const auto& row : rows) {
+    lines.push_back(ProbeLine(row.server, "whole", row.whole));
+    lines.push_back(ProbeLine(row.server, "cancelled", row.cancelled));
   }
-  return out;
+  return Aligned(title, lines, 2);
 }
 
 }  // namespace bench

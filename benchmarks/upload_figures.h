@@ -1,7 +1,8 @@
-// The upload benchmark's arithmetic and its table, free of Win32 so that the
+// The upload benchmark's arithmetic and its tables, free of Win32 so that the
 // figures a reader compares are checked natively: rates in MB/s (10^6 bytes
-// per second, as curl and most tools count), the control/curl ratio, and the
-// table printed once per architecture.
+// per second, as curl and most tools count), the control's rate over the
+// floor's (bare WinInet with the same writes) and over curl's, and the
+// dialog's longest silence under a slow server, printed once per architecture.
 #pragma once
 
 #include <cstdint>
@@ -24,25 +25,48 @@ struct ControlRun {
 };
 
 struct TableRow {
-  std::string payload;   // "512 MiB x 1"
+  std::string payload;   // "1024 MiB x 1"
   std::string receiver;  // "test", "eager"
-  std::optional<double> curlBytesPerSecond;  // none when curl failed
+  std::optional<double> curlBytesPerSecond;   // none when curl failed
+  std::optional<double> floorBytesPerSecond;  // none when bare WinInet failed
   ControlRun control;
 };
 
 // Bytes per second in MB/s; nothing for a run that took no measurable time.
 std::optional<double> MegabytesPerSecond(std::uint64_t bytes, double seconds);
 
-// control / curl, both in bytes per second; nothing when either is missing
-// or curl's rate is zero.
-std::optional<double> Ratio(std::optional<double> control, std::optional<double> curl);
+// control / other, both in bytes per second; nothing when either is missing
+// or the other's rate is zero.
+std::optional<double> Ratio(std::optional<double> control, std::optional<double> other);
 
 // curl's %{speed_upload}: a non-negative decimal, bytes per second (curl
 // prints an integer, older releases a fraction). Nothing for anything else.
 std::optional<double> ParseCurlSpeed(std::string_view text);
 
 // The whole table with a title line, columns aligned, one line per row, a
-// failed control run shown with its reason instead of figures.
+// failed control run shown with its reason instead of figures. The CPU time
+// and the peaks (before -> after) are the control's process's over the upload.
 std::string FormatTable(const std::string& title, const std::vector<TableRow>& rows);
+
+// One upload watched by the responsiveness probe.
+struct ProbedUpload {
+  bool finished = false;  // UploadFinish arrived
+  bool outcome = false;   // its argument
+  double seconds = 0;     // Upload (or the cancel) to UploadFinish
+  std::uint32_t longestUnansweredMs = 0;
+  bool dialogSeen = false;
+};
+
+struct ProbeRow {
+  std::string server;   // the receiver's route: "/slow-reply/6000"
+  ProbedUpload whole;   // left to run to its end
+  ProbedUpload cancelled;  // cancelled mid-way; seconds counts from the cancel
+};
+
+// The probe's table: for each slow server, a line for the whole upload and
+// one for the upload cancelled mid-way, each with the dialog's longest
+// silence, the milliseconds until UploadFinish (from Upload, or from the
+// cancel) and the outcome that event reported.
+std::string FormatProbeTable(const std::string& title, const std::vector<ProbeRow>& rows);
 
 }  // namespace bench

@@ -18,6 +18,8 @@
 #include "host/dialog_watcher.h"
 #include "host/message_pump.h"
 #include "host/picker_answers.h"
+#include "host/responsiveness_probe.h"
+#include "module/dispatch_ids.h"
 #include "tests/receiver/record.h"
 #include "tests/receiver/reply.h"
 #include "tests/wine/support/contract_checks.h"
@@ -587,6 +589,76 @@ TEST_F(SlowUpload, DestroyingTheControlMidUploadEndsTheWorkerQuietly) {
   while (canUnload() != S_OK && ::GetTickCount() < deadline) host::PumpFor(50);
   EXPECT_EQ(S_OK, canUnload());
   EXPECT_TRUE(MessageTexts(watcher).empty()) << MessageTexts(watcher)[0];
+}
+
+// ------------------------------------------------- a slow server, a live dialog
+// A server that is slow to answer or to read is exactly when a person looks
+// at the dialog and reaches for Cancel. A probe asks the dialog for an answer
+// every 20 ms while a 3 MB file goes to such a server; a second without one
+// is a freeze (a slow draw on a loaded machine stays well below it). Then the
+// upload is cancelled mid-way and ends as a cancel ends.
+class SlowServer : public Upload {
+ protected:
+  void SetUp() override {
+    Upload::SetUp();
+    File("three.bin", std::string(3000000, 'm'));
+    AddFiles({"three.bin"});
+  }
+
+  enum class CancelBy { kButtonConfirmed, kUploadCancel };
+
+  // Uploads to `route`, watches the dialog for a few seconds, cancels, and
+  // checks what the page and the user see; returns the receiver's record.
+  std::optional<RecordedRequest> UploadWatchedAndCancelled(const std::string& route, CancelBy cancelBy) {
+    SetUrl(receiver_.Url(route));
+    std::atomic<bool> cancelNow{false};
+    host::DialogWatcher watcher([&](const host::DialogSeen& seen) {
+      if (seen.text == kConfirmCancel) return IDYES;
+      if (IsProgressDialog(seen.window)) return cancelNow ? kCancelButton : 0;
+      return IDOK;
+    });
+    host::ResponsivenessProbe probe;
+    EXPECT_EQ(S_OK, control_->Call(L"Upload"));
+    EXPECT_TRUE(control_->PumpUntil([&] { return watcher.Count() > 0; }, 10000)) << "no progress dialog";
+    // Long enough for the body to be in the server's hands or halfway there.
+    host::PumpFor(3000);
+    EXPECT_TRUE(control_->events().calls().empty()) << "the upload ended before it was cancelled";
+
+    if (cancelBy == CancelBy::kUploadCancel) {
+      EXPECT_EQ(S_OK, control_->Call(L"UploadCancel"));
+    } else {
+      cancelNow = true;
+    }
+    EXPECT_EQ(std::optional<bool>(false), WaitForFinish());
+    const host::Responsiveness seen = probe.Figures();
+    EXPECT_EQ(1u, seen.dialogs);
+    EXPECT_GT(seen.answers, 0u);
+    EXPECT_LT(seen.longestUnansweredMs, 1000u)
+        << "the progress dialog went " << seen.longestUnansweredMs << " ms without answering (" << seen.answers
+        << " answers, " << seen.unanswered << " given up)";
+    EXPECT_EQ(cancelBy == CancelBy::kButtonConfirmed ? Strings{kConfirmCancel} : Strings{}, MessageTexts(watcher));
+    EXPECT_EQ(0, Rows());
+    EXPECT_EQ(1u, control_->events().Count(DISPID_BRIMLET_UPLOADFINISH));
+
+    const auto requests = receiver_.WaitForRequests(1);
+    EXPECT_EQ(1u, requests.size());
+    if (requests.size() != 1 || !requests[0].entry.declared) return std::nullopt;
+    return requests[0];
+  }
+};
+
+TEST_F(SlowServer, WaitingSecondsForTheReplyTheDialogAnswersAndUploadCancelEndsIt) {
+  const auto request = UploadWatchedAndCancelled("/slow-reply/6000/discard", CancelBy::kUploadCancel);
+  ASSERT_TRUE(request);
+  // The whole body was in: it was the wait for the reply that was cancelled.
+  EXPECT_EQ(*request->entry.declared, request->entry.received);
+}
+
+TEST_F(SlowServer, ReadingSlowlyTheDialogAnswersAndItsCancelButtonEndsIt) {
+  const auto request = UploadWatchedAndCancelled("/slow-read/204800/discard", CancelBy::kButtonConfirmed);
+  ASSERT_TRUE(request);
+  EXPECT_NE(Outcome::kComplete, request->entry.outcome);
+  EXPECT_LT(request->entry.received, *request->entry.declared);
 }
 
 }  // namespace

@@ -4,15 +4,12 @@
 #include <gtest/gtest.h>
 
 #include "host/picker_answers.h"
+#include "host/responsiveness_probe.h"
 #include "tests/wine/support/file_list_support.h"
 
 namespace scenario {
 
-bool IsProgressDialog(HWND dialog) {
-  char name[64] = {};
-  ::GetClassNameA(::GetDlgItem(dialog, 203), name, sizeof name);
-  return std::string(name) == PROGRESS_CLASSA;
-}
+bool IsProgressDialog(HWND dialog) { return host::IsProgressDialog(dialog); }
 
 int LeaveProgressOpen(const host::DialogSeen& seen) { return IsProgressDialog(seen.window) ? 0 : IDOK; }
 
