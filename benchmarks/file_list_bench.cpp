@@ -1,13 +1,13 @@
 // file_list_bench.exe [files] [removals]: prints how long the control's two
-// costly list paths take under Wine. AddFolder of a folder of small files
-// (one shell icon query and one in-use open per file) and Remove of one row
-// at a time (every removal measures each remaining file again on disk). The
+// costly list paths take under Wine: AddFolder of a folder of small files
+// and Remove of one row at a time, then the process's peak memory. The
 // folder browser is answered by the dialog watcher; an AddFolder of an empty
 // folder is timed first so the dialog's own share can be told apart. The
 // control must be registered (./dev bench-list does both).
 #include <windows.h>
 #include <commctrl.h>
 #include <ole2.h>
+#include <psapi.h>
 
 #include <chrono>
 #include <cstdio>
@@ -45,6 +45,15 @@ double TimedAddFolder(host::HostedControl& control, host::DialogWatcher& watcher
   const auto start = Clock::now();
   control.Call(L"AddFolder");
   return MillisecondsSince(start);
+}
+
+void PrintPeakMemory() {
+  PROCESS_MEMORY_COUNTERS counters{};
+  counters.cb = sizeof counters;
+  if (!::GetProcessMemoryInfo(::GetCurrentProcess(), &counters, sizeof counters)) return;
+  std::printf("Peak memory: working set %.1f MiB, committed %.1f MiB\n",
+              static_cast<double>(counters.PeakWorkingSetSize) / 1048576.0,
+              static_cast<double>(counters.PeakPagefileUsage) / 1048576.0);
 }
 
 }  // namespace
@@ -93,7 +102,7 @@ int main(int argc, char** argv) {
         ListView_SetItemState(list, 0, LVIS_SELECTED, LVIS_SELECTED);
         const int remaining = ListView_GetItemCount(list) - 1;
         control->Call(L"Remove");
-        if (i == 0 || (i + 1) % 250 == 0) {
+        if (i < 3 || (i + 1) % 250 == 0) {
           std::printf("Remove #%4d (%4d rows left): %8.2f ms this one, %9.1f ms so far\n", i + 1, remaining,
                       MillisecondsSince(lap), MillisecondsSince(start));
         }
@@ -101,6 +110,7 @@ int main(int argc, char** argv) {
       }
       std::printf("Remove, one row at a time, %d removals:    %8.1f ms in all\n", removals,
                   MillisecondsSince(start));
+      PrintPeakMemory();
       RemoveFolder(full, files);
       RemoveFolder(empty, 0);
     }
