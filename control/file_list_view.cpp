@@ -54,6 +54,7 @@ void FileListView::Destroy() {
   small_.Reset();
   large_.Reset();
   imageOfShellIcon_.clear();
+  lentSmall_ = lentLarge_ = nullptr;
   rowSizes_.clear();
   redrawHeld_ = false;
 }
@@ -126,14 +127,22 @@ void FileListView::AppendRow(const std::string& path, std::uint32_t size, const 
     return;
   }
   const int image = ImageFor(path);
-  // Lent with the first row, and again only if something else took their
-  // place: setting an image list redraws the whole list.
-  if (ListView_GetImageList(window_, LVSIL_SMALL) != small_.get()) small_.LendTo(window_, LVSIL_SMALL);
-  if (ListView_GetImageList(window_, LVSIL_NORMAL) != large_.get()) large_.LendTo(window_, LVSIL_NORMAL);
+  // Lent with the first row, and again only for new image lists: setting an
+  // image list redraws the whole list. Every message to the list costs a
+  // round through the watch the lending installs, so a row takes only the
+  // two that list it.
+  if (lentSmall_ != small_.get()) {
+    small_.LendTo(window_, LVSIL_SMALL);
+    lentSmall_ = small_.get();
+  }
+  if (lentLarge_ != large_.get()) {
+    large_.LendTo(window_, LVSIL_NORMAL);
+    lentLarge_ = large_.get();
+  }
 
   LVITEMA item{};
   item.mask = LVIF_TEXT | LVIF_IMAGE;
-  item.iItem = RowCount();
+  item.iItem = static_cast<int>(rowSizes_.size());  // after the last row
   item.pszText = const_cast<char*>(path.c_str());
   item.iImage = image;
   const int row = static_cast<int>(

@@ -71,7 +71,8 @@ class FileListView {
   fw::ListViewImageList small_;  // 16x16, the small-icon list
   // Position in the shell's system image list -> position in ours.
   std::map<int, int> imageOfShellIcon_;
-  std::vector<std::uint32_t> rowSizes_;  // by row, as listed
+  HIMAGELIST lentSmall_ = nullptr, lentLarge_ = nullptr;  // as last lent to the window
+  std::vector<std::uint32_t> rowSizes_;  // by row, as listed; one per row of the window
   bool redrawHeld_ = false;
 };
 
