@@ -54,7 +54,7 @@ void FileListView::Destroy() {
   small_.Reset();
   large_.Reset();
   imageOfShellIcon_.clear();
-  lentSmall_ = lentLarge_ = nullptr;
+  imagesLent_ = imagesWanted_ = false;
   rowSizes_.clear();
   redrawHeld_ = false;
 }
@@ -127,18 +127,8 @@ void FileListView::AppendRow(const std::string& path, std::uint32_t size, const 
     return;
   }
   const int image = ImageFor(path);
-  // Lent with the first row, and again only for new image lists: setting an
-  // image list redraws the whole list. Every message to the list costs a
-  // round through the watch the lending installs, so a row takes only the
-  // two that list it.
-  if (lentSmall_ != small_.get()) {
-    small_.LendTo(window_, LVSIL_SMALL);
-    lentSmall_ = small_.get();
-  }
-  if (lentLarge_ != large_.get()) {
-    large_.LendTo(window_, LVSIL_NORMAL);
-    lentLarge_ = large_.get();
-  }
+  imagesWanted_ = true;
+  if (!redrawHeld_) LendImages();
 
   LVITEMA item{};
   item.mask = LVIF_TEXT | LVIF_IMAGE;
@@ -172,16 +162,32 @@ std::uint32_t FileListView::TotalOfRows() const {
   return total;
 }
 
+void FileListView::LendImages() {
+  if (imagesLent_ || !imagesWanted_ || !window_) return;
+  small_.LendTo(window_, LVSIL_SMALL);
+  large_.LendTo(window_, LVSIL_NORMAL);
+  imagesLent_ = true;
+}
+
 void FileListView::HoldRedraw() {
   if (!window_ || redrawHeld_) return;
   ::SendMessageA(window_, WM_SETREDRAW, FALSE, 0);
   redrawHeld_ = true;
+  // Lending watches the list window, which costs every message to it a
+  // round trip to the window system; the rows of a batch are listed without
+  // the images, and the list gets them back with its one repaint.
+  if (imagesLent_) {
+    small_.TakeBack();
+    large_.TakeBack();
+    imagesLent_ = false;
+  }
 }
 
 void FileListView::ResumeRedraw() {
   if (!redrawHeld_) return;
   redrawHeld_ = false;
   if (!window_ || !::IsWindow(window_)) return;
+  LendImages();
   ::SendMessageA(window_, WM_SETREDRAW, TRUE, 0);
   // Turning drawing back on does not draw: the list and its header are
   // invalidated for one repaint.

@@ -50,8 +50,9 @@ class FileListView {
   // control's counters are.
   std::uint32_t TotalOfRows() const;
 
-  // While held, added and removed rows are not drawn; the list is drawn once
-  // when resumed. Holding again while held changes nothing.
+  // While held, added and removed rows are not drawn and the list holds no
+  // image lists; it gets them back and is drawn once when resumed. Holding
+  // again while held changes nothing.
   void HoldRedraw();
   void ResumeRedraw();
 
@@ -65,13 +66,17 @@ class FileListView {
   // The position in the image lists of the icon for `path`, copied in on
   // first sight; -1 when it could not be added.
   int ImageFor(const std::string& path);
+  // Lends both image lists to the window once it has had a row, unless they
+  // are lent already: lending again would redraw the whole list.
+  void LendImages();
 
   HWND window_ = nullptr;  // a child: its parent's destruction ends it too
   fw::ListViewImageList large_;  // 32x32, the normal-icon list
   fw::ListViewImageList small_;  // 16x16, the small-icon list
   // Position in the shell's system image list -> position in ours.
   std::map<int, int> imageOfShellIcon_;
-  HIMAGELIST lentSmall_ = nullptr, lentLarge_ = nullptr;  // as last lent to the window
+  bool imagesWanted_ = false;  // from the first row on
+  bool imagesLent_ = false;
   std::vector<std::uint32_t> rowSizes_;  // by row, as listed; one per row of the window
   bool redrawHeld_ = false;
 };
