@@ -562,13 +562,7 @@ TEST_F(FileList, AFileThatVanishedStaysListedAndCountedAsListed) {
 std::vector<DWORD> Pixels(HIMAGELIST list, int image) {
   int cx = 0, cy = 0;
   ImageList_GetIconSize(list, &cx, &cy);
-  BITMAPINFO info{};
-  info.bmiHeader.biSize = sizeof info.bmiHeader;
-  info.bmiHeader.biWidth = cx;
-  info.bmiHeader.biHeight = -cy;
-  info.bmiHeader.biPlanes = 1;
-  info.bmiHeader.biBitCount = 32;
-  info.bmiHeader.biCompression = BI_RGB;
+  BITMAPINFO info{{sizeof(BITMAPINFOHEADER), cx, -cy, 1, 32, BI_RGB}};  // top-down, 32 bits a pixel
   void* bits = nullptr;
   const fw::UniqueDC dc(::CreateCompatibleDC(nullptr));
   const fw::UniqueBitmap bitmap(::CreateDIBSection(dc.get(), &info, DIB_RGB_COLORS, &bits, nullptr, 0));
@@ -599,7 +593,7 @@ bool MakeShortcut(const std::string& path, const std::string& target) {
   fw::ComPtr<IShellLinkA> link;
   if (FAILED(::CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER, IID_IShellLinkA,
                                 reinterpret_cast<void**>(link.put()))) ||
-      FAILED(link->SetPath(target.c_str())) || FAILED(link->SetIconLocation(target.c_str(), 0))) {
+      FAILED(link->SetPath(target.c_str()))) {
     return false;
   }
   fw::ComPtr<IPersistFile> file;
