@@ -18,7 +18,6 @@
 #include "control/system_number_format.h"
 #include "framework/message_box.h"
 #include "framework/module.h"
-#include "framework/shell_icon.h"
 #include "framework/unique_handle.h"
 #include "resource_ids.h"
 
@@ -64,6 +63,8 @@ class CBrimletCtrl::ListAdmission : public brimlet::AdmissionList {
   void Insert(const std::string& path, std::uint32_t size) override { control_.InsertFile(path, size); }
   void Reset() override { control_.ResetFileList(); }
   void ShowRefusal(brimlet::Refusal why) override {
+    // The rows so far are drawn before the message box covers the list.
+    control_.m_wndFileList.ResumeRedraw();
     if (why == brimlet::Refusal::InUse) {
       fw::AppMessageBox(kInUseMessage);
     } else {
@@ -115,15 +116,10 @@ void CBrimletCtrl::ResetFileList() {
 }
 
 void CBrimletCtrl::RefreshListHeader() {
-  const int rows = m_wndFileList.RowCount();
-  m_dwTotalSize = 0;
-  for (int row = 0; row < rows; ++row) {
-    // Measured again as the file is now; one that cannot be opened counts 0.
-    fw::UniqueFile file(::CreateFileA(m_wndFileList.RowPath(row).c_str(), GENERIC_READ,
-                                      FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
-                                      FILE_ATTRIBUTE_NORMAL, nullptr));
-    if (file) m_dwTotalSize += ::GetFileSize(file.get(), nullptr);
-  }
+  // The sizes the remaining rows show, as they were when listed: measuring
+  // every file again would cost an open per row on each removal. A file that
+  // changed since is caught when an upload measures it.
+  m_dwTotalSize = m_wndFileList.TotalOfRows();
   m_wndFileList.SetTitles(
       brimlet::RefreshedTitles(m_nFileCount, m_dwTotalSize, brimlet::SystemNumberSeparators()));
 }
@@ -134,11 +130,7 @@ void CBrimletCtrl::ShowAddedTitles() {
 }
 
 void CBrimletCtrl::InsertFile(const std::string& path, DWORD size) {
-  const fw::UniqueIcon small = fw::ShellIconByName(path, fw::IconSize::Small);
-  const fw::UniqueIcon large = fw::ShellIconByName(path, fw::IconSize::Large);
-  // The image lists keep copies; the shell's handles are released here.
-  m_wndFileList.AppendRow(path, brimlet::FormatByteCount(size, brimlet::SystemNumberSeparators()),
-                          small.get(), large.get());
+  m_wndFileList.AppendRow(path, size, brimlet::FormatByteCount(size, brimlet::SystemNumberSeparators()));
   ++m_nFileCount;
   m_dwTotalSize += size;
 }
@@ -156,6 +148,7 @@ void CBrimletCtrl::AddFile() {
   }
   ListAdmission list(*this);
   InUseTest inUse;
+  const brimlet::RedrawHold batch(m_wndFileList);
   brimlet::AdmitFiles(paths, inUse, list, {m_lMaxFileSize, m_lMaxTotalSize, m_lMaxFileCount});
 }
 
@@ -172,6 +165,7 @@ void CBrimletCtrl::AddFolder() {
   scanner.ScanFiles(kAllFiles);  // what was listed before a failure is used as it is
   ListAdmission list(*this);
   InUseTest inUse;
+  const brimlet::RedrawHold batch(m_wndFileList);
   brimlet::AdmitFolder(scanner.files(), inUse, list,
                        {m_lMaxFileSize, m_lMaxTotalSize, m_lMaxFileCount});
 }
@@ -185,6 +179,7 @@ void CBrimletCtrl::Remove() {
   } catch (const std::bad_alloc&) {
     return;
   }
+  const brimlet::RedrawHold batch(m_wndFileList);
   // Highest index first, so the lower indexes still name their rows.
   for (int row : rows) {
     m_wndFileList.DeleteRow(row);

@@ -1,6 +1,11 @@
 #include "control/file_list_view.h"
 
+#include <algorithm>
+#include <new>
+#include <optional>
+
 #include "framework/module.h"
+#include "framework/shell_icon.h"
 
 namespace brimlet {
 namespace {
@@ -48,6 +53,10 @@ void FileListView::Destroy() {
   window_ = nullptr;
   small_.Reset();
   large_.Reset();
+  imageOfShellIcon_.clear();
+  imagesLent_ = imagesWanted_ = false;
+  rowSizes_.clear();
+  redrawHeld_ = false;
 }
 
 int FileListView::RowCount() const { return window_ ? ListView_GetItemCount(window_) : 0; }
@@ -88,33 +97,101 @@ std::string FileListView::RowText(int row, int column) const {
   }
 }
 
-void FileListView::AppendRow(const std::string& path, const std::string& sizeText, HICON small,
-                             HICON large) {
-  const int image = ::ImageList_AddIcon(small_.get(), small);
-  ::ImageList_AddIcon(large_.get(), large);
-  small_.LendTo(window_, LVSIL_SMALL);
-  large_.LendTo(window_, LVSIL_NORMAL);
+int FileListView::ImageFor(const std::string& path) {
+  const std::optional<int> shellIcon = fw::ShellIconIndexByName(path);
+  if (shellIcon) {
+    const auto known = imageOfShellIcon_.find(*shellIcon);
+    if (known != imageOfShellIcon_.end()) return known->second;
+  }
+  // The image lists keep copies; the shell's handles are released here.
+  const fw::UniqueIcon small = fw::ShellIconByName(path, fw::IconSize::Small);
+  const fw::UniqueIcon large = fw::ShellIconByName(path, fw::IconSize::Large);
+  const int image = ::ImageList_AddIcon(small_.get(), small.get());
+  ::ImageList_AddIcon(large_.get(), large.get());
+  if (shellIcon && image >= 0) {
+    try {
+      imageOfShellIcon_.emplace(*shellIcon, image);
+    } catch (const std::bad_alloc&) {
+      // Not remembered: the next row of this icon copies it again.
+    }
+  }
+  return image;
+}
+
+void FileListView::AppendRow(const std::string& path, std::uint32_t size, const std::string& sizeText) {
+  if (!window_) return;
+  // Room for the row's size first, so that a row is never listed without it.
+  try {
+    if (rowSizes_.size() == rowSizes_.capacity()) rowSizes_.reserve(rowSizes_.size() * 2 + 64);
+  } catch (const std::bad_alloc&) {
+    return;
+  }
+  const int image = ImageFor(path);
+  imagesWanted_ = true;
+  if (!redrawHeld_) LendImages();
 
   LVITEMA item{};
   item.mask = LVIF_TEXT | LVIF_IMAGE;
-  item.iItem = RowCount();
+  item.iItem = static_cast<int>(rowSizes_.size());  // after the last row
   item.pszText = const_cast<char*>(path.c_str());
   item.iImage = image;
   const int row = static_cast<int>(
       ::SendMessageA(window_, LVM_INSERTITEMA, 0, reinterpret_cast<LPARAM>(&item)));
   if (row < 0) return;
-  LVITEMA size{};
-  size.iSubItem = 1;
-  size.pszText = const_cast<char*>(sizeText.c_str());
-  ::SendMessageA(window_, LVM_SETITEMTEXTA, row, reinterpret_cast<LPARAM>(&size));
+  rowSizes_.insert(rowSizes_.begin() + std::min<std::size_t>(static_cast<std::size_t>(row), rowSizes_.size()),
+                   size);
+  LVITEMA sizeColumn{};
+  sizeColumn.iSubItem = 1;
+  sizeColumn.pszText = const_cast<char*>(sizeText.c_str());
+  ::SendMessageA(window_, LVM_SETITEMTEXTA, row, reinterpret_cast<LPARAM>(&sizeColumn));
 }
 
 void FileListView::DeleteRow(int row) {
-  if (window_) ListView_DeleteItem(window_, row);
+  if (!window_ || !ListView_DeleteItem(window_, row)) return;
+  if (row >= 0 && static_cast<std::size_t>(row) < rowSizes_.size()) rowSizes_.erase(rowSizes_.begin() + row);
 }
 
 void FileListView::DeleteAllRows() {
   if (window_) ListView_DeleteAllItems(window_);
+  rowSizes_.clear();
+}
+
+std::uint32_t FileListView::TotalOfRows() const {
+  std::uint32_t total = 0;
+  for (std::uint32_t size : rowSizes_) total += size;
+  return total;
+}
+
+void FileListView::LendImages() {
+  if (imagesLent_ || !imagesWanted_ || !window_) return;
+  small_.LendTo(window_, LVSIL_SMALL);
+  large_.LendTo(window_, LVSIL_NORMAL);
+  imagesLent_ = true;
+}
+
+void FileListView::HoldRedraw() {
+  if (!window_ || redrawHeld_) return;
+  ::SendMessageA(window_, WM_SETREDRAW, FALSE, 0);
+  redrawHeld_ = true;
+  // Lending watches the list window, which costs every message to it a
+  // round trip to the window system; the rows of a batch are listed without
+  // the images, and the list gets them back with its one repaint.
+  if (imagesLent_) {
+    small_.TakeBack();
+    large_.TakeBack();
+    imagesLent_ = false;
+  }
+}
+
+void FileListView::ResumeRedraw() {
+  if (!redrawHeld_) return;
+  redrawHeld_ = false;
+  if (!window_ || !::IsWindow(window_)) return;
+  LendImages();
+  ::SendMessageA(window_, WM_SETREDRAW, TRUE, 0);
+  // Turning drawing back on does not draw: the list and its header are
+  // invalidated for one repaint.
+  ::RedrawWindow(window_, nullptr, nullptr, RDW_ERASE | RDW_FRAME | RDW_INVALIDATE | RDW_ALLCHILDREN);
 }
 
 void FileListView::SetColumnTitle(int column, const std::string& title) {

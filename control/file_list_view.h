@@ -1,12 +1,16 @@
 // The list-view child that shows the control's files, with the two image
 // lists of their shell icons. The image lists belong to this object and are
 // only lent to the list view (fw::ListViewImageList), so each is destroyed
-// exactly once, here, whoever destroys the list window.
+// exactly once, here, whoever destroys the list window. Each icon is copied
+// into them once, the first time the shell names it, and shared by every row
+// that shows it. Each row keeps the size it was listed with as a number.
 #pragma once
 
 #include <windows.h>
 #include <commctrl.h>
 
+#include <cstdint>
+#include <map>
 #include <string>
 #include <vector>
 
@@ -38,10 +42,19 @@ class FileListView {
   std::string RowPath(int row) const { return RowText(row, 0); }
   // Column 1: the size text the row was listed with.
   std::string RowSizeText(int row) const { return RowText(row, 1); }
-  // Appends a row whose icons are copied into the image lists.
-  void AppendRow(const std::string& path, const std::string& sizeText, HICON small, HICON large);
+  // Appends a row showing `sizeText` and the shell's icon for `path`.
+  void AppendRow(const std::string& path, std::uint32_t size, const std::string& sizeText);
   void DeleteRow(int row);
   void DeleteAllRows();
+  // The sizes the rows were listed with, summed modulo 2^32 as the
+  // control's counters are.
+  std::uint32_t TotalOfRows() const;
+
+  // While held, added and removed rows are not drawn and the list holds no
+  // image lists; it gets them back and is drawn once when resumed. Holding
+  // again while held changes nothing.
+  void HoldRedraw();
+  void ResumeRedraw();
 
   void SetTitles(const ColumnTitles& titles);
   ViewMode Mode() const;
@@ -50,10 +63,34 @@ class FileListView {
  private:
   void SetColumnTitle(int column, const std::string& title);
   std::string RowText(int row, int column) const;
+  // The position in the image lists of the icon for `path`, copied in on
+  // first sight; -1 when it could not be added.
+  int ImageFor(const std::string& path);
+  // Lends both image lists to the window once it has had a row, unless they
+  // are lent already: lending again would redraw the whole list.
+  void LendImages();
 
   HWND window_ = nullptr;  // a child: its parent's destruction ends it too
   fw::ListViewImageList large_;  // 32x32, the normal-icon list
   fw::ListViewImageList small_;  // 16x16, the small-icon list
+  // Position in the shell's system image list -> position in ours.
+  std::map<int, int> imageOfShellIcon_;
+  bool imagesWanted_ = false;  // from the first row on
+  bool imagesLent_ = false;
+  std::vector<std::uint32_t> rowSizes_;  // by row, as listed; one per row of the window
+  bool redrawHeld_ = false;
+};
+
+// Holds a list's drawing for one batch of rows.
+class RedrawHold {
+ public:
+  explicit RedrawHold(FileListView& list) : list_(list) { list_.HoldRedraw(); }
+  RedrawHold(const RedrawHold&) = delete;
+  RedrawHold& operator=(const RedrawHold&) = delete;
+  ~RedrawHold() { list_.ResumeRedraw(); }
+
+ private:
+  FileListView& list_;
 };
 
 }  // namespace brimlet

@@ -40,11 +40,13 @@ class ListViewImageList {
   // Takes the list back from the list view, if that still exists, and
   // destroys it.
   void Reset();
+  // Takes the list back from the list view and stops watching it; the list
+  // is kept, and may be lent again.
+  void TakeBack();
 
  private:
   static LRESULT CALLBACK WatchListView(HWND window, UINT message, WPARAM wParam, LPARAM lParam,
                                         UINT_PTR id, DWORD_PTR self);
-  void TakeBack();
 
   UniqueImageList list_;
   HWND listView_ = nullptr;  // the window it is lent to, while it exists

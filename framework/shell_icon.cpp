@@ -13,4 +13,13 @@ UniqueIcon ShellIconByName(const std::string& path, IconSize size) {
   return UniqueIcon(::CopyIcon(::LoadIconA(nullptr, reinterpret_cast<LPCSTR>(IDI_APPLICATION))));
 }
 
+std::optional<int> ShellIconIndexByName(const std::string& path) {
+  SHFILEINFOA info{};
+  // With SHGFI_SYSICONINDEX the answer is the system image list, which
+  // belongs to the shell and must not be destroyed; only its index is kept.
+  const UINT flags = SHGFI_SYSICONINDEX | SHGFI_USEFILEATTRIBUTES | SHGFI_SMALLICON;
+  if (!::SHGetFileInfoA(path.c_str(), FILE_ATTRIBUTE_NORMAL, &info, sizeof info, flags)) return std::nullopt;
+  return info.iIcon;
+}
+
 }  // namespace fw

@@ -5,13 +5,18 @@
 // through the list window itself.
 #include <windows.h>
 #include <commctrl.h>
+#include <shellapi.h>
+#include <shlobj.h>
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <map>
+#include <set>
 #include <string>
 #include <vector>
 
 #include "host/dialog_watcher.h"
+#include "framework/com_ptr.h"
 #include "host/picker_answers.h"
 #include "tests/wine/support/contract_checks.h"
 #include "tests/wine/support/file_list_support.h"
@@ -526,7 +531,7 @@ TEST_F(FileList, RemovingRowsOneAndThreeOfFiveKeepsTheOthersInOrder) {
   EXPECT_EQ("크기 (900 Bytes)", ColumnTitle(list_, 1));
 }
 
-TEST_F(FileList, RemovingMeasuresTheRemainingFilesAgainOnDisk) {
+TEST_F(FileList, AfterARemovalTheTotalIsTheSizesTheRemainingRowsShow) {
   const std::string grows = File("grows.txt", 100);
   File("goes.txt", 50);
   host::DialogWatcher watcher;
@@ -537,10 +542,10 @@ TEST_F(FileList, RemovingMeasuresTheRemainingFilesAgainOnDisk) {
   EXPECT_EQ(Strings{grows}, RowTexts(list_));
   EXPECT_EQ(Strings{"100"}, RowTexts(list_, 1)) << "the row keeps the size it was added with";
   EXPECT_EQ("파일 이름(1 개)", ColumnTitle(list_, 0));
-  EXPECT_EQ("크기 (3 KB)", ColumnTitle(list_, 1));
+  EXPECT_EQ("크기 (100 Bytes)", ColumnTitle(list_, 1)) << "the file is not measured again";
 }
 
-TEST_F(FileList, AFileThatVanishedCountsNothingButStaysListed) {
+TEST_F(FileList, AFileThatVanishedStaysListedAndCountedAsListed) {
   File("stays.txt", 100);
   const std::string vanishes = File("vanishes.txt", 200);
   File("goes.txt", 50);
@@ -550,7 +555,130 @@ TEST_F(FileList, AFileThatVanishedCountsNothingButStaysListed) {
   scenario::SelectRows(list_, {2});
   ASSERT_EQ(S_OK, control_->Call(L"Remove"));
   EXPECT_EQ(2, ListView_GetItemCount(list_));
-  EXPECT_EQ("크기 (100 Bytes)", ColumnTitle(list_, 1));
+  EXPECT_EQ("크기 (300 Bytes)", ColumnTitle(list_, 1));
+}
+
+// The image at `image` of `list`, as the list draws it.
+std::vector<DWORD> Pixels(HIMAGELIST list, int image) {
+  int cx = 0, cy = 0;
+  ImageList_GetIconSize(list, &cx, &cy);
+  BITMAPINFO info{{sizeof(BITMAPINFOHEADER), cx, -cy, 1, 32, BI_RGB}};  // top-down, 32 bits a pixel
+  void* bits = nullptr;
+  const fw::UniqueDC dc(::CreateCompatibleDC(nullptr));
+  const fw::UniqueBitmap bitmap(::CreateDIBSection(dc.get(), &info, DIB_RGB_COLORS, &bits, nullptr, 0));
+  if (!bitmap || !bits) return {};
+  const HGDIOBJ before = ::SelectObject(dc.get(), bitmap.get());
+  ImageList_Draw(list, image, dc.get(), 0, 0, ILD_NORMAL);
+  ::GdiFlush();
+  const auto* first = static_cast<const DWORD*>(bits);
+  std::vector<DWORD> pixels(first, first + cx * cy);
+  ::SelectObject(dc.get(), before);
+  return pixels;
+}
+
+// The shell's icon for `path` found by its name, held by an image list like
+// the control's.
+std::vector<DWORD> ShellPixels(const std::string& path, int size) {
+  SHFILEINFOA info{};
+  ::SHGetFileInfoA(path.c_str(), FILE_ATTRIBUTE_NORMAL, &info, sizeof info,
+                   SHGFI_ICON | SHGFI_USEFILEATTRIBUTES | (size == 16 ? SHGFI_SMALLICON : 0));
+  const fw::UniqueIcon icon(info.hIcon);
+  const fw::UniqueImageList list(ImageList_Create(size, size, ILC_COLOR24, 1, 1));
+  if (!icon || ImageList_AddIcon(list.get(), icon.get()) != 0) return {};
+  return Pixels(list.get(), 0);
+}
+
+// A shortcut at `path` to `target`, as the shell saves one.
+bool MakeShortcut(const std::string& path, const std::string& target) {
+  fw::ComPtr<IShellLinkA> link;
+  if (FAILED(::CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER, IID_IShellLinkA,
+                                reinterpret_cast<void**>(link.put()))) ||
+      FAILED(link->SetPath(target.c_str()))) {
+    return false;
+  }
+  fw::ComPtr<IPersistFile> file;
+  if (FAILED(link->QueryInterface(IID_IPersistFile, reinterpret_cast<void**>(file.put())))) return false;
+  return SUCCEEDED(file->Save(scenario::Wide(path.c_str()).c_str(), TRUE));
+}
+
+std::string Extension(const std::string& path) { return path.substr(path.rfind('.')); }
+
+// A folder of three hundred files: many of three types, two programs that
+// carry icons of their own, and a shortcut. Each icon is held once and
+// shared by the rows of its type; every row shows what the shell gives for
+// its file by its name (a program may get an icon of its own that way, so
+// programs are not held to sharing); the titles after each removal add up
+// the sizes the remaining rows show.
+TEST_F(FileList, AFolderOfMixedTypesSharesOneImagePerIconAndTotalsWhatTheRowsShow) {
+  for (int i = 0; i < 100; ++i) {
+    File("t" + std::to_string(i) + ".txt", 512);
+    File("d" + std::to_string(i) + ".dat", 512);
+  }
+  for (int i = 0; i < 97; ++i) File("h" + std::to_string(i) + ".htm", 1000);
+  Put(L"MaxFileCount", 1000);
+  char system[MAX_PATH] = {}, windows[MAX_PATH] = {};
+  ::GetSystemDirectoryA(system, MAX_PATH);
+  ::GetWindowsDirectoryA(windows, MAX_PATH);
+  const std::string notes = dir() + "\\notes.exe", registry = dir() + "\\registry.exe";
+  ASSERT_TRUE(::CopyFileA((std::string(system) + "\\notepad.exe").c_str(), notes.c_str(), FALSE));
+  ASSERT_TRUE(::CopyFileA((std::string(windows) + "\\regedit.exe").c_str(), registry.c_str(), FALSE));
+  const std::string shortcut = dir() + "\\registry.lnk";
+  ASSERT_TRUE(MakeShortcut(shortcut, registry));
+
+  host::DialogWatcher watcher;
+  AddFolder({{}, dir(), false}, &watcher);
+  EXPECT_TRUE(Messages(watcher).empty());
+  const Strings paths = RowTexts(list_);
+  ASSERT_EQ(300u, paths.size());
+  EXPECT_EQ("파일 이름 (300 개)", ColumnTitle(list_, 0));
+
+  HIMAGELIST small = ListView_GetImageList(list_, LVSIL_SMALL);
+  HIMAGELIST large = ListView_GetImageList(list_, LVSIL_NORMAL);
+  std::map<std::string, std::set<int>> imagesOfType;
+  std::map<int, std::string> aRowOfImage;
+  std::map<std::string, int> imageOf;
+  for (int row = 0; row < static_cast<int>(paths.size()); ++row) {
+    LVITEMA item{};
+    item.mask = LVIF_IMAGE;
+    item.iItem = row;
+    ASSERT_TRUE(ListView_GetItem(list_, &item));
+    imageOf[paths[row]] = item.iImage;
+    aRowOfImage.emplace(item.iImage, paths[row]);
+    if (paths[row] != notes && paths[row] != registry) imagesOfType[Extension(paths[row])].insert(item.iImage);
+  }
+  for (const auto& [type, images] : imagesOfType) EXPECT_EQ(1u, images.size()) << type;
+  // Each icon copied once: the lists hold exactly the images the rows use.
+  EXPECT_EQ(static_cast<int>(aRowOfImage.size()), ImageList_GetImageCount(small));
+  EXPECT_EQ(static_cast<int>(aRowOfImage.size()), ImageList_GetImageCount(large));
+  // Every image, in both sizes, is the shell's icon for each file showing it.
+  for (const std::string& path : {dir() + "\\t0.txt", dir() + "\\d0.dat", dir() + "\\h0.htm", notes,
+                                  registry, shortcut}) {
+    EXPECT_EQ(ShellPixels(path, 16), Pixels(small, imageOf[path])) << path;
+    EXPECT_EQ(ShellPixels(path, 32), Pixels(large, imageOf[path])) << path;
+  }
+
+  // The programs, the shortcut and the pages go; one text file grew on disk
+  // meanwhile, and still counts the size its row shows.
+  std::vector<int> going;
+  for (int row = 0; row < static_cast<int>(paths.size()); ++row) {
+    const std::string type = Extension(paths[row]);
+    if (type == ".exe" || type == ".lnk" || type == ".htm") going.push_back(row);
+  }
+  ASSERT_TRUE(scenario::WriteFileOfSize(dir() + "\\t7.txt", 5000));
+  scenario::SelectRows(list_, going);
+  ASSERT_EQ(S_OK, control_->Call(L"Remove"));
+  EXPECT_EQ(200, ListView_GetItemCount(list_));
+  EXPECT_EQ("파일 이름(200 개)", ColumnTitle(list_, 0));
+  EXPECT_EQ("크기 (100 KB)", ColumnTitle(list_, 1));
+  scenario::SelectRows(list_, {0, 50, 100, 199});
+  ASSERT_EQ(S_OK, control_->Call(L"Remove"));
+  EXPECT_EQ("파일 이름(196 개)", ColumnTitle(list_, 0));
+  EXPECT_EQ("크기 (98 KB)", ColumnTitle(list_, 1));
+  for (const std::string& path : RowTexts(list_)) {
+    const std::string type = Extension(path);
+    EXPECT_TRUE(type == ".txt" || type == ".dat") << path;
+  }
+  EXPECT_TRUE(Messages(watcher).empty());
 }
 
 TEST_F(FileList, RemovingWithNothingSelectedChangesNothing) {
