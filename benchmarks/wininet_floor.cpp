@@ -88,7 +88,7 @@ std::optional<double> PostFloor(const brimlet::UploadJob& job, std::size_t piece
   const auto start = std::chrono::steady_clock::now();
   HttpUpload request;
   std::string failure;
-  if (!request.Open(*url, brimlet::ContentLength(job), [](const std::string&) {}) || !request.Begin(failure))
+  if (!request.Open(*url, brimlet::ContentLength(job), {}, [](const std::string&) {}) || !request.Begin(failure))
     return std::nullopt;
   PieceWriter writer(request, piece);
   for (const brimlet::UploadJobEntry& entry : job.entries) {

@@ -8,6 +8,8 @@
 #include "module/dispatch_ids.h"
 #include "module/module_ids.h"
 #include "resource_ids.h"
+#include "upload/reply_text.h"
+#include "upload/upload_messages.h"
 #include "upload/upload_thread.h"
 
 namespace {
@@ -22,7 +24,7 @@ const char kDefaultFilter[] = "모든 파일|*.*|";
 }  // namespace
 
 using Ctrl = CBrimletCtrl;
-const fw::DispatchMember<Ctrl> CBrimletCtrl::kDispatchTable[16] = {
+const fw::DispatchMember<Ctrl> CBrimletCtrl::kDispatchTable[24] = {
     fw::StringProperty<Ctrl, &Ctrl::GetScriptURL, &Ctrl::SetScriptURL>(DISPID_BRIMLET_SCRIPTURL, L"ScriptURL"),
     fw::StringProperty<Ctrl, &Ctrl::GetFilter, &Ctrl::SetFilter>(DISPID_BRIMLET_FILTER, L"Filter"),
     fw::LongProperty<Ctrl, &Ctrl::GetMaxFileSize, &Ctrl::SetMaxFileSize>(DISPID_BRIMLET_MAXFILESIZE, L"MaxFileSize"),
@@ -39,6 +41,14 @@ const fw::DispatchMember<Ctrl> CBrimletCtrl::kDispatchTable[16] = {
     fw::Method<Ctrl, &Ctrl::UploadCancel>(DISPID_BRIMLET_UPLOADCANCEL, L"UploadCancel"),
     fw::Method<Ctrl, &Ctrl::AddFolder>(DISPID_BRIMLET_ADDFOLDER, L"AddFolder"),
     fw::Method<Ctrl, &Ctrl::AboutBox>(DISPID_BRIMLET_ABOUTBOX, L"AboutBox"),
+    fw::ReadOnlyLong<Ctrl, &Ctrl::GetFileCount>(DISPID_BRIMLET_FILECOUNT, L"FileCount"),
+    fw::ReadOnlyLong<Ctrl, &Ctrl::GetResponseStatus>(DISPID_BRIMLET_RESPONSESTATUS, L"ResponseStatus"),
+    fw::ReadOnlyString<Ctrl, &Ctrl::GetResponseText>(DISPID_BRIMLET_RESPONSETEXT, L"ResponseText"),
+    fw::ReadOnlyString<Ctrl, &Ctrl::GetErrorText>(DISPID_BRIMLET_ERRORTEXT, L"ErrorText"),
+    fw::MethodWithArgs<Ctrl, &Ctrl::FilePath>(DISPID_BRIMLET_FILEPATH, L"FilePath", 1),
+    fw::MethodWithArgs<Ctrl, &Ctrl::SetFormField>(DISPID_BRIMLET_SETFORMFIELD, L"SetFormField", 2),
+    fw::Method<Ctrl, &Ctrl::ClearFormFields>(DISPID_BRIMLET_CLEARFORMFIELDS, L"ClearFormFields"),
+    fw::MethodWithArgs<Ctrl, &Ctrl::SetRequestHeader>(DISPID_BRIMLET_SETREQUESTHEADER, L"SetRequestHeader", 2),
 };
 
 const fw::ControlClassInfo& CBrimletCtrl::ClassInfo() {
@@ -64,13 +74,13 @@ STDMETHODIMP CBrimletCtrl::GetIDsOfNames(REFIID iid, LPOLESTR* names, UINT count
 }
 
 STDMETHODIMP CBrimletCtrl::Invoke(DISPID id, REFIID iid, LCID, WORD flags, DISPPARAMS* params,
-                                  VARIANT* result, EXCEPINFO*, UINT* argError) {
+                                  VARIANT* result, EXCEPINFO* exception, UINT* argError) {
   // Methods open dialogs and message boxes: they take the module's controls.
   fw::ActivationScope scope;
   // The page may drop the control from inside a call (an event handler, or
   // a timer that a dialog's message loop runs): it lives until the call ends.
   const fw::ComPtr<IUnknown> self(static_cast<IOleObject*>(this));
-  return fw::DispatchInvoke(*this, kDispatchTable, id, iid, flags, params, result, argError);
+  return fw::DispatchInvoke(*this, kDispatchTable, id, iid, flags, params, result, exception, argError);
 }
 
 // ------------------------------------------------------------------ persistence
@@ -124,25 +134,28 @@ void CBrimletCtrl::Upload() {
     rows.emplace_back(m_wndFileList.RowPath(row), m_wndFileList.RowSizeText(row));
   if (rows.empty()) {
     // Nothing to send is not a failure: the page hears of it at once.
-    FireUploadFinish(true);
+    FinishUpload(true, brimlet::UploadReport{});
     return;
   }
-  UploadThread* worker = fw::WorkerThread::CreateSuspended(std::make_unique<UploadThread>(GetSafeHwnd()));
+  auto report = std::make_shared<brimlet::UploadReport>();
+  UploadThread* worker = fw::WorkerThread::CreateSuspended(std::make_unique<UploadThread>(GetSafeHwnd(), report));
   if (!worker) {
     // A page waits for the end of every upload it starts; the list is kept
     // so that the user may try again.
-    FireUploadFinish(false);
+    report->errorText = brimlet::kNotStartedReason;
+    FinishUpload(false, *report);
     return;
   }
   fw::PumpThreadMessages();
   worker->SetPriority(THREAD_PRIORITY_NORMAL);
   // Later changes to the list or the properties do not reach this upload.
   worker->SetDestination(m_strScriptURL, m_bServerResponse != FALSE);
+  worker->SetPageParts(brimlet::FormFieldParts(m_formFields), brimlet::RequestHeaderLines(m_requestHeaders));
   for (const auto& [path, sizeText] : rows) worker->AddJobFile(path, sizeText);
   HANDLE cancel = nullptr;
   ::DuplicateHandle(::GetCurrentProcess(), worker->cancelEvent(), ::GetCurrentProcess(), &cancel,
                     EVENT_MODIFY_STATE, FALSE, 0);
-  m_runningUploads.emplace_back(worker, fw::UniqueHandle(cancel));
+  m_runningUploads.push_back({worker, fw::UniqueHandle(cancel), std::move(report)});
   worker->Resume();
 }
 
@@ -150,7 +163,7 @@ void CBrimletCtrl::UploadCancel() { CancelRunningUploads(); }
 
 void CBrimletCtrl::CancelRunningUploads() {
   for (const auto& upload : m_runningUploads) {
-    if (upload.second) ::SetEvent(upload.second.get());
+    if (upload.cancel) ::SetEvent(upload.cancel.get());
   }
 }
 
@@ -160,6 +173,45 @@ void CBrimletCtrl::SelectFolder() {}
 
 // The control has no about box.
 void CBrimletCtrl::AboutBox() {}
+
+LONG CBrimletCtrl::GetFileCount() const { return FileListRowCount(); }
+
+std::wstring CBrimletCtrl::GetErrorText() const { return fw::WideFromNarrow(m_lastErrorText); }
+
+HRESULT CBrimletCtrl::FilePath(fw::DispatchCall& call) {
+  LONG index = 0;
+  if (!call.LongArg(0, &index)) return call.refusal();
+  if (index < 0 || index >= FileListRowCount())
+    return call.Refuse(DISP_E_BADINDEX, brimlet::IndexRefusal("FilePath", index, FileListRowCount()));
+  call.ReturnString(m_wndFileList.RowPath(index));
+  return S_OK;
+}
+
+HRESULT CBrimletCtrl::SetFormField(fw::DispatchCall& call) {
+  std::string name, value;
+  if (!call.StringArg(0, &name) || !call.StringArg(1, &value)) return call.refusal();
+  if (const auto why = brimlet::FormFieldRefusal(name, value)) return call.Refuse(E_INVALIDARG, "SetFormField: " + *why);
+  m_formFields.Set(name, value);
+  return S_OK;
+}
+
+void CBrimletCtrl::ClearFormFields() { m_formFields.Clear(); }
+
+HRESULT CBrimletCtrl::SetRequestHeader(fw::DispatchCall& call) {
+  std::string name, value;
+  if (!call.StringArg(0, &name) || !call.StringArg(1, &value)) return call.refusal();
+  if (value.empty()) {
+    // An empty value removes the line; a name that could never be set is
+    // still refused, so a typo does not pass unnoticed.
+    if (const auto why = brimlet::RequestHeaderRefusal(name, "-")) return call.Refuse(E_INVALIDARG, "SetRequestHeader: " + *why);
+    m_requestHeaders.Remove(name);
+    return S_OK;
+  }
+  if (const auto why = brimlet::RequestHeaderRefusal(name, value))
+    return call.Refuse(E_INVALIDARG, "SetRequestHeader: " + *why);
+  m_requestHeaders.Set(name, value);
+  return S_OK;
+}
 
 void CBrimletCtrl::FireUploadFinish(bool success) {
   VARIANT arg;
@@ -176,22 +228,56 @@ void CBrimletCtrl::OnDraw(HDC dc, const RECT& bounds) {
 
 std::optional<LRESULT> CBrimletCtrl::OnMessage(UINT message, WPARAM wParam, LPARAM lParam) {
   if (message == WM_UPLOAD_FINISHED) return OnUploadFinished(wParam, lParam);
+  if (message == WM_UPLOAD_PROGRESS) return OnUploadProgress(wParam);
   return std::nullopt;
+}
+
+CBrimletCtrl::RunningUpload* CBrimletCtrl::FindRunningUpload(WPARAM worker) {
+  // The oldest record of this worker: a later upload may have been given
+  // the same address once this one had ended.
+  for (RunningUpload& upload : m_runningUploads)
+    if (upload.worker == reinterpret_cast<const void*>(worker)) return &upload;
+  return nullptr;
 }
 
 LRESULT CBrimletCtrl::OnUploadFinished(WPARAM worker, LPARAM lParam) {
   // The page's handler may drop the control; it lives until the list is
   // emptied after the event.
   const fw::ComPtr<IUnknown> self(static_cast<IOleObject*>(this));
-  // The oldest record of this worker: a later upload may have been given
-  // the same address once this one had ended.
-  for (auto it = m_runningUploads.begin(); it != m_runningUploads.end(); ++it) {
-    if (it->first == reinterpret_cast<const void*>(worker)) {
-      m_runningUploads.erase(it);
-      break;
-    }
+  RunningUpload* upload = FindRunningUpload(worker);
+  std::shared_ptr<brimlet::UploadReport> report;
+  if (upload) {
+    report = upload->report;
+    m_runningUploads.erase(m_runningUploads.begin() + (upload - m_runningUploads.data()));
   }
-  FireUploadFinish(lParam != 0);
+  const brimlet::UploadReport unreported;
+  FinishUpload(lParam != 0, report ? *report : unreported);
   ResetFileList();
   return 0;
+}
+
+LRESULT CBrimletCtrl::OnUploadProgress(WPARAM worker) {
+  RunningUpload* upload = FindRunningUpload(worker);
+  if (!upload) return 0;
+  const std::shared_ptr<brimlet::UploadReport> report = upload->report;
+  // Taken before the counts are read: a count written after this is posted
+  // again.
+  report->progressPosted.store(false);
+  const std::uint64_t sent = report->bodySent.load();
+  if (sent == upload->progressFired) return 0;
+  upload->progressFired = sent;
+  VARIANT args[2];
+  args[0].vt = args[1].vt = VT_R8;
+  args[0].dblVal = static_cast<double>(sent);
+  args[1].dblVal = static_cast<double>(report->bodyTotal.load());
+  const fw::ComPtr<IUnknown> self(static_cast<IOleObject*>(this));
+  FireEvent(DISPID_BRIMLET_UPLOADPROGRESS, args, 2);
+  return 0;
+}
+
+void CBrimletCtrl::FinishUpload(bool success, const brimlet::UploadReport& report) {
+  m_lastResponseStatus = report.status;
+  m_lastResponseText = fw::WideFromNarrow(report.reply, report.replyIsUtf8 ? CP_UTF8 : brimlet::kKoreanCodePage);
+  m_lastErrorText = success ? std::string() : report.errorText;
+  FireUploadFinish(success);
 }

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <windows.h>
+#include <memory>
 #include <string>
 #include <utility>
 #include <vector>
@@ -13,6 +14,8 @@
 #include "framework/dispatch_table.h"
 #include "framework/ole_control.h"
 #include "framework/unique_handle.h"
+#include "upload/page_request_parts.h"
+#include "upload/upload_report.h"
 
 class CBrimletCtrl final : public fw::OleControl {
  public:
@@ -44,6 +47,12 @@ class CBrimletCtrl final : public fw::OleControl {
   BOOL GetServerResponse() const { return m_bServerResponse; }
   void SetServerResponse(BOOL value);
 
+  // Read-only properties: the list and the last finished upload.
+  LONG GetFileCount() const;
+  LONG GetResponseStatus() const { return m_lastResponseStatus; }
+  std::wstring GetResponseText() const { return m_lastResponseText; }
+  std::wstring GetErrorText() const;
+
   // Methods.
   void Upload();
   void Remove();
@@ -53,6 +62,10 @@ class CBrimletCtrl final : public fw::OleControl {
   void UploadCancel();
   void AddFolder();
   void AboutBox();
+  HRESULT FilePath(fw::DispatchCall& call);
+  HRESULT SetFormField(fw::DispatchCall& call);
+  void ClearFormFields();
+  HRESULT SetRequestHeader(fw::DispatchCall& call);
 
   // The file list (rows, titles, counters).
   void ResetFileList();
@@ -70,12 +83,17 @@ class CBrimletCtrl final : public fw::OleControl {
 
  private:
   class ListAdmission;
-  static const fw::DispatchMember<CBrimletCtrl> kDispatchTable[16];
+  static const fw::DispatchMember<CBrimletCtrl> kDispatchTable[24];
   static const fw::CommandEntry<CBrimletCtrl> kCommandTable[8];
 
   template <class T>
   void SetBound(T& member, const T& value, DISPID id);
+  struct RunningUpload;
   LRESULT OnUploadFinished(WPARAM wParam, LPARAM lParam);
+  LRESULT OnUploadProgress(WPARAM wParam);
+  RunningUpload* FindRunningUpload(WPARAM worker);
+  // Sets what the page reads of the last finished upload, then tells it.
+  void FinishUpload(bool success, const brimlet::UploadReport& report);
   void FireUploadFinish(bool success);
   // Rows in the file list; a control without a window has none.
   int FileListRowCount() const;
@@ -107,8 +125,22 @@ class CBrimletCtrl final : public fw::OleControl {
   // Nothing consults these two; they read back the last value a page set.
   BOOL m_bShowProgress = TRUE;
   BOOL m_bEnablePopupMenu = TRUE;
-  // The cancel events of this control's uploads still running, by worker,
-  // in the order they started. The control never touches a worker: it only
-  // signals these, as a confirmed cancel in the dialog does.
-  std::vector<std::pair<const void*, fw::UniqueHandle>> m_runningUploads;
+  // This control's uploads still running, by worker, in the order they
+  // started. The control never touches a worker: it only signals the
+  // cancel events, as a confirmed cancel in the dialog does, and reads the
+  // reports the workers fill.
+  struct RunningUpload {
+    const void* worker;
+    fw::UniqueHandle cancel;
+    std::shared_ptr<brimlet::UploadReport> report;
+    std::uint64_t progressFired = 0;  // body bytes the page last heard of
+  };
+  std::vector<RunningUpload> m_runningUploads;
+  // What the page added to its uploads: not persisted, kept across uploads.
+  brimlet::NamedValues m_formFields{&brimlet::SameFieldName};
+  brimlet::NamedValues m_requestHeaders{&brimlet::SameHeaderName};
+  // The last finished upload, as the page reads it.
+  LONG m_lastResponseStatus = 0;
+  std::wstring m_lastResponseText;
+  std::string m_lastErrorText;
 };

@@ -8,6 +8,7 @@
 #include <cwchar>
 #include <string>
 
+#include "framework/dispatch_call.h"
 #include "framework/text.h"
 
 namespace fw {
@@ -19,7 +20,11 @@ struct DispatchMember {
   VARTYPE type;                             // VT_EMPTY for a method
   HRESULT (*get)(T&, VARIANT* result);      // properties
   HRESULT (*put)(T&, const VARIANT& value); // value already of `type`
-  HRESULT (*call)(T&);                      // methods
+  HRESULT (*call)(T&);                      // methods without arguments
+  // Members that take arguments or return a value from a call; they read
+  // their arguments and may refuse through the DispatchCall.
+  HRESULT (*invoke)(T&, DispatchCall&);
+  UINT argCount;
 };
 
 template <class T, std::string (T::*Get)() const, void (T::*Set)(const std::string&)>
@@ -69,6 +74,58 @@ struct MethodAccess {
   }
 };
 
+// Read-only properties of the three kinds a page reads.
+template <class T, LONG (T::*Get)() const>
+struct LongGetter {
+  static HRESULT get(T& object, VARIANT* result) {
+    result->vt = VT_I4;
+    result->lVal = (object.*Get)();
+    return S_OK;
+  }
+};
+
+template <class T, double (T::*Get)() const>
+struct DoubleGetter {
+  static HRESULT get(T& object, VARIANT* result) {
+    result->vt = VT_R8;
+    result->dblVal = (object.*Get)();
+    return S_OK;
+  }
+};
+
+template <class T, std::wstring (T::*Get)() const>
+struct WideGetter {
+  static HRESULT get(T& object, VARIANT* result) {
+    const std::wstring text = (object.*Get)();
+    result->vt = VT_BSTR;
+    result->bstrVal = ::SysAllocStringLen(text.data(), static_cast<UINT>(text.size()));
+    return result->bstrVal ? S_OK : E_OUTOFMEMORY;
+  }
+};
+
+template <class T, HRESULT (T::*Fn)(DispatchCall&)>
+struct CallAccess {
+  static HRESULT invoke(T& object, DispatchCall& call) { return (object.*Fn)(call); }
+};
+
+template <class T, LONG (T::*Get)() const>
+constexpr DispatchMember<T> ReadOnlyLong(DISPID id, const wchar_t* name) {
+  return {id, name, VT_I4, &LongGetter<T, Get>::get, nullptr, nullptr, nullptr, 0};
+}
+template <class T, double (T::*Get)() const>
+constexpr DispatchMember<T> ReadOnlyDouble(DISPID id, const wchar_t* name) {
+  return {id, name, VT_R8, &DoubleGetter<T, Get>::get, nullptr, nullptr, nullptr, 0};
+}
+template <class T, std::wstring (T::*Get)() const>
+constexpr DispatchMember<T> ReadOnlyString(DISPID id, const wchar_t* name) {
+  return {id, name, VT_BSTR, &WideGetter<T, Get>::get, nullptr, nullptr, nullptr, 0};
+}
+// A method of `argCount` arguments that may return a value.
+template <class T, HRESULT (T::*Fn)(DispatchCall&)>
+constexpr DispatchMember<T> MethodWithArgs(DISPID id, const wchar_t* name, UINT argCount) {
+  return {id, name, VT_EMPTY, nullptr, nullptr, nullptr, &CallAccess<T, Fn>::invoke, argCount};
+}
+
 template <class T, std::string (T::*Get)() const, void (T::*Set)(const std::string&)>
 constexpr DispatchMember<T> StringProperty(DISPID id, const wchar_t* name) {
   return {id, name, VT_BSTR, &StringAccess<T, Get, Set>::get, &StringAccess<T, Get, Set>::put, nullptr};
@@ -109,9 +166,13 @@ HRESULT DispatchGetIDsOfNames(const DispatchMember<T> (&table)[N], LPOLESTR* nam
 // DISPATCH_PROPERTYGET, does no harm) and never by a put; a property is read
 // by DISPATCH_PROPERTYGET or DISPATCH_METHOD and set by a put that carries
 // its one value as the DISPID_PROPERTYPUT named argument.
+//
+// Members that take arguments, and the read-only properties, refuse a wrong
+// call with an EXCEPINFO that says why (when the caller passed one).
 template <class T, size_t N>
 HRESULT DispatchInvoke(T& object, const DispatchMember<T> (&table)[N], DISPID id, REFIID iid,
-                       WORD flags, DISPPARAMS* params, VARIANT* result, UINT* argError) {
+                       WORD flags, DISPPARAMS* params, VARIANT* result, EXCEPINFO* exception,
+                       UINT* argError) {
   if (!::IsEqualIID(iid, IID_NULL)) return DISP_E_UNKNOWNINTERFACE;
   const DispatchMember<T>* member = nullptr;
   for (const auto& candidate : table) {
@@ -126,6 +187,20 @@ HRESULT DispatchInvoke(T& object, const DispatchMember<T> (&table)[N], DISPID id
       args.cNamedArgs > args.cArgs)
     return E_INVALIDARG;
   const bool put = (flags & (DISPATCH_PROPERTYPUT | DISPATCH_PROPERTYPUTREF)) != 0;
+  DispatchCall call(args, result, exception, argError);
+  const auto named = [member](const char* why) {
+    return NarrowFromWide(member->name, std::wcslen(member->name)) + ": " + why;
+  };
+
+  if (member->invoke) {
+    if (!(flags & DISPATCH_METHOD) || put) return DISP_E_MEMBERNOTFOUND;
+    if (args.cNamedArgs != 0) return call.Refuse(DISP_E_NONAMEDARGS, named("이름 붙은 인수는 받지 않습니다."));
+    if (args.cArgs != member->argCount)
+      return call.Refuse(DISP_E_BADPARAMCOUNT,
+                         named(("인수 " + std::to_string(member->argCount) + "개가 필요합니다.").c_str()));
+    if (result) ::VariantInit(result);
+    return member->invoke(object, call);
+  }
 
   if (member->call) {
     if (!(flags & DISPATCH_METHOD) || put) return DISP_E_MEMBERNOTFOUND;
@@ -136,6 +211,7 @@ HRESULT DispatchInvoke(T& object, const DispatchMember<T> (&table)[N], DISPID id
   }
 
   if (put) {
+    if (!member->put) return call.Refuse(DISP_E_MEMBERNOTFOUND, named("읽기 전용 속성입니다."));
     if (args.cArgs != 1) return DISP_E_BADPARAMCOUNT;
     if (args.cNamedArgs != 1 || args.rgdispidNamedArgs[0] != DISPID_PROPERTYPUT)
       return DISP_E_PARAMNOTOPTIONAL;

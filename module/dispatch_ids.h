@@ -21,10 +21,24 @@
 #define DISPID_BRIMLET_UPLOADCANCEL 14
 /* 15 belongs to no member. */
 #define DISPID_BRIMLET_ADDFOLDER 16
+/* Members added for pages that read the list and the reply, add fields and
+   header lines, and follow an upload; none is persisted. */
+#define DISPID_BRIMLET_FILECOUNT 17
+#define DISPID_BRIMLET_TOTALSIZE 18
+#define DISPID_BRIMLET_RESPONSESTATUS 19
+#define DISPID_BRIMLET_RESPONSETEXT 20
+#define DISPID_BRIMLET_ERRORTEXT 21
+#define DISPID_BRIMLET_FILEPATH 22
+#define DISPID_BRIMLET_FILESIZE 23
+#define DISPID_BRIMLET_SETFORMFIELD 24
+#define DISPID_BRIMLET_CLEARFORMFIELDS 25
+#define DISPID_BRIMLET_SETREQUESTHEADER 26
 /* The standard identifier DISPID_ABOUTBOX, written as a number for the IDL. */
 #define DISPID_BRIMLET_ABOUTBOX (-552)
 
 /* Of the event interface. */
 #define DISPID_BRIMLET_UPLOADFINISH 1
+#define DISPID_BRIMLET_FILESCHANGED 2
+#define DISPID_BRIMLET_UPLOADPROGRESS 3
 
 #endif

@@ -81,7 +81,8 @@ std::optional<brimlet::UrlParts> SplitUploadUrl(const std::string& url) {
   return brimlet::UrlPartsOf(address);
 }
 
-bool HttpUpload::Open(const brimlet::UrlParts& url, std::uint64_t contentLength, const Tell& tell) {
+bool HttpUpload::Open(const brimlet::UrlParts& url, std::uint64_t contentLength,
+                      const std::vector<std::string>& pageHeaders, const Tell& tell) {
   internet_.reset(::InternetOpenA(nullptr, INTERNET_OPEN_TYPE_PRECONFIG, nullptr, nullptr, 0));
   if (!internet_) {
     tell(brimlet::kOpenInternetError);
@@ -113,6 +114,10 @@ bool HttpUpload::Open(const brimlet::UrlParts& url, std::uint64_t contentLength,
     tell(brimlet::kRequestHeaderError);
   if (!AddHeader(request.get(), brimlet::ContentLengthHeaderLine(contentLength), HTTP_ADDREQ_FLAG_ADD_IF_NEW))
     tell(brimlet::kRequestHeaderError);
+  for (const std::string& line : pageHeaders) {
+    if (!AddHeader(request.get(), line, HTTP_ADDREQ_FLAG_ADD | HTTP_ADDREQ_FLAG_REPLACE))
+      tell(brimlet::kRequestHeaderError);
+  }
   // Published only now, so that an Abort meanwhile finds nothing half made;
   // after an Abort there is no request to make.
   std::lock_guard<std::mutex> hold(lock_);
@@ -160,6 +165,14 @@ DWORD HttpUpload::StatusCode() const {
       !::HttpQueryInfoA(request, HTTP_QUERY_STATUS_CODE | HTTP_QUERY_FLAG_NUMBER, &status, &size, nullptr))
     return 0;
   return status;
+}
+
+std::string HttpUpload::ReplyContentType() const {
+  char value[256] = {};
+  DWORD size = sizeof value - 1;
+  HINTERNET request = Request();
+  if (!request || !::HttpQueryInfoA(request, HTTP_QUERY_CONTENT_TYPE, value, &size, nullptr)) return {};
+  return std::string(value, size);
 }
 
 bool HttpUpload::ReadReply(std::size_t limit, std::string* body) const {

@@ -16,6 +16,7 @@
 #include <mutex>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "framework/unique_handle.h"
 #include "upload/send_files.h"
@@ -31,10 +32,12 @@ class HttpUpload final : public brimlet::BodyWriter {
   // Shows a failure to the user; the upload decides whether it goes on.
   using Tell = std::function<void(const std::string&)>;
 
-  // Opens everything up to the request with its three header lines. Failures
-  // that make the request impossible are told and return false; a refused
-  // Content-Type or Content-Length line is told and the upload goes on.
-  bool Open(const brimlet::UrlParts& url, std::uint64_t contentLength, const Tell& tell);
+  // Opens everything up to the request with its three header lines and the
+  // page's own (`pageHeaders`, each ending in CR LF). Failures that make the
+  // request impossible are told and return false; a refused header line is
+  // told and the upload goes on.
+  bool Open(const brimlet::UrlParts& url, std::uint64_t contentLength,
+            const std::vector<std::string>& pageHeaders, const Tell& tell);
 
   // brimlet::BodyWriter
   bool Begin(std::string& failureText) override;
@@ -44,6 +47,8 @@ class HttpUpload final : public brimlet::BodyWriter {
   bool End();
   // The reply's status code, 0 when there is none.
   DWORD StatusCode() const;
+  // The reply's Content-Type header value, empty when it has none.
+  std::string ReplyContentType() const;
   // Up to `limit` bytes of the reply body; false when there is no request.
   bool ReadReply(std::size_t limit, std::string* body) const;
   void Close();

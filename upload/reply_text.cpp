@@ -1,6 +1,8 @@
 // What of a server's reply is kept, and what of it a message box shows.
 #include "upload/reply_text.h"
 
+#include <cctype>
+
 namespace brimlet {
 
 std::string KeptReply(const std::string& received) {
@@ -8,6 +10,19 @@ std::string KeptReply(const std::string& received) {
   const std::size_t nul = kept.find('\0');
   if (nul != std::string::npos) kept.resize(nul);
   return kept;
+}
+
+bool IsUtf8ContentType(const std::string& contentType) {
+  std::string lower;
+  for (const char c : contentType)
+    if (c != ' ' && c != '\t' && c != '"' && c != '\'') lower += static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  for (std::size_t at = lower.find("charset="); at != std::string::npos; at = lower.find("charset=", at + 1)) {
+    // A parameter, not the tail of another word.
+    if (at != 0 && lower[at - 1] != ';') continue;
+    const std::string value = lower.substr(at + 8, lower.find(';', at) - (at + 8));
+    return value == "utf-8" || value == "utf8";
+  }
+  return false;
 }
 
 std::string ShownReply(const std::string& kept, LeadBytePredicate isLeadByte) {

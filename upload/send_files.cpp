@@ -71,6 +71,7 @@ SendResult Transfer::Run() {
 
   std::string failure;
   if (!env_.body.Begin(failure)) return Failed(failure);
+  if (!Append(job_.fieldParts)) return Failed(kWriteError);
 
   for (std::size_t i = 0; i < job_.entries.size(); ++i) {
     if (env_.cancel.Cancelled()) return kCancelledResult;

@@ -13,11 +13,17 @@ void AddJobFile(UploadJob& job, const std::string& path,
   entry.path = path;
   entry.sizeText = sizeText;
   entry.partHeader = PartHeader(number, path, contentType);
-  entry.boundaryLine = BoundaryLine(number == 1);
+  entry.boundaryLine = BoundaryLine(number == 1 && job.fieldParts.empty());
   entry.size = size;
   job.bodyLength += entry.boundaryLine.size() + entry.partHeader.size() + size;
   job.totalFileSize += size;
   job.entries.push_back(std::move(entry));
+}
+
+void SetJobFields(UploadJob& job, std::string fieldParts) {
+  job.bodyLength -= job.fieldParts.size();
+  job.fieldParts = std::move(fieldParts);
+  job.bodyLength += job.fieldParts.size();
 }
 
 std::uint64_t ContentLength(const UploadJob& job) {

@@ -20,6 +20,10 @@ struct UploadJobEntry {
 struct UploadJob {
   std::string url;
   bool serverResponse = false;
+  // The page's form fields as the body's first parts, framing included.
+  std::string fieldParts;
+  // The page's own request header lines, each ending in CR LF.
+  std::vector<std::string> headerLines;
   std::vector<UploadJobEntry> entries;
   // Counters over the accepted files. 64-bit: a job may hold many files of
   // almost 4 GiB each.
@@ -34,6 +38,10 @@ struct UploadJob {
 void AddJobFile(UploadJob& job, const std::string& path,
                 const std::string& sizeText, std::uint64_t size,
                 const std::string& contentType);
+
+// Puts the page's form fields in front of the files; before any file is
+// added, since the first file's framing depends on it.
+void SetJobFields(UploadJob& job, std::string fieldParts);
 
 // The length the request declares: every part plus the trailer.
 std::uint64_t ContentLength(const UploadJob& job);

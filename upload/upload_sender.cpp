@@ -9,6 +9,7 @@
 #include "upload/reply_status.h"
 #include "upload/reply_text.h"
 #include "upload/upload_messages.h"
+#include "upload/upload_notices.h"
 
 namespace {
 
@@ -48,11 +49,33 @@ class TickClock final : public brimlet::Clock {
   std::uint32_t Ticks() override { return ::GetTickCount(); }
 };
 
+// The request's body as the send loop writes it, counted for the page.
+class CountedBody final : public brimlet::BodyWriter {
+ public:
+  CountedBody(brimlet::BodyWriter& body, std::function<void(std::uint64_t)> written)
+      : body_(body), written_(std::move(written)) {}
+  bool Begin(std::string& failureText) override { return body_.Begin(failureText); }
+  bool Write(const void* data, std::size_t size) override {
+    if (!body_.Write(data, size)) return false;
+    written_(size);
+    return true;
+  }
+
+ private:
+  brimlet::BodyWriter& body_;
+  std::function<void(std::uint64_t)> written_;
+};
+
+// How often the page may hear of the body's progress.
+constexpr DWORD kProgressIntervalMs = 250;
+
 }  // namespace
 
 UploadSender::UploadSender(const brimlet::UploadJob& job, std::vector<fw::UniqueFile> files,
-                           brimlet::ProgressSink& progress, HANDLE cancelEvent, Tell tell)
-    : job_(job), files_(std::move(files)), progress_(progress), cancelEvent_(cancelEvent), tell_(std::move(tell)) {}
+                           brimlet::ProgressSink& progress, HANDLE cancelEvent, Tell tell,
+                           brimlet::UploadReport& report, ProgressTarget target)
+    : job_(job), files_(std::move(files)), progress_(progress), cancelEvent_(cancelEvent), tell_(std::move(tell)),
+      report_(report), target_(target) {}
 
 void UploadSender::Run() {
   const fw::EventWatch watch(cancelEvent_, [this] { Abort(); });
@@ -69,13 +92,16 @@ bool UploadSender::Send() {
     TellUnlessCancelled(brimlet::kUrlSchemeError);
     return false;
   }
-  if (!http_.Open(*url, brimlet::ContentLength(job_),
-                  [this](const std::string& text) { TellUnlessCancelled(text); }))
+  const std::uint64_t length = brimlet::ContentLength(job_);
+  if (!http_.Open(*url, length, job_.headerLines, [this](const std::string& text) { TellUnlessCancelled(text); }))
     return false;
 
+  report_.bodyTotal.store(length);
+  lastProgressPost_ = ::GetTickCount();
   JobFiles files(files_);
   TickClock clock;
-  const brimlet::SendEnvironment environment{files, http_, progress_, clock, *this, &fw::IsAnsiLeadByte};
+  CountedBody body(http_, [this](std::uint64_t bytes) { ReportWritten(bytes); });
+  const brimlet::SendEnvironment environment{files, body, progress_, clock, *this, &fw::IsAnsiLeadByte};
   const brimlet::SendResult result = brimlet::SendFiles(job_, environment);
   switch (result.outcome) {
     case brimlet::SendOutcome::kCancelled:
@@ -97,12 +123,26 @@ bool UploadSender::Send() {
   }
   if (Cancelled()) return false;
   progress_.SetStatusMessage(brimlet::kStatusDone);
-  if (job_.serverResponse) {
-    std::string received;
-    http_.ReadReply(brimlet::kReplyKeptBytes, &received);
-    if (!Cancelled()) reply_ = brimlet::KeptReply(received);
-  }
+  // The reply is kept for the page whether or not the user is shown it.
+  report_.status = static_cast<long>(status);
+  report_.replyIsUtf8 = brimlet::IsUtf8ContentType(http_.ReplyContentType());
+  std::string received;
+  http_.ReadReply(brimlet::kReplyKeptBytes, &received);
+  if (Cancelled()) return false;
+  report_.reply = brimlet::KeptReply(received);
   return brimlet::IsSuccessStatus(status);
+}
+
+void UploadSender::ReportWritten(std::uint64_t bytes) {
+  const std::uint64_t sent = report_.bodySent.fetch_add(bytes) + bytes;
+  const DWORD now = ::GetTickCount();
+  const bool last = sent >= report_.bodyTotal.load();
+  if (!last && now - lastProgressPost_ < kProgressIntervalMs) return;
+  // One message at a time: a control that has not taken the last one reads
+  // the newest counts when it does. The last byte is always told.
+  if (report_.progressPosted.exchange(true) && !last) return;
+  lastProgressPost_ = now;
+  if (!::PostMessageA(target_.window, WM_UPLOAD_PROGRESS, target_.worker, 0)) report_.progressPosted.store(false);
 }
 
 bool UploadSender::Cancelled() {
@@ -122,5 +162,6 @@ void UploadSender::TellUnlessCancelled(const std::string& text) {
   // The event itself is asked too: a cancel whose watch has not yet run
   // has already ended the upload for the user.
   if (Cancelled() || ::WaitForSingleObject(cancelEvent_, 0) == WAIT_OBJECT_0) return;
+  told_ = text;
   tell_(text);
 }

@@ -22,29 +22,42 @@
 #include "upload/http_upload.h"
 #include "upload/send_files.h"
 #include "upload/upload_job.h"
+#include "upload/upload_report.h"
 
 class UploadSender final : private brimlet::CancelTest {
  public:
   using Tell = std::function<void(const std::string&)>;
 
+  // Where the sender posts the page's progress: the control's window, and
+  // the worker the control knows the upload by.
+  struct ProgressTarget {
+    HWND window;
+    WPARAM worker;
+  };
+
   // `files` holds the job's files, opened when the job was filled, in job
-  // order; the sender reads each from its handle and closes it.
+  // order; the sender reads each from its handle and closes it. The report
+  // gets the body's progress as it goes and the outcome at the end.
   UploadSender(const brimlet::UploadJob& job, std::vector<fw::UniqueFile> files, brimlet::ProgressSink& progress,
-               HANDLE cancelEvent, Tell tell);
+               HANDLE cancelEvent, Tell tell, brimlet::UploadReport& report, ProgressTarget target);
 
   // The whole upload; returns when it has ended, however it ended.
   void Run();
 
-  // Once Run has returned: whether the server took the upload, and the reply
-  // to show when the page asked for it (empty when there is none).
+  // Once Run has returned: whether the server took the upload, and the
+  // failure the user was told (empty when none was).
   bool succeeded() const { return succeeded_; }
-  const std::string& reply() const { return reply_; }
+  bool cancelled() const { return cancelled_.load(); }
+  const std::string& told() const { return told_; }
 
  private:
   bool Cancelled() override;
   bool Send();
   void Abort();
   void TellUnlessCancelled(const std::string& text);
+  // After each write: the page hears of it at most every 250 ms, and of the
+  // last byte always.
+  void ReportWritten(std::uint64_t bytes);
 
   const brimlet::UploadJob& job_;
   std::vector<fw::UniqueFile> files_;
@@ -54,6 +67,9 @@ class UploadSender final : private brimlet::CancelTest {
   HttpUpload http_;
   std::atomic<bool> cancelled_{false};
   bool watched_ = false;  // the cancel event is watched: no need to poll it
+  brimlet::UploadReport& report_;
+  ProgressTarget target_;
+  DWORD lastProgressPost_ = 0;
   bool succeeded_ = false;
-  std::string reply_;
+  std::string told_;
 };

@@ -26,8 +26,9 @@ void Tell(const std::string& text) { fw::AppMessageBox(text); }
 
 }  // namespace
 
-UploadThread::UploadThread(HWND controlWindow)
-    : m_hControlWindow(controlWindow), m_hCancelEvent(::CreateEventA(nullptr, TRUE, FALSE, nullptr)) {}
+UploadThread::UploadThread(HWND controlWindow, std::shared_ptr<brimlet::UploadReport> report)
+    : m_hControlWindow(controlWindow), m_report(std::move(report)),
+      m_hCancelEvent(::CreateEventA(nullptr, TRUE, FALSE, nullptr)) {}
 
 // The sender thread is waited for first (m_senderThread is declared last).
 UploadThread::~UploadThread() = default;
@@ -39,11 +40,17 @@ void UploadThread::SetDestination(const std::string& url, bool serverResponse) {
   m_jobFiles.clear();
 }
 
+void UploadThread::SetPageParts(std::string fieldParts, std::vector<std::string> headerLines) {
+  brimlet::SetJobFields(m_job, std::move(fieldParts));
+  m_job.headerLines = std::move(headerLines);
+}
+
 void UploadThread::AddJobFile(const std::string& path, const std::string& sizeText) {
   fw::UniqueFile file = OpenForReading(path);
   LARGE_INTEGER size{};
   if (!file || !::GetFileSizeEx(file.get(), &size)) {
-    Tell(brimlet::kFileInUse);
+    m_strLastTold = brimlet::kFileInUse;
+    Tell(m_strLastTold);
     return;
   }
   brimlet::AddJobFile(m_job, path, sizeText, static_cast<std::uint64_t>(size.QuadPart), ContentTypeOf(path));
@@ -59,13 +66,14 @@ std::string UploadThread::ContentTypeOf(const std::string& path) {
 }
 
 void UploadThread::InitInstance() {
-  const auto fail = [this] { ::PostMessageA(m_hControlWindow, WM_UPLOAD_FINISHED, reinterpret_cast<WPARAM>(this), 0); };
   // Without its hidden window the sender could tell the user nothing: the
   // upload ends here, and the page still hears of it.
-  if (!CreateHiddenWindow()) return fail();
-  m_sender = std::make_unique<UploadSender>(m_job, std::move(m_jobFiles), m_relay, m_hCancelEvent.get(),
-                                            [this](const std::string& text) { TellFromSender(text); });
-  if (!m_senderThread.Start([this] { m_sender->Run(); })) return fail();
+  if (!CreateHiddenWindow()) return Finish(false, brimlet::kNotStartedReason);
+  m_sender = std::make_unique<UploadSender>(
+      m_job, std::move(m_jobFiles), m_relay, m_hCancelEvent.get(),
+      [this](const std::string& text) { TellFromSender(text); }, *m_report,
+      UploadSender::ProgressTarget{m_hControlWindow, reinterpret_cast<WPARAM>(this)});
+  if (!m_senderThread.Start([this] { m_sender->Run(); })) return Finish(false, brimlet::kNotStartedReason);
   // The request is on its way meanwhile. Without a dialog the upload could
   // be neither watched nor cancelled by the user: it is cancelled.
   const bool shown = m_dlgProgress.CreateModeless(m_wndDummy.get(), m_hCancelEvent.get(), &m_relay);
@@ -84,10 +92,26 @@ void UploadThread::InitInstance() {
   }
   m_dlgProgress.FlushProgress();
 
-  if (!m_sender->reply().empty()) Tell(brimlet::ShownReply(m_sender->reply(), &fw::IsAnsiLeadByte));
-  const bool success = shown && m_sender->succeeded();
-  ::PostMessageA(m_hControlWindow, WM_UPLOAD_FINISHED, reinterpret_cast<WPARAM>(this), success ? 1 : 0);
+  if (m_job.serverResponse && !m_report->reply.empty())
+    Tell(brimlet::ShownReply(m_report->reply, &fw::IsAnsiLeadByte));
+  // The reason the page reads: what the user was told last, else why.
+  std::string reason = m_sender->told();
+  if (!shown) {
+    reason = brimlet::kNotStartedReason;
+  } else if (m_sender->cancelled()) {
+    reason = brimlet::kCancelledReason;
+  } else if (reason.empty() && m_report->status != 0) {
+    reason = brimlet::FormatStatusReason(m_report->status);
+  } else if (reason.empty()) {
+    reason = m_strLastTold;  // every file was refused when the job was filled
+  }
+  Finish(shown && m_sender->succeeded(), reason);
   DestroyWindows();
+}
+
+void UploadThread::Finish(bool success, const std::string& reason) {
+  m_report->errorText = success ? std::string() : reason;
+  ::PostMessageA(m_hControlWindow, WM_UPLOAD_FINISHED, reinterpret_cast<WPARAM>(this), success ? 1 : 0);
 }
 
 void UploadThread::ExitInstance() { DestroyWindows(); }

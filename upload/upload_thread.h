@@ -26,19 +26,20 @@
 #include "progress/progress_relay.h"
 #include "progress/upload_progress_dialog.h"
 #include "upload/upload_job.h"
+#include "upload/upload_notices.h"
+#include "upload/upload_report.h"
 #include "upload/upload_sender.h"
-
-// Posted to the control's window: wParam the worker (not used by the
-// receiver), lParam 1 when the upload succeeded and 0 otherwise.
-constexpr UINT WM_UPLOAD_FINISHED = WM_USER + 1;
 
 class UploadThread final : public fw::WorkerThread {
  public:
-  explicit UploadThread(HWND controlWindow);
+  // The report (shared with the control) is filled before the end is posted.
+  UploadThread(HWND controlWindow, std::shared_ptr<brimlet::UploadReport> report);
   ~UploadThread() override;
 
   // Job filling, on the control's thread while the worker is suspended.
   void SetDestination(const std::string& url, bool serverResponse);
+  // The page's form field parts and header lines; before the files.
+  void SetPageParts(std::string fieldParts, std::vector<std::string> headerLines);
   // Opens the file and measures it; the open file goes with the job, so it
   // is opened once for the whole upload. A file that cannot be opened is
   // told to the user and takes no part.
@@ -63,8 +64,12 @@ class UploadThread final : public fw::WorkerThread {
   // user has answered.
   void TellFromSender(const std::string& text);
   void DestroyWindows();
+  // Fills the report and posts the end to the control.
+  void Finish(bool success, const std::string& reason);
 
   HWND m_hControlWindow;
+  std::shared_ptr<brimlet::UploadReport> m_report;
+  std::string m_strLastTold;  // the last failure told at job time
   fw::UniqueHandle m_hCancelEvent;
   brimlet::UploadJob m_job;
   std::vector<fw::UniqueFile> m_jobFiles;  // in job order, handed to the sender

@@ -5,6 +5,7 @@
 #include <olectl.h>
 #include <gtest/gtest.h>
 
+#include <iterator>
 #include <string>
 #include <vector>
 
@@ -22,11 +23,20 @@ struct Member {
 const Member kProperties[] = {
     {L"ScriptURL", 1, VT_BSTR},          {L"Filter", 2, VT_BSTR},         {L"MaxFileSize", 3, VT_I4},
     {L"MaxTotalSize", 4, VT_I4},         {L"MaxFileCount", 5, VT_I4},     {L"ShowProgress", 6, VT_BOOL},
-    {L"EnablePopupMenu", 7, VT_BOOL},    {L"ServerResponse", 8, VT_BOOL}};
+    {L"EnablePopupMenu", 7, VT_BOOL},    {L"ServerResponse", 8, VT_BOOL},
+    // Read-only, for pages that follow the list and the last upload.
+    {L"FileCount", 17, VT_I4},           {L"TotalSize", 18, VT_R8},       {L"ResponseStatus", 19, VT_I4},
+    {L"ResponseText", 20, VT_BSTR},      {L"ErrorText", 21, VT_BSTR}};
+constexpr UINT kWritableProperties = 8;
 const Member kMethods[] = {{L"Upload", 9, VT_EMPTY},        {L"Remove", 10, VT_EMPTY},
                            {L"RemoveAll", 11, VT_EMPTY},    {L"AddFile", 12, VT_EMPTY},
                            {L"SelectFolder", 13, VT_EMPTY}, {L"UploadCancel", 14, VT_EMPTY},
-                           {L"AddFolder", 16, VT_EMPTY},    {L"AboutBox", DISPID_ABOUTBOX, VT_EMPTY}};
+                           {L"AddFolder", 16, VT_EMPTY},    {L"AboutBox", DISPID_ABOUTBOX, VT_EMPTY},
+                           {L"FilePath", 22, VT_BSTR},      {L"FileSize", 23, VT_R8},
+                           {L"SetFormField", 24, VT_EMPTY}, {L"ClearFormFields", 25, VT_EMPTY},
+                           {L"SetRequestHeader", 26, VT_EMPTY}};
+// Arguments of each method, in the order above.
+const short kMethodArguments[] = {0, 0, 0, 0, 0, 0, 0, 0, 1, 1, 2, 0, 2};
 
 // The library describes the module it is built into: 32-bit or 64-bit.
 #ifdef _WIN64
@@ -86,7 +96,7 @@ TEST_F(TypeLibrary, HasTheLibraryAttributesAndThreeTypesInOrder) {
   }
 }
 
-TEST_F(TypeLibrary, DispatchInterfaceListsEightPropertiesAndEightMethods) {
+TEST_F(TypeLibrary, DispatchInterfaceListsTheOriginalMembersFirstThenThePageMembers) {
   auto info = Info(DIID__DBrimlet);
   TYPEATTR* attributes = nullptr;
   ASSERT_EQ(S_OK, info->GetTypeAttr(&attributes));
@@ -95,15 +105,16 @@ TEST_F(TypeLibrary, DispatchInterfaceListsEightPropertiesAndEightMethods) {
             attributes->wTypeFlags & (TYPEFLAG_FHIDDEN | TYPEFLAG_FDISPATCHABLE | TYPEFLAG_FCANCREATE));
   const UINT vars = attributes->cVars;
   info->ReleaseTypeAttr(attributes);
-  EXPECT_EQ(8u, vars);
+  ASSERT_EQ(std::size(kProperties), vars);
 
-  for (UINT i = 0; i < vars && i < 8; ++i) {
+  for (UINT i = 0; i < vars; ++i) {
     VARDESC* var = nullptr;
     ASSERT_EQ(S_OK, info->GetVarDesc(i, &var));
     EXPECT_EQ(VAR_DISPATCH, var->varkind);
     EXPECT_EQ(kProperties[i].id, var->memid);
     EXPECT_EQ(kProperties[i].type, var->elemdescVar.tdesc.vt) << i;
     EXPECT_EQ(kProperties[i].name, Name(info.get(), var->memid));
+    EXPECT_EQ(i >= kWritableProperties, (var->wVarFlags & VARFLAG_FREADONLY) != 0) << i;
     info->ReleaseVarDesc(var);
   }
 
@@ -113,14 +124,17 @@ TEST_F(TypeLibrary, DispatchInterfaceListsEightPropertiesAndEightMethods) {
     FUNCDESC* func = nullptr;
     if (FAILED(info->GetFuncDesc(i, &func))) break;
     if (func->memid < 0x60000000 || func->memid == DISPID_ABOUTBOX) {
-      EXPECT_EQ(0, func->cParams);
-      EXPECT_EQ(VT_VOID, func->elemdescFunc.tdesc.vt);
+      const size_t at = methods.size();
+      if (at < std::size(kMethods)) {
+        EXPECT_EQ(kMethodArguments[at], func->cParams) << at;
+        EXPECT_EQ(kMethods[at].type == VT_EMPTY ? VT_VOID : kMethods[at].type, func->elemdescFunc.tdesc.vt) << at;
+      }
       methods.push_back(func->memid);
     }
     info->ReleaseFuncDesc(func);
   }
-  ASSERT_EQ(8u, methods.size());
-  for (size_t i = 0; i < 8; ++i) {
+  ASSERT_EQ(std::size(kMethods), methods.size());
+  for (size_t i = 0; i < methods.size(); ++i) {
     EXPECT_EQ(kMethods[i].id, methods[i]);
     EXPECT_EQ(kMethods[i].name, Name(info.get(), methods[i]));
   }
@@ -158,6 +172,26 @@ TEST_F(TypeLibrary, EventInterfaceDeclaresUploadFinishWithALongArgument) {
   EXPECT_EQ(0, func->lprgelemdescParam[0].paramdesc.wParamFlags);
   EXPECT_EQ(VT_VOID, func->elemdescFunc.tdesc.vt);
   info->ReleaseFuncDesc(func);
+
+  // The events added for pages: FilesChanged(long), UploadProgress(double, double).
+  const struct {
+    const wchar_t* name;
+    MEMBERID id;
+    std::vector<VARTYPE> arguments;
+  } added[] = {{L"FilesChanged", 2, {VT_I4}}, {L"UploadProgress", 3, {VT_R8, VT_R8}}};
+  for (const auto& event : added) {
+    LPOLESTR eventName = const_cast<LPOLESTR>(event.name);
+    ASSERT_EQ(S_OK, info->GetIDsOfNames(&eventName, 1, &id));
+    EXPECT_EQ(event.id, id);
+    for (index = 0;; ++index) {
+      ASSERT_EQ(S_OK, info->GetFuncDesc(index, &func));
+      if (func->memid == event.id) break;
+      info->ReleaseFuncDesc(func);
+    }
+    ASSERT_EQ(static_cast<SHORT>(event.arguments.size()), func->cParams);
+    for (SHORT i = 0; i < func->cParams; ++i) EXPECT_EQ(event.arguments[i], func->lprgelemdescParam[i].tdesc.vt);
+    info->ReleaseFuncDesc(func);
+  }
 }
 
 TEST_F(TypeLibrary, CoclassIsACreatableControlWithDefaultAndSourceInterfaces) {
