@@ -362,8 +362,15 @@ void Connection::Run() {
   const bool bodyless = status == 204 || status == 304;
   if (!routed.ok || bodyless || !route.replyBytes) {
     std::string body = routed.ok ? ShortReplyText(status) : routed.error + "\n";
+    std::string type = "text/plain";
+    if (routed.ok && route.jsonReply) {
+      body = JsonReplyText();
+      type = "application/json; charset=utf-8";
+    } else if (routed.ok && route.koreanReply) {
+      body = KoreanReplyText();
+    }
     if (bodyless || route.emptyReply) body.clear();
-    const std::string answer = ResponseHead(status, body.size()) + body;
+    const std::string answer = ResponseHead(status, body.size(), type) + body;
     SendAll(answer.data(), answer.size());
   } else {
     const std::string answerHead = ResponseHead(status, *route.replyBytes);

@@ -55,11 +55,11 @@ std::string StatusReason(int status) {
   }
 }
 
-std::string ResponseHead(int status, std::uint64_t contentLength) {
+std::string ResponseHead(int status, std::uint64_t contentLength, const std::string& contentType) {
   return "HTTP/1.1 " + std::to_string(status) + " " + StatusReason(status) +
          "\r\n"
          "Server: brimlet-receiver\r\n"
-         "Content-Type: text/plain\r\n"
+         "Content-Type: " + contentType + "\r\n"
          "Content-Length: " +
          std::to_string(contentLength) +
          "\r\n"

@@ -7,7 +7,7 @@ namespace {
 
 enum class Directive {
   kOk, kEmpty, kStatus, kReply, kSlowReply, kSlowRead, kCloseMidBody,
-  kStore, kDiscard, kDrain, kQuit, kCount
+  kJsonReply, kKoreanReply, kStore, kDiscard, kDrain, kQuit, kCount
 };
 
 struct DirectiveName {
@@ -27,6 +27,8 @@ constexpr DirectiveName kDirectives[] = {
     {Directive::kSlowReply, "slow-reply", true, 0, kMaxSlowReplyMs},
     {Directive::kSlowRead, "slow-read", true, 1, kNoLimit},
     {Directive::kCloseMidBody, "close-mid-body", true, 0, kNoLimit},
+    {Directive::kJsonReply, "json-reply", false, 0, 0},
+    {Directive::kKoreanReply, "korean-reply", false, 0, 0},
     {Directive::kStore, "store", false, 0, 0},
     {Directive::kDiscard, "discard", false, 0, 0},
     {Directive::kDrain, "drain", false, 0, 0},
@@ -100,6 +102,8 @@ RouteParse ParseRoute(std::string_view target) {
       case Directive::kSlowReply: route.slowReplyMs = static_cast<std::uint32_t>(number); break;
       case Directive::kSlowRead: route.readBytesPerSecond = number; break;
       case Directive::kCloseMidBody: route.closeAfterBodyBytes = number; break;
+      case Directive::kJsonReply: route.jsonReply = true; break;
+      case Directive::kKoreanReply: route.koreanReply = true; break;
       case Directive::kStore: route.storage = BodyStorage::kStore; break;
       case Directive::kDiscard: route.storage = BodyStorage::kDiscard; break;
       case Directive::kDrain: route.storage = BodyStorage::kDrain; break;
@@ -113,7 +117,8 @@ RouteParse ParseRoute(std::string_view target) {
                        seen[static_cast<int>(Directive::kDiscard)] +
                        seen[static_cast<int>(Directive::kDrain)];
   if (storages > 1) return Fail("store, discard and drain exclude each other");
-  if (route.emptyReply && route.replyBytes) return Fail("empty and reply exclude each other");
+  if (route.emptyReply + !!route.replyBytes + route.jsonReply + route.koreanReply > 1)
+    return Fail("empty, reply, json-reply and korean-reply exclude each other");
   if (route.quit && count > 1) return Fail("__quit takes no other directive");
   result.ok = true;
   return result;
@@ -122,5 +127,10 @@ RouteParse ParseRoute(std::string_view target) {
 std::string ShortReplyText(int status) {
   return status < 300 ? "OK\n" : "status " + std::to_string(status) + "\n";
 }
+
+// u8: the UTF-8 bytes whatever the execution character set (CP949 here).
+std::string JsonReplyText() { return u8"{\"stored\":\"보고서.txt\",\"note\":\"저장했습니다\"}"; }
+
+std::string KoreanReplyText() { return "저장했습니다"; }
 
 }  // namespace receiver

@@ -8,6 +8,10 @@
 //   empty              200 with an empty body
 //   status/CODE        answer with CODE (200..599) and a short text body
 //   reply/N            answer with a body of exactly N printable bytes
+//   json-reply         answer with a short JSON body in UTF-8, Korean text
+//                      included, and "application/json; charset=utf-8"
+//   korean-reply       answer with a short Korean text in code page 949 and
+//                      a Content-Type that names no charset
 //   slow-reply/MS      wait MS milliseconds after the body before answering
 //   slow-read/BPS      read the body at most BPS bytes per second
 //   close-mid-body/N   drop the connection (reset) once N body bytes arrived,
@@ -43,6 +47,8 @@ struct Route {
   int status = 200;
   std::optional<std::uint64_t> replyBytes;  // reply/N; otherwise the short text
   bool emptyReply = false;
+  bool jsonReply = false;    // json-reply
+  bool koreanReply = false;  // korean-reply
   std::uint32_t slowReplyMs = 0;
   std::uint64_t readBytesPerSecond = 0;  // 0: as fast as it arrives
   std::optional<std::uint64_t> closeAfterBodyBytes;
@@ -61,5 +67,9 @@ RouteParse ParseRoute(std::string_view target);
 
 // The body answered when no reply/N or empty is asked for.
 std::string ShortReplyText(int status);
+
+// The bodies of json-reply (UTF-8) and korean-reply (code page 949).
+std::string JsonReplyText();
+std::string KoreanReplyText();
 
 }  // namespace receiver
