@@ -124,12 +124,12 @@ bool UploadSender::Send() {
   if (Cancelled()) return false;
   progress_.SetStatusMessage(brimlet::kStatusDone);
   // The reply is kept for the page whether or not the user is shown it.
-  report_.status = static_cast<long>(status);
-  report_.replyIsUtf8 = brimlet::IsUtf8ContentType(http_.ReplyContentType());
+  status_ = static_cast<long>(status);
+  replyIsUtf8_ = brimlet::IsUtf8ContentType(http_.ReplyContentType());
   std::string received;
   http_.ReadReply(brimlet::kReplyKeptBytes, &received);
   if (Cancelled()) return false;
-  report_.reply = brimlet::KeptReply(received);
+  reply_ = brimlet::KeptReply(received);
   return brimlet::IsSuccessStatus(status);
 }
 

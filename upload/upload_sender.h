@@ -37,18 +37,22 @@ class UploadSender final : private brimlet::CancelTest {
 
   // `files` holds the job's files, opened when the job was filled, in job
   // order; the sender reads each from its handle and closes it. The report
-  // gets the body's progress as it goes and the outcome at the end.
+  // gets the body's progress as it goes (its other fields are the worker's).
   UploadSender(const brimlet::UploadJob& job, std::vector<fw::UniqueFile> files, brimlet::ProgressSink& progress,
                HANDLE cancelEvent, Tell tell, brimlet::UploadReport& report, ProgressTarget target);
 
   // The whole upload; returns when it has ended, however it ended.
   void Run();
 
-  // Once Run has returned: whether the server took the upload, and the
-  // failure the user was told (empty when none was).
+  // Once Run has returned: whether the server took the upload, the failure
+  // the user was told (empty when none was), and the server's answer (its
+  // status, 0 when none came, and the kept reply body).
   bool succeeded() const { return succeeded_; }
   bool cancelled() const { return cancelled_.load(); }
   const std::string& told() const { return told_; }
+  long status() const { return status_; }
+  const std::string& reply() const { return reply_; }
+  bool replyIsUtf8() const { return replyIsUtf8_; }
 
  private:
   bool Cancelled() override;
@@ -72,4 +76,7 @@ class UploadSender final : private brimlet::CancelTest {
   DWORD lastProgressPost_ = 0;
   bool succeeded_ = false;
   std::string told_;
+  long status_ = 0;
+  std::string reply_;
+  bool replyIsUtf8_ = false;
 };

@@ -85,13 +85,16 @@ void UploadThread::InitInstance() {
     // The user and the page are not kept waiting for it: the upload ends
     // here, and this thread stays only until the sender has left, holding
     // everything the sender uses.
-    fail();
+    Finish(false, shown ? brimlet::kCancelledReason : brimlet::kNotStartedReason);
     DestroyWindows();
     ServiceUntilSenderEnds();
     return;
   }
   m_dlgProgress.FlushProgress();
 
+  m_report->status = m_sender->status();
+  m_report->reply = m_sender->reply();
+  m_report->replyIsUtf8 = m_sender->replyIsUtf8();
   if (m_job.serverResponse && !m_report->reply.empty())
     Tell(brimlet::ShownReply(m_report->reply, &fw::IsAnsiLeadByte));
   // The reason the page reads: what the user was told last, else why.
