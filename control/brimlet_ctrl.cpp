@@ -24,7 +24,7 @@ const char kDefaultFilter[] = "모든 파일|*.*|";
 }  // namespace
 
 using Ctrl = CBrimletCtrl;
-const fw::DispatchMember<Ctrl> CBrimletCtrl::kDispatchTable[24] = {
+const fw::DispatchMember<Ctrl> CBrimletCtrl::kDispatchTable[26] = {
     fw::StringProperty<Ctrl, &Ctrl::GetScriptURL, &Ctrl::SetScriptURL>(DISPID_BRIMLET_SCRIPTURL, L"ScriptURL"),
     fw::StringProperty<Ctrl, &Ctrl::GetFilter, &Ctrl::SetFilter>(DISPID_BRIMLET_FILTER, L"Filter"),
     fw::LongProperty<Ctrl, &Ctrl::GetMaxFileSize, &Ctrl::SetMaxFileSize>(DISPID_BRIMLET_MAXFILESIZE, L"MaxFileSize"),
@@ -42,10 +42,12 @@ const fw::DispatchMember<Ctrl> CBrimletCtrl::kDispatchTable[24] = {
     fw::Method<Ctrl, &Ctrl::AddFolder>(DISPID_BRIMLET_ADDFOLDER, L"AddFolder"),
     fw::Method<Ctrl, &Ctrl::AboutBox>(DISPID_BRIMLET_ABOUTBOX, L"AboutBox"),
     fw::ReadOnlyLong<Ctrl, &Ctrl::GetFileCount>(DISPID_BRIMLET_FILECOUNT, L"FileCount"),
+    fw::ReadOnlyDouble<Ctrl, &Ctrl::GetTotalSize>(DISPID_BRIMLET_TOTALSIZE, L"TotalSize"),
     fw::ReadOnlyLong<Ctrl, &Ctrl::GetResponseStatus>(DISPID_BRIMLET_RESPONSESTATUS, L"ResponseStatus"),
     fw::ReadOnlyString<Ctrl, &Ctrl::GetResponseText>(DISPID_BRIMLET_RESPONSETEXT, L"ResponseText"),
     fw::ReadOnlyString<Ctrl, &Ctrl::GetErrorText>(DISPID_BRIMLET_ERRORTEXT, L"ErrorText"),
     fw::MethodWithArgs<Ctrl, &Ctrl::FilePath>(DISPID_BRIMLET_FILEPATH, L"FilePath", 1),
+    fw::MethodWithArgs<Ctrl, &Ctrl::FileSize>(DISPID_BRIMLET_FILESIZE, L"FileSize", 1),
     fw::MethodWithArgs<Ctrl, &Ctrl::SetFormField>(DISPID_BRIMLET_SETFORMFIELD, L"SetFormField", 2),
     fw::Method<Ctrl, &Ctrl::ClearFormFields>(DISPID_BRIMLET_CLEARFORMFIELDS, L"ClearFormFields"),
     fw::MethodWithArgs<Ctrl, &Ctrl::SetRequestHeader>(DISPID_BRIMLET_SETREQUESTHEADER, L"SetRequestHeader", 2),
@@ -178,12 +180,36 @@ LONG CBrimletCtrl::GetFileCount() const { return FileListRowCount(); }
 
 std::wstring CBrimletCtrl::GetErrorText() const { return fw::WideFromNarrow(m_lastErrorText); }
 
-HRESULT CBrimletCtrl::FilePath(fw::DispatchCall& call) {
+// Bytes as listed, exactly: a double holds every sum of 32-bit sizes a
+// list can reach.
+double CBrimletCtrl::GetTotalSize() const {
+  std::uint64_t total = 0;
+  for (int row = 0, rows = FileListRowCount(); row < rows; ++row) total += m_wndFileList.RowSize(row);
+  return static_cast<double>(total);
+}
+
+bool CBrimletCtrl::RowOfIndex(fw::DispatchCall& call, const char* member, int* row) const {
   LONG index = 0;
-  if (!call.LongArg(0, &index)) return call.refusal();
-  if (index < 0 || index >= FileListRowCount())
-    return call.Refuse(DISP_E_BADINDEX, brimlet::IndexRefusal("FilePath", index, FileListRowCount()));
-  call.ReturnString(m_wndFileList.RowPath(index));
+  if (!call.LongArg(0, &index)) return false;
+  if (index < 0 || index >= FileListRowCount()) {
+    call.Refuse(DISP_E_BADINDEX, brimlet::IndexRefusal(member, index, FileListRowCount()));
+    return false;
+  }
+  *row = static_cast<int>(index);
+  return true;
+}
+
+HRESULT CBrimletCtrl::FilePath(fw::DispatchCall& call) {
+  int row = 0;
+  if (!RowOfIndex(call, "FilePath", &row)) return call.refusal();
+  call.ReturnString(m_wndFileList.RowPath(row));
+  return S_OK;
+}
+
+HRESULT CBrimletCtrl::FileSize(fw::DispatchCall& call) {
+  int row = 0;
+  if (!RowOfIndex(call, "FileSize", &row)) return call.refusal();
+  call.ReturnDouble(m_wndFileList.RowSize(row));
   return S_OK;
 }
 
@@ -252,7 +278,9 @@ LRESULT CBrimletCtrl::OnUploadFinished(WPARAM worker, LPARAM lParam) {
   }
   const brimlet::UploadReport unreported;
   FinishUpload(lParam != 0, report ? *report : unreported);
+  const int rows = FileListRowCount();
   ResetFileList();
+  NotifyFilesChanged(rows);
   return 0;
 }
 

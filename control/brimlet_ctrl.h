@@ -49,6 +49,7 @@ class CBrimletCtrl final : public fw::OleControl {
 
   // Read-only properties: the list and the last finished upload.
   LONG GetFileCount() const;
+  double GetTotalSize() const;
   LONG GetResponseStatus() const { return m_lastResponseStatus; }
   std::wstring GetResponseText() const { return m_lastResponseText; }
   std::wstring GetErrorText() const;
@@ -63,6 +64,7 @@ class CBrimletCtrl final : public fw::OleControl {
   void AddFolder();
   void AboutBox();
   HRESULT FilePath(fw::DispatchCall& call);
+  HRESULT FileSize(fw::DispatchCall& call);
   HRESULT SetFormField(fw::DispatchCall& call);
   void ClearFormFields();
   HRESULT SetRequestHeader(fw::DispatchCall& call);
@@ -83,7 +85,7 @@ class CBrimletCtrl final : public fw::OleControl {
 
  private:
   class ListAdmission;
-  static const fw::DispatchMember<CBrimletCtrl> kDispatchTable[24];
+  static const fw::DispatchMember<CBrimletCtrl> kDispatchTable[26];
   static const fw::CommandEntry<CBrimletCtrl> kCommandTable[8];
 
   template <class T>
@@ -100,6 +102,10 @@ class CBrimletCtrl final : public fw::OleControl {
   void CancelRunningUploads();
   void CreateFileList(int width, int height);
   void InsertFile(const std::string& path, DWORD size);
+  // Tells the page the list has `FileCount` rows now, unless it had as many.
+  void NotifyFilesChanged(int rowsBefore);
+  // The list row a page's index names, or a refusal.
+  bool RowOfIndex(fw::DispatchCall& call, const char* member, int* row) const;
   void ShowAddedTitles();
 
   // Context menu: the view modes and the update rules.

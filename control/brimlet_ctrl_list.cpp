@@ -19,6 +19,7 @@
 #include "framework/message_box.h"
 #include "framework/module.h"
 #include "framework/unique_handle.h"
+#include "module/dispatch_ids.h"
 #include "resource_ids.h"
 
 namespace {
@@ -146,10 +147,14 @@ void CBrimletCtrl::AddFile() {
        position != brimlet::SelectionReader::kEnd;) {
     paths.push_back(picker.NextSelectedPath(&position));
   }
-  ListAdmission list(*this);
-  InUseTest inUse;
-  const brimlet::RedrawHold batch(m_wndFileList);
-  brimlet::AdmitFiles(paths, inUse, list, {m_lMaxFileSize, m_lMaxTotalSize, m_lMaxFileCount});
+  const int before = FileListRowCount();
+  {
+    ListAdmission list(*this);
+    InUseTest inUse;
+    const brimlet::RedrawHold batch(m_wndFileList);
+    brimlet::AdmitFiles(paths, inUse, list, {m_lMaxFileSize, m_lMaxTotalSize, m_lMaxFileCount});
+  }
+  NotifyFilesChanged(before);
 }
 
 void CBrimletCtrl::AddFolder() {
@@ -163,11 +168,14 @@ void CBrimletCtrl::AddFolder() {
   scanner.ResetFolders();
   scanner.SetRootFolder(picker.ChosenFolder());
   scanner.ScanFiles(kAllFiles);  // what was listed before a failure is used as it is
-  ListAdmission list(*this);
-  InUseTest inUse;
-  const brimlet::RedrawHold batch(m_wndFileList);
-  brimlet::AdmitFolder(scanner.files(), inUse, list,
-                       {m_lMaxFileSize, m_lMaxTotalSize, m_lMaxFileCount});
+  const int before = FileListRowCount();
+  {
+    ListAdmission list(*this);
+    InUseTest inUse;
+    const brimlet::RedrawHold batch(m_wndFileList);
+    brimlet::AdmitFolder(scanner.files(), inUse, list, {m_lMaxFileSize, m_lMaxTotalSize, m_lMaxFileCount});
+  }
+  NotifyFilesChanged(before);
 }
 
 // ------------------------------------------------------------------ removing
@@ -179,22 +187,39 @@ void CBrimletCtrl::Remove() {
   } catch (const std::bad_alloc&) {
     return;
   }
-  const brimlet::RedrawHold batch(m_wndFileList);
-  // Highest index first, so the lower indexes still name their rows.
-  for (int row : rows) {
-    m_wndFileList.DeleteRow(row);
-    if (m_nFileCount > 0) --m_nFileCount;
+  const int before = FileListRowCount();
+  {
+    const brimlet::RedrawHold batch(m_wndFileList);
+    // Highest index first, so the lower indexes still name their rows.
+    for (int row : rows) {
+      m_wndFileList.DeleteRow(row);
+      if (m_nFileCount > 0) --m_nFileCount;
+    }
+    if (m_nFileCount != 0) {
+      RefreshListHeader();
+    } else {
+      ResetFileList();
+    }
   }
-  if (m_nFileCount != 0) {
-    RefreshListHeader();
-  } else {
-    ResetFileList();
-  }
+  NotifyFilesChanged(before);
 }
 
 void CBrimletCtrl::RemoveAll() {
+  const int before = FileListRowCount();
   m_wndFileList.DeleteAllRows();
   ResetFileList();
+  NotifyFilesChanged(before);
+}
+
+// Once per action, after the list is drawn: a page may enable its own
+// controls from here, or call back into the control.
+void CBrimletCtrl::NotifyFilesChanged(int rowsBefore) {
+  const int rows = FileListRowCount();
+  if (rows == rowsBefore) return;
+  VARIANT count;
+  count.vt = VT_I4;
+  count.lVal = rows;
+  FireEvent(DISPID_BRIMLET_FILESCHANGED, &count, 1);
 }
 
 // ------------------------------------------------------------------ menu

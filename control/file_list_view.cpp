@@ -156,6 +156,10 @@ void FileListView::DeleteAllRows() {
   rowSizes_.clear();
 }
 
+std::uint32_t FileListView::RowSize(int row) const {
+  return row >= 0 && static_cast<std::size_t>(row) < rowSizes_.size() ? rowSizes_[row] : 0;
+}
+
 std::uint32_t FileListView::TotalOfRows() const {
   std::uint32_t total = 0;
   for (std::uint32_t size : rowSizes_) total += size;

@@ -46,6 +46,8 @@ class FileListView {
   void AppendRow(const std::string& path, std::uint32_t size, const std::string& sizeText);
   void DeleteRow(int row);
   void DeleteAllRows();
+  // The size row `row` was listed with; 0 for a row that is not there.
+  std::uint32_t RowSize(int row) const;
   // The sizes the rows were listed with, summed modulo 2^32 as the
   // control's counters are.
   std::uint32_t TotalOfRows() const;

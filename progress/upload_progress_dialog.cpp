@@ -142,10 +142,13 @@ int UploadProgressDialog::ImageFor(const std::string& path) {
 // A list that redraws shows each insertion at once: its scroll bars and
 // its area are recomputed per row (about 8 ms a row under Wine, 16 s for
 // 2,000 files). The rows of a frame go in with the list's redrawing off,
-// and the list is drawn once after them.
+// and the list is drawn once after them. The image list is taken back for
+// as long: while it is lent, the list's window is watched, and under Wine
+// that costs every message to the list a round trip to the window system.
 void UploadProgressDialog::AddRows(const std::vector<brimlet::ProgressRow>& rows) {
   if (rows.empty()) return;
   ::SendMessageA(m_listFiles, WM_SETREDRAW, FALSE, 0);
+  m_imageList.TakeBack();
   for (const brimlet::ProgressRow& added : rows) {
     LVITEMA item{};
     item.mask = LVIF_TEXT | LVIF_IMAGE;
@@ -157,6 +160,7 @@ void UploadProgressDialog::AddRows(const std::vector<brimlet::ProgressRow>& rows
     SetSubItemText(m_listFiles, row, 1, added.sizeText);
     SetSubItemText(m_listFiles, row, 2, brimlet::kRowWaiting);
   }
+  m_imageList.LendTo(m_listFiles, LVSIL_SMALL);
   ::SendMessageA(m_listFiles, WM_SETREDRAW, TRUE, 0);
   ::RedrawWindow(m_listFiles, nullptr, nullptr, RDW_ERASE | RDW_FRAME | RDW_INVALIDATE | RDW_ALLCHILDREN);
 }

@@ -54,7 +54,13 @@ class PageApi : public ::testing::Test {
     ASSERT_TRUE(receiver_.Started());
     scenario::EnsureRegistered();
     page_ = PageHost::Load(kPage, host::PageOptions{});
-    ASSERT_TRUE(page_ && page_->ok());
+    ASSERT_TRUE(page_);
+    std::string errors;
+    for (const auto& error : page_->errors()) {
+      const std::wstring line = host::DescribeError(error);
+      errors += fw::NarrowFromWide(line.data(), line.size()) + "\n";
+    }
+    ASSERT_TRUE(page_->ok()) << errors;
   }
 
   // Runs script as the page's own; fails the test on a script error.
@@ -154,7 +160,7 @@ TEST_F(PageApi, TheFinishHandlerReadsTheReplyAndTheFailureOfItsUpload) {
 // Fields go before the files and header lines with the request, both as
 // the page last set them; once cleared, the request is what it was without.
 TEST_F(PageApi, FieldsAndHeaderLinesReachTheServerAndLeaveNoTraceOnceCleared) {
-  const std::string file = folder_.File("a.txt", 5);
+  const std::string file = folder_.File("a.bin", 5);
   const std::string boundary = "----MULTI-PARTS-FORM-DATA-BOUNDARY";
   Run("upload.SetFormField('record_id', '42'); upload.SetFormField('메모', '첫째 줄');"
       "upload.SetFormField('record_id', '43'); upload.SetRequestHeader('X-Upload-Token', 'abc 123');"
@@ -170,7 +176,7 @@ TEST_F(PageApi, FieldsAndHeaderLinesReachTheServerAndLeaveNoTraceOnceCleared) {
   const auto requests = receiver_.WaitForRequests(2);
   ASSERT_EQ(2u, requests.size());
   const std::string fileParts = "Content-Disposition: form-data; name=\"FILE1\"; filename=\"" + file +
-                                "\"\r\nContent-Type: text/plain\r\n\r\nxxxxx\r\n" + boundary + "--\r\n";
+                                "\"\r\nContent-Type: application/octet-stream\r\n\r\nxxxxx\r\n" + boundary + "--\r\n";
   EXPECT_EQ(boundary + "\r\nContent-Disposition: form-data; name=\"record_id\"\r\n\r\n43\r\n" + boundary +
                 "\r\nContent-Disposition: form-data; name=\"메모\"\r\n\r\n첫째 줄\r\n" + boundary + "\r\n" +
                 fileParts,
