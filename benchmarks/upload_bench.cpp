@@ -183,7 +183,7 @@ class Bench {
       run.failure = "no UploadFinish within " + std::to_string(kUploadTimeoutMs / 1000) + " s";
       return run;
     }
-    const VARIANT* outcome = control_.events().calls()[0].args[0].get();
+    const VARIANT* outcome = control_.events().Of(DISPID_BRIMLET_UPLOADFINISH)[0].args[0].get();
     if (outcome->lVal == 0) {
       run.failure = "UploadFinish(false) " + MessagesOf(watcher);
       return run;
@@ -225,7 +225,7 @@ class Bench {
     const host::Responsiveness figures = probe.Figures();
     run.longestUnansweredMs = figures.longestUnansweredMs;
     run.dialogSeen = figures.dialogs > 0;
-    if (run.finished) run.outcome = control_.events().calls()[0].args[0].get()->lVal != 0;
+    if (run.finished) run.outcome = control_.events().Of(DISPID_BRIMLET_UPLOADFINISH)[0].args[0].get()->lVal != 0;
     return run;
   }
 

@@ -55,6 +55,13 @@ STDMETHODIMP EventSink::Invoke(DISPID id, REFIID, LCID, WORD, DISPPARAMS* params
   return S_OK;
 }
 
+std::vector<EventCall> EventSink::Of(DISPID id) const {
+  std::vector<EventCall> calls;
+  for (const EventCall& call : calls_)
+    if (call.id == id) calls.push_back(call);
+  return calls;
+}
+
 size_t EventSink::Count(DISPID id) const {
   return static_cast<size_t>(std::count_if(
       calls_.begin(), calls_.end(), [id](const EventCall& call) { return call.id == id; }));

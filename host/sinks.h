@@ -31,6 +31,8 @@ class EventSink : public fw::ComObject<EventSink, IDispatch> {
                       EXCEPINFO*, UINT* argError) override;
 
   const std::vector<EventCall>& calls() const { return calls_; }
+  // The calls of one event, in order.
+  std::vector<EventCall> Of(DISPID id) const;
   size_t Count(DISPID id) const;
   void Clear() { calls_.clear(); }
   // Run inside each event, once it is recorded, as a page's handler runs:

@@ -18,6 +18,7 @@
 #include <vector>
 
 #include "host/dialog_watcher.h"
+#include "module/dispatch_ids.h"
 #include "host/message_pump.h"
 #include "tests/receiver/record.h"
 #include "tests/wine/support/contract_checks.h"
@@ -235,7 +236,7 @@ void Soak::Round(Ending ending, int count) {
     ASSERT_TRUE(control_->PumpUntil([&] { return control_->events().Count(kUploadFinish) >= std::size_t(count); },
                                     60000))
         << "only " << control_->events().Count(kUploadFinish) << " of " << count << " uploads ended";
-    for (const auto& call : control_->events().calls()) {
+    for (const auto& call : control_->events().Of(DISPID_BRIMLET_UPLOADFINISH)) {
       if (call.id == kUploadFinish) ++(call.args[0].get()->boolVal != VARIANT_FALSE ? successes_ : failures_);
     }
   }

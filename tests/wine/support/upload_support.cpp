@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include "host/picker_answers.h"
+#include "module/dispatch_ids.h"
 #include "host/responsiveness_probe.h"
 #include "tests/wine/support/file_list_support.h"
 
@@ -36,8 +37,8 @@ void PickFiles(host::HostedControl& control, const std::string& folder, const st
 }
 
 std::optional<bool> WaitForUploadFinish(host::HostedControl& control, DWORD timeoutMs) {
-  if (!control.PumpUntil([&] { return control.events().Count(1) > 0; }, timeoutMs)) return std::nullopt;
-  return control.events().calls()[0].args[0].get()->boolVal != VARIANT_FALSE;
+  if (!control.PumpUntil([&] { return control.events().Count(DISPID_BRIMLET_UPLOADFINISH) > 0; }, timeoutMs)) return std::nullopt;
+  return control.events().Of(DISPID_BRIMLET_UPLOADFINISH)[0].args[0].get()->boolVal != VARIANT_FALSE;
 }
 
 }  // namespace scenario
