@@ -2,12 +2,15 @@
 // control would send it for the given files, so that server scripts can be
 // fed with curl --data-binary.
 //
-//   make_upload_body --out BODY [--headers FILE] [--type TYPE] --file LOCAL LISTED ...
+//   make_upload_body --out BODY [--headers FILE] [--field NAME VALUE ...]
+//                    [--type TYPE] --file LOCAL LISTED ...
 //
 // LOCAL is the file whose bytes are sent, LISTED the path the part names
 // (the control's full Windows path, in its ANSI code page: pass the bytes as
 // they are). --type sets the content type of the files that follow it
-// (application/octet-stream until then). --headers writes the request's
+// (application/octet-stream until then). --field adds a form field, sent
+// before the files in the order given, its value's bytes as they are.
+// --headers writes the request's
 // Accept and Content-Type lines, one a line, for curl -H @FILE. The
 // Content-Length the control would declare is printed on standard output.
 #include <cstdio>
@@ -22,8 +25,8 @@ namespace {
 int Usage(const std::string& why) {
   std::fprintf(stderr,
                "make_upload_body: %s\n"
-               "usage: make_upload_body --out BODY [--headers FILE] [--type TYPE] "
-               "--file LOCAL LISTED ...\n",
+               "usage: make_upload_body --out BODY [--headers FILE] [--field NAME VALUE ...] "
+               "[--type TYPE] --file LOCAL LISTED ...\n",
                why.c_str());
   return 2;
 }
@@ -32,10 +35,11 @@ int Usage(const std::string& why) {
 
 int main(int argc, char** argv) {
   std::string bodyPath, headersPath, type = "application/octet-stream";
+  std::vector<brimlet::BodyField> fields;
   std::vector<brimlet::BodyFile> files;
   for (int i = 1; i < argc; ++i) {
     const std::string option = argv[i];
-    const int values = option == "--file" ? 2 : 1;
+    const int values = option == "--file" || option == "--field" ? 2 : 1;
     if (i + values >= argc) return Usage("missing value after " + option);
     if (option == "--out") {
       bodyPath = argv[++i];
@@ -43,6 +47,9 @@ int main(int argc, char** argv) {
       headersPath = argv[++i];
     } else if (option == "--type") {
       type = argv[++i];
+    } else if (option == "--field") {
+      fields.push_back({argv[i + 1], argv[i + 2]});
+      i += 2;
     } else if (option == "--file") {
       files.push_back({argv[i + 1], argv[i + 2], type});
       i += 2;
@@ -57,7 +64,7 @@ int main(int argc, char** argv) {
   if (!body) return Usage("cannot create " + bodyPath);
   std::uint64_t length = 0;
   std::string error;
-  if (!brimlet::WriteUploadBody(files, body, &length, &error)) {
+  if (!brimlet::WriteUploadBody(fields, files, body, &length, &error)) {
     std::fprintf(stderr, "make_upload_body: %s\n", error.c_str());
     return 1;
   }

@@ -44,8 +44,8 @@ bool CopyFile(const std::string& path, std::uint64_t expected, std::ostream& out
 
 }  // namespace
 
-bool WriteUploadBody(const std::vector<BodyFile>& files, std::ostream& out,
-                     std::uint64_t* contentLength, std::string* error) {
+bool WriteUploadBody(const std::vector<BodyField>& fields, const std::vector<BodyFile>& files,
+                     std::ostream& out, std::uint64_t* contentLength, std::string* error) {
   UploadJob job;
   for (const BodyFile& file : files) {
     std::uint64_t size = 0;
@@ -55,9 +55,19 @@ bool WriteUploadBody(const std::vector<BodyFile>& files, std::ostream& out,
     }
     AddJobFile(job, file.listedPath, std::to_string(size), size, file.contentType);
   }
+  // The fields' parts come first; the first file's part then follows one.
+  std::uint64_t fieldBytes = 0;
+  for (std::size_t i = 0; i < fields.size(); ++i) {
+    const std::string part = BoundaryLine(i == 0) + "Content-Disposition: form-data; name=\"" +
+                             fields[i].name + "\"\r\n\r\n" + fields[i].value;
+    out << part;
+    fieldBytes += part.size();
+  }
   for (std::size_t i = 0; i < job.entries.size(); ++i) {
     const UploadJobEntry& entry = job.entries[i];
-    out << entry.boundaryLine << entry.partHeader;
+    const bool followsField = i == 0 && !fields.empty();
+    out << (followsField ? BoundaryLine(false) : entry.boundaryLine) << entry.partHeader;
+    if (followsField) fieldBytes += BoundaryLine(false).size() - entry.boundaryLine.size();
     if (!CopyFile(files[i].localPath, entry.size, out, error)) return false;
   }
   out << Trailer();
@@ -66,7 +76,7 @@ bool WriteUploadBody(const std::vector<BodyFile>& files, std::ostream& out,
     *error = "cannot write the body";
     return false;
   }
-  *contentLength = ContentLength(job);
+  *contentLength = ContentLength(job) + fieldBytes;
   return true;
 }
 

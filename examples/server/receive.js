@@ -8,7 +8,9 @@
 // are explained in README.md. In short: the name on disk is made here, never
 // taken from the client; the client's name, size and type go to the folder's
 // index.tsv and into the reply; an upload that breaks a limit, or does not
-// arrive whole, stores nothing.
+// arrive whole, stores nothing. With ?reply=json the reply is JSON, listing
+// the files and the page's form fields too; with an upload token set, a
+// request without it in X-Upload-Token is refused.
 'use strict';
 
 const crypto = require('crypto');
@@ -49,6 +51,13 @@ const UPLOAD_DIR = process.env.BRIMLET_UPLOAD_DIR || path.join(os.tmpdir(), 'bri
 const MAX_FILES = setting('BRIMLET_MAX_FILES', 100);
 const MAX_FILE_BYTES = setting('BRIMLET_MAX_FILE_BYTES', 2 ** 30);
 const MAX_UPLOAD_BYTES = setting('BRIMLET_MAX_UPLOAD_BYTES', 2 ** 30 + 2 ** 20);
+// Form fields the page sends beside the files: most in one upload, longest
+// value. They are held in memory, so keep these small.
+const MAX_FIELDS = setting('BRIMLET_MAX_FIELDS', 100);
+const MAX_FIELD_BYTES = setting('BRIMLET_MAX_FIELD_BYTES', 65536);
+// The token the page sends in the X-Upload-Token header (one the site gave
+// it, as against cross-site request forgery). Empty: no token is asked for.
+const UPLOAD_TOKEN = process.env.BRIMLET_UPLOAD_TOKEN || '';
 
 const INDEX = 'index.tsv';
 const FIELD = /^FILE[1-9][0-9]*$/;
@@ -56,21 +65,33 @@ const EXTENSION = /\.([A-Za-z0-9]+)$/;
 
 // ------------------------------------------------------------------ names
 
-// The client's name as kept: the bytes after the last backslash or slash of
-// the path sent (CP949 never uses either byte inside a character), control
-// bytes made '_', the part's name when nothing is left. Returns it decoded
-// from CP949 for the index, and in CP949 for the reply; a name that is not
-// CP949 keeps its ASCII and gets '_' for every other byte.
-function clientName(raw, field) {
-  const cut = Math.max(raw.lastIndexOf(0x5c), raw.lastIndexOf(0x2f));
-  let bytes = Buffer.from(raw.subarray(cut + 1).map((b) => (b < 0x20 || b === 0x7f ? 0x5f : b)));
-  if (bytes.length === 0) bytes = Buffer.from(field, 'ascii');
+// Text the control sent in CP949, decoded (name), and its bytes as shown in
+// the reply (shown). Text that is not CP949 keeps its ASCII and gets '_' for
+// every other byte.
+function decoded(bytes) {
   try {
     return { name: new TextDecoder('euc-kr', { fatal: true }).decode(bytes), shown: bytes };
   } catch (error) {
     const shown = Buffer.from(bytes.map((b) => (b < 0x80 ? b : 0x5f)));
     return { name: shown.toString('ascii'), shown };
   }
+}
+
+// The client's name as kept: the bytes after the last backslash or slash of
+// the path sent (CP949 never uses either byte inside a character), control
+// bytes made '_', the part's name when nothing is left; decoded.
+function clientName(raw, field) {
+  const cut = Math.max(raw.lastIndexOf(0x5c), raw.lastIndexOf(0x2f));
+  const bytes = Buffer.from(raw.subarray(cut + 1).map((b) => (b < 0x20 || b === 0x7f ? 0x5f : b)));
+  return decoded(bytes.length === 0 ? Buffer.from(field, 'ascii') : bytes);
+}
+
+// Whether the request carries the upload token, compared in constant time:
+// the time taken tells nothing of the token.
+function hasToken(req) {
+  const digest = (bytes) => crypto.createHash('sha256').update(bytes).digest();
+  return crypto.timingSafeEqual(digest(Buffer.from(req.headers['x-upload-token'] || '', 'latin1')),
+                                digest(Buffer.from(UPLOAD_TOKEN)));
 }
 
 // The client's extension, lowered, when it is on the allowed list.
@@ -99,12 +120,25 @@ function plural(count, word) {
 
 // ----------------------------------------------------------------- server
 
-function reply(res, status, text) {
+// Plain text in the control's code page, or JSON when the request asked
+// for it (res.replyAsJson).
+function reply(res, status, text, upload) {
   if (res.headersSent) return;
-  const data = Buffer.concat([Buffer.isBuffer(text) ? text : Buffer.from(text, 'ascii'), Buffer.from('\r\n')]);
-  res.writeHead(status, {
+  const bytes = Buffer.isBuffer(text) ? text : Buffer.from(text, 'ascii');
+  let data;
+  let type;
+  if (res.replyAsJson) {
+    const answer = { ok: status < 400, message: decoded(bytes).name };
+    if (upload) Object.assign(answer, upload.summary());
+    data = Buffer.from(JSON.stringify(answer));
+    type = 'application/json; charset=utf-8';
+  } else {
     // Names are in the control's code page, as it shows them.
-    'Content-Type': 'text/plain; charset=euc-kr',
+    data = Buffer.concat([bytes, Buffer.from('\r\n')]);
+    type = 'text/plain; charset=euc-kr';
+  }
+  res.writeHead(status, {
+    'Content-Type': type,
     'Content-Length': data.length,
     Connection: 'close',
   });
@@ -126,6 +160,7 @@ class Upload {
   constructor(folder) {
     this.folder = folder;
     this.files = [];
+    this.fields = []; // { name, value }, in body order
     this.refusal = null; // { status, text } once the upload cannot succeed
   }
 
@@ -153,6 +188,15 @@ class Upload {
       console.error(`cannot write the index: ${error.message}`);
       return false;
     }
+  }
+
+  // What the JSON reply says of a stored upload.
+  summary() {
+    return {
+      message: `Stored ${plural(this.files.length, 'file')}.`,
+      files: this.files.map((f) => ({ name: f.name, size: f.size, type: f.type, stored: f.stored })),
+      fields: this.fields,
+    };
   }
 
   listing() {
@@ -210,6 +254,10 @@ function receive(req, res) {
     replyAfterBody(req, res, 411, 'Content-Length is required.');
     return;
   }
+  if (UPLOAD_TOKEN && !hasToken(req)) {
+    replyAfterBody(req, res, 403, 'Refused: the upload token is missing or wrong; nothing stored.');
+    return;
+  }
   if (!/^multipart\/form-data/i.test(req.headers['content-type'] || '')) {
     replyAfterBody(req, res, 400, 'Not a multipart upload.');
     return;
@@ -222,9 +270,12 @@ function receive(req, res) {
   try {
     // preservePath: the name as sent, so the rules above take the base name
     // themselves, the same way for every receiver. latin1 maps each byte of
-    // the name to one character: the original bytes come back intact.
+    // the name to one character: the original bytes come back intact; so does defCharset, for the
+    // fields' values.
     parser = busboy({ headers: req.headers, preservePath: true, defParamCharset: 'latin1',
-                      limits: { fileSize: MAX_FILE_BYTES + 1 } });
+                      defCharset: 'latin1',
+                      limits: { fileSize: MAX_FILE_BYTES + 1, fields: MAX_FIELDS,
+                                fieldSize: MAX_FIELD_BYTES + 1 } });
   } catch (error) {
     replyAfterBody(req, res, 400, 'Not a multipart upload.');
     return;
@@ -242,6 +293,20 @@ function receive(req, res) {
     if (upload.refusal || !FIELD.test(field) || !info.filename) stream.resume();
     else upload.add(field, stream, info);
   });
+  parser.on('field', (name, value, info) => {
+    const field = decoded(Buffer.from(name || '', 'latin1'));
+    if (upload.refusal) return;
+    // Like a file, a value is cut one byte past the limit.
+    if (info.valueTruncated) {
+      upload.refuse(413, Buffer.concat([Buffer.from('Refused: the field '), field.shown,
+                                        Buffer.from(` is longer than ${MAX_FIELD_BYTES} bytes; nothing stored.`)]));
+    } else {
+      upload.fields.push({ name: field.name, value: decoded(Buffer.from(value, 'latin1')).name });
+    }
+  });
+  parser.on('fieldsLimit', () => {
+    upload.refuse(413, `Refused: more than ${plural(MAX_FIELDS, 'field')} in one upload; nothing stored.`);
+  });
   parser.on('close', async () => {
     if (settled) return;
     settled = true;
@@ -253,7 +318,7 @@ function receive(req, res) {
       await upload.discard();
       reply(res, 500, 'Could not write the index; nothing stored.');
     } else {
-      reply(res, 200, upload.listing());
+      reply(res, 200, upload.listing(), upload);
     }
   });
   parser.on('error', async (error) => {
@@ -277,6 +342,7 @@ function receive(req, res) {
 const server = http.createServer((req, res) => {
   // One line a request: the launcher in tests/server reads a quiet log as idle.
   res.on('finish', () => console.error(`${req.method} ${req.url} ${res.statusCode}`));
+  res.replyAsJson = new URL(req.url, 'http://receiver').searchParams.get('reply') === 'json';
   if (req.method === 'POST') receive(req, res);
   else reply(res, 200, 'Upload receiver: POST the files as FILE1, FILE2, ...');
 });

@@ -13,7 +13,9 @@
 // arrive whole, stores nothing. PHP has read the whole body into its own
 // temporary files before this script runs; its ini limits (upload_max_filesize,
 // post_max_size, max_file_uploads) apply first, and this script reports them
-// as its own when they are the lower.
+// as its own when they are the lower. With ?reply=json the reply is JSON,
+// listing the files and the page's form fields too; with an upload token
+// set, a request without it in X-Upload-Token is refused.
 
 // A whole number from the environment, or `$default`; null when it is not one.
 function setting(string $name, int $default): ?int {
@@ -46,24 +48,35 @@ define('STORE_UNDER_DOCUMENT_ROOT', getenv('BRIMLET_STORE_UNDER_DOCUMENT_ROOT') 
 define('MAX_FILES', setting('BRIMLET_MAX_FILES', 100));
 define('MAX_FILE_BYTES', setting('BRIMLET_MAX_FILE_BYTES', 1 << 30));
 define('MAX_UPLOAD_BYTES', setting('BRIMLET_MAX_UPLOAD_BYTES', (1 << 30) + (1 << 20)));
+// Form fields the page sends beside the files: most in one upload, longest
+// value. PHP's max_input_vars applies first.
+define('MAX_FIELDS', setting('BRIMLET_MAX_FIELDS', 100));
+define('MAX_FIELD_BYTES', setting('BRIMLET_MAX_FIELD_BYTES', 65536));
+// The token the page sends in the X-Upload-Token header (one the site gave
+// it, as against cross-site request forgery). Empty: no token is asked for.
+define('UPLOAD_TOKEN', (string)getenv('BRIMLET_UPLOAD_TOKEN'));
 
 const INDEX = 'index.tsv';
 const TOKEN = '[!#$%&\'*+.^_`|~0-9A-Za-z-]+';
 
 // ------------------------------------------------------------------ names
 
-// The client's name as kept: the bytes after the last backslash or slash of
-// the path sent (CP949 never uses either byte inside a character), control
-// bytes made '_', the part's name when nothing is left. Returns it decoded
-// from CP949 for the index, and in CP949 for the reply; a name that is not
-// CP949 keeps its ASCII and gets '_' for every other byte.
-function client_name(string $raw, string $field): array {
-    $bytes = preg_replace('/[\x00-\x1f\x7f]/', '_', preg_replace('#^.*[\\\\/]#s', '', $raw));
-    if ($bytes === '') $bytes = $field;
+// Text the control sent in CP949: decoded, and its bytes as shown in the
+// reply. Text that is not CP949 keeps its ASCII and gets '_' for every
+// other byte.
+function decoded(string $bytes): array {
     $name = @iconv('CP949', 'UTF-8', $bytes);
     if ($name !== false) return [$name, $bytes];
     $shown = preg_replace('/[\x80-\xff]/', '_', $bytes);
     return [$shown, $shown];
+}
+
+// The client's name as kept: the bytes after the last backslash or slash of
+// the path sent (CP949 never uses either byte inside a character), control
+// bytes made '_', the part's name when nothing is left; decoded.
+function client_name(string $raw, string $field): array {
+    $bytes = preg_replace('/[\x00-\x1f\x7f]/', '_', preg_replace('#^.*[\\\\/]#s', '', $raw));
+    return decoded($bytes === '' ? $field : $bytes);
 }
 
 // The client's extension, lowered, when it is on the allowed list.
@@ -128,11 +141,19 @@ function folder_refusal(): ?string {
 
 // ----------------------------------------------------------------- server
 
-function reply(int $status, string $text): void {
+// Plain text in the control's code page, or JSON when the request asked for
+// it; `$stored` is what the JSON says of a stored upload.
+function reply(int $status, string $text, ?array $stored = null): void {
     http_response_code($status);
+    header('Connection: close');
+    if (($_GET['reply'] ?? '') === 'json') {
+        header('Content-Type: application/json; charset=utf-8');
+        $answer = array_merge(['ok' => $status < 400, 'message' => decoded($text)[0]], $stored ?? []);
+        echo json_encode($answer, JSON_UNESCAPED_UNICODE | JSON_UNESCAPED_SLASHES);
+        return;
+    }
     // Names are in the control's code page, as it shows them.
     header('Content-Type: text/plain; charset=euc-kr');
-    header('Connection: close');
     echo $text, "\r\n";
 }
 
@@ -177,6 +198,36 @@ function parts_or_refusal(): array {
     return [null, $parts];
 }
 
+// The form fields, in body order, or the reply that refuses the upload.
+// PHP has named them already: a name with [] is an array, flattened here
+// back to name[key]; dots and spaces in a name arrive as _.
+function fields_or_refusal(): array {
+    // PHP drops the fields past max_input_vars without a word, as it does
+    // files: one fewer makes an upload that reached it a refused one.
+    $maxFields = lower_limit(MAX_FIELDS, max(1, (int)ini_get('max_input_vars') - 1));
+    $fields = [];
+    $add = function (string $name, $value) use (&$add, &$fields): void {
+        if (is_array($value)) {
+            foreach ($value as $key => $item) $add("{$name}[$key]", $item);
+        } else {
+            $fields[] = ['name' => $name, 'value' => (string)$value];
+        }
+    };
+    foreach ($_POST as $name => $value) $add((string)$name, $value);
+    if (count($fields) > $maxFields) {
+        return [[413, 'Refused: more than ' . plural($maxFields, 'field') . ' in one upload; nothing stored.'], []];
+    }
+    foreach ($fields as &$field) {
+        if (strlen($field['value']) > MAX_FIELD_BYTES) {
+            $shown = decoded($field['name'])[1];
+            return [[413, "Refused: the field $shown is longer than " . MAX_FIELD_BYTES . ' bytes; nothing stored.'], []];
+        }
+        $field = ['name' => decoded($field['name'])[0], 'value' => decoded($field['value'])[0]];
+    }
+    unset($field);
+    return [null, $fields];
+}
+
 function discard(array $parts): void {
     foreach ($parts as $part) {
         if (isset($part['stored'])) @unlink(UPLOAD_DIR . '/' . $part['stored']);
@@ -184,11 +235,16 @@ function discard(array $parts): void {
 }
 
 function receive(): void {
-    foreach (['MAX_FILES', 'MAX_FILE_BYTES', 'MAX_UPLOAD_BYTES'] as $name) {
+    foreach (['MAX_FILES', 'MAX_FILE_BYTES', 'MAX_UPLOAD_BYTES', 'MAX_FIELDS', 'MAX_FIELD_BYTES'] as $name) {
         if (constant($name) === null) {
             reply(500, "The setting BRIMLET_$name is not a whole number; nothing stored.");
             return;
         }
+    }
+    // Compared in constant time: the time taken tells nothing of the token.
+    if (UPLOAD_TOKEN !== '' && !hash_equals(UPLOAD_TOKEN, (string)($_SERVER['HTTP_X_UPLOAD_TOKEN'] ?? ''))) {
+        reply(403, 'Refused: the upload token is missing or wrong; nothing stored.');
+        return;
     }
     if (stripos($_SERVER['CONTENT_TYPE'] ?? '', 'multipart/form-data') !== 0) {
         reply(400, 'Not a multipart upload.');
@@ -210,7 +266,8 @@ function receive(): void {
         reply(500, "Not stored: $why.");
         return;
     }
-    [$refusal, $parts] = parts_or_refusal();
+    [$refusal, $fields] = fields_or_refusal();
+    if ($refusal === null) [$refusal, $parts] = parts_or_refusal();
     if ($refusal !== null) {
         reply(...$refusal);
         return;
@@ -241,7 +298,10 @@ function receive(): void {
         return;
     }
     @chmod(UPLOAD_DIR . '/' . INDEX, 0600);
-    reply(200, $listing);
+    $files = array_map(fn($p) => ['name' => $p['name'], 'size' => $p['size'], 'type' => $p['type'],
+                                  'stored' => $p['stored']], $parts);
+    reply(200, $listing, ['message' => 'Stored ' . plural(count($parts), 'file') . '.',
+                          'files' => $files, 'fields' => $fields]);
 }
 
 if (($_SERVER['REQUEST_METHOD'] ?? 'GET') === 'POST') receive();

@@ -9,18 +9,23 @@ The settings below, and the rules every receiver in this folder shares, are
 explained in README.md. In short: the name on disk is made here, never taken
 from the client; the client's name, size and type go to the folder's
 index.tsv and into the reply; an upload that breaks a limit, or does not
-arrive whole, stores nothing.
+arrive whole, stores nothing. With ?reply=json the reply is JSON, listing the
+files and the page's form fields too; with an upload token set, a request
+without it in X-Upload-Token is refused.
 
 The body is parsed as it arrives, never held in memory: a part is written to
 its file piece by piece.
 """
 
+import hmac
 import http.server
+import json
 import os
 import re
 import secrets
 import sys
 import tempfile
+import urllib.parse
 
 
 def setting(name, default):
@@ -54,6 +59,13 @@ UPLOAD_DIR = os.environ.get("BRIMLET_UPLOAD_DIR") or os.path.join(
 MAX_FILES = setting("BRIMLET_MAX_FILES", 100)
 MAX_FILE_BYTES = setting("BRIMLET_MAX_FILE_BYTES", 1 << 30)
 MAX_UPLOAD_BYTES = setting("BRIMLET_MAX_UPLOAD_BYTES", (1 << 30) + (1 << 20))
+# Form fields the page sends beside the files: most in one upload, longest
+# value. They are held in memory, so keep these small.
+MAX_FIELDS = setting("BRIMLET_MAX_FIELDS", 100)
+MAX_FIELD_BYTES = setting("BRIMLET_MAX_FIELD_BYTES", 65536)
+# The token the page sends in the X-Upload-Token header (one the site gave
+# it, as against cross-site request forgery). Empty: no token is asked for.
+UPLOAD_TOKEN = os.environ.get("BRIMLET_UPLOAD_TOKEN", "")
 
 PIECE = 65536
 MAX_HEADER_BYTES = 16384
@@ -67,19 +79,23 @@ EXTENSION = re.compile(r"\.([A-Za-z0-9]+)$")
 
 # ---------------------------------------------------------------- names
 
-def client_name(raw, field):
-    """The client's name as kept: the bytes after the last backslash or
-    slash of the path sent (CP949 never uses either byte inside a character),
-    control bytes made '_', the part's name when nothing is left. Returns it
-    decoded from CP949 for the index, and in CP949 for the reply; a name that
-    is not CP949 keeps its ASCII and gets '_' for every other byte."""
-    cut = max(raw.rfind(b"\\"), raw.rfind(b"/"))
-    raw = CONTROL.sub(b"_", raw[cut + 1:]) or field.encode("ascii")
+def decoded(raw):
+    """Text the control sent in CP949, decoded; and its bytes as shown in
+    the reply. Text that is not CP949 keeps its ASCII and gets '_' for every
+    other byte."""
     try:
         return raw.decode("cp949"), raw
     except UnicodeDecodeError:
         shown = bytes(b if b < 0x80 else 0x5F for b in raw)
         return shown.decode("ascii"), shown
+
+
+def client_name(raw, field):
+    """The client's name as kept: the bytes after the last backslash or
+    slash of the path sent (CP949 never uses either byte inside a character),
+    control bytes made '_', the part's name when nothing is left; decoded."""
+    cut = max(raw.rfind(b"\\"), raw.rfind(b"/"))
+    return decoded(CONTROL.sub(b"_", raw[cut + 1:]) or field.encode("ascii"))
 
 
 def stored_extension(name):
@@ -249,12 +265,35 @@ class StoredFile:
             self.fd = None
 
 
+class FormField:
+    """One part without a file name: a form field, its value kept in memory
+    up to MAX_FIELD_BYTES."""
+
+    def __init__(self, upload, raw_name):
+        self.upload = upload
+        self.name, self.shown = decoded(raw_name)
+        self.value = b""
+
+    def write(self, data):
+        if self.upload.refusal:
+            return
+        self.value += data
+        if len(self.value) > MAX_FIELD_BYTES:
+            self.upload.refuse(413, b"Refused: the field " + self.shown
+                               + b" is longer than %d bytes; nothing stored." % MAX_FIELD_BYTES)
+
+    def close(self):
+        if not self.upload.refusal:
+            self.upload.fields.append((self.name, decoded(self.value)[0]))
+
+
 class Upload:
     """The files of one request: all of them are kept, or none."""
 
     def __init__(self, folder):
         self.folder = folder
         self.files = []
+        self.fields = []  # (name, value), in body order
         self.refusal = None  # (status, text) once the upload cannot succeed
 
     def refuse(self, status, text):
@@ -265,7 +304,15 @@ class Upload:
         disposition = headers.get(b"content-disposition", b"")
         field = (parameter(disposition, rb"name") or b"").decode("latin-1")
         filename = parameter(disposition, rb"filename")
-        if self.refusal or not FIELD.match(field) or not filename:
+        if self.refusal:
+            return None
+        if filename is None:
+            if len(self.fields) == MAX_FIELDS:
+                self.refuse(413, ("Refused: more than %s in one upload; nothing stored."
+                                 % plural(MAX_FIELDS, "field")).encode("ascii"))
+                return None
+            return FormField(self, parameter(disposition, rb"name") or b"")
+        if not FIELD.match(field) or not filename:
             return None
         if len(self.files) == MAX_FILES:
             self.refuse(413, ("Refused: more than %s in one upload; nothing stored."
@@ -301,8 +348,11 @@ class Upload:
             sys.stderr.write("cannot write the index: %s\n" % error)
             return False
 
+    def summary(self):
+        return ("Stored %s." % plural(len(self.files), "file")).encode("ascii")
+
     def listing(self):
-        lines = [("Stored %s." % plural(len(self.files), "file")).encode("ascii")]
+        lines = [self.summary()]
         for p in self.files:
             lines.append(p.shown + (" (%s, %s) stored as %s" % (plural(p.size, "byte"), p.type, p.stored)).encode("ascii"))
         return b"\r\n".join(lines)
@@ -313,14 +363,26 @@ class Upload:
 class Handler(http.server.BaseHTTPRequestHandler):
     server_version = "BrimletReceiver/2.0"
 
-    def reply(self, status, text):
+    def reply(self, status, text, upload=None):
+        """Plain text in the control's code page, or JSON when asked for."""
         if isinstance(text, str):
             text = text.encode("ascii")
-        data = text + b"\r\n"
+        if self.wants_json:
+            answer = {"ok": status < 400, "message": decoded(text)[0]}
+            if upload:
+                answer["message"] = upload.summary().decode("ascii")
+                answer["files"] = [{"name": p.name, "size": p.size, "type": p.type, "stored": p.stored}
+                                   for p in upload.files]
+                answer["fields"] = [{"name": name, "value": value} for name, value in upload.fields]
+            data = json.dumps(answer, ensure_ascii=False, separators=(",", ":")).encode("utf-8")
+            content_type = "application/json; charset=utf-8"
+        else:
+            # Names are in the control's code page, as it shows them.
+            data = text + b"\r\n"
+            content_type = "text/plain; charset=euc-kr"
         try:
             self.send_response(status)
-            # Names are in the control's code page, as it shows them.
-            self.send_header("Content-Type", "text/plain; charset=euc-kr")
+            self.send_header("Content-Type", content_type)
             self.send_header("Content-Length", str(len(data)))
             self.send_header("Connection", "close")
             self.end_headers()
@@ -328,6 +390,11 @@ class Handler(http.server.BaseHTTPRequestHandler):
         except OSError:
             pass  # the client has gone
         self.close_connection = True
+
+    @property
+    def wants_json(self):
+        query = urllib.parse.parse_qs(urllib.parse.urlsplit(self.path).query)
+        return query.get("reply") == ["json"]
 
     def do_GET(self):
         self.reply(200, "Upload receiver: POST the files as FILE1, FILE2, ...")
@@ -341,6 +408,13 @@ class Handler(http.server.BaseHTTPRequestHandler):
             return
         body = Body(self.rfile, int(length))
         try:
+            # Compared in constant time: the time taken tells nothing of the token.
+            if UPLOAD_TOKEN and not hmac.compare_digest(
+                    self.headers.get("X-Upload-Token", "").encode("latin-1"),
+                    UPLOAD_TOKEN.encode("utf-8")):
+                body.drain()
+                self.reply(403, "Refused: the upload token is missing or wrong; nothing stored.")
+                return
             if not content_type.lower().startswith(b"multipart/form-data") or not boundary:
                 body.drain()
                 self.reply(400, "Not a multipart upload.")
@@ -380,7 +454,7 @@ class Handler(http.server.BaseHTTPRequestHandler):
             upload.discard()
             self.reply(500, "Could not write the index; nothing stored.")
         else:
-            self.reply(200, upload.listing())
+            self.reply(200, upload.listing(), upload)
 
 
 def main():

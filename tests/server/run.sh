@@ -1,7 +1,9 @@
 #!/usr/bin/env bash
 # Feeds each example receiver (PHP, Node.js, Python) the bodies the control
 # sends and checks what it stored: byte for byte, under a name of its own
-# making, with the client's name, size and type in its index and its reply.
+# making, with the client's name, size and type in its index and its reply;
+# the page's form fields and the stored files in a JSON reply when asked;
+# nothing from a request without the upload token.
 #   run.sh PATH/TO/make_upload_body [php|node|python ...]
 # Prints one line per check and "N passed, N failed" at the end.
 set -uo pipefail
@@ -113,22 +115,40 @@ body cut --file "$files/korean" 'C:\first.txt' --file "$files/binary" 'C:\second
 many=(); for i in $(seq 17); do many+=(--file "$files/evil" "C:\\many\\$i.txt"); done
 body too_many "${many[@]}"
 body too_large --file "$files/korean" 'C:\ok.txt' --file "$files/too_large" "$(cp949 'C:\큰 파일.zip')"
+note_value='따옴표 " 역슬래시 \ 끝/'
+body flow --field record_id 42 --field "$(cp949 메모)" "$(cp949 "$note_value")" \
+  --file "$files/korean" "$(cp949 'C:\문서\보고서.hwp')"
+body too_many_fields --field a 1 --field b 2 --field c 3 --file "$files/evil" 'C:\x.txt'
+body too_long_field --field "$(cp949 메모)" "$(cp949 "$note_value")x" --file "$files/evil" 'C:\x.txt'
 body too_long --file "$files/binary" 'C:\1.bin' --file "$files/binary" 'C:\2.bin' \
   --file "$files/binary" 'C:\3.bin' --file "$files/binary" 'C:\4.bin'
 check "the body is as long as the control declares" \
   [ "$(stat -c %s "$work/main")" = "$(cat "$work/main.length")" ]
 
 # The receivers' own limits: a file may be exactly as large as the binary
-# one; an upload may hold 16 files and 1,000,000 bytes.
+# one; an upload may hold 16 files, 1,000,000 bytes and two fields, and a
+# field's value may be exactly as long as the note. Every request must carry
+# the token.
 export BRIMLET_MAX_FILES=16 BRIMLET_MAX_FILE_BYTES=$(stat -c %s "$files/binary") BRIMLET_MAX_UPLOAD_BYTES=1000000
+export BRIMLET_MAX_FIELDS=2 BRIMLET_MAX_FIELD_BYTES=$(cp949 "$note_value" | wc -c)
+export BRIMLET_UPLOAD_TOKEN=tok-5d1e9a
+token_header="X-Upload-Token: $BRIMLET_UPLOAD_TOKEN"
 
-post() {  # post PORT BODY [PATH]: prints the reply body, then the status on a line of its own
-  local out status
+# post PORT BODY [PATH [TOKEN]]: prints the reply body (a JSON one as it is
+# and with a line end, any other decoded from CP949), then the status on a
+# line of its own. TOKEN is sent instead of the right one; - sends none.
+post() {
+  local out status sent=${4-$BRIMLET_UPLOAD_TOKEN} token=()
+  [ "$sent" = - ] || token=(-H "X-Upload-Token: $sent")
   out=$(mktemp "$work/reply.XXXXXX")
-  status=$(curl -s --http1.0 --max-time 30 -H @"$work/headers" --data-binary @"$work/$2" \
-                -o "$out" -w '%{http_code}' "http://127.0.0.1:$1${3:-/receive}")
-  iconv -f CP949 -t UTF-8 "$out"; rm -f "$out"
-  printf '%s' "$status"
+  status=$(curl -s --http1.0 --max-time 30 -H @"$work/headers" "${token[@]}" --data-binary @"$work/$2" \
+                -o "$out" -w '%{http_code} %{content_type}' "http://127.0.0.1:$1${3:-/receive}")
+  case "$status" in
+    *' application/json; charset=utf-8') cat "$out"; echo ;;
+    *) iconv -f CP949 -t UTF-8 "$out" ;;
+  esac
+  rm -f "$out"
+  printf '%s' "${status%% *}"
 }
 snapshot() { (cd "$1" 2>/dev/null && find . -type f -printf '%p %s\n' | sort && cat index.tsv 2>/dev/null); }
 
@@ -229,28 +249,41 @@ for kind in "${kinds[@]}"; do
              [[ $4 =~ ^[0-9a-f]{32}$ && $5 =~ ^[0-9a-f]{32}$ ]] &&
              cmp -s "$6/$4" "$7/shell" && cmp -s "$6/$5" "$7/phtml" && [[ $(realpath "$6")/ != "$8"/* ]]' _ \
     "$reply" "${names[0]:-}" "${names[1]:-}" "${stored[0]:-}" "${stored[1]:-}" "$uploads" "$files" "$scripts"
+  reply=$(post "$port" flow '/receive?reply=json')
+  read_index "$uploads" $((expected_count + 4))
+  check "$kind: asked for JSON, the reply lists the stored file and the fields as sent, decoded from CP949" \
+    bash -c '[ "$1" = "$2" ] && cmp -s "$3/$4" "$5"' _ "$reply" \
+    '{"ok":true,"message":"Stored 1 file.","files":[{"name":"보고서.hwp","size":'"$(stat -c %s "$files/korean")"',"type":"application/octet-stream","stored":"'"${stored[0]:-}"'"}],"fields":[{"name":"record_id","value":"42"},{"name":"메모","value":"따옴표 \" 역슬래시 \\ 끝/"}]}'$'\n200' \
+    "$uploads" "${stored[0]:-}" "$files/korean"
   [ "$kind" != php ] || check "php: served from a document root, the upload folder is refused under it, and an upload allowed there is not run" \
     php_site_does_not_run_uploads
 
   before=$(snapshot "$uploads")
-  limits=$(post "$port" too_many; echo; post "$port" too_large; echo; post "$port" too_long)
-  check "$kind: more files, a larger file or a larger upload than the receiver takes is refused and stores nothing" \
+  limits=$(post "$port" too_many; echo; post "$port" too_large; echo; post "$port" too_long; echo
+           post "$port" too_many_fields; echo; post "$port" too_long_field '/receive?reply=json'; echo
+           post "$port" flow /receive -; echo; post "$port" flow "/receive?reply=json" "${BRIMLET_UPLOAD_TOKEN%?}0")
+  check "$kind: more files or fields, a larger file, field or upload than the receiver takes, or a missing or wrong token, is refused and stores nothing" \
     bash -c '[ "$1" = "$2" ] && [ "$3" = "$(cat "$4")" ]' _ "$limits" \
-    "Refused: more than 16 files in one upload; nothing stored."$'\r\n413\n'"Refused: 큰 파일.zip is larger than $BRIMLET_MAX_FILE_BYTES bytes; nothing stored."$'\r\n413\n'"Refused: the upload is larger than 1000000 bytes; nothing stored."$'\r\n413' \
+    "Refused: more than 16 files in one upload; nothing stored."$'\r\n413\n'"Refused: 큰 파일.zip is larger than $BRIMLET_MAX_FILE_BYTES bytes; nothing stored."$'\r\n413\n'"Refused: the upload is larger than 1000000 bytes; nothing stored."$'\r\n413\n'\
+"Refused: more than 2 fields in one upload; nothing stored."$'\r\n413\n'\
+'{"ok":false,"message":"Refused: the field 메모 is longer than '"$BRIMLET_MAX_FIELD_BYTES"' bytes; nothing stored."}'$'\n413\n'\
+"Refused: the upload token is missing or wrong; nothing stored."$'\r\n403\n'\
+'{"ok":false,"message":"Refused: the upload token is missing or wrong; nothing stored."}'$'\n403' \
     "$before" <(snapshot "$uploads")
 
-  reply=$(curl -s --http1.0 --max-time 10 -H 'Content-Type: text/plain' --data-binary 'x' \
+  reply=$(curl -s --http1.0 --max-time 10 -H 'Content-Type: text/plain' -H "$token_header" --data-binary 'x' \
                -w '%{http_code}' "http://127.0.0.1:$port/receive")
   check "$kind: a body that is not multipart is refused" \
     same_text "$reply" "Not a multipart upload."$'\r\n400'
 
   # A client that stops two thirds into the body and closes its side: the
   # part it was in, and the one it had finished, leave nothing behind.
-  python3 - "$port" "$work/cut" <<'PY' >/dev/null
+  python3 - "$port" "$work/cut" "$token_header" <<'PY' >/dev/null
 import socket, sys
 port, body = int(sys.argv[1]), open(sys.argv[2], "rb").read()
 head = ("POST /receive HTTP/1.0\r\nContent-Type: multipart/form-data; "
-        "boundary=--MULTI-PARTS-FORM-DATA-BOUNDARY\r\nContent-Length: %d\r\n\r\n" % len(body))
+        "boundary=--MULTI-PARTS-FORM-DATA-BOUNDARY\r\n%s\r\nContent-Length: %d\r\n\r\n"
+        % (sys.argv[3], len(body)))
 connection = socket.create_connection(("127.0.0.1", port), timeout=10)
 connection.sendall(head.encode() + body[: len(body) * 2 // 3])
 connection.shutdown(socket.SHUT_WR)
