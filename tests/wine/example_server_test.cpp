@@ -9,7 +9,10 @@
 
 #include <string>
 
+#include "framework/text.h"
 #include "host/dialog_watcher.h"
+#include "host/page_host.h"
+#include "host/picker_answers.h"
 #include "tests/wine/support/example_server.h"
 #include "tests/wine/support/file_list_support.h"
 #include "tests/wine/support/receiver.h"
@@ -75,6 +78,63 @@ TEST_P(ExampleReceiver, StoresUnderItsOwnNamesAndGivesTheUsersNamesInIndexAndRep
   EXPECT_EQ(std::vector<std::string>{reply + "\r\n"}, scenario::MessageTexts(watcher));
 
   control.reset();
+  EXPECT_TRUE(server.Stop());
+}
+
+// The example page of a whole flow, in the page host against the receiver:
+// its token header and record field reach the receiver, which stores the
+// file and answers JSON that the page's handler reads; with a token the
+// receiver does not know, it refuses and stores nothing, and the page says so.
+TEST_P(ExampleReceiver, TheUploadFlowPageSendsItsTokenAndFieldAndReadsTheJsonReply) {
+  ::SetEnvironmentVariableA("BRIMLET_UPLOAD_TOKEN", "t0k3n-7");
+  scenario::ExampleServer server(GetParam());
+  ::SetEnvironmentVariableA("BRIMLET_UPLOAD_TOKEN", nullptr);
+  ASSERT_TRUE(server.Started());
+  scenario::TempFolder folder(std::string("flow-") + GetParam());
+  const std::string path = folder.path() + "\\보고서.txt";
+  ASSERT_TRUE(WriteContent(path, "record notes"));
+  scenario::EnsureRegistered();
+
+  const auto runPage = [&](const char* token) {
+    host::PageOptions options;
+    options.defines["SERVER"] = server.Url("");
+    options.defines["UPLOAD_TOKEN"] = token;
+    std::string file = BRIMLET_SOURCE_DIR "/examples/upload_flow.html";
+    for (char& c : file) c = c == '/' ? '\\' : c;
+    std::wstring error;
+    auto page = host::PageHost::LoadFile(fw::WideFromNarrow("Z:" + file), options, &error);
+    EXPECT_TRUE(page && page->ok()) << fw::NarrowFromWide(error.data(), error.size());
+    if (!page) return std::string();
+    {
+      host::DialogWatcher picker(host::AnswerPickers({{path}, {}, false}));
+      EXPECT_EQ(S_OK, page->Click(L"Add files"));
+    }
+    host::DialogWatcher watcher(scenario::LeaveProgressOpen);
+    EXPECT_EQ(S_OK, page->Click(L"Upload"));
+    const auto ended = [&] {
+      const std::wstring& text = page->transcript();
+      return text.find(L"record 1024.") != std::wstring::npos || text.find(L"failed") != std::wstring::npos;
+    };
+    for (DWORD start = ::GetTickCount(); !ended() && ::GetTickCount() - start < 30000;) page->PumpFor(50);
+    EXPECT_TRUE(page->ok());
+    return fw::NarrowFromWide(page->transcript().data(), page->transcript().size());
+  };
+
+  const std::string refused = runPage("forged");
+  EXPECT_NE(std::string::npos, refused.find("The upload failed (HTTP 403)")) << refused;
+  EXPECT_TRUE(server.Index().empty()) << server.Log();
+
+  const std::string transcript = runPage("t0k3n-7");
+  const auto index = server.Index();
+  ASSERT_EQ(1u, index.size()) << transcript << server.Log();
+  EXPECT_EQ("보고서.txt", index[0].name);
+  std::string stored;
+  EXPECT_TRUE(scenario::ReadWholeFile(server.UploadFolder() + "\\" + index[0].stored, &stored));
+  EXPECT_EQ("record notes", stored);
+  EXPECT_NE(std::string::npos, transcript.find("1 file, 12 bytes: " + path + " (12 bytes)")) << transcript;
+  EXPECT_NE(std::string::npos, transcript.find("보고서.txt (12 bytes) is " + index[0].stored)) << transcript;
+  EXPECT_NE(std::string::npos, transcript.find("Attached to record 1024.")) << transcript;
+  EXPECT_NE(std::string::npos, transcript.find("[##########] 100% of ")) << transcript;
   EXPECT_TRUE(server.Stop());
 }
 

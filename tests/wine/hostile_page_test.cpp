@@ -310,7 +310,7 @@ TEST_F(HostilePage, CallsThatDoNotNameAMemberAsItIsUsedAreRefusedWithoutRunningI
   }
 
   const DISPID unknownIds[] = {0, DISPID_UNKNOWN, DISPID_PROPERTYPUT, DISPID_NEWENUM, DISPID_EVALUATE,
-                               15, 17, 999, INT_MIN, INT_MAX};
+                               15, 27, 999, INT_MIN, INT_MAX};
   for (DISPID id : unknownIds) {
     for (WORD flags : {kMethod, kGet, kPut, WORD(kMethod | kGet), WORD(0xFFFF)}) {
       EXPECT_EQ(DISP_E_MEMBERNOTFOUND, Invoke(id, flags, flags & kPut ? &putOne : &none)) << id << " " << flags;
