@@ -159,7 +159,10 @@ class Upload : public ::testing::Test {
 TEST_F(Upload, OneFileIsPostedByteForByteAndTheListEmpties) {
   const std::string path = File("a.bin", "hello");
   AddFiles({"a.bin"});
-  SetUrl(receiver_.Url("/ok/upload.asp?user=7"));
+  // The server takes a moment to answer, as a real script does: the body
+  // goes out while the dialog is still being made, and the dialog stays up
+  // until the answer.
+  SetUrl(receiver_.Url("/slow-reply/500/upload.asp?user=7"));
   host::DialogWatcher watcher(LeaveProgressOpen);
   ASSERT_EQ(S_OK, control_->Call(L"Upload"));
   EXPECT_EQ(std::optional<bool>(true), WaitForFinish());
@@ -169,7 +172,7 @@ TEST_F(Upload, OneFileIsPostedByteForByteAndTheListEmpties) {
   ASSERT_EQ(1u, requests.size());
   const RecordedRequest& request = requests[0];
   EXPECT_EQ(Outcome::kComplete, request.entry.outcome);
-  EXPECT_EQ(0u, request.Head().find("POST /ok/upload.asp?user=7 HTTP/1.0\r\n")) << request.Head();
+  EXPECT_EQ(0u, request.Head().find("POST /slow-reply/500/upload.asp?user=7 HTTP/1.0\r\n")) << request.Head();
   EXPECT_EQ("*/*", request.Header("Accept"));
   EXPECT_EQ("multipart/form-data; boundary=--MULTI-PARTS-FORM-DATA-BOUNDARY", request.Header("Content-Type"));
   const std::string expected = Part(true, 1, path, "application/octet-stream", "hello") + kTrailer;
