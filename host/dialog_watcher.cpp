@@ -84,16 +84,10 @@ std::string WindowTextA(HWND window) {
   }
 }
 
-DialogWatcher::DialogWatcher(Answer answer)
-    : answer_(std::move(answer)), thread_([this] { Run(); }) {}
+DialogWatcher::DialogWatcher(Answer answer) : answer_(std::move(answer)), rounds_(kRoundMs, [this] { Round(); }) {}
 
 DialogWatcher::~DialogWatcher() {
-  {
-    std::lock_guard<std::mutex> lock(mutex_);
-    stopping_ = true;
-  }
-  wake_.notify_all();
-  thread_.join();
+  rounds_.Stop();
   CloseLeftovers();
 }
 
@@ -114,20 +108,6 @@ size_t DialogWatcher::Count() const {
 
 bool DialogWatcher::WaitFor(size_t count, DWORD timeoutMs) const {
   return PumpUntil([this, count] { return Count() >= count; }, timeoutMs);
-}
-
-void DialogWatcher::Run() {
-  std::unique_lock<std::mutex> lock(mutex_);
-  while (!stopping_) {
-    lock.unlock();
-    try {
-      Round();
-    } catch (...) {
-      // A failed round (out of memory, a throwing answer) is retried.
-    }
-    lock.lock();
-    wake_.wait_for(lock, std::chrono::milliseconds(kRoundMs), [this] { return stopping_; });
-  }
 }
 
 void DialogWatcher::Round() {

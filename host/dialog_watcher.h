@@ -6,14 +6,14 @@
 #include <windows.h>
 #include <commctrl.h>
 
-#include <condition_variable>
 #include <functional>
 #include <map>
 #include <mutex>
 #include <set>
 #include <string>
-#include <thread>
 #include <vector>
+
+#include "host/repeating_thread.h"
 
 namespace host {
 
@@ -56,7 +56,6 @@ class DialogWatcher {
   bool WaitFor(size_t count, DWORD timeoutMs) const;
 
  private:
-  void Run();
   void Round();
   DialogSeen Describe(HWND dialog);
   void TabTexts(HWND tabs, std::vector<std::string>* texts);
@@ -64,8 +63,6 @@ class DialogWatcher {
   void CloseLeftovers();
 
   mutable std::mutex mutex_;
-  std::condition_variable wake_;
-  bool stopping_ = false;
   Answer answer_;
   std::vector<DialogSeen> seen_;
 
@@ -78,7 +75,7 @@ class DialogWatcher {
   TCITEMA tabItem_{};
   char tabText_[512] = {};
 
-  std::thread thread_;  // last: starts once everything above is built
+  RepeatingThread rounds_;  // last: starts once everything above is built
 };
 
 }  // namespace host

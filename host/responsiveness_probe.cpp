@@ -38,16 +38,9 @@ bool IsProgressDialog(HWND window) {
   return bar && ::GetClassNameA(bar, name, sizeof name) > 0 && std::strcmp(name, PROGRESS_CLASSA) == 0;
 }
 
-ResponsivenessProbe::ResponsivenessProbe() : thread_([this] { Run(); }) {}
+ResponsivenessProbe::ResponsivenessProbe() : rounds_(kIntervalMs, [this] { Round(); }) {}
 
-ResponsivenessProbe::~ResponsivenessProbe() {
-  {
-    std::lock_guard<std::mutex> lock(mutex_);
-    stopping_ = true;
-  }
-  wake_.notify_all();
-  thread_.join();
-}
+ResponsivenessProbe::~ResponsivenessProbe() { rounds_.Stop(); }
 
 Responsiveness ResponsivenessProbe::Figures() const {
   std::lock_guard<std::mutex> lock(mutex_);
@@ -57,20 +50,6 @@ Responsiveness ResponsivenessProbe::Figures() const {
     figures.longestUnansweredMs = std::max<DWORD>(figures.longestUnansweredMs, static_cast<DWORD>(waited));
   }
   return figures;
-}
-
-void ResponsivenessProbe::Run() {
-  std::unique_lock<std::mutex> lock(mutex_);
-  while (!stopping_) {
-    lock.unlock();
-    try {
-      Round();
-    } catch (...) {
-      // Out of memory while listing windows: the next round tries again.
-    }
-    lock.lock();
-    wake_.wait_for(lock, std::chrono::milliseconds(kIntervalMs), [this] { return stopping_; });
-  }
 }
 
 void ResponsivenessProbe::Round() {
@@ -84,7 +63,7 @@ void ResponsivenessProbe::Round() {
     const bool isNew = known_.insert(dialog).second;
     {
       std::lock_guard<std::mutex> lock(mutex_);
-      if (stopping_) return;
+      if (rounds_.stopping()) return;
       if (isNew) ++figures_.dialogs;
       waitStartedMs_ = ::GetTickCount64();
     }

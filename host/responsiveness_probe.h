@@ -8,10 +8,10 @@
 
 #include <windows.h>
 
-#include <condition_variable>
 #include <mutex>
 #include <set>
-#include <thread>
+
+#include "host/repeating_thread.h"
 
 namespace host {
 
@@ -37,17 +37,14 @@ class ResponsivenessProbe {
   Responsiveness Figures() const;
 
  private:
-  void Run();
   void Round();
 
   mutable std::mutex mutex_;
-  std::condition_variable wake_;
-  bool stopping_ = false;
   Responsiveness figures_;
   ULONGLONG waitStartedMs_ = 0;  // 0 when no send is under way
   std::set<HWND> known_;         // the probing thread's only: dialogs counted already
 
-  std::thread thread_;  // last: starts once everything above is built
+  RepeatingThread rounds_;  // last: starts once everything above is built
 };
 
 }  // namespace host
