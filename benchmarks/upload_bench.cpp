@@ -165,6 +165,7 @@ class Bench {
     const double cpuStart = ProcessCpuSeconds();
     const double start = Seconds();
     const HRESULT called = control_.Call(L"Upload");
+    run.callSeconds = Seconds() - start;
     const bool finished = called == S_OK && control_.PumpUntil(
         [&] { return control_.events().Count(DISPID_BRIMLET_UPLOADFINISH) > 0; }, kUploadTimeoutMs);
     run.seconds = Seconds() - start;
@@ -183,8 +184,8 @@ class Bench {
       run.failure = "no UploadFinish within " + std::to_string(kUploadTimeoutMs / 1000) + " s";
       return run;
     }
-    const VARIANT* outcome = control_.events().Of(DISPID_BRIMLET_UPLOADFINISH)[0].args[0].get();
-    if (outcome->lVal == 0) {
+    const std::vector<host::EventCall> finishes = control_.events().Of(DISPID_BRIMLET_UPLOADFINISH);
+    if (finishes[0].args[0].get()->lVal == 0) {
       run.failure = "UploadFinish(false) " + MessagesOf(watcher);
       return run;
     }

@@ -46,6 +46,7 @@ Line Cells(const TableRow& row) {
           Rate(row.curlBytesPerSecond),
           RatioText(Ratio(controlRate, row.floorBytesPerSecond)),
           RatioText(Ratio(controlRate, row.curlBytesPerSecond)),
+          Fixed(run.callSeconds * 1000, 0),
           Fixed(run.cpuSeconds, 2),
           BeforeAfter(run.peakWorkingSetBefore, run.peakWorkingSetAfter),
           BeforeAfter(run.peakPrivateBefore, run.peakPrivateAfter)};
@@ -121,7 +122,7 @@ std::optional<double> ParseCurlSpeed(std::string_view text) {
 
 std::string FormatTable(const std::string& title, const std::vector<TableRow>& rows) {
   std::vector<Line> lines{{"payload", "receiver", "control MB/s", "floor MB/s", "curl MB/s", "control/floor",
-                           "control/curl", "CPU s", "peak working set MiB", "peak private MiB"}};
+                           "control/curl", "Upload() ms", "CPU s", "peak working set MiB", "peak private MiB"}};
   for (const auto& row : rows) lines.push_back(Cells(row));
   return Aligned(title, lines, 2);
 }

@@ -19,6 +19,7 @@ struct ControlRun {
   std::string failure;          // why it did not, for the table
   std::uint64_t bodyBytes = 0;  // as the receiver counted them
   double seconds = 0;           // from Upload to UploadFinish
+  double callSeconds = 0;       // the page's thread held by the Upload call itself
   double cpuSeconds = 0;        // the whole process, user and kernel
   std::uint64_t peakWorkingSetBefore = 0, peakWorkingSetAfter = 0;
   std::uint64_t peakPrivateBefore = 0, peakPrivateAfter = 0;

@@ -36,6 +36,7 @@ ControlRun Finished(std::uint64_t bytes, double seconds) {
   run.succeeded = true;
   run.bodyBytes = bytes;
   run.seconds = seconds;
+  run.callSeconds = 0.0126;
   run.cpuSeconds = 1.5;
   run.peakWorkingSetBefore = 40 << 20;
   run.peakWorkingSetAfter = 42 << 20;
@@ -72,10 +73,10 @@ TEST(UploadFigures, TableShowsEachUploadBesideTheFloorAndCurlWithCpuAndMemory) {
   ASSERT_EQ(3u, lines.size());
   EXPECT_EQ("== win64", lines[0]);
   EXPECT_EQ((std::vector<std::string>{"payload", "receiver", "control MB/s", "floor MB/s", "curl MB/s",
-                                      "control/floor", "control/curl", "CPU s", "peak working set MiB",
+                                      "control/floor", "control/curl", "Upload() ms", "CPU s", "peak working set MiB",
                                       "peak private MiB"}),
             CellsOf(lines[1]));
-  EXPECT_EQ((std::vector<std::string>{"1024 MiB x 1", "eager", "250.0", "1000.0", "200.0", "0.25", "1.25", "1.50",
+  EXPECT_EQ((std::vector<std::string>{"1024 MiB x 1", "eager", "250.0", "1000.0", "200.0", "0.25", "1.25", "13", "1.50",
                                       "40.0 -> 42.0", "10.0 -> 11.0"}),
             CellsOf(lines[2]));
 }
@@ -111,10 +112,10 @@ TEST(UploadFigures, MissingFloorOrCurlFigureLeavesItsRatioOpen) {
   const auto lines = Lines(bench::FormatTable("t", {row, noFloor}));
   ASSERT_EQ(4u, lines.size());
   // No ratio is made up: the missing figure and its ratio say there is none.
-  EXPECT_EQ((std::vector<std::string>{"1024 MiB x 1", "test", "100.0", "400.0", "-", "0.25", "-", "1.50",
+  EXPECT_EQ((std::vector<std::string>{"1024 MiB x 1", "test", "100.0", "400.0", "-", "0.25", "-", "13", "1.50",
                                       "40.0 -> 42.0", "10.0 -> 11.0"}),
             CellsOf(lines[2]));
-  EXPECT_EQ((std::vector<std::string>{"1024 MiB x 1", "eager", "100.0", "-", "50.0", "-", "2.00", "1.50",
+  EXPECT_EQ((std::vector<std::string>{"1024 MiB x 1", "eager", "100.0", "-", "50.0", "-", "2.00", "13", "1.50",
                                       "40.0 -> 42.0", "10.0 -> 11.0"}),
             CellsOf(lines[3]));
 }
