@@ -55,7 +55,7 @@ void FileListView::Destroy() {
   large_.Reset();
   imageOfShellIcon_.clear();
   imagesLent_ = imagesWanted_ = false;
-  rowSizes_.clear();
+  rows_.clear();
   redrawHeld_ = false;
 }
 
@@ -79,22 +79,18 @@ std::vector<int> FileListView::SelectedRowsDescending() const {
   return rows;
 }
 
-std::string FileListView::RowText(int row, int column) const {
-  // A path may be longer than MAX_PATH: grow until the text fits.
-  std::string text(512, '\0');
-  for (;;) {
-    LVITEMA item{};
-    item.iSubItem = column;
-    item.pszText = &text[0];
-    item.cchTextMax = static_cast<int>(text.size());
-    const LRESULT length =
-        ::SendMessageA(window_, LVM_GETITEMTEXTA, row, reinterpret_cast<LPARAM>(&item));
-    if (length < static_cast<LRESULT>(text.size()) - 1 || text.size() >= 0x100000) {
-      text.resize(length > 0 ? static_cast<size_t>(length) : 0);
-      return text;
-    }
-    text.assign(text.size() * 4, '\0');
-  }
+const FileListView::Row* FileListView::RowAt(int row) const {
+  return row >= 0 && static_cast<std::size_t>(row) < rows_.size() ? &rows_[static_cast<std::size_t>(row)] : nullptr;
+}
+
+std::string FileListView::RowPath(int row) const {
+  const Row* listed = RowAt(row);
+  return listed ? listed->path : std::string();
+}
+
+std::string FileListView::RowSizeText(int row) const {
+  const Row* listed = RowAt(row);
+  return listed ? listed->sizeText : std::string();
 }
 
 int FileListView::ImageFor(const std::string& path) {
@@ -120,9 +116,11 @@ int FileListView::ImageFor(const std::string& path) {
 
 void FileListView::AppendRow(const std::string& path, std::uint32_t size, const std::string& sizeText) {
   if (!window_) return;
-  // Room for the row's size first, so that a row is never listed without it.
+  // The row's record first, so that a row is never listed without it.
+  Row listed;
   try {
-    if (rowSizes_.size() == rowSizes_.capacity()) rowSizes_.reserve(rowSizes_.size() * 2 + 64);
+    if (rows_.size() == rows_.capacity()) rows_.reserve(rows_.size() * 2 + 64);
+    listed = Row{path, size, sizeText};
   } catch (const std::bad_alloc&) {
     return;
   }
@@ -132,14 +130,14 @@ void FileListView::AppendRow(const std::string& path, std::uint32_t size, const 
 
   LVITEMA item{};
   item.mask = LVIF_TEXT | LVIF_IMAGE;
-  item.iItem = static_cast<int>(rowSizes_.size());  // after the last row
+  item.iItem = static_cast<int>(rows_.size());  // after the last row
   item.pszText = const_cast<char*>(path.c_str());
   item.iImage = image;
   const int row = static_cast<int>(
       ::SendMessageA(window_, LVM_INSERTITEMA, 0, reinterpret_cast<LPARAM>(&item)));
   if (row < 0) return;
-  rowSizes_.insert(rowSizes_.begin() + std::min<std::size_t>(static_cast<std::size_t>(row), rowSizes_.size()),
-                   size);
+  rows_.insert(rows_.begin() + std::min<std::size_t>(static_cast<std::size_t>(row), rows_.size()),
+               std::move(listed));
   LVITEMA sizeColumn{};
   sizeColumn.iSubItem = 1;
   sizeColumn.pszText = const_cast<char*>(sizeText.c_str());
@@ -148,21 +146,22 @@ void FileListView::AppendRow(const std::string& path, std::uint32_t size, const 
 
 void FileListView::DeleteRow(int row) {
   if (!window_ || !ListView_DeleteItem(window_, row)) return;
-  if (row >= 0 && static_cast<std::size_t>(row) < rowSizes_.size()) rowSizes_.erase(rowSizes_.begin() + row);
+  if (RowAt(row)) rows_.erase(rows_.begin() + row);
 }
 
 void FileListView::DeleteAllRows() {
   if (window_) ListView_DeleteAllItems(window_);
-  rowSizes_.clear();
+  rows_.clear();
 }
 
 std::uint32_t FileListView::RowSize(int row) const {
-  return row >= 0 && static_cast<std::size_t>(row) < rowSizes_.size() ? rowSizes_[row] : 0;
+  const Row* listed = RowAt(row);
+  return listed ? listed->size : 0;
 }
 
 std::uint32_t FileListView::TotalOfRows() const {
   std::uint32_t total = 0;
-  for (std::uint32_t size : rowSizes_) total += size;
+  for (const Row& listed : rows_) total += listed.size;
   return total;
 }
 

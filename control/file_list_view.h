@@ -39,9 +39,12 @@ class FileListView {
   int SelectedCount() const;
   // The selected rows, highest index first.
   std::vector<int> SelectedRowsDescending() const;
-  std::string RowPath(int row) const { return RowText(row, 0); }
-  // Column 1: the size text the row was listed with.
-  std::string RowSizeText(int row) const { return RowText(row, 1); }
+  // What the row was listed with: the path (column 0) and the size text
+  // (column 1). Read from this object's own record of the rows, not from
+  // the list window: a page that uploads 2,000 rows would otherwise send
+  // the window 4,000 messages.
+  std::string RowPath(int row) const;
+  std::string RowSizeText(int row) const;
   // Appends a row showing `sizeText` and the shell's icon for `path`.
   void AppendRow(const std::string& path, std::uint32_t size, const std::string& sizeText);
   void DeleteRow(int row);
@@ -64,7 +67,12 @@ class FileListView {
 
  private:
   void SetColumnTitle(int column, const std::string& title);
-  std::string RowText(int row, int column) const;
+  struct Row {
+    std::string path;
+    std::uint32_t size = 0;
+    std::string sizeText;
+  };
+  const Row* RowAt(int row) const;
   // The position in the image lists of the icon for `path`, copied in on
   // first sight; -1 when it could not be added.
   int ImageFor(const std::string& path);
@@ -79,7 +87,7 @@ class FileListView {
   std::map<int, int> imageOfShellIcon_;
   bool imagesWanted_ = false;  // from the first row on
   bool imagesLent_ = false;
-  std::vector<std::uint32_t> rowSizes_;  // by row, as listed; one per row of the window
+  std::vector<Row> rows_;  // by row, as listed, in the list's order; one per row of the window
   bool redrawHeld_ = false;
 };
 

@@ -127,7 +127,7 @@ TEST_F(TypeLibrary, DispatchInterfaceListsTheOriginalMembersFirstThenThePageMemb
       const size_t at = methods.size();
       if (at < std::size(kMethods)) {
         EXPECT_EQ(kMethodArguments[at], func->cParams) << at;
-        EXPECT_EQ(kMethods[at].type == VT_EMPTY ? VT_VOID : kMethods[at].type, func->elemdescFunc.tdesc.vt) << at;
+        EXPECT_EQ(kMethods[at].type == VT_EMPTY ? static_cast<VARTYPE>(VT_VOID) : kMethods[at].type, func->elemdescFunc.tdesc.vt) << at;
       }
       methods.push_back(func->memid);
     }
