@@ -3,6 +3,7 @@
 #include <commctrl.h>
 
 #include "brimlet_idl.h"
+#include "control/list_text.h"
 #include "framework/activation_context.h"
 #include "framework/message_drain.h"
 #include "module/dispatch_ids.h"

@@ -35,4 +35,9 @@ std::optional<ViewMode> ViewModeOfCommand(unsigned commandId) {
   }
 }
 
+std::string IndexRefusal(const std::string& member, long index, long count) {
+  if (count == 0) return member + ": 목록이 비어 있습니다.";
+  return member + ": " + std::to_string(index) + "번 파일은 없습니다 (0부터 " + std::to_string(count - 1) + "까지).";
+}
+
 }  // namespace brimlet

@@ -22,6 +22,10 @@ ColumnTitles AddedTitles(int rowCount, std::uint32_t totalBytes, const NumberSep
 ColumnTitles RefreshedTitles(std::uint32_t fileCount, std::uint32_t totalBytes,
                              const NumberSeparators& seps);
 
+// Why a page's index into the list is refused: "FilePath: ..." with the
+// range of rows there are.
+std::string IndexRefusal(const std::string& member, long index, long count);
+
 // The list view's view modes, as the two low bits of its style.
 enum class ViewMode : unsigned { Icon = 0, Report = 1, SmallIcon = 2, List = 3 };
 

@@ -45,13 +45,11 @@ bool DispatchCall::LongArg(UINT index, LONG* value) {
   return true;
 }
 
-void DispatchCall::ReturnString(const std::string& text) { ReturnWide(WideFromNarrow(text)); }
-
-void DispatchCall::ReturnWide(const std::wstring& text) {
+void DispatchCall::ReturnString(const std::string& text) {
   if (!result_) return;
   ::VariantInit(result_);
   result_->vt = VT_BSTR;
-  result_->bstrVal = ::SysAllocStringLen(text.data(), static_cast<UINT>(text.size()));
+  result_->bstrVal = BstrFromNarrow(text);
 }
 
 void DispatchCall::ReturnLong(LONG value) {
@@ -72,10 +70,8 @@ HRESULT DispatchCall::Refuse(HRESULT code, const std::string& why) {
   refusal_ = code;
   if (!exception_) return code;
   *exception_ = EXCEPINFO{};
-  const std::wstring source = WideFromNarrow(ModuleTitle());
-  const std::wstring description = WideFromNarrow(why);
-  exception_->bstrSource = ::SysAllocStringLen(source.data(), static_cast<UINT>(source.size()));
-  exception_->bstrDescription = ::SysAllocStringLen(description.data(), static_cast<UINT>(description.size()));
+  exception_->bstrSource = BstrFromNarrow(ModuleTitle());
+  exception_->bstrDescription = BstrFromNarrow(why);
   exception_->scode = code;
   refusal_ = DISP_E_EXCEPTION;
   return refusal_;

@@ -25,7 +25,6 @@ class DispatchCall {
   bool LongArg(UINT index, LONG* value);
 
   void ReturnString(const std::string& text);
-  void ReturnWide(const std::wstring& text);
   void ReturnLong(LONG value);
   void ReturnDouble(double value);
 

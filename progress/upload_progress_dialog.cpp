@@ -62,8 +62,8 @@ bool UploadProgressDialog::OnInitDialog() {
   ShowPanes();
   ::ShowWindow(m_pStatusBar, SW_SHOW);
 
+  // Lent to the list with the first rows (AddRows).
   m_imageList.Create(16, kImageListInitial, kImageListGrowth);
-  m_imageList.LendTo(m_listFiles, LVSIL_SMALL);
   ListView_SetExtendedListViewStyleEx(m_listFiles, LVS_EX_GRIDLINES, LVS_EX_GRIDLINES);
   for (int i = 0; i < 3; ++i) {
     LVCOLUMNA column{};

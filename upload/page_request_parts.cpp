@@ -59,11 +59,6 @@ std::optional<std::string> RequestHeaderRefusal(const std::string& name, const s
   return std::nullopt;
 }
 
-std::string IndexRefusal(const std::string& member, long index, long count) {
-  if (count == 0) return member + ": 목록이 비어 있습니다.";
-  return member + ": " + std::to_string(index) + "번 파일은 없습니다 (0부터 " + std::to_string(count - 1) + "까지).";
-}
-
 bool SameFieldName(const std::string& a, const std::string& b) { return a == b; }
 bool SameHeaderName(const std::string& a, const std::string& b) { return EqualIgnoringAsciiCase(a, b); }
 

@@ -15,9 +15,6 @@ namespace brimlet {
 std::optional<std::string> FormFieldRefusal(const std::string& name, const std::string& value);
 std::optional<std::string> RequestHeaderRefusal(const std::string& name, const std::string& value);
 
-// Why an index into the list is refused: "FilePath: ..." with the range.
-std::string IndexRefusal(const std::string& member, long index, long count);
-
 // Names and values in the order they were first set; setting a name again
 // replaces its value in place.
 class NamedValues {

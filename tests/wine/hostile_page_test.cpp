@@ -85,20 +85,14 @@ bool SameValue(const Variant& a, const Variant& b) {
 // The page's side of one test: one control hosted as a page hosts it, a
 // folder with a small file, and the local receiver. Everything a test needs
 // around the control is set up here, in one place.
-class HostilePage : public ::testing::Test {
+class HostilePage : public scenario::HostedUploadTest {
  protected:
+  HostilePage() : HostedUploadTest("hostile-") {}
   void SetUp() override {
-    const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
-    folder_ = std::make_unique<scenario::TempFolder>(std::string("hostile-") + info->name());
+    HostedUploadTest::SetUp();
+    if (HasFatalFailure()) return;
     small_ = folder_->path() + "\\small.bin";
     ASSERT_TRUE(scenario::WriteContent(small_, "hostile"));
-    ASSERT_TRUE(receiver_.Started());
-    control_ = scenario::HostControl();
-    ASSERT_TRUE(control_);
-  }
-  void TearDown() override {
-    control_.reset();
-    folder_.reset();
   }
 
   IDispatch* dispatch() { return control_->dispatch(); }
@@ -163,10 +157,7 @@ class HostilePage : public ::testing::Test {
     EXPECT_EQ(std::to_string(request.Body().size()), request.Header("Content-Length"));
   }
 
-  std::unique_ptr<scenario::TempFolder> folder_;
   std::string small_;
-  scenario::Receiver receiver_;
-  std::unique_ptr<host::HostedControl> control_;
 };
 
 // ---------------------------------------------------------------- properties

@@ -158,19 +158,14 @@ std::string Figures(const char* when, const Sample& sample) {
   return line;
 }
 
-class Soak : public ::testing::Test {
+class Soak : public scenario::HostedUploadTest {
  protected:
+  Soak() : HostedUploadTest("soak-") {}
   void SetUp() override {
-    folder_ = std::make_unique<scenario::TempFolder>("soak");
+    HostedUploadTest::SetUp();
+    if (HasFatalFailure()) return;
     folder_->File("small.bin", 1000);
     folder_->File("slow.bin", 8 << 20);
-    ASSERT_TRUE(receiver_.Started());
-    control_ = scenario::HostControl();
-    ASSERT_TRUE(control_);
-  }
-  void TearDown() override {
-    control_.reset();
-    folder_.reset();
   }
 
   // One pick, then `count` uploads of it started together, each ended the
@@ -180,9 +175,6 @@ class Soak : public ::testing::Test {
   // Waits until the uploads' threads have ended, then measures.
   scenario::ProcessFigures Settle() const;
 
-  scenario::Receiver receiver_;
-  std::unique_ptr<scenario::TempFolder> folder_;
-  std::unique_ptr<host::HostedControl> control_;
   int started_ = 0;
   int picks_ = 0;
   int successes_ = 0, failures_ = 0;

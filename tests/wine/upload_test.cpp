@@ -120,19 +120,9 @@ class RegisteredContentType {
   static constexpr char kType[] = "application/x-brimlet-test";
 };
 
-class Upload : public ::testing::Test {
+class Upload : public scenario::HostedUploadTest {
  protected:
-  void SetUp() override {
-    const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
-    folder_ = std::make_unique<scenario::TempFolder>(std::string("upload-") + info->name());
-    ASSERT_TRUE(receiver_.Started());
-    control_ = scenario::HostControl();
-    ASSERT_TRUE(control_);
-  }
-  void TearDown() override {
-    control_.reset();
-    folder_.reset();
-  }
+  Upload() : HostedUploadTest("upload-") {}
 
   std::string File(const std::string& name, const std::string& content) {
     const std::string path = folder_->path() + "\\" + name;
@@ -149,10 +139,6 @@ class Upload : public ::testing::Test {
     return scenario::WaitForUploadFinish(*control_, timeoutMs);
   }
   int Rows() { return ListView_GetItemCount(scenario::FileListOf(*control_)); }
-
-  scenario::Receiver receiver_;
-  std::unique_ptr<scenario::TempFolder> folder_;
-  std::unique_ptr<host::HostedControl> control_;
 };
 
 // ---------------------------------------------------------------- the request

@@ -7,6 +7,7 @@
 #include "module/dispatch_ids.h"
 #include "host/responsiveness_probe.h"
 #include "tests/wine/support/file_list_support.h"
+#include "tests/wine/support/scenario.h"
 
 namespace scenario {
 
@@ -39,6 +40,19 @@ void PickFiles(host::HostedControl& control, const std::string& folder, const st
 std::optional<bool> WaitForUploadFinish(host::HostedControl& control, DWORD timeoutMs) {
   if (!control.PumpUntil([&] { return control.events().Count(DISPID_BRIMLET_UPLOADFINISH) > 0; }, timeoutMs)) return std::nullopt;
   return control.events().Of(DISPID_BRIMLET_UPLOADFINISH)[0].args[0].get()->boolVal != VARIANT_FALSE;
+}
+
+void HostedUploadTest::SetUp() {
+  const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
+  folder_ = std::make_unique<TempFolder>(folderPrefix_ + info->name());
+  ASSERT_TRUE(receiver_.Started());
+  control_ = HostControl();
+  ASSERT_TRUE(control_);
+}
+
+void HostedUploadTest::TearDown() {
+  control_.reset();
+  folder_.reset();
 }
 
 }  // namespace scenario

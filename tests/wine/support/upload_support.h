@@ -4,13 +4,17 @@
 #pragma once
 
 #include <windows.h>
+#include <gtest/gtest.h>
 
+#include <memory>
 #include <optional>
 #include <string>
 #include <vector>
 
 #include "host/dialog_watcher.h"
 #include "host/hosted_control.h"
+#include "tests/wine/support/file_list_support.h"
+#include "tests/wine/support/receiver.h"
 
 namespace scenario {
 
@@ -27,5 +31,23 @@ void PickFiles(host::HostedControl& control, const std::string& folder, const st
 
 // The outcome the first UploadFinish reported, once it has fired.
 std::optional<bool> WaitForUploadFinish(host::HostedControl& control, DWORD timeoutMs = 30000);
+
+// What a scenario that uploads through the control stands on: the local
+// receiver, a folder of its own ("<prefix><test name>") and the hosted
+// control, made in that order and gone in reverse. A fixture that adds to
+// SetUp calls this one first and stops if it failed.
+class HostedUploadTest : public ::testing::Test {
+ protected:
+  explicit HostedUploadTest(std::string folderPrefix) : folderPrefix_(std::move(folderPrefix)) {}
+  void SetUp() override;
+  void TearDown() override;
+
+  Receiver receiver_;
+  std::unique_ptr<TempFolder> folder_;
+  std::unique_ptr<host::HostedControl> control_;
+
+ private:
+  std::string folderPrefix_;
+};
 
 }  // namespace scenario
