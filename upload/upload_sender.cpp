@@ -3,7 +3,6 @@
 #include <memory>
 #include <optional>
 
-#include "framework/event_watch.h"
 #include "framework/text.h"
 #include "progress/progress_text.h"
 #include "upload/reply_status.h"
@@ -78,8 +77,6 @@ UploadSender::UploadSender(const brimlet::UploadJob& job, std::vector<fw::Unique
       report_(report), target_(target) {}
 
 void UploadSender::Run() {
-  const fw::EventWatch watch(cancelEvent_, [this] { Abort(); });
-  watched_ = watch.watching();
   // A job whose every file was refused sends nothing and fails.
   succeeded_ = job_.jobFileCount >= 1 && Send();
   http_.Close();
@@ -145,22 +142,14 @@ void UploadSender::ReportWritten(std::uint64_t bytes) {
   if (!::PostMessageA(target_.window, WM_UPLOAD_PROGRESS, target_.worker, 0)) report_.progressPosted.store(false);
 }
 
-bool UploadSender::Cancelled() {
-  if (cancelled_.load()) return true;
-  if (!watched_ && ::WaitForSingleObject(cancelEvent_, 0) == WAIT_OBJECT_0) Abort();
-  return cancelled_.load();
-}
-
-// On the watch's pool thread, or on the sender's own when the event could
-// not be watched.
 void UploadSender::Abort() {
   cancelled_.store(true);
   http_.Abort();
 }
 
 void UploadSender::TellUnlessCancelled(const std::string& text) {
-  // The event itself is asked too: a cancel whose watch has not yet run
-  // has already ended the upload for the user.
+  // The event itself is asked too: a cancel the worker has not yet passed
+  // on has already ended the upload for the user.
   if (Cancelled() || ::WaitForSingleObject(cancelEvent_, 0) == WAIT_OBJECT_0) return;
   told_ = text;
   tell_(text);

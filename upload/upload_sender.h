@@ -5,10 +5,10 @@
 // another thread, and failures through a Tell that shows them to the user.
 //
 // Cancelling is signalled through the upload's cancel event, from the
-// dialog or from the page. The sender watches the event and closes the
-// request the moment it is signalled, which ends a write or a wait for the
-// reply that would otherwise block for as long as the link or the server
-// takes; the upload then ends as cancelled, and nothing is told.
+// dialog or from the page. The worker, which waits on that event, calls
+// Abort: the request is closed, which ends a write or a wait for the reply
+// that would otherwise block for as long as the link or the server takes;
+// the upload then ends as cancelled, and nothing is told.
 #pragma once
 
 #include <windows.h>
@@ -43,6 +43,8 @@ class UploadSender final : private brimlet::CancelTest {
 
   // The whole upload; returns when it has ended, however it ended.
   void Run();
+  // From any thread: closes the request and stops the upload.
+  void Abort();
 
   // Once Run has returned: whether the server took the upload, the failure
   // the user was told (empty when none was), and the server's answer (its
@@ -55,9 +57,8 @@ class UploadSender final : private brimlet::CancelTest {
   bool replyIsUtf8() const { return replyIsUtf8_; }
 
  private:
-  bool Cancelled() override;
+  bool Cancelled() override { return cancelled_.load(); }
   bool Send();
-  void Abort();
   void TellUnlessCancelled(const std::string& text);
   // After each write: the page hears of it at most every 250 ms, and of the
   // last byte always.
@@ -70,7 +71,6 @@ class UploadSender final : private brimlet::CancelTest {
   Tell tell_;
   HttpUpload http_;
   std::atomic<bool> cancelled_{false};
-  bool watched_ = false;  // the cancel event is watched: no need to poll it
   brimlet::UploadReport& report_;
   ProgressTarget target_;
   DWORD lastProgressPost_ = 0;

@@ -79,9 +79,10 @@ void UploadThread::InitInstance() {
   const bool shown = m_dlgProgress.CreateModeless(m_wndDummy.get(), m_hCancelEvent.get(), &m_relay);
   if (!shown) ::SetEvent(m_hCancelEvent.get());
   if (!ServiceUntilSentOrCancelled()) {
-    // Cancelled: the sender has closed the request, which on Windows ends
-    // its blocked call at once; some WinInet implementations finish that
-    // call first (a write the socket still takes, a wait for the reply).
+    // Cancelled: closing the request ends the sender's blocked call at once
+    // on Windows; some WinInet implementations finish that call first (a
+    // write the socket still takes, a wait for the reply).
+    m_sender->Abort();
     // The user and the page are not kept waiting for it: the upload ends
     // here, and this thread stays only until the sender has left, holding
     // everything the sender uses.
