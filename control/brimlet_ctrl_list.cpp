@@ -9,23 +9,22 @@
 #include <new>
 #include <vector>
 
-#include "control/admission.h"
 #include "control/brimlet_ctrl.h"
 #include "control/file_picker.h"
 #include "control/folder_scanner.h"
-#include "control/list_text.h"
-#include "control/size_text.h"
+#include "control/portable/admission.h"
+#include "control/portable/list_text.h"
+#include "control/portable/size_text.h"
 #include "control/system_number_format.h"
 #include "framework/message_box.h"
 #include "framework/module.h"
 #include "framework/unique_handle.h"
 #include "module/dispatch_ids.h"
-#include "resource_ids.h"
+#include "resources/resource_ids.h"
+#include "upload/portable/upload_messages.h"
 
 namespace {
 
-const char kInUseMessage[] = "사용중인 파일입니다. 파일을 닫으신후 첨부하세요";
-const char kFolderBrowserTitle[] = "첨부할 폴더를 선택하세요.";
 const char kInitialFolder[] = "c:\\";
 const char kAllFiles[] = "*.*";
 
@@ -67,7 +66,7 @@ class CBrimletCtrl::ListAdmission : public brimlet::AdmissionList {
     // The rows so far are drawn before the message box covers the list.
     control_.m_wndFileList.ResumeRedraw();
     if (why == brimlet::Refusal::InUse) {
-      fw::AppMessageBox(kInUseMessage);
+      fw::AppMessageBox(brimlet::kFileInUse);
     } else {
       fw::AppMessageBox(RefusalMessage(why));
     }
@@ -161,7 +160,7 @@ void CBrimletCtrl::AddFolder() {
   if (!m_wndFileList) return;
   brimlet::FilePicker picker;
   brimlet::FolderScanner scanner;
-  if (picker.ChooseFolder(kFolderBrowserTitle, kInitialFolder, 0, GetSafeHwnd()) !=
+  if (picker.ChooseFolder(brimlet::kFolderBrowserPrompt, kInitialFolder, 0, GetSafeHwnd()) !=
       brimlet::FilePicker::kConfirmed) {
     return;
   }

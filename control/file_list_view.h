@@ -14,7 +14,7 @@
 #include <string>
 #include <vector>
 
-#include "control/list_text.h"
+#include "control/portable/list_text.h"
 #include "framework/list_view_image_list.h"
 
 namespace brimlet {

@@ -2,16 +2,10 @@
 
 #include <shlobj.h>
 
+#include "framework/com_ptr.h"
 #include "framework/text.h"
 
-#include "framework/com_ptr.h"
-
 namespace brimlet {
-namespace {
-
-const char kDialogTitle[] = "Orvo 파일 업로더";
-
-}  // namespace
 
 FilePicker::FilePicker() = default;
 
@@ -21,7 +15,7 @@ FilePicker::FilePicker(const std::string& filter, DWORD flags, HWND owner)
   request_.lpstrFilter = filter_.c_str();
   request_.lpstrFile = result_.data();
   request_.nMaxFile = static_cast<DWORD>(result_.size());
-  request_.lpstrTitle = kDialogTitle;
+  request_.lpstrTitle = kPickerTitle;
   request_.Flags = flags | OFN_EXPLORER;
 }
 

@@ -9,7 +9,7 @@
 #include <cstddef>
 #include <string>
 
-#include "control/picker_text.h"
+#include "control/portable/picker_text.h"
 
 namespace brimlet {
 

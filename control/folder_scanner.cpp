@@ -5,7 +5,7 @@
 #include <new>
 
 #include "control/file_picker.h"
-#include "control/picker_text.h"
+#include "control/portable/picker_text.h"
 #include "framework/text.h"
 #include "framework/unique_handle.h"
 

@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "control/admission.h"
+#include "control/portable/admission.h"
 
 namespace brimlet {
 

@@ -7,8 +7,8 @@
 #include "framework/module.h"
 #include "framework/shell_icon.h"
 #include "framework/text.h"
-#include "progress/progress_text.h"
-#include "resource_ids.h"
+#include "progress/portable/progress_text.h"
+#include "resources/resource_ids.h"
 
 namespace {
 
@@ -24,9 +24,9 @@ struct Column {
   int width;
 };
 const Column kColumns[] = {
-    {"파일 이름", LVCFMT_CENTER, 230},
-    {"크기", LVCFMT_RIGHT, 80},
-    {"상태", LVCFMT_CENTER, 80},
+    {brimlet::kNameColumnTitle, LVCFMT_CENTER, 230},
+    {brimlet::kSizeColumnTitle, LVCFMT_RIGHT, 80},
+    {brimlet::kStatusColumnTitle, LVCFMT_CENTER, 80},
 };
 
 void SetSubItemText(HWND list, int row, int column, const std::string& text) {

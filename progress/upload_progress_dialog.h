@@ -19,8 +19,8 @@
 #include "framework/dialog.h"
 #include "framework/list_view_image_list.h"
 #include "framework/unique_handle.h"
-#include "progress/progress_math.h"
-#include "progress/progress_relay.h"
+#include "progress/portable/progress_math.h"
+#include "progress/portable/progress_relay.h"
 
 class UploadProgressDialog final : public fw::Dialog {
  public:

@@ -1,13 +1,13 @@
-#include "upload/upload_thread.h"
+#include "progress/upload_thread.h"
 
 #include "framework/message_box.h"
 #include "framework/message_drain.h"
 #include "framework/module.h"
 #include "framework/text.h"
 #include "upload/content_type.h"
-#include "upload/content_type_key.h"
-#include "upload/reply_text.h"
-#include "upload/upload_messages.h"
+#include "upload/portable/content_type_key.h"
+#include "upload/portable/reply_text.h"
+#include "upload/portable/upload_messages.h"
 
 namespace {
 

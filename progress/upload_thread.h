@@ -23,11 +23,11 @@
 #include "framework/joinable_thread.h"
 #include "framework/unique_handle.h"
 #include "framework/worker_thread.h"
-#include "progress/progress_relay.h"
+#include "progress/portable/progress_relay.h"
 #include "progress/upload_progress_dialog.h"
-#include "upload/upload_job.h"
+#include "upload/portable/upload_job.h"
+#include "upload/portable/upload_report.h"
 #include "upload/upload_notices.h"
-#include "upload/upload_report.h"
 #include "upload/upload_sender.h"
 
 class UploadThread final : public fw::WorkerThread {

@@ -4,7 +4,7 @@
 
 #include "framework/text.h"
 #include "framework/unique_handle.h"
-#include "upload/content_type_key.h"
+#include "upload/portable/content_type_key.h"
 
 std::string GetContentType(const std::string& path) {
   return ContentTypeForKey(brimlet::ContentTypeKey(path, &fw::IsAnsiLeadByte));

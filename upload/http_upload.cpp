@@ -4,8 +4,8 @@
 
 #include <vector>
 
-#include "upload/multipart.h"
-#include "upload/upload_messages.h"
+#include "upload/portable/multipart.h"
+#include "upload/portable/upload_messages.h"
 
 namespace {
 

@@ -19,8 +19,8 @@
 #include <vector>
 
 #include "framework/unique_handle.h"
-#include "upload/send_files.h"
-#include "upload/url_parts.h"
+#include "upload/portable/send_files.h"
+#include "upload/portable/url_parts.h"
 
 // The upload address as the system's splitter (InternetCrackUrl) cuts it,
 // under the rules of url_parts.h; nothing when it is not to be sent. An

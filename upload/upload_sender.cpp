@@ -4,10 +4,9 @@
 #include <optional>
 
 #include "framework/text.h"
-#include "progress/progress_text.h"
-#include "upload/reply_status.h"
-#include "upload/reply_text.h"
-#include "upload/upload_messages.h"
+#include "upload/portable/reply_status.h"
+#include "upload/portable/reply_text.h"
+#include "upload/portable/upload_messages.h"
 #include "upload/upload_notices.h"
 
 namespace {

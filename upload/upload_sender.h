@@ -20,9 +20,9 @@
 
 #include "framework/unique_handle.h"
 #include "upload/http_upload.h"
-#include "upload/send_files.h"
-#include "upload/upload_job.h"
-#include "upload/upload_report.h"
+#include "upload/portable/send_files.h"
+#include "upload/portable/upload_job.h"
+#include "upload/portable/upload_report.h"
 
 class UploadSender final : private brimlet::CancelTest {
  public:

@@ -1,28 +1,23 @@
-#include "control/list_text.h"
+#include "control/portable/list_text.h"
 
+#include "progress/portable/progress_text.h"
 #include "resources/resource_ids.h"
 
 namespace brimlet {
-namespace {
 
-const char kNameTitle[] = "파일 이름";
-const char kSizeTitle[] = "크기";
-
-}  // namespace
-
-ColumnTitles PlainTitles() { return {kNameTitle, kSizeTitle}; }
+ColumnTitles PlainTitles() { return {kNameColumnTitle, kSizeColumnTitle}; }
 
 ColumnTitles AddedTitles(int rowCount, std::uint32_t totalBytes, const NumberSeparators& seps) {
-  return {std::string(kNameTitle) + " (" + std::to_string(rowCount) + " 개)",
-          std::string(kSizeTitle) + " " + FormatTotalSize(totalBytes, seps)};
+  return {std::string(kNameColumnTitle) + " (" + std::to_string(rowCount) + " 개)",
+          std::string(kSizeColumnTitle) + " " + FormatTotalSize(totalBytes, seps)};
 }
 
 ColumnTitles RefreshedTitles(std::uint32_t fileCount, std::uint32_t totalBytes,
                              const NumberSeparators& seps) {
   // The count is shown as the signed number it is printed as everywhere.
-  return {std::string(kNameTitle) + "(" + std::to_string(static_cast<std::int32_t>(fileCount)) +
+  return {std::string(kNameColumnTitle) + "(" + std::to_string(static_cast<std::int32_t>(fileCount)) +
               " 개)",
-          std::string(kSizeTitle) + " " + FormatTotalSize(totalBytes, seps)};
+          std::string(kSizeColumnTitle) + " " + FormatTotalSize(totalBytes, seps)};
 }
 
 std::optional<ViewMode> ViewModeOfCommand(unsigned commandId) {

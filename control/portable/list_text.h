@@ -5,7 +5,7 @@
 #include <optional>
 #include <string>
 
-#include "control/size_text.h"
+#include "control/portable/size_text.h"
 
 namespace brimlet {
 

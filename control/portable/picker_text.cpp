@@ -1,6 +1,11 @@
-#include "control/picker_text.h"
+#include "control/portable/picker_text.h"
 
 namespace brimlet {
+
+const char kPickerTitle[] = "Orvo 파일 업로더";
+const char kFolderBrowserPrompt[] = "첨부할 폴더를 선택하세요.";
+const char kDefaultFilter[] = "모든 파일|*.*|";
+
 namespace {
 
 bool IsSpace(char c) {

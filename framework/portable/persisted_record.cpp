@@ -1,4 +1,4 @@
-#include "framework/persisted_record.h"
+#include "framework/portable/persisted_record.h"
 
 namespace fw {
 

@@ -1,8 +1,8 @@
-#include "progress/progress_relay.h"
+#include "progress/portable/progress_relay.h"
 
 #include <utility>
 
-#include "progress/progress_text.h"
+#include "progress/portable/progress_text.h"
 
 namespace brimlet {
 

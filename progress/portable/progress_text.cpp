@@ -1,9 +1,7 @@
 // The dialog's texts, built from numbers the transfer supplies.
-#include "progress/progress_text.h"
+#include "progress/portable/progress_text.h"
 
 #include <cstdio>
-
-#include "upload/grouped_number.h"
 
 namespace brimlet {
 namespace {
@@ -17,32 +15,10 @@ std::string FormatFixed(double value, int decimals) {
 }  // namespace
 
 const char kStatusReady[] = "준비";
-const char kStatusSending[] = "파일 전송중...";
-const char kStatusDone[] = "전송 완료";
-const char kStatusAwaitingReply[] = "서버 응답 기다림...";
 const char kRowWaiting[] = "기다림";
-const char kRowSending[] = "전송중";
-const char kRowDone[] = "완료";
-
-std::string FormatFileCount(std::uint32_t fileCount, std::uint32_t current) {
-  return "전체 " + std::to_string(fileCount) + "개 중 " +
-         std::to_string(current) + "개";
-}
-
-std::string FormatFileCountDone(std::uint32_t fileCount, std::uint32_t current) {
-  return FormatFileCount(fileCount, current) + " 완료됨";
-}
-
-std::string FormatFileSizeText(const std::string& fileSizeText,
-                               std::uint64_t sent) {
-  return " (" + fileSizeText + " 중 " +
-         FormatGroupedNumber(sent) + " 전송)";
-}
-
-std::string FormatTotalSizeText(const std::string& totalSizeText,
-                                std::uint64_t sent) {
-  return totalSizeText + " 중 " + FormatGroupedNumber(sent) + " 전송";
-}
+const char kNameColumnTitle[] = "파일 이름";
+const char kSizeColumnTitle[] = "크기";
+const char kStatusColumnTitle[] = "상태";
 
 std::string FormatTimeLeft(std::uint32_t seconds) {
   if (seconds < 60) return std::to_string(seconds) + "초";

@@ -1,6 +1,6 @@
-// The texts of the progress dialog: step and status messages, the count and
-// size lines, remaining times, percentages, the caption and the rate pane.
-// Numbers come in 64-bit; byte counts are grouped with commas.
+// The texts of the progress dialog that the dialog itself writes: remaining
+// times, percentages, the caption and the rate pane. The step, count and
+// size texts the send loop reports are upload/portable/upload_messages.h.
 #pragma once
 
 #include <cstdint>
@@ -8,26 +8,17 @@
 
 namespace brimlet {
 
-// Status-bar pane 0 and the status column of the file rows.
+// Status-bar pane 0 before the transfer starts, and the status column of a
+// file row not yet sent; what the transfer writes there is the send loop's
+// (upload/portable/upload_messages.h).
 extern const char kStatusReady[];          // "준비"
-extern const char kStatusSending[];        // "파일 전송중..."
-extern const char kStatusDone[];           // "전송 완료"
-extern const char kStatusAwaitingReply[];  // "서버 응답 기다림..."
 extern const char kRowWaiting[];           // "기다림"
-extern const char kRowSending[];           // "전송중"
-extern const char kRowDone[];              // "완료"
 
-// Pane 1: file k of n, then k of n done.
-std::string FormatFileCount(std::uint32_t fileCount, std::uint32_t current);
-std::string FormatFileCountDone(std::uint32_t fileCount, std::uint32_t current);
-
-// " (<size> 중 <sent> 전송)", shown after the current file's time left.
-// "<total> 중 <sent> 전송", shown in parentheses after the total time left.
-// The sizes come grouped already: they stay the same for a file or the job.
-std::string FormatFileSizeText(const std::string& fileSizeText,
-                               std::uint64_t sent);
-std::string FormatTotalSizeText(const std::string& totalSizeText,
-                                std::uint64_t sent);
+// The titles of a file list's columns: the dialog's three, of which the
+// control's list shows the first two (with its count and total after them).
+extern const char kNameColumnTitle[];    // "파일 이름"
+extern const char kSizeColumnTitle[];    // "크기"
+extern const char kStatusColumnTitle[];  // "상태"
 
 // "45초", "3분", "3분 20초".
 std::string FormatTimeLeft(std::uint32_t seconds);

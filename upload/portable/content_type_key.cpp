@@ -1,5 +1,5 @@
 // The part of the content-type lookup that needs no registry.
-#include "upload/content_type_key.h"
+#include "upload/portable/content_type_key.h"
 
 namespace brimlet {
 

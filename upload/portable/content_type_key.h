@@ -6,7 +6,7 @@
 #include <optional>
 #include <string>
 
-#include "upload/path_text.h"
+#include "upload/portable/path_text.h"
 
 namespace brimlet {
 

@@ -1,5 +1,5 @@
 // Grouping is done on the decimal text so it holds for any 64-bit value.
-#include "upload/grouped_number.h"
+#include "upload/portable/grouped_number.h"
 
 namespace brimlet {
 

@@ -1,5 +1,5 @@
 // The framing texts; their lengths feed the declared Content-Length.
-#include "upload/multipart.h"
+#include "upload/portable/multipart.h"
 
 namespace brimlet {
 

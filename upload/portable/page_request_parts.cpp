@@ -1,10 +1,11 @@
 // The rules for the page's own fields and header lines.
-#include "upload/page_request_parts.h"
+#include "upload/portable/page_request_parts.h"
 
 #include <algorithm>
 #include <cctype>
 
-#include "upload/multipart.h"
+#include "upload/portable/multipart.h"
+#include "upload/portable/upload_messages.h"
 
 namespace brimlet {
 namespace {
@@ -37,25 +38,25 @@ const char* const kOwnedHeaders[] = {"Content-Type", "Content-Length", "Host", "
 }  // namespace
 
 std::optional<std::string> FormFieldRefusal(const std::string& name, const std::string& value) {
-  if (name.empty()) return "필드 이름이 비어 있습니다.";
+  if (name.empty()) return kFieldNameEmpty;
   if (HasLineBreak(name) || name.find('"') != std::string::npos)
-    return "필드 이름에 따옴표나 줄바꿈을 쓸 수 없습니다.";
-  if (IsFilePartName(name)) return "FILE 뒤에 숫자가 오는 이름은 파일이 씁니다.";
-  if (HasLineBreak(value)) return "필드 값에 줄바꿈을 쓸 수 없습니다.";
+    return kFieldNameCharacters;
+  if (IsFilePartName(name)) return kFieldNameTaken;
+  if (HasLineBreak(value)) return kFieldValueLineBreak;
   return std::nullopt;
 }
 
 std::optional<std::string> RequestHeaderRefusal(const std::string& name, const std::string& value) {
-  if (name.empty()) return "헤더 이름이 비어 있습니다.";
+  if (name.empty()) return kHeaderNameEmpty;
   if (!std::all_of(name.begin(), name.end(), IsTokenCharacter))
-    return "헤더 이름에는 공백, 콜론, 줄바꿈이나 ASCII 밖의 글자를 쓸 수 없습니다.";
+    return kHeaderNameCharacters;
   for (const char* owned : kOwnedHeaders)
-    if (EqualIgnoringAsciiCase(name, owned)) return name + " 헤더는 컨트롤이 정합니다.";
+    if (EqualIgnoringAsciiCase(name, owned)) return FormatOwnedHeaderRefusal(name);
   const bool control = std::any_of(value.begin(), value.end(), [](char c) {
     const auto byte = static_cast<unsigned char>(c);
     return (byte < 0x20 && byte != '\t') || byte == 0x7F;
   });
-  if (control) return "헤더 값에 줄바꿈이나 제어 문자를 쓸 수 없습니다.";
+  if (control) return kHeaderValueControl;
   return std::nullopt;
 }
 

@@ -1,5 +1,5 @@
 // Walks a path character by character; see path_text.h for why.
-#include "upload/path_text.h"
+#include "upload/portable/path_text.h"
 
 namespace brimlet {
 

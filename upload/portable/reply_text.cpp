@@ -1,5 +1,5 @@
 // What of a server's reply is kept, and what of it a message box shows.
-#include "upload/reply_text.h"
+#include "upload/portable/reply_text.h"
 
 #include <cctype>
 

@@ -7,7 +7,7 @@
 #include <cstddef>
 #include <string>
 
-#include "upload/path_text.h"
+#include "upload/portable/path_text.h"
 
 namespace brimlet {
 

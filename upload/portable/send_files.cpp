@@ -1,16 +1,15 @@
 // The send loop: files are read into one buffer, framing and data packed
 // together, and the buffer is written whenever it is full; what a write
 // carried is reported once it has returned.
-#include "upload/send_files.h"
+#include "upload/portable/send_files.h"
 
 #include <algorithm>
 #include <vector>
 
-#include "progress/progress_math.h"
-#include "progress/progress_text.h"
-#include "upload/grouped_number.h"
-#include "upload/multipart.h"
-#include "upload/upload_messages.h"
+#include "upload/portable/grouped_number.h"
+#include "upload/portable/multipart.h"
+#include "upload/portable/transfer_math.h"
+#include "upload/portable/upload_messages.h"
 
 namespace brimlet {
 namespace {

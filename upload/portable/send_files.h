@@ -11,8 +11,8 @@
 #include <optional>
 #include <string>
 
-#include "upload/path_text.h"
-#include "upload/upload_job.h"
+#include "upload/portable/path_text.h"
+#include "upload/portable/upload_job.h"
 
 namespace brimlet {
 

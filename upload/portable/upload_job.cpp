@@ -1,7 +1,7 @@
 // Filling the job: part numbers, framing and the 64-bit counters.
-#include "upload/upload_job.h"
+#include "upload/portable/upload_job.h"
 
-#include "upload/multipart.h"
+#include "upload/portable/multipart.h"
 
 namespace brimlet {
 

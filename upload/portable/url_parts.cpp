@@ -1,4 +1,4 @@
-#include "upload/url_parts.h"
+#include "upload/portable/url_parts.h"
 
 namespace brimlet {
 namespace {
