@@ -10,7 +10,7 @@
 
 #include "framework/unique_handle.h"
 #include "upload/http_upload.h"
-#include "upload/multipart.h"
+#include "upload/portable/multipart.h"
 
 namespace bench {
 namespace {
