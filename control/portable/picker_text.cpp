@@ -12,44 +12,16 @@ bool IsSpace(char c) {
   return c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\v' || c == '\f';
 }
 
-// Offset of the character that starts with the last `wanted` byte, or npos.
-std::size_t LastCharOffset(const std::string& text, char wanted, LeadBytePredicate isLead) {
-  std::size_t found = std::string::npos;
-  for (std::size_t i = 0; i < text.size(); i = NextCharOffset(text.data(), text.size(), i, isLead)) {
-    if (text[i] == wanted) found = i;
-  }
-  return found;
-}
-
-// Offset of the last character (0 for an empty text).
-std::size_t LastCharStart(const std::string& text, LeadBytePredicate isLead) {
-  std::size_t last = 0;
-  for (std::size_t i = 0; i < text.size(); i = NextCharOffset(text.data(), text.size(), i, isLead)) {
-    last = i;
-  }
-  return last;
-}
-
 // Whether the last separator ('\', or '/' when there is no '\') is the last
 // character of `text`.
 bool EndsInSeparator(const std::string& text, LeadBytePredicate isLead) {
   if (text.empty()) return false;
-  std::size_t separator = LastCharOffset(text, '\\', isLead);
-  if (separator == std::string::npos) separator = LastCharOffset(text, '/', isLead);
-  return separator != std::string::npos && separator == LastCharStart(text, isLead);
+  std::size_t separator = FindLastCharacter(text, '\\', isLead);
+  if (separator == std::string::npos) separator = FindLastCharacter(text, '/', isLead);
+  return separator != std::string::npos && separator == LastCharacterStart(text, isLead);
 }
 
 }  // namespace
-
-std::size_t NextCharOffset(const char* text, std::size_t size, std::size_t i,
-                           LeadBytePredicate isLead) {
-  if (i >= size) return size;
-  // A lead byte at the very end, or before a NUL, is a character of its own.
-  if (isLead(static_cast<unsigned char>(text[i])) && i + 1 < size && text[i + 1] != '\0') {
-    return i + 2;
-  }
-  return i + 1;
-}
 
 std::string ConvertFilter(const std::string& filter, LeadBytePredicate isLead) {
   std::string list = filter;
@@ -75,7 +47,7 @@ std::string TrimFolderPath(const std::string& path, LeadBytePredicate isLead) {
     std::string copy = result;
     while (!copy.empty() && IsSpace(copy.back())) copy.pop_back();
     if (!EndsInSeparator(copy, isLead)) return result;
-    copy.erase(LastCharStart(copy, isLead));
+    copy.erase(LastCharacterStart(copy, isLead));
     result = copy;
   }
 }

@@ -8,19 +8,15 @@
 #include <cstddef>
 #include <string>
 
-namespace brimlet {
+#include "upload/portable/path_text.h"
 
-using LeadBytePredicate = bool (*)(unsigned char);
+namespace brimlet {
 
 // The open-file dialog's title, the folder browser's prompt, and the filter a
 // control starts with.
 extern const char kPickerTitle[];          // "Orvo 파일 업로더"
 extern const char kFolderBrowserPrompt[];  // "첨부할 폴더를 선택하세요."
 extern const char kDefaultFilter[];        // "모든 파일|*.*|"
-
-// Offset of the character after the one at `i` (never past `size`).
-std::size_t NextCharOffset(const char* text, std::size_t size, std::size_t i,
-                           LeadBytePredicate isLead);
 
 // "desc|pattern|desc|pattern|" -> "desc\0pattern\0desc\0pattern\0\0". The
 // result always ends in two NULs, also when the filter lacks its final '|'.

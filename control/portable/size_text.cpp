@@ -3,18 +3,10 @@
 #include <cmath>
 #include <cstdio>
 
+#include "upload/portable/grouped_number.h"
+
 namespace brimlet {
 namespace {
-
-std::string GroupThousands(const std::string& digits,
-                           const std::string& separator) {
-  std::string out;
-  for (std::size_t i = 0; i < digits.size(); ++i) {
-    if (i > 0 && (digits.size() - i) % 3 == 0) out += separator;
-    out += digits[i];
-  }
-  return out;
-}
 
 // Formats a plain decimal text the way the system number formatter does with
 // no leading zero and groups of three, so the list reads like the rest of
@@ -65,7 +57,7 @@ std::string FormatScaledNumber(double x, const NumberSeparators& seps) {
 std::string FormatKilobytes(std::uint64_t bytes) {
   const std::uint64_t kilobytes =
       bytes <= 1024 ? 1 : (bytes >> 10) + ((bytes & 1023) != 0);
-  return GroupThousands(std::to_string(kilobytes), ",");
+  return FormatGroupedNumber(kilobytes);
 }
 
 std::string FormatTotalSize(std::uint32_t totalBytes,

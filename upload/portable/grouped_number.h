@@ -1,6 +1,7 @@
-// Decimal numbers with a comma before every group of three digits, as the
-// progress dialog shows byte counts ("1,234,567"). Independent of the locale
-// on purpose: the dialog's texts read the same on every system.
+// Decimal numbers with a separator before every group of three digits. The
+// progress dialog shows byte counts with commas ("1,234,567"), independent of
+// the locale on purpose: the dialog's texts read the same on every system.
+// The file list groups with the locale's separator, which it passes in.
 #pragma once
 
 #include <cstdint>
@@ -8,6 +9,11 @@
 
 namespace brimlet {
 
+// `digits` (a plain decimal text) with `separator` before every group of
+// three from the right.
+std::string GroupThousands(const std::string& digits, const std::string& separator);
+
+// `value` grouped with commas.
 std::string FormatGroupedNumber(std::uint64_t value);
 
 }  // namespace brimlet

@@ -5,16 +5,28 @@ namespace brimlet {
 
 bool IsCp949LeadByte(unsigned char byte) { return byte >= 0x81 && byte <= 0xFE; }
 
+std::size_t NextCharOffset(const char* text, std::size_t size, std::size_t i,
+                           LeadBytePredicate isLeadByte) {
+  if (i >= size) return size;
+  if (isLeadByte(static_cast<unsigned char>(text[i])) && i + 1 < size && text[i + 1] != '\0') {
+    return i + 2;
+  }
+  return i + 1;
+}
+
+std::size_t LastCharacterStart(const std::string& text, LeadBytePredicate isLeadByte) {
+  std::size_t last = 0;
+  for (std::size_t i = 0; i < text.size(); i = NextCharOffset(text.data(), text.size(), i, isLeadByte)) {
+    last = i;
+  }
+  return last;
+}
+
 std::size_t FindLastCharacter(const std::string& text, char c,
                               LeadBytePredicate isLeadByte, std::size_t from) {
   std::size_t found = std::string::npos;
-  std::size_t i = 0;
-  while (i < text.size()) {
+  for (std::size_t i = 0; i < text.size(); i = NextCharOffset(text.data(), text.size(), i, isLeadByte)) {
     if (i >= from && text[i] == c) found = i;
-    // A lead byte at the very end has no trail: it is a character of its own.
-    const bool pair = isLeadByte(static_cast<unsigned char>(text[i])) &&
-                      i + 1 < text.size();
-    i += pair ? 2 : 1;
   }
   return found;
 }

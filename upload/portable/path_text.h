@@ -14,6 +14,15 @@ using LeadBytePredicate = bool (*)(unsigned char byte);
 // The lead bytes of the Korean code page 949.
 bool IsCp949LeadByte(unsigned char byte);
 
+// Offset of the character after the one at `i` (never past `size`). A lead
+// byte at the very end, or before a NUL (never a trail byte), is a character
+// of its own.
+std::size_t NextCharOffset(const char* text, std::size_t size, std::size_t i,
+                           LeadBytePredicate isLeadByte);
+
+// Offset of the last character (0 for an empty text).
+std::size_t LastCharacterStart(const std::string& text, LeadBytePredicate isLeadByte);
+
 // Position of the last character equal to `c` at or after `from`, or npos.
 std::size_t FindLastCharacter(const std::string& text, char c,
                               LeadBytePredicate isLeadByte,

@@ -29,7 +29,7 @@ std::string ShownReply(const std::string& kept, LeadBytePredicate isLeadByte) {
   if (kept.size() <= kReplyShownBytes) return kept;
   std::size_t end = 0;
   while (end < kept.size()) {
-    const std::size_t next = end + (isLeadByte(static_cast<unsigned char>(kept[end])) ? 2 : 1);
+    const std::size_t next = NextCharOffset(kept.data(), kept.size(), end, isLeadByte);
     if (next > kReplyShownBytes) break;
     end = next;
   }
