@@ -10,15 +10,6 @@
 #include "framework/unique_handle.h"
 
 namespace brimlet {
-namespace {
-
-void CloseFind(HANDLE search) { ::FindClose(search); }
-struct InvalidFind {
-  static HANDLE value() noexcept { return INVALID_HANDLE_VALUE; }
-};
-using UniqueFind = fw::Unique<HANDLE, &CloseFind, InvalidFind>;
-
-}  // namespace
 
 void FolderScanner::ResetFolders() { folders_.clear(); }
 
@@ -42,7 +33,7 @@ bool FolderScanner::ScanFiles(const std::string& pattern) {
 void FolderScanner::ScanFolder(const std::string& folder, const std::string& pattern) {
   const std::string base = TrimFolderPath(folder, &fw::IsAnsiLeadByte) + '\\';
   WIN32_FIND_DATAA entry{};
-  UniqueFind search(::FindFirstFileA((base + pattern).c_str(), &entry));
+  fw::UniqueFind search(::FindFirstFileA((base + pattern).c_str(), &entry));
   if (!search) return;
   do {
     if (entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) continue;  // ".", ".." and subfolders
