@@ -56,25 +56,25 @@ UINT RefusalMessage(brimlet::Refusal why) {
 // The control's list as admission sees it.
 class CBrimletCtrl::ListAdmission : public brimlet::AdmissionList {
  public:
-  explicit ListAdmission(CBrimletCtrl& control) : control_(control) {}
-  std::uint32_t FileCount() const override { return control_.m_nFileCount; }
-  std::uint32_t TotalSize() const override { return control_.m_dwTotalSize; }
-  int RowCount() const override { return control_.m_wndFileList.RowCount(); }
-  void Insert(const std::string& path, std::uint32_t size) override { control_.InsertFile(path, size); }
-  void Reset() override { control_.ResetFileList(); }
+  explicit ListAdmission(CBrimletCtrl& control) : m_control(control) {}
+  std::uint32_t FileCount() const override { return m_control.m_nFileCount; }
+  std::uint32_t TotalSize() const override { return m_control.m_dwTotalSize; }
+  int RowCount() const override { return m_control.m_wndFileList.RowCount(); }
+  void Insert(const std::string& path, std::uint32_t size) override { m_control.InsertFile(path, size); }
+  void Reset() override { m_control.ResetFileList(); }
   void ShowRefusal(brimlet::Refusal why) override {
     // The rows so far are drawn before the message box covers the list.
-    control_.m_wndFileList.ResumeRedraw();
+    m_control.m_wndFileList.ResumeRedraw();
     if (why == brimlet::Refusal::InUse) {
       fw::AppMessageBox(brimlet::kFileInUse);
     } else {
       fw::AppMessageBox(RefusalMessage(why));
     }
   }
-  void ShowAddedTitles() override { control_.ShowAddedTitles(); }
+  void ShowAddedTitles() override { m_control.ShowAddedTitles(); }
 
  private:
-  CBrimletCtrl& control_;
+  CBrimletCtrl& m_control;
 };
 
 using Ctrl = CBrimletCtrl;

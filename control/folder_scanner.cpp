@@ -11,15 +11,15 @@
 
 namespace brimlet {
 
-void FolderScanner::ResetFolders() { folders_.clear(); }
+void FolderScanner::ResetFolders() { m_folders.clear(); }
 
 void FolderScanner::SetRootFolder(const std::string& path) {
-  root_ = TrimFolderPath(path, &fw::IsAnsiLeadByte);
-  folders_.push_back(root_);
+  m_root = TrimFolderPath(path, &fw::IsAnsiLeadByte);
+  m_folders.push_back(m_root);
 }
 
 bool FolderScanner::ScanFiles(const std::string& pattern) {
-  for (const std::string& folder : folders_) {
+  for (const std::string& folder : m_folders) {
     if (folder.empty()) continue;
     try {
       ScanFolder(folder, pattern);
@@ -38,7 +38,7 @@ void FolderScanner::ScanFolder(const std::string& folder, const std::string& pat
   do {
     if (entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) continue;  // ".", ".." and subfolders
     const std::uint64_t size = (std::uint64_t{entry.nFileSizeHigh} << 32) | entry.nFileSizeLow;
-    files_.push_back(ScannedFile{base + entry.cFileName, size});
+    m_files.push_back(ScannedFile{base + entry.cFileName, size});
   } while (::FindNextFileA(search.get(), &entry));
 }
 

@@ -83,22 +83,22 @@ std::optional<brimlet::UrlParts> SplitUploadUrl(const std::string& url) {
 
 bool HttpUpload::Open(const brimlet::UrlParts& url, std::uint64_t contentLength,
                       const std::vector<std::string>& pageHeaders, const Tell& tell) {
-  internet_.reset(::InternetOpenA(nullptr, INTERNET_OPEN_TYPE_PRECONFIG, nullptr, nullptr, 0));
-  if (!internet_) {
+  m_internet.reset(::InternetOpenA(nullptr, INTERNET_OPEN_TYPE_PRECONFIG, nullptr, nullptr, 0));
+  if (!m_internet) {
     tell(brimlet::kOpenInternetError);
     return false;
   }
-  LimitSilence(internet_.get());
-  connection_.reset(::InternetConnectA(internet_.get(), url.host.c_str(), url.port, nullptr, nullptr,
+  LimitSilence(m_internet.get());
+  m_connection.reset(::InternetConnectA(m_internet.get(), url.host.c_str(), url.port, nullptr, nullptr,
                                        INTERNET_SERVICE_HTTP, 0, 0));
-  if (!connection_) {
+  if (!m_connection) {
     tell(brimlet::kConnectError);
     return false;
   }
   if (::InternetAttemptConnect(0) != ERROR_SUCCESS) tell(brimlet::kConnectError);
 
   const char* acceptTypes[] = {"*/*", nullptr};
-  fw::UniqueInternet request(::HttpOpenRequestA(connection_.get(), "POST", url.object.c_str(), "HTTP/1.0", nullptr,
+  fw::UniqueInternet request(::HttpOpenRequestA(m_connection.get(), "POST", url.object.c_str(), "HTTP/1.0", nullptr,
                                                 acceptTypes,
                                                 kRequestFlags | (url.secure ? INTERNET_FLAG_SECURE : 0), 0));
   if (!request) {
@@ -120,15 +120,15 @@ bool HttpUpload::Open(const brimlet::UrlParts& url, std::uint64_t contentLength,
   }
   // Published only now, so that an Abort meanwhile finds nothing half made;
   // after an Abort there is no request to make.
-  std::lock_guard<std::mutex> hold(lock_);
-  if (aborted_) return false;
-  request_ = std::move(request);
+  std::lock_guard<std::mutex> hold(m_lock);
+  if (m_aborted) return false;
+  m_request = std::move(request);
   return true;
 }
 
 HINTERNET HttpUpload::Request() const {
-  std::lock_guard<std::mutex> hold(lock_);
-  return request_.get();
+  std::lock_guard<std::mutex> hold(m_lock);
+  return m_request.get();
 }
 
 bool HttpUpload::Begin(std::string& failureText) {
@@ -190,16 +190,16 @@ bool HttpUpload::ReadReply(std::size_t limit, std::string* body) const {
 }
 
 void HttpUpload::Abort() {
-  std::lock_guard<std::mutex> hold(lock_);
-  aborted_ = true;
-  request_.reset();
+  std::lock_guard<std::mutex> hold(m_lock);
+  m_aborted = true;
+  m_request.reset();
 }
 
 void HttpUpload::Close() {
   {
-    std::lock_guard<std::mutex> hold(lock_);
-    request_.reset();
+    std::lock_guard<std::mutex> hold(m_lock);
+    m_request.reset();
   }
-  connection_.reset();
-  internet_.reset();
+  m_connection.reset();
+  m_internet.reset();
 }

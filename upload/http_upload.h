@@ -59,11 +59,11 @@ class HttpUpload final : public brimlet::BodyWriter {
   // The request handle for one call; null once aborted.
   HINTERNET Request() const;
 
-  mutable std::mutex lock_;  // guards request_ and aborted_ against Abort
-  bool aborted_ = false;
+  mutable std::mutex m_lock;  // guards m_request and m_aborted against Abort
+  bool m_aborted = false;
 
   // In the order they are opened, so that they close in reverse.
-  fw::UniqueInternet internet_;
-  fw::UniqueInternet connection_;
-  fw::UniqueInternet request_;
+  fw::UniqueInternet m_internet;
+  fw::UniqueInternet m_connection;
+  fw::UniqueInternet m_request;
 };

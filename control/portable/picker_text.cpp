@@ -54,17 +54,17 @@ std::string TrimFolderPath(const std::string& path, LeadBytePredicate isLead) {
 
 std::size_t SelectionReader::StringLength(std::size_t offset) const {
   std::size_t end = offset;
-  while (end < size_ && buffer_[end] != '\0') ++end;
+  while (end < m_size && m_buffer[end] != '\0') ++end;
   return end - offset;
 }
 
 std::string SelectionReader::NextPath(std::size_t* position) const {
-  if (!position || *position == kEnd || *position >= size_) {
+  if (!position || *position == kEnd || *position >= m_size) {
     if (position) *position = kEnd;
     return {};
   }
   const std::size_t folderLength = StringLength(0);
-  const std::string folder(buffer_, folderLength);
+  const std::string folder(m_buffer, folderLength);
   std::size_t name = *position;
   if (name == FirstPosition()) {
     name = folderLength + 1;
@@ -73,15 +73,15 @@ std::string SelectionReader::NextPath(std::size_t* position) const {
       return folder;
     }
   }
-  if (name >= size_) {  // an unterminated buffer has nothing more
+  if (name >= m_size) {  // an unterminated buffer has nothing more
     *position = kEnd;
     return {};
   }
   const std::size_t nameLength = StringLength(name);
-  const std::string chosen(buffer_ + name, nameLength);
+  const std::string chosen(m_buffer + name, nameLength);
   const std::size_t next = name + nameLength + 1;
   *position = At(next) == '\0' ? kEnd : next;
-  return JoinFolderAndName(folder, chosen, isLead_);
+  return JoinFolderAndName(folder, chosen, m_isLead);
 }
 
 }  // namespace brimlet

@@ -39,7 +39,7 @@ class SelectionReader {
   static constexpr std::size_t kEnd = static_cast<std::size_t>(-1);
 
   SelectionReader(const char* buffer, std::size_t size, LeadBytePredicate isLead)
-      : buffer_(buffer), size_(size), isLead_(isLead) {}
+      : m_buffer(buffer), m_size(size), m_isLead(isLead) {}
 
   static std::size_t FirstPosition() { return 0; }
   // The next full path; `position` moves on, and becomes kEnd after the last.
@@ -48,11 +48,11 @@ class SelectionReader {
  private:
   // Length of the NUL-terminated string at `offset`, bounded by the buffer.
   std::size_t StringLength(std::size_t offset) const;
-  char At(std::size_t offset) const { return offset < size_ ? buffer_[offset] : '\0'; }
+  char At(std::size_t offset) const { return offset < m_size ? m_buffer[offset] : '\0'; }
 
-  const char* buffer_;
-  std::size_t size_;
-  LeadBytePredicate isLead_;
+  const char* m_buffer;
+  std::size_t m_size;
+  LeadBytePredicate m_isLead;
 };
 
 }  // namespace brimlet

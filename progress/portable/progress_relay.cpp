@@ -7,64 +7,64 @@
 namespace brimlet {
 
 // Until the sender says otherwise, the dialog reads "준비".
-ProgressRelay::ProgressRelay() { live_.message = kStatusReady; }
+ProgressRelay::ProgressRelay() { m_live.message = kStatusReady; }
 
 template <class T>
 void ProgressRelay::Store(T& field, T value) {
-  std::lock_guard<std::mutex> hold(lock_);
+  std::lock_guard<std::mutex> hold(m_lock);
   field = std::move(value);
-  changed_ = true;
+  m_changed = true;
 }
 
 std::optional<ProgressFrame> ProgressRelay::Take() {
-  std::lock_guard<std::mutex> hold(lock_);
-  if (!changed_ && !watchedEnd_ && newRows_.empty() && rowStatuses_.empty()) return std::nullopt;
+  std::lock_guard<std::mutex> hold(m_lock);
+  if (!m_changed && !m_watchedEnd && m_newRows.empty() && m_rowStatuses.empty()) return std::nullopt;
   ProgressFrame frame;
-  if (watchedEnd_) {
-    frame.state = std::move(*watchedEnd_);
-    watchedEnd_.reset();
+  if (m_watchedEnd) {
+    frame.state = std::move(*m_watchedEnd);
+    m_watchedEnd.reset();
   } else {
-    frame.state = live_;
-    changed_ = false;
+    frame.state = m_live;
+    m_changed = false;
   }
-  frame.newRows = std::move(newRows_);
-  newRows_.clear();
-  frame.rowStatuses = std::move(rowStatuses_);
-  rowStatuses_.clear();
-  drawnFile_ = frame.state.currentFile;
-  drawnUnfinished_ = !drawnFile_.empty() && frame.state.filePercent < 100;
+  frame.newRows = std::move(m_newRows);
+  m_newRows.clear();
+  frame.rowStatuses = std::move(m_rowStatuses);
+  m_rowStatuses.clear();
+  m_drawnFile = frame.state.currentFile;
+  m_drawnUnfinished = !m_drawnFile.empty() && frame.state.filePercent < 100;
   return frame;
 }
 
 void ProgressRelay::AddFileRow(std::size_t index, const std::string& path, const std::string& name,
                                const std::string& sizeText) {
-  std::lock_guard<std::mutex> hold(lock_);
-  newRows_.push_back({index, path, name, sizeText});
+  std::lock_guard<std::mutex> hold(m_lock);
+  m_newRows.push_back({index, path, name, sizeText});
 }
 
 void ProgressRelay::SetFileStatus(std::size_t index, const std::string& text) {
-  std::lock_guard<std::mutex> hold(lock_);
-  rowStatuses_[index] = text;
+  std::lock_guard<std::mutex> hold(m_lock);
+  m_rowStatuses[index] = text;
 }
 
 void ProgressRelay::UpdateTotalProgress(int percent) {
-  std::lock_guard<std::mutex> hold(lock_);
-  live_.totalPercent = percent;
-  changed_ = true;
-  if (drawnUnfinished_ && !watchedEnd_ && live_.filePercent == 100 && live_.currentFile == drawnFile_) {
-    watchedEnd_ = live_;
-    drawnUnfinished_ = false;
+  std::lock_guard<std::mutex> hold(m_lock);
+  m_live.totalPercent = percent;
+  m_changed = true;
+  if (m_drawnUnfinished && !m_watchedEnd && m_live.filePercent == 100 && m_live.currentFile == m_drawnFile) {
+    m_watchedEnd = m_live;
+    m_drawnUnfinished = false;
   }
 }
 
-void ProgressRelay::SetStatusMessage(const std::string& text) { Store(live_.message, text); }
-void ProgressRelay::SetStatusCount(const std::string& text) { Store(live_.count, text); }
-void ProgressRelay::SetCurrentFileName(const std::string& path) { Store(live_.currentFile, path); }
-void ProgressRelay::SetFileSizeText(const std::string& text) { Store(live_.fileSizeText, text); }
-void ProgressRelay::SetTotalSizeText(const std::string& text) { Store(live_.totalSizeText, text); }
-void ProgressRelay::UpdateFileProgress(int percent) { Store(live_.filePercent, percent); }
-void ProgressRelay::SetTransferRate(std::uint32_t bytesPerMs) { Store(live_.bytesPerMs, bytesPerMs); }
-void ProgressRelay::SetFileTimeLeft(std::uint32_t seconds) { Store(live_.fileSecondsLeft, seconds); }
-void ProgressRelay::SetTotalTimeLeft(std::uint32_t seconds) { Store(live_.totalSecondsLeft, seconds); }
+void ProgressRelay::SetStatusMessage(const std::string& text) { Store(m_live.message, text); }
+void ProgressRelay::SetStatusCount(const std::string& text) { Store(m_live.count, text); }
+void ProgressRelay::SetCurrentFileName(const std::string& path) { Store(m_live.currentFile, path); }
+void ProgressRelay::SetFileSizeText(const std::string& text) { Store(m_live.fileSizeText, text); }
+void ProgressRelay::SetTotalSizeText(const std::string& text) { Store(m_live.totalSizeText, text); }
+void ProgressRelay::UpdateFileProgress(int percent) { Store(m_live.filePercent, percent); }
+void ProgressRelay::SetTransferRate(std::uint32_t bytesPerMs) { Store(m_live.bytesPerMs, bytesPerMs); }
+void ProgressRelay::SetFileTimeLeft(std::uint32_t seconds) { Store(m_live.fileSecondsLeft, seconds); }
+void ProgressRelay::SetTotalTimeLeft(std::uint32_t seconds) { Store(m_live.totalSecondsLeft, seconds); }
 
 }  // namespace brimlet

@@ -81,15 +81,15 @@ class ProgressRelay final : public ProgressSink {
   template <class T>
   void Store(T& field, T value);
 
-  std::mutex lock_;
-  ProgressState live_;
-  std::optional<ProgressState> watchedEnd_;
-  std::vector<ProgressRow> newRows_;
-  std::map<std::size_t, std::string> rowStatuses_;
-  bool changed_ = false;
+  std::mutex m_lock;
+  ProgressState m_live;
+  std::optional<ProgressState> m_watchedEnd;
+  std::vector<ProgressRow> m_newRows;
+  std::map<std::size_t, std::string> m_rowStatuses;
+  bool m_changed = false;
   // What the last frame showed of the current file.
-  std::string drawnFile_;
-  bool drawnUnfinished_ = false;
+  std::string m_drawnFile;
+  bool m_drawnUnfinished = false;
 };
 
 }  // namespace brimlet

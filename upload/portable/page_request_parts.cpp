@@ -64,19 +64,19 @@ bool SameFieldName(const std::string& a, const std::string& b) { return a == b; 
 bool SameHeaderName(const std::string& a, const std::string& b) { return EqualIgnoringAsciiCase(a, b); }
 
 void NamedValues::Set(const std::string& name, const std::string& value) {
-  for (auto& entry : entries_) {
-    if (sameName_(entry.first, name)) {
+  for (auto& entry : m_entries) {
+    if (m_sameName(entry.first, name)) {
       entry.second = value;
       return;
     }
   }
-  entries_.emplace_back(name, value);
+  m_entries.emplace_back(name, value);
 }
 
 void NamedValues::Remove(const std::string& name) {
-  entries_.erase(std::remove_if(entries_.begin(), entries_.end(),
-                                [&](const auto& entry) { return sameName_(entry.first, name); }),
-                 entries_.end());
+  m_entries.erase(std::remove_if(m_entries.begin(), m_entries.end(),
+                                [&](const auto& entry) { return m_sameName(entry.first, name); }),
+                 m_entries.end());
 }
 
 std::string FormFieldParts(const NamedValues& fields) {

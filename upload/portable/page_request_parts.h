@@ -20,15 +20,15 @@ std::optional<std::string> RequestHeaderRefusal(const std::string& name, const s
 class NamedValues {
  public:
   // `sameName` compares two names (fields are case-sensitive, headers not).
-  explicit NamedValues(bool (*sameName)(const std::string&, const std::string&)) : sameName_(sameName) {}
+  explicit NamedValues(bool (*sameName)(const std::string&, const std::string&)) : m_sameName(sameName) {}
   void Set(const std::string& name, const std::string& value);
   void Remove(const std::string& name);
-  void Clear() { entries_.clear(); }
-  const std::vector<std::pair<std::string, std::string>>& entries() const { return entries_; }
+  void Clear() { m_entries.clear(); }
+  const std::vector<std::pair<std::string, std::string>>& entries() const { return m_entries; }
 
  private:
-  bool (*sameName_)(const std::string&, const std::string&);
-  std::vector<std::pair<std::string, std::string>> entries_;
+  bool (*m_sameName)(const std::string&, const std::string&);
+  std::vector<std::pair<std::string, std::string>> m_entries;
 };
 
 bool SameFieldName(const std::string& a, const std::string& b);
