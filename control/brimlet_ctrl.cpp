@@ -141,7 +141,7 @@ void CBrimletCtrl::Upload() {
     return;
   }
   auto report = std::make_shared<brimlet::UploadReport>();
-  UploadThread* worker = fw::WorkerThread::CreateSuspended(std::make_unique<UploadThread>(GetSafeHwnd(), report));
+  brimlet::UploadThread* worker = fw::WorkerThread::CreateSuspended(std::make_unique<brimlet::UploadThread>(GetSafeHwnd(), report));
   if (!worker) {
     // A page waits for the end of every upload it starts; the list is kept
     // so that the user may try again.

@@ -23,6 +23,7 @@
 #include "resources/resource_ids.h"
 #include "upload/portable/upload_messages.h"
 
+namespace brimlet {
 namespace {
 
 const char kInitialFolder[] = "c:\\";
@@ -30,7 +31,7 @@ const char kAllFiles[] = "*.*";
 
 // The in-use test: read access, shared with readers only, so a file that
 // another program holds open for writing is refused.
-class InUseTest : public brimlet::FileOpener {
+class InUseTest : public FileOpener {
  public:
   std::optional<std::uint64_t> OpenedSize(const std::string& path) override {
     fw::UniqueFile file(::CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
@@ -42,16 +43,17 @@ class InUseTest : public brimlet::FileOpener {
   }
 };
 
-UINT RefusalMessage(brimlet::Refusal why) {
+UINT RefusalMessage(Refusal why) {
   switch (why) {
-    case brimlet::Refusal::FileTooLarge: return IDS_FILE_SIZE_EXCEEDED;
-    case brimlet::Refusal::TooManyFiles: return IDS_FILE_COUNT_EXCEEDED;
-    case brimlet::Refusal::TotalTooLarge: return IDS_TOTAL_SIZE_EXCEEDED;
+    case Refusal::FileTooLarge: return IDS_FILE_SIZE_EXCEEDED;
+    case Refusal::TooManyFiles: return IDS_FILE_COUNT_EXCEEDED;
+    case Refusal::TotalTooLarge: return IDS_TOTAL_SIZE_EXCEEDED;
     default: return 0;
   }
 }
 
 }  // namespace
+}  // namespace brimlet
 
 // The control's list as admission sees it.
 class CBrimletCtrl::ListAdmission : public brimlet::AdmissionList {
@@ -68,7 +70,7 @@ class CBrimletCtrl::ListAdmission : public brimlet::AdmissionList {
     if (why == brimlet::Refusal::InUse) {
       fw::AppMessageBox(brimlet::kFileInUse);
     } else {
-      fw::AppMessageBox(RefusalMessage(why));
+      fw::AppMessageBox(brimlet::RefusalMessage(why));
     }
   }
   void ShowAddedTitles() override { m_control.ShowAddedTitles(); }
@@ -149,7 +151,7 @@ void CBrimletCtrl::AddFile() {
   const int before = FileListRowCount();
   {
     ListAdmission list(*this);
-    InUseTest inUse;
+    brimlet::InUseTest inUse;
     const brimlet::RedrawHold batch(m_wndFileList);
     brimlet::AdmitFiles(paths, inUse, list, {m_lMaxFileSize, m_lMaxTotalSize, m_lMaxFileCount});
   }
@@ -160,17 +162,17 @@ void CBrimletCtrl::AddFolder() {
   if (!m_wndFileList) return;
   brimlet::FilePicker picker;
   brimlet::FolderScanner scanner;
-  if (picker.ChooseFolder(brimlet::kFolderBrowserPrompt, kInitialFolder, 0, GetSafeHwnd()) !=
+  if (picker.ChooseFolder(brimlet::kFolderBrowserPrompt, brimlet::kInitialFolder, 0, GetSafeHwnd()) !=
       brimlet::FilePicker::kConfirmed) {
     return;
   }
   scanner.ResetFolders();
   scanner.SetRootFolder(picker.ChosenFolder());
-  scanner.ScanFiles(kAllFiles);  // what was listed before a failure is used as it is
+  scanner.ScanFiles(brimlet::kAllFiles);  // what was listed before a failure is used as it is
   const int before = FileListRowCount();
   {
     ListAdmission list(*this);
-    InUseTest inUse;
+    brimlet::InUseTest inUse;
     const brimlet::RedrawHold batch(m_wndFileList);
     brimlet::AdmitFolder(scanner.files(), inUse, list, {m_lMaxFileSize, m_lMaxTotalSize, m_lMaxFileCount});
   }

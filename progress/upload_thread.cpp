@@ -9,6 +9,8 @@
 #include "upload/portable/reply_text.h"
 #include "upload/portable/upload_messages.h"
 
+namespace brimlet {
+
 namespace {
 
 const char kDummyWindowClass[] = "BrimletUploadDummy";
@@ -26,7 +28,7 @@ void Tell(const std::string& text) { fw::AppMessageBox(text); }
 
 }  // namespace
 
-UploadThread::UploadThread(HWND controlWindow, std::shared_ptr<brimlet::UploadReport> report)
+UploadThread::UploadThread(HWND controlWindow, std::shared_ptr<UploadReport> report)
     : m_hControlWindow(controlWindow), m_report(std::move(report)),
       m_hCancelEvent(::CreateEventA(nullptr, TRUE, FALSE, nullptr)) {}
 
@@ -41,7 +43,7 @@ void UploadThread::SetDestination(const std::string& url, bool serverResponse) {
 }
 
 void UploadThread::SetPageParts(std::string fieldParts, std::vector<std::string> headerLines) {
-  brimlet::SetJobFields(m_job, std::move(fieldParts));
+  SetJobFields(m_job, std::move(fieldParts));
   m_job.headerLines = std::move(headerLines);
 }
 
@@ -49,7 +51,7 @@ void UploadThread::AddJobFile(const std::string& path, const std::string& sizeTe
   fw::UniqueFile file = OpenForReading(path);
   LARGE_INTEGER size{};
   if (!file || !::GetFileSizeEx(file.get(), &size)) {
-    m_strLastTold = brimlet::kFileInUse;
+    m_strLastTold = kFileInUse;
     Tell(m_strLastTold);
     return;
   }
@@ -58,7 +60,7 @@ void UploadThread::AddJobFile(const std::string& path, const std::string& sizeTe
 }
 
 std::string UploadThread::ContentTypeOf(const std::string& path) {
-  const auto key = brimlet::ContentTypeKey(path, &fw::IsAnsiLeadByte);
+  const auto key = ContentTypeKey(path, &fw::IsAnsiLeadByte);
   if (!key) return ContentTypeForKey(key);
   const auto known = m_contentTypes.find(*key);
   if (known != m_contentTypes.end()) return known->second;
@@ -68,12 +70,12 @@ std::string UploadThread::ContentTypeOf(const std::string& path) {
 void UploadThread::InitInstance() {
   // Without its hidden window the sender could tell the user nothing: the
   // upload ends here, and the page still hears of it.
-  if (!CreateHiddenWindow()) return Finish(false, brimlet::kNotStartedReason);
+  if (!CreateHiddenWindow()) return Finish(false, kNotStartedReason);
   m_sender = std::make_unique<UploadSender>(
       m_job, std::move(m_jobFiles), m_relay, m_hCancelEvent.get(),
       [this](const std::string& text) { TellFromSender(text); }, *m_report,
       UploadSender::ProgressTarget{m_hControlWindow, reinterpret_cast<WPARAM>(this)});
-  if (!m_senderThread.Start([this] { m_sender->Run(); })) return Finish(false, brimlet::kNotStartedReason);
+  if (!m_senderThread.Start([this] { m_sender->Run(); })) return Finish(false, kNotStartedReason);
   // The request is on its way meanwhile. Without a dialog the upload could
   // be neither watched nor cancelled by the user: it is cancelled.
   const bool shown = m_dlgProgress.CreateModeless(m_wndDummy.get(), m_hCancelEvent.get(), &m_relay);
@@ -86,7 +88,7 @@ void UploadThread::InitInstance() {
     // The user and the page are not kept waiting for it: the upload ends
     // here, and this thread stays only until the sender has left, holding
     // everything the sender uses.
-    Finish(false, shown ? brimlet::kCancelledReason : brimlet::kNotStartedReason);
+    Finish(false, shown ? kCancelledReason : kNotStartedReason);
     DestroyWindows();
     ServiceUntilSenderEnds();
     return;
@@ -97,15 +99,15 @@ void UploadThread::InitInstance() {
   m_report->reply = m_sender->reply();
   m_report->replyIsUtf8 = m_sender->replyIsUtf8();
   if (m_job.serverResponse && !m_report->reply.empty())
-    Tell(brimlet::ShownReply(m_report->reply, &fw::IsAnsiLeadByte));
+    Tell(ShownReply(m_report->reply, &fw::IsAnsiLeadByte));
   // The reason the page reads: what the user was told last, else why.
   std::string reason = m_sender->told();
   if (!shown) {
-    reason = brimlet::kNotStartedReason;
+    reason = kNotStartedReason;
   } else if (m_sender->cancelled()) {
-    reason = brimlet::kCancelledReason;
+    reason = kCancelledReason;
   } else if (reason.empty() && m_report->status != 0) {
-    reason = brimlet::FormatStatusReason(m_report->status);
+    reason = FormatStatusReason(m_report->status);
   } else if (reason.empty()) {
     reason = m_strLastTold;  // every file was refused when the job was filled
   }
@@ -176,3 +178,5 @@ void UploadThread::DestroyWindows() {
   m_dlgProgress.DestroyWindow();
   m_wndDummy.reset();
 }
+
+}  // namespace brimlet

@@ -30,10 +30,12 @@
 #include "upload/upload_notices.h"
 #include "upload/upload_sender.h"
 
+namespace brimlet {
+
 class UploadThread final : public fw::WorkerThread {
  public:
   // The report (shared with the control) is filled before the end is posted.
-  UploadThread(HWND controlWindow, std::shared_ptr<brimlet::UploadReport> report);
+  UploadThread(HWND controlWindow, std::shared_ptr<UploadReport> report);
   ~UploadThread() override;
 
   // Job filling, on the control's thread while the worker is suspended.
@@ -68,15 +70,15 @@ class UploadThread final : public fw::WorkerThread {
   void Finish(bool success, const std::string& reason);
 
   HWND m_hControlWindow;
-  std::shared_ptr<brimlet::UploadReport> m_report;
+  std::shared_ptr<UploadReport> m_report;
   std::string m_strLastTold;  // the last failure told at job time
   fw::UniqueHandle m_hCancelEvent;
-  brimlet::UploadJob m_job;
+  UploadJob m_job;
   std::vector<fw::UniqueFile> m_jobFiles;  // in job order, handed to the sender
   // Looked up once per key while the job is filled: a folder of many files
   // of one type would otherwise read the same registry value for each.
   std::map<std::string, std::string> m_contentTypes;
-  brimlet::ProgressRelay m_relay;
+  ProgressRelay m_relay;
   // The hidden window owns the dialog: the dialog is declared after it so
   // it goes first.
   fw::UniqueWindow m_wndDummy;
@@ -86,3 +88,5 @@ class UploadThread final : public fw::WorkerThread {
   // above must outlive it.
   fw::JoinableThread m_senderThread;
 };
+
+}  // namespace brimlet

@@ -22,12 +22,14 @@
 #include "upload/portable/send_files.h"
 #include "upload/portable/url_parts.h"
 
+namespace brimlet {
+
 // The upload address as the system's splitter (InternetCrackUrl) cuts it,
 // under the rules of url_parts.h; nothing when it is not to be sent. An
 // address holding a control character is refused before it is split.
-std::optional<brimlet::UrlParts> SplitUploadUrl(const std::string& url);
+std::optional<UrlParts> SplitUploadUrl(const std::string& url);
 
-class HttpUpload final : public brimlet::BodyWriter {
+class HttpUpload final : public BodyWriter {
  public:
   // Shows a failure to the user; the upload decides whether it goes on.
   using Tell = std::function<void(const std::string&)>;
@@ -36,10 +38,10 @@ class HttpUpload final : public brimlet::BodyWriter {
   // page's own (`pageHeaders`, each ending in CR LF). Failures that make the
   // request impossible are told and return false; a refused header line is
   // told and the upload goes on.
-  bool Open(const brimlet::UrlParts& url, std::uint64_t contentLength,
+  bool Open(const UrlParts& url, std::uint64_t contentLength,
             const std::vector<std::string>& pageHeaders, const Tell& tell);
 
-  // brimlet::BodyWriter
+  // BodyWriter
   bool Begin(std::string& failureText) override;
   bool Write(const void* data, std::size_t size) override;
 
@@ -67,3 +69,5 @@ class HttpUpload final : public brimlet::BodyWriter {
   fw::UniqueInternet m_connection;
   fw::UniqueInternet m_request;
 };
+
+}  // namespace brimlet

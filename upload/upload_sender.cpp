@@ -9,9 +9,11 @@
 #include "upload/portable/upload_messages.h"
 #include "upload/upload_notices.h"
 
+namespace brimlet {
+
 namespace {
 
-class HandleReader final : public brimlet::FileReader {
+class HandleReader final : public FileReader {
  public:
   explicit HandleReader(fw::UniqueFile file) : m_file(std::move(file)) {}
   std::uint64_t Size() override {
@@ -30,10 +32,10 @@ class HandleReader final : public brimlet::FileReader {
 
 // Hands out the handles opened when the job was filled: each file is opened
 // once for the whole upload.
-class JobFiles final : public brimlet::FileSource {
+class JobFiles final : public FileSource {
  public:
   explicit JobFiles(std::vector<fw::UniqueFile>& files) : m_files(files) {}
-  std::unique_ptr<brimlet::FileReader> Open(std::size_t index, const std::string&) override {
+  std::unique_ptr<FileReader> Open(std::size_t index, const std::string&) override {
     if (index >= m_files.size() || !m_files[index]) return nullptr;
     return std::make_unique<HandleReader>(std::move(m_files[index]));
   }
@@ -42,15 +44,15 @@ class JobFiles final : public brimlet::FileSource {
   std::vector<fw::UniqueFile>& m_files;
 };
 
-class TickClock final : public brimlet::Clock {
+class TickClock final : public Clock {
  public:
   std::uint32_t Ticks() override { return ::GetTickCount(); }
 };
 
 // The request's body as the send loop writes it, counted for the page.
-class CountedBody final : public brimlet::BodyWriter {
+class CountedBody final : public BodyWriter {
  public:
-  CountedBody(brimlet::BodyWriter& body, std::function<void(std::uint64_t)> written)
+  CountedBody(BodyWriter& body, std::function<void(std::uint64_t)> written)
       : m_body(body), m_written(std::move(written)) {}
   bool Begin(std::string& failureText) override { return m_body.Begin(failureText); }
   bool Write(const void* data, std::size_t size) override {
@@ -60,7 +62,7 @@ class CountedBody final : public brimlet::BodyWriter {
   }
 
  private:
-  brimlet::BodyWriter& m_body;
+  BodyWriter& m_body;
   std::function<void(std::uint64_t)> m_written;
 };
 
@@ -69,9 +71,9 @@ constexpr DWORD kProgressIntervalMs = 250;
 
 }  // namespace
 
-UploadSender::UploadSender(const brimlet::UploadJob& job, std::vector<fw::UniqueFile> files,
-                           brimlet::ProgressSink& progress, HANDLE cancelEvent, Tell tell,
-                           brimlet::UploadReport& report, ProgressTarget target)
+UploadSender::UploadSender(const UploadJob& job, std::vector<fw::UniqueFile> files,
+                           ProgressSink& progress, HANDLE cancelEvent, Tell tell,
+                           UploadReport& report, ProgressTarget target)
     : m_job(job), m_files(std::move(files)), m_progress(progress), m_cancelEvent(cancelEvent), m_tell(std::move(tell)),
       m_report(report), m_target(target) {}
 
@@ -85,10 +87,10 @@ void UploadSender::Run() {
 bool UploadSender::Send() {
   const auto url = SplitUploadUrl(m_job.url);
   if (!url) {
-    TellUnlessCancelled(brimlet::kUrlSchemeError);
+    TellUnlessCancelled(kUrlSchemeError);
     return false;
   }
-  const std::uint64_t length = brimlet::ContentLength(m_job);
+  const std::uint64_t length = ContentLength(m_job);
   if (!m_http.Open(*url, length, m_job.headerLines, [this](const std::string& text) { TellUnlessCancelled(text); }))
     return false;
 
@@ -97,36 +99,36 @@ bool UploadSender::Send() {
   JobFiles files(m_files);
   TickClock clock;
   CountedBody body(m_http, [this](std::uint64_t bytes) { ReportWritten(bytes); });
-  const brimlet::SendEnvironment environment{files, body, m_progress, clock, *this, &fw::IsAnsiLeadByte};
-  const brimlet::SendResult result = brimlet::SendFiles(m_job, environment);
+  const SendEnvironment environment{files, body, m_progress, clock, *this, &fw::IsAnsiLeadByte};
+  const SendResult result = SendFiles(m_job, environment);
   switch (result.outcome) {
-    case brimlet::SendOutcome::kCancelled:
+    case SendOutcome::kCancelled:
       return false;
-    case brimlet::SendOutcome::kFailed:
+    case SendOutcome::kFailed:
       // A write that failed because the request was closed by a cancel is
       // the cancel, not a failure to tell.
       TellUnlessCancelled(result.message);
       return false;
-    case brimlet::SendOutcome::kCompleted:
+    case SendOutcome::kCompleted:
       break;
   }
   // An end without any answer (the server reset the connection, or kept
   // silent past the limit) is as much a failed end as one WinInet reports.
   DWORD status = 0;
   if (!m_http.End() || (status = m_http.StatusCode()) == 0) {
-    TellUnlessCancelled(brimlet::kEndRequestError);
+    TellUnlessCancelled(kEndRequestError);
     return false;
   }
   if (Cancelled()) return false;
-  m_progress.SetStatusMessage(brimlet::kStatusDone);
+  m_progress.SetStatusMessage(kStatusDone);
   // The reply is kept for the page whether or not the user is shown it.
   m_status = static_cast<long>(status);
-  m_replyIsUtf8 = brimlet::IsUtf8ContentType(m_http.ReplyContentType());
+  m_replyIsUtf8 = IsUtf8ContentType(m_http.ReplyContentType());
   std::string received;
-  m_http.ReadReply(brimlet::kReplyKeptBytes, &received);
+  m_http.ReadReply(kReplyKeptBytes, &received);
   if (Cancelled()) return false;
-  m_reply = brimlet::KeptReply(received);
-  return brimlet::IsSuccessStatus(status);
+  m_reply = KeptReply(received);
+  return IsSuccessStatus(status);
 }
 
 void UploadSender::ReportWritten(std::uint64_t bytes) {
@@ -153,3 +155,5 @@ void UploadSender::TellUnlessCancelled(const std::string& text) {
   m_told = text;
   m_tell(text);
 }
+
+}  // namespace brimlet

@@ -24,7 +24,9 @@
 #include "upload/portable/upload_job.h"
 #include "upload/portable/upload_report.h"
 
-class UploadSender final : private brimlet::CancelTest {
+namespace brimlet {
+
+class UploadSender final : private CancelTest {
  public:
   using Tell = std::function<void(const std::string&)>;
 
@@ -38,8 +40,8 @@ class UploadSender final : private brimlet::CancelTest {
   // `files` holds the job's files, opened when the job was filled, in job
   // order; the sender reads each from its handle and closes it. The report
   // gets the body's progress as it goes (its other fields are the worker's).
-  UploadSender(const brimlet::UploadJob& job, std::vector<fw::UniqueFile> files, brimlet::ProgressSink& progress,
-               HANDLE cancelEvent, Tell tell, brimlet::UploadReport& report, ProgressTarget target);
+  UploadSender(const UploadJob& job, std::vector<fw::UniqueFile> files, ProgressSink& progress,
+               HANDLE cancelEvent, Tell tell, UploadReport& report, ProgressTarget target);
 
   // The whole upload; returns when it has ended, however it ended.
   void Run();
@@ -64,14 +66,14 @@ class UploadSender final : private brimlet::CancelTest {
   // last byte always.
   void ReportWritten(std::uint64_t bytes);
 
-  const brimlet::UploadJob& m_job;
+  const UploadJob& m_job;
   std::vector<fw::UniqueFile> m_files;
-  brimlet::ProgressSink& m_progress;
+  ProgressSink& m_progress;
   HANDLE m_cancelEvent;
   Tell m_tell;
   HttpUpload m_http;
   std::atomic<bool> m_cancelled{false};
-  brimlet::UploadReport& m_report;
+  UploadReport& m_report;
   ProgressTarget m_target;
   DWORD m_lastProgressPost = 0;
   bool m_succeeded = false;
@@ -80,3 +82,5 @@ class UploadSender final : private brimlet::CancelTest {
   std::string m_reply;
   bool m_replyIsUtf8 = false;
 };
+
+}  // namespace brimlet
