@@ -9,8 +9,8 @@
 #include <cstring>
 #include <memory>
 
-#include "progress/progress_relay.h"
-#include "upload/send_files.h"
+#include "progress/portable/progress_relay.h"
+#include "upload/portable/send_files.h"
 
 namespace {
 

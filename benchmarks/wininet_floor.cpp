@@ -10,7 +10,7 @@
 
 #include "framework/unique_handle.h"
 #include "upload/http_upload.h"
-#include "upload/multipart.h"
+#include "upload/portable/multipart.h"
 
 namespace bench {
 namespace {
@@ -24,7 +24,7 @@ std::uint64_t SizeOf(const std::string& path) {
 // Gathers body bytes into writes of one size; the buffer is allocated once.
 class PieceWriter {
  public:
-  PieceWriter(HttpUpload& request, std::size_t piece) : request_(request), buffer_(piece) {}
+  PieceWriter(brimlet::HttpUpload& request, std::size_t piece) : request_(request), buffer_(piece) {}
 
   bool Append(const std::string& bytes) {
     for (std::size_t done = 0; done < bytes.size();) {
@@ -56,7 +56,7 @@ class PieceWriter {
   }
 
  private:
-  HttpUpload& request_;
+  brimlet::HttpUpload& request_;
   std::vector<char> buffer_;
   std::size_t used_ = 0;
 };
@@ -83,10 +83,10 @@ brimlet::UploadJob JobOf(const std::vector<std::string>& paths, const std::strin
 }
 
 std::optional<double> PostFloor(const brimlet::UploadJob& job, std::size_t piece, FloorWrites writes) {
-  const auto url = SplitUploadUrl(job.url);
+  const auto url = brimlet::SplitUploadUrl(job.url);
   if (!url || piece == 0) return std::nullopt;
   const auto start = std::chrono::steady_clock::now();
-  HttpUpload request;
+  brimlet::HttpUpload request;
   std::string failure;
   if (!request.Open(*url, brimlet::ContentLength(job), {}, [](const std::string&) {}) || !request.Begin(failure))
     return std::nullopt;

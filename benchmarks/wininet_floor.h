@@ -10,8 +10,8 @@
 #include <string>
 #include <vector>
 
-#include "upload/send_files.h"
-#include "upload/upload_job.h"
+#include "upload/portable/send_files.h"
+#include "upload/portable/upload_job.h"
 
 namespace bench {
 

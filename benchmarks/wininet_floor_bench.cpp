@@ -41,7 +41,7 @@ std::string Size(std::size_t bytes) {
 int main(int argc, char** argv) {
   std::map<std::string, std::string> options;
   for (int i = 1; i + 1 < argc; i += 2) options[argv[i]] = argv[i + 1];
-  if (options["--big"].empty() || options["--folder"].empty() || !SplitUploadUrl(options["--url"])) {
+  if (options["--big"].empty() || options["--folder"].empty() || !brimlet::SplitUploadUrl(options["--url"])) {
     std::fprintf(stderr, "usage: wininet_floor_bench.exe --big FILE --folder FOLDER --url URL\n");
     return 2;
   }

@@ -3,15 +3,16 @@
 #include <commctrl.h>
 
 #include "brimlet_idl.h"
-#include "control/list_text.h"
+#include "control/portable/list_text.h"
+#include "control/portable/picker_text.h"
 #include "framework/activation_context.h"
 #include "framework/message_drain.h"
 #include "module/dispatch_ids.h"
 #include "module/module_ids.h"
-#include "resource_ids.h"
-#include "upload/reply_text.h"
-#include "upload/upload_messages.h"
-#include "upload/upload_thread.h"
+#include "progress/upload_thread.h"
+#include "resources/resource_ids.h"
+#include "upload/portable/reply_text.h"
+#include "upload/portable/upload_messages.h"
 
 namespace {
 
@@ -19,7 +20,6 @@ namespace {
 constexpr DWORD kPersistedVersion = MAKELONG(0, 1);
 constexpr LONG kDefaultMaxSize = 0x40000000;  // 1 GiB
 constexpr LONG kDefaultMaxFileCount = 100;
-const char kDefaultFilter[] = "모든 파일|*.*|";
 
 
 }  // namespace
@@ -92,7 +92,7 @@ void CBrimletCtrl::DoPropExchange(fw::PropExchange& px) {
   fw::OleControl::DoPropExchange(px);
   // The order is the layout of the stream form: do not reorder.
   fw::PX_String(px, "ScriptURL", m_strScriptURL);  // no default: a reset keeps it
-  fw::PX_String(px, "Filter", m_strFilter, std::string(kDefaultFilter));
+  fw::PX_String(px, "Filter", m_strFilter, std::string(brimlet::kDefaultFilter));
   fw::PX_Long(px, "MaxTotalSize", m_lMaxTotalSize, kDefaultMaxSize);
   fw::PX_Long(px, "MaxFileSize", m_lMaxFileSize, kDefaultMaxSize);
   fw::PX_Long(px, "MaxFileCount", m_lMaxFileCount, kDefaultMaxFileCount);
@@ -141,7 +141,7 @@ void CBrimletCtrl::Upload() {
     return;
   }
   auto report = std::make_shared<brimlet::UploadReport>();
-  UploadThread* worker = fw::WorkerThread::CreateSuspended(std::make_unique<UploadThread>(GetSafeHwnd(), report));
+  brimlet::UploadThread* worker = fw::WorkerThread::CreateSuspended(std::make_unique<brimlet::UploadThread>(GetSafeHwnd(), report));
   if (!worker) {
     // A page waits for the end of every upload it starts; the list is kept
     // so that the user may try again.

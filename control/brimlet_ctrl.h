@@ -14,8 +14,8 @@
 #include "framework/dispatch_table.h"
 #include "framework/ole_control.h"
 #include "framework/unique_handle.h"
-#include "upload/page_request_parts.h"
-#include "upload/upload_report.h"
+#include "upload/portable/page_request_parts.h"
+#include "upload/portable/upload_report.h"
 
 class CBrimletCtrl final : public fw::OleControl {
  public:

@@ -9,29 +9,29 @@
 #include <new>
 #include <vector>
 
-#include "control/admission.h"
 #include "control/brimlet_ctrl.h"
 #include "control/file_picker.h"
 #include "control/folder_scanner.h"
-#include "control/list_text.h"
-#include "control/size_text.h"
+#include "control/portable/admission.h"
+#include "control/portable/list_text.h"
+#include "control/portable/size_text.h"
 #include "control/system_number_format.h"
 #include "framework/message_box.h"
 #include "framework/module.h"
 #include "framework/unique_handle.h"
 #include "module/dispatch_ids.h"
-#include "resource_ids.h"
+#include "resources/resource_ids.h"
+#include "upload/portable/upload_messages.h"
 
+namespace brimlet {
 namespace {
 
-const char kInUseMessage[] = "사용중인 파일입니다. 파일을 닫으신후 첨부하세요";
-const char kFolderBrowserTitle[] = "첨부할 폴더를 선택하세요.";
 const char kInitialFolder[] = "c:\\";
 const char kAllFiles[] = "*.*";
 
 // The in-use test: read access, shared with readers only, so a file that
 // another program holds open for writing is refused.
-class InUseTest : public brimlet::FileOpener {
+class InUseTest : public FileOpener {
  public:
   std::optional<std::uint64_t> OpenedSize(const std::string& path) override {
     fw::UniqueFile file(::CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
@@ -43,39 +43,40 @@ class InUseTest : public brimlet::FileOpener {
   }
 };
 
-UINT RefusalMessage(brimlet::Refusal why) {
+UINT RefusalMessage(Refusal why) {
   switch (why) {
-    case brimlet::Refusal::FileTooLarge: return IDS_FILE_SIZE_EXCEEDED;
-    case brimlet::Refusal::TooManyFiles: return IDS_FILE_COUNT_EXCEEDED;
-    case brimlet::Refusal::TotalTooLarge: return IDS_TOTAL_SIZE_EXCEEDED;
+    case Refusal::FileTooLarge: return IDS_FILE_SIZE_EXCEEDED;
+    case Refusal::TooManyFiles: return IDS_FILE_COUNT_EXCEEDED;
+    case Refusal::TotalTooLarge: return IDS_TOTAL_SIZE_EXCEEDED;
     default: return 0;
   }
 }
 
 }  // namespace
+}  // namespace brimlet
 
 // The control's list as admission sees it.
 class CBrimletCtrl::ListAdmission : public brimlet::AdmissionList {
  public:
-  explicit ListAdmission(CBrimletCtrl& control) : control_(control) {}
-  std::uint32_t FileCount() const override { return control_.m_nFileCount; }
-  std::uint32_t TotalSize() const override { return control_.m_dwTotalSize; }
-  int RowCount() const override { return control_.m_wndFileList.RowCount(); }
-  void Insert(const std::string& path, std::uint32_t size) override { control_.InsertFile(path, size); }
-  void Reset() override { control_.ResetFileList(); }
+  explicit ListAdmission(CBrimletCtrl& control) : m_control(control) {}
+  std::uint32_t FileCount() const override { return m_control.m_nFileCount; }
+  std::uint32_t TotalSize() const override { return m_control.m_dwTotalSize; }
+  int RowCount() const override { return m_control.m_wndFileList.RowCount(); }
+  void Insert(const std::string& path, std::uint32_t size) override { m_control.InsertFile(path, size); }
+  void Reset() override { m_control.ResetFileList(); }
   void ShowRefusal(brimlet::Refusal why) override {
     // The rows so far are drawn before the message box covers the list.
-    control_.m_wndFileList.ResumeRedraw();
+    m_control.m_wndFileList.ResumeRedraw();
     if (why == brimlet::Refusal::InUse) {
-      fw::AppMessageBox(kInUseMessage);
+      fw::AppMessageBox(brimlet::kFileInUse);
     } else {
-      fw::AppMessageBox(RefusalMessage(why));
+      fw::AppMessageBox(brimlet::RefusalMessage(why));
     }
   }
-  void ShowAddedTitles() override { control_.ShowAddedTitles(); }
+  void ShowAddedTitles() override { m_control.ShowAddedTitles(); }
 
  private:
-  CBrimletCtrl& control_;
+  CBrimletCtrl& m_control;
 };
 
 using Ctrl = CBrimletCtrl;
@@ -150,7 +151,7 @@ void CBrimletCtrl::AddFile() {
   const int before = FileListRowCount();
   {
     ListAdmission list(*this);
-    InUseTest inUse;
+    brimlet::InUseTest inUse;
     const brimlet::RedrawHold batch(m_wndFileList);
     brimlet::AdmitFiles(paths, inUse, list, {m_lMaxFileSize, m_lMaxTotalSize, m_lMaxFileCount});
   }
@@ -161,17 +162,17 @@ void CBrimletCtrl::AddFolder() {
   if (!m_wndFileList) return;
   brimlet::FilePicker picker;
   brimlet::FolderScanner scanner;
-  if (picker.ChooseFolder(kFolderBrowserTitle, kInitialFolder, 0, GetSafeHwnd()) !=
+  if (picker.ChooseFolder(brimlet::kFolderBrowserPrompt, brimlet::kInitialFolder, 0, GetSafeHwnd()) !=
       brimlet::FilePicker::kConfirmed) {
     return;
   }
   scanner.ResetFolders();
   scanner.SetRootFolder(picker.ChosenFolder());
-  scanner.ScanFiles(kAllFiles);  // what was listed before a failure is used as it is
+  scanner.ScanFiles(brimlet::kAllFiles);  // what was listed before a failure is used as it is
   const int before = FileListRowCount();
   {
     ListAdmission list(*this);
-    InUseTest inUse;
+    brimlet::InUseTest inUse;
     const brimlet::RedrawHold batch(m_wndFileList);
     brimlet::AdmitFolder(scanner.files(), inUse, list, {m_lMaxFileSize, m_lMaxTotalSize, m_lMaxFileCount});
   }

@@ -32,37 +32,37 @@ void InsertColumn(HWND list, int index, int format, int width, const std::string
 
 bool FileListView::Create(HWND parent, int width, int height) {
   Destroy();
-  window_ = ::CreateWindowExA(0, WC_LISTVIEWA, "", kListStyle, 0, 0, width, height, parent,
+  m_window = ::CreateWindowExA(0, WC_LISTVIEWA, "", kListStyle, 0, 0, width, height, parent,
                               nullptr, fw::ModuleInstance(), nullptr);
-  if (!window_) return false;
-  ListView_SetExtendedListViewStyle(window_,
-                                    ListView_GetExtendedListViewStyle(window_) | LVS_EX_FULLROWSELECT);
+  if (!m_window) return false;
+  ListView_SetExtendedListViewStyle(m_window,
+                                    ListView_GetExtendedListViewStyle(m_window) | LVS_EX_FULLROWSELECT);
   RECT client{};
-  ::GetClientRect(window_, &client);
+  ::GetClientRect(m_window, &client);
   const ColumnTitles titles = PlainTitles();
-  InsertColumn(window_, 0, LVCFMT_CENTER, client.right - kNameColumnMargin, titles.name);
-  InsertColumn(window_, 1, LVCFMT_RIGHT, kSizeColumnWidth, titles.size);
-  large_.Create(32, kInitialImages, kImageGrowth);
-  small_.Create(16, kInitialImages, kImageGrowth);
+  InsertColumn(m_window, 0, LVCFMT_CENTER, client.right - kNameColumnMargin, titles.name);
+  InsertColumn(m_window, 1, LVCFMT_RIGHT, kSizeColumnWidth, titles.size);
+  m_large.Create(32, kInitialImages, kImageGrowth);
+  m_small.Create(16, kInitialImages, kImageGrowth);
   return true;
 }
 
 void FileListView::Destroy() {
   // The image lists are taken back as the window goes.
-  if (window_ && ::IsWindow(window_)) ::DestroyWindow(window_);
-  window_ = nullptr;
-  small_.Reset();
-  large_.Reset();
-  imageOfShellIcon_.clear();
-  imagesLent_ = imagesWanted_ = false;
-  rows_.clear();
-  redrawHeld_ = false;
+  if (m_window && ::IsWindow(m_window)) ::DestroyWindow(m_window);
+  m_window = nullptr;
+  m_small.Reset();
+  m_large.Reset();
+  m_imageOfShellIcon.clear();
+  m_imagesLent = m_imagesWanted = false;
+  m_rows.clear();
+  m_redrawHeld = false;
 }
 
-int FileListView::RowCount() const { return window_ ? ListView_GetItemCount(window_) : 0; }
+int FileListView::RowCount() const { return m_window ? ListView_GetItemCount(m_window) : 0; }
 
 int FileListView::SelectedCount() const {
-  return window_ ? static_cast<int>(ListView_GetSelectedCount(window_)) : 0;
+  return m_window ? static_cast<int>(ListView_GetSelectedCount(m_window)) : 0;
 }
 
 std::vector<int> FileListView::SelectedRowsDescending() const {
@@ -71,8 +71,8 @@ std::vector<int> FileListView::SelectedRowsDescending() const {
   // Filled from the last slot towards the first, so the walk's ascending
   // order comes out descending.
   int slot = count;
-  for (int row = ListView_GetNextItem(window_, -1, LVNI_SELECTED); row != -1 && slot > 0;
-       row = ListView_GetNextItem(window_, row, LVNI_SELECTED)) {
+  for (int row = ListView_GetNextItem(m_window, -1, LVNI_SELECTED); row != -1 && slot > 0;
+       row = ListView_GetNextItem(m_window, row, LVNI_SELECTED)) {
     rows[--slot] = row;
   }
   rows.erase(rows.begin(), rows.begin() + slot);  // in case the walk found fewer
@@ -80,7 +80,7 @@ std::vector<int> FileListView::SelectedRowsDescending() const {
 }
 
 const FileListView::Row* FileListView::RowAt(int row) const {
-  return row >= 0 && static_cast<std::size_t>(row) < rows_.size() ? &rows_[static_cast<std::size_t>(row)] : nullptr;
+  return row >= 0 && static_cast<std::size_t>(row) < m_rows.size() ? &m_rows[static_cast<std::size_t>(row)] : nullptr;
 }
 
 std::string FileListView::RowPath(int row) const {
@@ -96,17 +96,17 @@ std::string FileListView::RowSizeText(int row) const {
 int FileListView::ImageFor(const std::string& path) {
   const std::optional<int> shellIcon = fw::ShellIconIndexByName(path);
   if (shellIcon) {
-    const auto known = imageOfShellIcon_.find(*shellIcon);
-    if (known != imageOfShellIcon_.end()) return known->second;
+    const auto known = m_imageOfShellIcon.find(*shellIcon);
+    if (known != m_imageOfShellIcon.end()) return known->second;
   }
   // The image lists keep copies; the shell's handles are released here.
   const fw::UniqueIcon small = fw::ShellIconByName(path, fw::IconSize::Small);
   const fw::UniqueIcon large = fw::ShellIconByName(path, fw::IconSize::Large);
-  const int image = ::ImageList_AddIcon(small_.get(), small.get());
-  ::ImageList_AddIcon(large_.get(), large.get());
+  const int image = ::ImageList_AddIcon(m_small.get(), small.get());
+  ::ImageList_AddIcon(m_large.get(), large.get());
   if (shellIcon && image >= 0) {
     try {
-      imageOfShellIcon_.emplace(*shellIcon, image);
+      m_imageOfShellIcon.emplace(*shellIcon, image);
     } catch (const std::bad_alloc&) {
       // Not remembered: the next row of this icon copies it again.
     }
@@ -115,43 +115,43 @@ int FileListView::ImageFor(const std::string& path) {
 }
 
 void FileListView::AppendRow(const std::string& path, std::uint32_t size, const std::string& sizeText) {
-  if (!window_) return;
+  if (!m_window) return;
   // The row's record first, so that a row is never listed without it.
   Row listed;
   try {
-    if (rows_.size() == rows_.capacity()) rows_.reserve(rows_.size() * 2 + 64);
+    if (m_rows.size() == m_rows.capacity()) m_rows.reserve(m_rows.size() * 2 + 64);
     listed = Row{path, size, sizeText};
   } catch (const std::bad_alloc&) {
     return;
   }
   const int image = ImageFor(path);
-  imagesWanted_ = true;
-  if (!redrawHeld_) LendImages();
+  m_imagesWanted = true;
+  if (!m_redrawHeld) LendImages();
 
   LVITEMA item{};
   item.mask = LVIF_TEXT | LVIF_IMAGE;
-  item.iItem = static_cast<int>(rows_.size());  // after the last row
+  item.iItem = static_cast<int>(m_rows.size());  // after the last row
   item.pszText = const_cast<char*>(path.c_str());
   item.iImage = image;
   const int row = static_cast<int>(
-      ::SendMessageA(window_, LVM_INSERTITEMA, 0, reinterpret_cast<LPARAM>(&item)));
+      ::SendMessageA(m_window, LVM_INSERTITEMA, 0, reinterpret_cast<LPARAM>(&item)));
   if (row < 0) return;
-  rows_.insert(rows_.begin() + std::min<std::size_t>(static_cast<std::size_t>(row), rows_.size()),
+  m_rows.insert(m_rows.begin() + std::min<std::size_t>(static_cast<std::size_t>(row), m_rows.size()),
                std::move(listed));
   LVITEMA sizeColumn{};
   sizeColumn.iSubItem = 1;
   sizeColumn.pszText = const_cast<char*>(sizeText.c_str());
-  ::SendMessageA(window_, LVM_SETITEMTEXTA, row, reinterpret_cast<LPARAM>(&sizeColumn));
+  ::SendMessageA(m_window, LVM_SETITEMTEXTA, row, reinterpret_cast<LPARAM>(&sizeColumn));
 }
 
 void FileListView::DeleteRow(int row) {
-  if (!window_ || !ListView_DeleteItem(window_, row)) return;
-  if (RowAt(row)) rows_.erase(rows_.begin() + row);
+  if (!m_window || !ListView_DeleteItem(m_window, row)) return;
+  if (RowAt(row)) m_rows.erase(m_rows.begin() + row);
 }
 
 void FileListView::DeleteAllRows() {
-  if (window_) ListView_DeleteAllItems(window_);
-  rows_.clear();
+  if (m_window) ListView_DeleteAllItems(m_window);
+  m_rows.clear();
 }
 
 std::uint32_t FileListView::RowSize(int row) const {
@@ -161,44 +161,44 @@ std::uint32_t FileListView::RowSize(int row) const {
 
 std::uint32_t FileListView::TotalOfRows() const {
   std::uint32_t total = 0;
-  for (const Row& listed : rows_) total += listed.size;
+  for (const Row& listed : m_rows) total += listed.size;
   return total;
 }
 
 void FileListView::LendImages() {
-  if (imagesLent_ || !imagesWanted_ || !window_) return;
-  small_.LendTo(window_, LVSIL_SMALL);
-  large_.LendTo(window_, LVSIL_NORMAL);
-  imagesLent_ = true;
+  if (m_imagesLent || !m_imagesWanted || !m_window) return;
+  m_small.LendTo(m_window, LVSIL_SMALL);
+  m_large.LendTo(m_window, LVSIL_NORMAL);
+  m_imagesLent = true;
 }
 
 void FileListView::HoldRedraw() {
-  if (!window_ || redrawHeld_) return;
-  ::SendMessageA(window_, WM_SETREDRAW, FALSE, 0);
-  redrawHeld_ = true;
+  if (!m_window || m_redrawHeld) return;
+  ::SendMessageA(m_window, WM_SETREDRAW, FALSE, 0);
+  m_redrawHeld = true;
   // Lending watches the list window, which costs every message to it a
   // round trip to the window system; the rows of a batch are listed without
   // the images, and the list gets them back with its one repaint.
-  if (imagesLent_) {
-    small_.TakeBack();
-    large_.TakeBack();
-    imagesLent_ = false;
+  if (m_imagesLent) {
+    m_small.TakeBack();
+    m_large.TakeBack();
+    m_imagesLent = false;
   }
 }
 
 void FileListView::ResumeRedraw() {
-  if (!redrawHeld_) return;
-  redrawHeld_ = false;
-  if (!window_ || !::IsWindow(window_)) return;
+  if (!m_redrawHeld) return;
+  m_redrawHeld = false;
+  if (!m_window || !::IsWindow(m_window)) return;
   LendImages();
-  ::SendMessageA(window_, WM_SETREDRAW, TRUE, 0);
+  ::SendMessageA(m_window, WM_SETREDRAW, TRUE, 0);
   // Turning drawing back on does not draw: the list and its header are
   // invalidated for one repaint.
-  ::RedrawWindow(window_, nullptr, nullptr, RDW_ERASE | RDW_FRAME | RDW_INVALIDATE | RDW_ALLCHILDREN);
+  ::RedrawWindow(m_window, nullptr, nullptr, RDW_ERASE | RDW_FRAME | RDW_INVALIDATE | RDW_ALLCHILDREN);
 }
 
 void FileListView::SetColumnTitle(int column, const std::string& title) {
-  HWND header = ListView_GetHeader(window_);
+  HWND header = ListView_GetHeader(m_window);
   if (!header) return;
   HDITEMA item{};
   item.mask = HDI_TEXT;
@@ -208,20 +208,20 @@ void FileListView::SetColumnTitle(int column, const std::string& title) {
 }
 
 void FileListView::SetTitles(const ColumnTitles& titles) {
-  if (!window_) return;
+  if (!m_window) return;
   SetColumnTitle(0, titles.name);
   SetColumnTitle(1, titles.size);
 }
 
 ViewMode FileListView::Mode() const {
-  const LONG_PTR style = window_ ? ::GetWindowLongPtrA(window_, GWL_STYLE) : LVS_REPORT;
+  const LONG_PTR style = m_window ? ::GetWindowLongPtrA(m_window, GWL_STYLE) : LVS_REPORT;
   return static_cast<ViewMode>(style & LVS_TYPEMASK);
 }
 
 void FileListView::SetMode(ViewMode mode) {
-  if (!window_) return;
-  const LONG_PTR style = ::GetWindowLongPtrA(window_, GWL_STYLE);
-  ::SetWindowLongPtrA(window_, GWL_STYLE, (style & ~LONG_PTR{LVS_TYPEMASK}) | static_cast<LONG_PTR>(mode));
+  if (!m_window) return;
+  const LONG_PTR style = ::GetWindowLongPtrA(m_window, GWL_STYLE);
+  ::SetWindowLongPtrA(m_window, GWL_STYLE, (style & ~LONG_PTR{LVS_TYPEMASK}) | static_cast<LONG_PTR>(mode));
 }
 
 }  // namespace brimlet

@@ -14,7 +14,7 @@
 #include <string>
 #include <vector>
 
-#include "control/list_text.h"
+#include "control/portable/list_text.h"
 #include "framework/list_view_image_list.h"
 
 namespace brimlet {
@@ -32,8 +32,8 @@ class FileListView {
   // Destroys the list window (if the parent has not already) and the image lists.
   void Destroy();
 
-  HWND window() const { return window_; }
-  explicit operator bool() const { return window_ != nullptr; }
+  HWND window() const { return m_window; }
+  explicit operator bool() const { return m_window != nullptr; }
 
   int RowCount() const;
   int SelectedCount() const;
@@ -80,27 +80,27 @@ class FileListView {
   // are lent already: lending again would redraw the whole list.
   void LendImages();
 
-  HWND window_ = nullptr;  // a child: its parent's destruction ends it too
-  fw::ListViewImageList large_;  // 32x32, the normal-icon list
-  fw::ListViewImageList small_;  // 16x16, the small-icon list
+  HWND m_window = nullptr;  // a child: its parent's destruction ends it too
+  fw::ListViewImageList m_large;  // 32x32, the normal-icon list
+  fw::ListViewImageList m_small;  // 16x16, the small-icon list
   // Position in the shell's system image list -> position in ours.
-  std::map<int, int> imageOfShellIcon_;
-  bool imagesWanted_ = false;  // from the first row on
-  bool imagesLent_ = false;
-  std::vector<Row> rows_;  // by row, as listed, in the list's order; one per row of the window
-  bool redrawHeld_ = false;
+  std::map<int, int> m_imageOfShellIcon;
+  bool m_imagesWanted = false;  // from the first row on
+  bool m_imagesLent = false;
+  std::vector<Row> m_rows;  // by row, as listed, in the list's order; one per row of the window
+  bool m_redrawHeld = false;
 };
 
 // Holds a list's drawing for one batch of rows.
 class RedrawHold {
  public:
-  explicit RedrawHold(FileListView& list) : list_(list) { list_.HoldRedraw(); }
+  explicit RedrawHold(FileListView& list) : m_list(list) { m_list.HoldRedraw(); }
   RedrawHold(const RedrawHold&) = delete;
   RedrawHold& operator=(const RedrawHold&) = delete;
-  ~RedrawHold() { list_.ResumeRedraw(); }
+  ~RedrawHold() { m_list.ResumeRedraw(); }
 
  private:
-  FileListView& list_;
+  FileListView& m_list;
 };
 
 }  // namespace brimlet

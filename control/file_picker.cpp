@@ -2,36 +2,30 @@
 
 #include <shlobj.h>
 
+#include "framework/com_ptr.h"
 #include "framework/text.h"
 
-#include "framework/com_ptr.h"
-
 namespace brimlet {
-namespace {
-
-const char kDialogTitle[] = "Orvo 파일 업로더";
-
-}  // namespace
 
 FilePicker::FilePicker() = default;
 
 FilePicker::FilePicker(const std::string& filter, DWORD flags, HWND owner)
-    : filter_(ConvertFilter(filter, &fw::IsAnsiLeadByte)) {
-  request_.hwndOwner = owner;
-  request_.lpstrFilter = filter_.c_str();
-  request_.lpstrFile = result_.data();
-  request_.nMaxFile = static_cast<DWORD>(result_.size());
-  request_.lpstrTitle = kDialogTitle;
-  request_.Flags = flags | OFN_EXPLORER;
+    : m_filter(ConvertFilter(filter, &fw::IsAnsiLeadByte)) {
+  m_request.hwndOwner = owner;
+  m_request.lpstrFilter = m_filter.c_str();
+  m_request.lpstrFile = m_result.data();
+  m_request.nMaxFile = static_cast<DWORD>(m_result.size());
+  m_request.lpstrTitle = kPickerTitle;
+  m_request.Flags = flags | OFN_EXPLORER;
 }
 
 int FilePicker::ShowOpenDialog() {
-  request_.lStructSize = sizeof(OPENFILENAMEA);
-  return ::GetOpenFileNameA(&request_) ? kConfirmed : kNotConfirmed;
+  m_request.lStructSize = sizeof(OPENFILENAMEA);
+  return ::GetOpenFileNameA(&m_request) ? kConfirmed : kNotConfirmed;
 }
 
 std::string FilePicker::NextSelectedPath(std::size_t* position) const {
-  return SelectionReader(result_.data(), result_.size(), &fw::IsAnsiLeadByte).NextPath(position);
+  return SelectionReader(m_result.data(), m_result.size(), &fw::IsAnsiLeadByte).NextPath(position);
 }
 
 int CALLBACK FilePicker::BrowseCallback(HWND browser, UINT message, LPARAM, LPARAM data) {
@@ -47,22 +41,22 @@ int FilePicker::ChooseFolder(const std::string& title, const std::string& initia
   if (FAILED(::SHGetMalloc(allocator.put())) || !allocator) return kNotConfirmed;
   BROWSEINFOA request{};
   request.hwndOwner = owner;
-  request.pszDisplayName = folder_.data();
+  request.pszDisplayName = m_folder.data();
   request.lpszTitle = title.c_str();
   request.ulFlags = flags;
   request.lpfn = &FilePicker::BrowseCallback;
   request.lParam = reinterpret_cast<LPARAM>(initialFolder.c_str());
   PIDLIST_ABSOLUTE item = ::SHBrowseForFolderA(&request);
   if (!item) return kNotConfirmed;
-  const bool hasPath = ::SHGetPathFromIDListA(item, folder_.data()) != FALSE;
+  const bool hasPath = ::SHGetPathFromIDListA(item, m_folder.data()) != FALSE;
   allocator->Free(item);
   return hasPath ? kConfirmed : kNotConfirmed;
 }
 
 std::string FilePicker::ChosenFolder() const {
   std::size_t length = 0;
-  while (length < folder_.size() && folder_[length]) ++length;
-  return std::string(folder_.data(), length);
+  while (length < m_folder.size() && m_folder[length]) ++length;
+  return std::string(m_folder.data(), length);
 }
 
 }  // namespace brimlet

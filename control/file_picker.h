@@ -9,7 +9,7 @@
 #include <cstddef>
 #include <string>
 
-#include "control/picker_text.h"
+#include "control/portable/picker_text.h"
 
 namespace brimlet {
 
@@ -46,10 +46,10 @@ class FilePicker {
  private:
   static int CALLBACK BrowseCallback(HWND browser, UINT message, LPARAM, LPARAM data);
 
-  OPENFILENAMEA request_{};
-  std::array<char, 4096> result_{};
-  std::array<char, MAX_PATH> folder_{};
-  std::string filter_;  // the request points into it
+  OPENFILENAMEA m_request{};
+  std::array<char, 4096> m_result{};
+  std::array<char, MAX_PATH> m_folder{};
+  std::string m_filter;  // the request points into it
 };
 
 }  // namespace brimlet

@@ -5,30 +5,21 @@
 #include <new>
 
 #include "control/file_picker.h"
-#include "control/picker_text.h"
+#include "control/portable/picker_text.h"
 #include "framework/text.h"
 #include "framework/unique_handle.h"
 
 namespace brimlet {
-namespace {
 
-void CloseFind(HANDLE search) { ::FindClose(search); }
-struct InvalidFind {
-  static HANDLE value() noexcept { return INVALID_HANDLE_VALUE; }
-};
-using UniqueFind = fw::Unique<HANDLE, &CloseFind, InvalidFind>;
-
-}  // namespace
-
-void FolderScanner::ResetFolders() { folders_.clear(); }
+void FolderScanner::ResetFolders() { m_folders.clear(); }
 
 void FolderScanner::SetRootFolder(const std::string& path) {
-  root_ = TrimFolderPath(path, &fw::IsAnsiLeadByte);
-  folders_.push_back(root_);
+  m_root = TrimFolderPath(path, &fw::IsAnsiLeadByte);
+  m_folders.push_back(m_root);
 }
 
 bool FolderScanner::ScanFiles(const std::string& pattern) {
-  for (const std::string& folder : folders_) {
+  for (const std::string& folder : m_folders) {
     if (folder.empty()) continue;
     try {
       ScanFolder(folder, pattern);
@@ -42,12 +33,12 @@ bool FolderScanner::ScanFiles(const std::string& pattern) {
 void FolderScanner::ScanFolder(const std::string& folder, const std::string& pattern) {
   const std::string base = TrimFolderPath(folder, &fw::IsAnsiLeadByte) + '\\';
   WIN32_FIND_DATAA entry{};
-  UniqueFind search(::FindFirstFileA((base + pattern).c_str(), &entry));
+  fw::UniqueFind search(::FindFirstFileA((base + pattern).c_str(), &entry));
   if (!search) return;
   do {
     if (entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) continue;  // ".", ".." and subfolders
     const std::uint64_t size = (std::uint64_t{entry.nFileSizeHigh} << 32) | entry.nFileSizeLow;
-    files_.push_back(ScannedFile{base + entry.cFileName, size});
+    m_files.push_back(ScannedFile{base + entry.cFileName, size});
   } while (::FindNextFileA(search.get(), &entry));
 }
 

@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "control/admission.h"
+#include "control/portable/admission.h"
 
 namespace brimlet {
 
@@ -24,15 +24,15 @@ class FolderScanner {
   // was collected.
   bool ScanFiles(const std::string& pattern);
 
-  const std::string& root() const { return root_; }
-  const std::vector<ScannedFile>& files() const { return files_; }
+  const std::string& root() const { return m_root; }
+  const std::vector<ScannedFile>& files() const { return m_files; }
 
  private:
   void ScanFolder(const std::string& folder, const std::string& pattern);
 
-  std::string root_;
-  std::vector<std::string> folders_;
-  std::vector<ScannedFile> files_;
+  std::string m_root;
+  std::vector<std::string> m_folders;
+  std::vector<ScannedFile> m_files;
 };
 
 }  // namespace brimlet

@@ -1,7 +1,7 @@
 // The separators of the system locale, for the portable size texts.
 #pragma once
 
-#include "control/size_text.h"
+#include "control/portable/size_text.h"
 
 namespace brimlet {
 

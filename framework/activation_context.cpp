@@ -9,8 +9,6 @@ namespace {
 // The manifest resource id a DLL carries for its own isolation.
 constexpr WORD kModuleManifestId = 2;
 
-using UniqueActivationContext = Unique<HANDLE, &::ReleaseActCtx, InvalidFileHandle>;
-
 UniqueActivationContext CreateModuleContext() {
   HMODULE module = ModuleInstance();
   if (!::FindResourceA(module, MAKEINTRESOURCEA(kModuleManifestId), MAKEINTRESOURCEA(24))) return {};

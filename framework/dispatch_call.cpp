@@ -1,6 +1,7 @@
 #include "framework/dispatch_call.h"
 
 #include "framework/module.h"
+#include "framework/portable/dispatch_text.h"
 #include "framework/text.h"
 
 namespace fw {
@@ -8,7 +9,7 @@ namespace fw {
 bool DispatchCall::Arg(UINT index, VARTYPE type, VARIANT* converted) {
   ::VariantInit(converted);
   if (index >= args_.cArgs) {
-    Refuse(DISP_E_PARAMNOTOPTIONAL, "인수가 모자랍니다.");
+    Refuse(DISP_E_PARAMNOTOPTIONAL, kTooFewArguments);
     return false;
   }
   // DISPPARAMS holds the arguments last to first.
@@ -19,12 +20,12 @@ bool DispatchCall::Arg(UINT index, VARTYPE type, VARIANT* converted) {
   // script, as VT_EMPTY): as missing as one never passed.
   if (base == VT_EMPTY || base == VT_ERROR) {
     if (argError_) *argError_ = position;
-    Refuse(DISP_E_PARAMNOTOPTIONAL, std::to_string(index + 1) + "번째 인수가 없습니다.");
+    Refuse(DISP_E_PARAMNOTOPTIONAL, MissingArgumentText(index + 1));
     return false;
   }
   if (FAILED(::VariantChangeType(converted, const_cast<VARIANT*>(&given), 0, type))) {
     if (argError_) *argError_ = position;
-    Refuse(DISP_E_TYPEMISMATCH, std::to_string(index + 1) + "번째 인수의 형식이 맞지 않습니다.");
+    Refuse(DISP_E_TYPEMISMATCH, ArgumentTypeText(index + 1));
     return false;
   }
   return true;

@@ -9,6 +9,7 @@
 #include <string>
 
 #include "framework/dispatch_call.h"
+#include "framework/portable/dispatch_text.h"
 #include "framework/text.h"
 
 namespace fw {
@@ -188,16 +189,16 @@ HRESULT DispatchInvoke(T& object, const DispatchMember<T> (&table)[N], DISPID id
     return E_INVALIDARG;
   const bool put = (flags & (DISPATCH_PROPERTYPUT | DISPATCH_PROPERTYPUTREF)) != 0;
   DispatchCall call(args, result, exception, argError);
-  const auto named = [member](const char* why) {
+  const auto named = [member](const std::string& why) {
     return NarrowFromWide(member->name, std::wcslen(member->name)) + ": " + why;
   };
 
   if (member->invoke) {
     if (!(flags & DISPATCH_METHOD) || put) return DISP_E_MEMBERNOTFOUND;
-    if (args.cNamedArgs != 0) return call.Refuse(DISP_E_NONAMEDARGS, named("이름 붙은 인수는 받지 않습니다."));
+    if (args.cNamedArgs != 0) return call.Refuse(DISP_E_NONAMEDARGS, named(kNamedArgumentsRefused));
     if (args.cArgs != member->argCount)
       return call.Refuse(DISP_E_BADPARAMCOUNT,
-                         named(("인수 " + std::to_string(member->argCount) + "개가 필요합니다.").c_str()));
+                         named(ArgumentCountText(member->argCount)));
     if (result) ::VariantInit(result);
     return member->invoke(object, call);
   }
@@ -211,7 +212,7 @@ HRESULT DispatchInvoke(T& object, const DispatchMember<T> (&table)[N], DISPID id
   }
 
   if (put) {
-    if (!member->put) return call.Refuse(DISP_E_MEMBERNOTFOUND, named("읽기 전용 속성입니다."));
+    if (!member->put) return call.Refuse(DISP_E_MEMBERNOTFOUND, named(kReadOnlyProperty));
     if (args.cArgs != 1) return DISP_E_BADPARAMCOUNT;
     if (args.cNamedArgs != 1 || args.rgdispidNamedArgs[0] != DISPID_PROPERTYPUT)
       return DISP_E_PARAMNOTOPTIONAL;

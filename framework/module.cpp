@@ -18,15 +18,16 @@ void LockModule() { ::InterlockedIncrement(&g_locks); }
 void UnlockModule() { ::InterlockedDecrement(&g_locks); }
 bool ModuleCanUnload() { return g_locks == 0; }
 
-std::string ModulePath() {
+// A length of MAX_PATH means the name was cut short.
+std::string ModulePath(HINSTANCE module) {
   char path[MAX_PATH] = {};
-  DWORD length = ::GetModuleFileNameA(ModuleInstance(), path, MAX_PATH);
+  const DWORD length = ::GetModuleFileNameA(module, path, MAX_PATH);
   return std::string(path, length < MAX_PATH ? length : 0);
 }
 
-std::wstring ModulePathW() {
+std::wstring ModulePathW(HINSTANCE module) {
   wchar_t path[MAX_PATH] = {};
-  DWORD length = ::GetModuleFileNameW(ModuleInstance(), path, MAX_PATH);
+  const DWORD length = ::GetModuleFileNameW(module, path, MAX_PATH);
   return std::wstring(path, length < MAX_PATH ? length : 0);
 }
 

@@ -18,9 +18,11 @@ bool ModuleCanUnload();
 // The module file's name without folder and extension ("BRIMLET" for
 // ...\BRIMLET.OCX); the module defines no title string of its own.
 std::string ModuleTitle();
-// Full path of the module file.
-std::string ModulePath();
-std::wstring ModulePathW();
+// Full path of a module's file (of this one unless told), in the ANSI code
+// page or, for the calls that take a wide path, as it is; empty when the
+// system cannot give it whole.
+std::string ModulePath(HINSTANCE module = ModuleInstance());
+std::wstring ModulePathW(HINSTANCE module = ModuleInstance());
 
 // A string resource of the module, in the ANSI code page.
 std::string LoadResourceString(UINT id);

@@ -8,7 +8,7 @@
 #include <string>
 
 #include "framework/com_ptr.h"
-#include "framework/persisted_record.h"
+#include "framework/portable/persisted_record.h"
 
 namespace fw {
 

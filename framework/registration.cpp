@@ -11,19 +11,13 @@
 namespace fw {
 namespace {
 
-std::string ModuleFilePath(HINSTANCE module) {
-  char path[MAX_PATH] = {};
-  const DWORD length = ::GetModuleFileNameA(module, path, MAX_PATH);
-  return length && length < MAX_PATH ? std::string(path, length) : std::string();
-}
-
 // What RegisterInprocClass writes below CLSID\{...}; unregistering removes
 // exactly these.
 const char* const kClassSubkeys[] = {"InprocServer32", "ProgID", "Control", "ToolboxBitmap32",
                                      "MiscStatus", "TypeLib", "Version"};
 
 bool RegisterInprocClass(HINSTANCE module, REFCLSID clsid, UINT typeNameId) {
-  const std::string path = ModuleFilePath(module);
+  const std::string path = ModulePath(module);
   if (path.empty()) return false;
   const std::string key = "CLSID\\" + GuidText(clsid);
   const std::string typeName = LoadResourceString(typeNameId);
@@ -35,12 +29,11 @@ bool RegisterInprocClass(HINSTANCE module, REFCLSID clsid, UINT typeNameId) {
 }  // namespace
 
 bool RegisterModuleTypeLib(HINSTANCE module) {
-  wchar_t path[MAX_PATH] = {};
-  const DWORD length = ::GetModuleFileNameW(module, path, MAX_PATH);
-  if (!length || length >= MAX_PATH) return false;
+  std::wstring path = ModulePathW(module);
+  if (path.empty()) return false;
   ComPtr<ITypeLib> library;
-  if (FAILED(::LoadTypeLibEx(path, REGKIND_NONE, library.put()))) return false;
-  return SUCCEEDED(::RegisterTypeLib(library.get(), path, nullptr));
+  if (FAILED(::LoadTypeLibEx(path.c_str(), REGKIND_NONE, library.put()))) return false;
+  return SUCCEEDED(::RegisterTypeLib(library.get(), path.data(), nullptr));
 }
 
 HRESULT LoadRegisteredTypeLib(REFGUID typeLib, WORD major, WORD minor, LCID lcid, ITypeLib** library) {
@@ -83,7 +76,7 @@ bool RegisterControlClass(HINSTANCE module, const ControlClassRegistration& cont
   const std::string clsid = GuidText(control.clsid);
   const std::string key = "CLSID\\" + clsid;
   const std::string empty;
-  const std::string bitmap = ModuleFilePath(module) + ", " + std::to_string(control.bitmapId);
+  const std::string bitmap = ModulePath(module) + ", " + std::to_string(control.bitmapId);
   const std::string misc = std::to_string(control.miscStatus);
   const std::string zero = "0";
   const std::string typeLib = GuidText(control.typeLib);

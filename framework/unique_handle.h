@@ -62,5 +62,7 @@ using UniqueBitmap = Unique<HBITMAP, &::DeleteObject, NullHandle<HBITMAP>>;
 using UniqueIcon = Unique<HICON, &::DestroyIcon, NullHandle<HICON>>;
 using UniqueInternet = Unique<HINTERNET, &::InternetCloseHandle, NullHandle<HINTERNET>>;
 using UniqueBstr = Unique<BSTR, &::SysFreeString, NullHandle<BSTR>>;
+using UniqueFind = Unique<HANDLE, &::FindClose, InvalidFileHandle>;
+using UniqueActivationContext = Unique<HANDLE, &::ReleaseActCtx, InvalidFileHandle>;
 
 }  // namespace fw

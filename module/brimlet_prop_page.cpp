@@ -1,7 +1,7 @@
 #include "module/brimlet_prop_page.h"
 
 #include "module/module_ids.h"
-#include "resource_ids.h"
+#include "resources/resource_ids.h"
 
 // {3822789E-2C74-41A1-9C87-EAFBC9383277}
 extern "C" const CLSID CLSID_BrimletPropPage = {

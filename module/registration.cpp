@@ -11,7 +11,7 @@
 #include "framework/module.h"
 #include "framework/registration.h"
 #include "module/module_ids.h"
-#include "resource_ids.h"
+#include "resources/resource_ids.h"
 
 namespace brimlet {
 namespace {

@@ -7,8 +7,10 @@
 #include "framework/module.h"
 #include "framework/shell_icon.h"
 #include "framework/text.h"
-#include "progress/progress_text.h"
-#include "resource_ids.h"
+#include "progress/portable/progress_text.h"
+#include "resources/resource_ids.h"
+
+namespace brimlet {
 
 namespace {
 
@@ -24,9 +26,9 @@ struct Column {
   int width;
 };
 const Column kColumns[] = {
-    {"파일 이름", LVCFMT_CENTER, 230},
-    {"크기", LVCFMT_RIGHT, 80},
-    {"상태", LVCFMT_CENTER, 80},
+    {kNameColumnTitle, LVCFMT_CENTER, 230},
+    {kSizeColumnTitle, LVCFMT_RIGHT, 80},
+    {kStatusColumnTitle, LVCFMT_CENTER, 80},
 };
 
 void SetSubItemText(HWND list, int row, int column, const std::string& text) {
@@ -40,7 +42,7 @@ void SetSubItemText(HWND list, int row, int column, const std::string& text) {
 
 UploadProgressDialog::UploadProgressDialog() : fw::Dialog(IDD_UPLOAD_PROGRESS) {}
 
-bool UploadProgressDialog::CreateModeless(HWND parent, HANDLE cancelEvent, brimlet::ProgressRelay* relay) {
+bool UploadProgressDialog::CreateModeless(HWND parent, HANDLE cancelEvent, ProgressRelay* relay) {
   m_hCancelEvent = cancelEvent;
   m_relay = relay;
   return fw::Dialog::CreateModeless(parent);
@@ -55,10 +57,10 @@ bool UploadProgressDialog::OnInitDialog() {
                                    window(), nullptr, fw::ModuleInstance(), nullptr);
   RECT client{};
   ::GetClientRect(window(), &client);
-  const auto edges = brimlet::StatusPaneRightEdges(client.right - client.left);
+  const auto edges = StatusPaneRightEdges(client.right - client.left);
   int parts[3] = {edges[0], edges[1], edges[2]};
   ::SendMessageA(m_pStatusBar, SB_SETPARTS, 3, reinterpret_cast<LPARAM>(parts));
-  m_panes[kMessagePane] = brimlet::kStatusReady;
+  m_panes[kMessagePane] = kStatusReady;
   ShowPanes();
   ::ShowWindow(m_pStatusBar, SW_SHOW);
 
@@ -116,7 +118,7 @@ void UploadProgressDialog::FlushProgress() {
 
 bool UploadProgressDialog::ShowNextFrame() {
   if (!window() || !m_relay) return false;
-  std::optional<brimlet::ProgressFrame> frame = m_relay->Take();
+  std::optional<ProgressFrame> frame = m_relay->Take();
   if (!frame) return false;
   AddRows(frame->newRows);
   for (auto& [row, text] : frame->rowStatuses) m_rowStatuses[row] = std::move(text);
@@ -130,7 +132,7 @@ bool UploadProgressDialog::ShowNextFrame() {
 // The shell's icon for a name depends only on its extension, and asking
 // for it takes milliseconds: a job of many files of one type asks once.
 int UploadProgressDialog::ImageFor(const std::string& path) {
-  const std::string extension = brimlet::NameExtension(path, &fw::IsAnsiLeadByte);
+  const std::string extension = NameExtension(path, &fw::IsAnsiLeadByte);
   const auto known = m_imageByExtension.find(extension);
   if (known != m_imageByExtension.end()) return known->second;
   const fw::UniqueIcon icon = fw::ShellIconByName(path, fw::IconSize::Small);
@@ -145,11 +147,11 @@ int UploadProgressDialog::ImageFor(const std::string& path) {
 // and the list is drawn once after them. The image list is taken back for
 // as long: while it is lent, the list's window is watched, and under Wine
 // that costs every message to the list a round trip to the window system.
-void UploadProgressDialog::AddRows(const std::vector<brimlet::ProgressRow>& rows) {
+void UploadProgressDialog::AddRows(const std::vector<ProgressRow>& rows) {
   if (rows.empty()) return;
   ::SendMessageA(m_listFiles, WM_SETREDRAW, FALSE, 0);
   m_imageList.TakeBack();
-  for (const brimlet::ProgressRow& added : rows) {
+  for (const ProgressRow& added : rows) {
     LVITEMA item{};
     item.mask = LVIF_TEXT | LVIF_IMAGE;
     item.iItem = static_cast<int>(added.index);
@@ -158,7 +160,7 @@ void UploadProgressDialog::AddRows(const std::vector<brimlet::ProgressRow>& rows
     const int row =
         static_cast<int>(::SendMessageA(m_listFiles, LVM_INSERTITEMA, 0, reinterpret_cast<LPARAM>(&item)));
     SetSubItemText(m_listFiles, row, 1, added.sizeText);
-    SetSubItemText(m_listFiles, row, 2, brimlet::kRowWaiting);
+    SetSubItemText(m_listFiles, row, 2, kRowWaiting);
   }
   m_imageList.LendTo(m_listFiles, LVSIL_SMALL);
   ::SendMessageA(m_listFiles, WM_SETREDRAW, TRUE, 0);
@@ -190,22 +192,24 @@ void UploadProgressDialog::ShowPanes() {
 }
 
 void UploadProgressDialog::ShowFileProgress(int percent) {
-  const std::string rate = brimlet::FormatRateText(m_state.bytesPerMs, fw::LoadResourceString(IDS_RATE_KILOBYTES),
+  const std::string rate = FormatRateText(m_state.bytesPerMs, fw::LoadResourceString(IDS_RATE_KILOBYTES),
                                                    fw::LoadResourceString(IDS_RATE_BYTES));
-  const std::string timeLine = brimlet::FormatFileTimeLine(m_state.fileSecondsLeft, m_state.fileSizeText);
-  const auto position = brimlet::BarPosition(percent, m_nRangeMin, m_nRangeMax);
+  const std::string timeLine = FormatFileTimeLine(m_state.fileSecondsLeft, m_state.fileSizeText);
+  const auto position = BarPosition(percent, m_nRangeMin, m_nRangeMax);
   if (!position) return;
   ::SendMessageA(m_progressFile, PBM_SETPOS, *position, 0);
   m_panes[kRatePane] = rate;
   UpdateItemText(IDC_FILE_TIME_LEFT, timeLine);
-  UpdateItemText(IDC_FILE_PERCENT, brimlet::FormatPercent(*position));
+  UpdateItemText(IDC_FILE_PERCENT, FormatPercent(*position));
 }
 
 void UploadProgressDialog::ShowTotalProgress(int percent) {
-  const auto position = brimlet::BarPosition(percent, m_nRangeMin, m_nRangeMax);
+  const auto position = BarPosition(percent, m_nRangeMin, m_nRangeMax);
   if (!position) return;
   ::SendMessageA(m_progressTotal, PBM_SETPOS, *position, 0);
-  fw::UpdateWindowText(window(), brimlet::FormatCaption(*position));
-  UpdateItemText(IDC_TOTAL_TIME_LEFT, brimlet::FormatTotalTimeLine(m_state.totalSecondsLeft, m_state.totalSizeText));
-  UpdateItemText(IDC_TOTAL_PERCENT, brimlet::FormatPercent(*position));
+  fw::UpdateWindowText(window(), FormatCaption(*position));
+  UpdateItemText(IDC_TOTAL_TIME_LEFT, FormatTotalTimeLine(m_state.totalSecondsLeft, m_state.totalSizeText));
+  UpdateItemText(IDC_TOTAL_PERCENT, FormatPercent(*position));
 }
+
+}  // namespace brimlet

@@ -19,8 +19,10 @@
 #include "framework/dialog.h"
 #include "framework/list_view_image_list.h"
 #include "framework/unique_handle.h"
-#include "progress/progress_math.h"
-#include "progress/progress_relay.h"
+#include "progress/portable/progress_math.h"
+#include "progress/portable/progress_relay.h"
+
+namespace brimlet {
 
 class UploadProgressDialog final : public fw::Dialog {
  public:
@@ -29,7 +31,7 @@ class UploadProgressDialog final : public fw::Dialog {
   // Creates the window owned by `parent`; the event (not owned) is signalled
   // when the user confirms cancelling; the relay (not owned) is read until
   // the window goes.
-  bool CreateModeless(HWND parent, HANDLE cancelEvent, brimlet::ProgressRelay* relay);
+  bool CreateModeless(HWND parent, HANDLE cancelEvent, ProgressRelay* relay);
   // Takes every queued message of this thread, giving each to the dialog's
   // keyboard handling first (so Esc reaches it); never waits.
   void PumpDialogMessages();
@@ -53,7 +55,7 @@ class UploadProgressDialog final : public fw::Dialog {
   void OnCancelUpload();
   // Draws the relay's next frame, if anything changed; false if nothing did.
   bool ShowNextFrame();
-  void AddRows(const std::vector<brimlet::ProgressRow>& rows);
+  void AddRows(const std::vector<ProgressRow>& rows);
   int ImageFor(const std::string& path);
   void Redraw();
   void ShowRowStatuses();
@@ -68,11 +70,13 @@ class UploadProgressDialog final : public fw::Dialog {
   HWND m_progressFile = nullptr;   // control 203
   HWND m_progressTotal = nullptr;  // control 204
   HANDLE m_hCancelEvent = nullptr;  // the worker's
-  brimlet::ProgressRelay* m_relay = nullptr;  // the worker's
+  ProgressRelay* m_relay = nullptr;  // the worker's
   int m_nRangeMin = 0, m_nRangeMax = 100;
   // The frame being drawn.
-  brimlet::ProgressState m_state;
+  ProgressState m_state;
   std::map<std::size_t, std::string> m_rowStatuses;
   std::string m_panes[kPaneCount];
   std::string m_shownPanes[kPaneCount];
 };
+
+}  // namespace brimlet

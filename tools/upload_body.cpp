@@ -4,8 +4,8 @@
 
 #include <fstream>
 
-#include "upload/multipart.h"
-#include "upload/upload_job.h"
+#include "upload/portable/multipart.h"
+#include "upload/portable/upload_job.h"
 
 namespace brimlet {
 namespace {

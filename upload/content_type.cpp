@@ -2,13 +2,10 @@
 
 #include <windows.h>
 
-#include "framework/text.h"
 #include "framework/unique_handle.h"
-#include "upload/content_type_key.h"
+#include "upload/portable/content_type_key.h"
 
-std::string GetContentType(const std::string& path) {
-  return ContentTypeForKey(brimlet::ContentTypeKey(path, &fw::IsAnsiLeadByte));
-}
+namespace brimlet {
 
 std::string ContentTypeForKey(const std::optional<std::string>& key) {
   std::optional<std::string> value;
@@ -22,5 +19,7 @@ std::string ContentTypeForKey(const std::optional<std::string>& key) {
       value = std::string(buffer);
     }
   }
-  return brimlet::ContentTypeOrDefault(value);
+  return ContentTypeOrDefault(value);
 }
+
+}  // namespace brimlet

@@ -5,7 +5,10 @@
 #include <optional>
 #include <string>
 
+namespace brimlet {
+
+// For a key taken from a path (nullopt: nothing to look up);
 // "application/octet-stream" when the table has no answer.
-std::string GetContentType(const std::string& path);
-// The same for a key already taken from a path (nullopt: nothing to look up).
 std::string ContentTypeForKey(const std::optional<std::string>& key);
+
+}  // namespace brimlet

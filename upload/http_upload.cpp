@@ -4,8 +4,10 @@
 
 #include <vector>
 
-#include "upload/multipart.h"
-#include "upload/upload_messages.h"
+#include "upload/portable/multipart.h"
+#include "upload/portable/upload_messages.h"
+
+namespace brimlet {
 
 namespace {
 
@@ -34,18 +36,18 @@ bool AddHeader(HINTERNET request, const std::string& line, DWORD mode) {
 // The piece of `url` that a component of the split points at.
 std::string Piece(const char* text, DWORD length) { return text ? std::string(text, length) : std::string(); }
 
-brimlet::UrlScheme SchemeOf(INTERNET_SCHEME scheme) {
+UrlScheme SchemeOf(INTERNET_SCHEME scheme) {
   switch (scheme) {
-    case INTERNET_SCHEME_HTTP: return brimlet::UrlScheme::kHttp;
-    case INTERNET_SCHEME_HTTPS: return brimlet::UrlScheme::kHttps;
-    default: return brimlet::UrlScheme::kOther;
+    case INTERNET_SCHEME_HTTP: return UrlScheme::kHttp;
+    case INTERNET_SCHEME_HTTPS: return UrlScheme::kHttps;
+    default: return UrlScheme::kOther;
   }
 }
 
 }  // namespace
 
-std::optional<brimlet::UrlParts> SplitUploadUrl(const std::string& url) {
-  if (brimlet::HasControlCharacter(url) || url.size() >= MAXDWORD) return std::nullopt;
+std::optional<UrlParts> SplitUploadUrl(const std::string& url) {
+  if (HasControlCharacter(url) || url.size() >= MAXDWORD) return std::nullopt;
   // Lengths without buffers: each component comes back as a pointer into
   // `url` and its length, undecoded. A user name and password, when the
   // address has them, are split off and left unused: the connection is made
@@ -56,7 +58,7 @@ std::optional<brimlet::UrlParts> SplitUploadUrl(const std::string& url) {
       split.dwUrlPathLength = split.dwExtraInfoLength = 1;
   if (!::InternetCrackUrlA(url.c_str(), static_cast<DWORD>(url.size()), 0, &split)) return std::nullopt;
 
-  brimlet::SplitAddress address;
+  SplitAddress address;
   address.scheme = SchemeOf(split.nScheme);
   address.port = split.nPort;
   address.path = Piece(split.lpszUrlPath, split.dwUrlPathLength);
@@ -78,57 +80,57 @@ std::optional<brimlet::UrlParts> SplitUploadUrl(const std::string& url) {
   }
   address.host.assign(hostStart, hostEnd);
   address.afterHost.assign(hostEnd, next);
-  return brimlet::UrlPartsOf(address);
+  return UrlPartsOf(address);
 }
 
-bool HttpUpload::Open(const brimlet::UrlParts& url, std::uint64_t contentLength,
+bool HttpUpload::Open(const UrlParts& url, std::uint64_t contentLength,
                       const std::vector<std::string>& pageHeaders, const Tell& tell) {
-  internet_.reset(::InternetOpenA(nullptr, INTERNET_OPEN_TYPE_PRECONFIG, nullptr, nullptr, 0));
-  if (!internet_) {
-    tell(brimlet::kOpenInternetError);
+  m_internet.reset(::InternetOpenA(nullptr, INTERNET_OPEN_TYPE_PRECONFIG, nullptr, nullptr, 0));
+  if (!m_internet) {
+    tell(kOpenInternetError);
     return false;
   }
-  LimitSilence(internet_.get());
-  connection_.reset(::InternetConnectA(internet_.get(), url.host.c_str(), url.port, nullptr, nullptr,
+  LimitSilence(m_internet.get());
+  m_connection.reset(::InternetConnectA(m_internet.get(), url.host.c_str(), url.port, nullptr, nullptr,
                                        INTERNET_SERVICE_HTTP, 0, 0));
-  if (!connection_) {
-    tell(brimlet::kConnectError);
+  if (!m_connection) {
+    tell(kConnectError);
     return false;
   }
-  if (::InternetAttemptConnect(0) != ERROR_SUCCESS) tell(brimlet::kConnectError);
+  if (::InternetAttemptConnect(0) != ERROR_SUCCESS) tell(kConnectError);
 
   const char* acceptTypes[] = {"*/*", nullptr};
-  fw::UniqueInternet request(::HttpOpenRequestA(connection_.get(), "POST", url.object.c_str(), "HTTP/1.0", nullptr,
+  fw::UniqueInternet request(::HttpOpenRequestA(m_connection.get(), "POST", url.object.c_str(), "HTTP/1.0", nullptr,
                                                 acceptTypes,
                                                 kRequestFlags | (url.secure ? INTERNET_FLAG_SECURE : 0), 0));
   if (!request) {
-    tell(brimlet::kRequestHandleError);
+    tell(kRequestHandleError);
     return false;
   }
   LimitSilence(request.get());
-  if (!AddHeader(request.get(), brimlet::AcceptHeaderLine(), HTTP_ADDREQ_FLAG_REPLACE | HTTP_ADDREQ_FLAG_ADD)) {
-    tell(brimlet::kRequestHandleError);
+  if (!AddHeader(request.get(), AcceptHeaderLine(), HTTP_ADDREQ_FLAG_REPLACE | HTTP_ADDREQ_FLAG_ADD)) {
+    tell(kRequestHandleError);
     return false;
   }
-  if (!AddHeader(request.get(), brimlet::ContentTypeHeaderLine(), HTTP_ADDREQ_FLAG_ADD_IF_NEW))
-    tell(brimlet::kRequestHeaderError);
-  if (!AddHeader(request.get(), brimlet::ContentLengthHeaderLine(contentLength), HTTP_ADDREQ_FLAG_ADD_IF_NEW))
-    tell(brimlet::kRequestHeaderError);
+  if (!AddHeader(request.get(), ContentTypeHeaderLine(), HTTP_ADDREQ_FLAG_ADD_IF_NEW))
+    tell(kRequestHeaderError);
+  if (!AddHeader(request.get(), ContentLengthHeaderLine(contentLength), HTTP_ADDREQ_FLAG_ADD_IF_NEW))
+    tell(kRequestHeaderError);
   for (const std::string& line : pageHeaders) {
     if (!AddHeader(request.get(), line, HTTP_ADDREQ_FLAG_ADD | HTTP_ADDREQ_FLAG_REPLACE))
-      tell(brimlet::kRequestHeaderError);
+      tell(kRequestHeaderError);
   }
   // Published only now, so that an Abort meanwhile finds nothing half made;
   // after an Abort there is no request to make.
-  std::lock_guard<std::mutex> hold(lock_);
-  if (aborted_) return false;
-  request_ = std::move(request);
+  std::lock_guard<std::mutex> hold(m_lock);
+  if (m_aborted) return false;
+  m_request = std::move(request);
   return true;
 }
 
 HINTERNET HttpUpload::Request() const {
-  std::lock_guard<std::mutex> hold(lock_);
-  return request_.get();
+  std::lock_guard<std::mutex> hold(m_lock);
+  return m_request.get();
 }
 
 bool HttpUpload::Begin(std::string& failureText) {
@@ -136,7 +138,7 @@ bool HttpUpload::Begin(std::string& failureText) {
   buffers.dwStructSize = sizeof buffers;
   HINTERNET request = Request();
   if (request && ::HttpSendRequestExA(request, &buffers, nullptr, HSR_INITIATE, 0)) return true;
-  failureText = brimlet::FormatSendRequestError(::GetLastError());
+  failureText = FormatSendRequestError(::GetLastError());
   return false;
 }
 
@@ -190,16 +192,18 @@ bool HttpUpload::ReadReply(std::size_t limit, std::string* body) const {
 }
 
 void HttpUpload::Abort() {
-  std::lock_guard<std::mutex> hold(lock_);
-  aborted_ = true;
-  request_.reset();
+  std::lock_guard<std::mutex> hold(m_lock);
+  m_aborted = true;
+  m_request.reset();
 }
 
 void HttpUpload::Close() {
   {
-    std::lock_guard<std::mutex> hold(lock_);
-    request_.reset();
+    std::lock_guard<std::mutex> hold(m_lock);
+    m_request.reset();
   }
-  connection_.reset();
-  internet_.reset();
+  m_connection.reset();
+  m_internet.reset();
 }
+
+}  // namespace brimlet

@@ -19,15 +19,17 @@
 #include <vector>
 
 #include "framework/unique_handle.h"
-#include "upload/send_files.h"
-#include "upload/url_parts.h"
+#include "upload/portable/send_files.h"
+#include "upload/portable/url_parts.h"
+
+namespace brimlet {
 
 // The upload address as the system's splitter (InternetCrackUrl) cuts it,
 // under the rules of url_parts.h; nothing when it is not to be sent. An
 // address holding a control character is refused before it is split.
-std::optional<brimlet::UrlParts> SplitUploadUrl(const std::string& url);
+std::optional<UrlParts> SplitUploadUrl(const std::string& url);
 
-class HttpUpload final : public brimlet::BodyWriter {
+class HttpUpload final : public BodyWriter {
  public:
   // Shows a failure to the user; the upload decides whether it goes on.
   using Tell = std::function<void(const std::string&)>;
@@ -36,10 +38,10 @@ class HttpUpload final : public brimlet::BodyWriter {
   // page's own (`pageHeaders`, each ending in CR LF). Failures that make the
   // request impossible are told and return false; a refused header line is
   // told and the upload goes on.
-  bool Open(const brimlet::UrlParts& url, std::uint64_t contentLength,
+  bool Open(const UrlParts& url, std::uint64_t contentLength,
             const std::vector<std::string>& pageHeaders, const Tell& tell);
 
-  // brimlet::BodyWriter
+  // BodyWriter
   bool Begin(std::string& failureText) override;
   bool Write(const void* data, std::size_t size) override;
 
@@ -59,11 +61,13 @@ class HttpUpload final : public brimlet::BodyWriter {
   // The request handle for one call; null once aborted.
   HINTERNET Request() const;
 
-  mutable std::mutex lock_;  // guards request_ and aborted_ against Abort
-  bool aborted_ = false;
+  mutable std::mutex m_lock;  // guards m_request and m_aborted against Abort
+  bool m_aborted = false;
 
   // In the order they are opened, so that they close in reverse.
-  fw::UniqueInternet internet_;
-  fw::UniqueInternet connection_;
-  fw::UniqueInternet request_;
+  fw::UniqueInternet m_internet;
+  fw::UniqueInternet m_connection;
+  fw::UniqueInternet m_request;
 };
+
+}  // namespace brimlet

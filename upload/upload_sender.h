@@ -20,11 +20,13 @@
 
 #include "framework/unique_handle.h"
 #include "upload/http_upload.h"
-#include "upload/send_files.h"
-#include "upload/upload_job.h"
-#include "upload/upload_report.h"
+#include "upload/portable/send_files.h"
+#include "upload/portable/upload_job.h"
+#include "upload/portable/upload_report.h"
 
-class UploadSender final : private brimlet::CancelTest {
+namespace brimlet {
+
+class UploadSender final : private CancelTest {
  public:
   using Tell = std::function<void(const std::string&)>;
 
@@ -38,8 +40,8 @@ class UploadSender final : private brimlet::CancelTest {
   // `files` holds the job's files, opened when the job was filled, in job
   // order; the sender reads each from its handle and closes it. The report
   // gets the body's progress as it goes (its other fields are the worker's).
-  UploadSender(const brimlet::UploadJob& job, std::vector<fw::UniqueFile> files, brimlet::ProgressSink& progress,
-               HANDLE cancelEvent, Tell tell, brimlet::UploadReport& report, ProgressTarget target);
+  UploadSender(const UploadJob& job, std::vector<fw::UniqueFile> files, ProgressSink& progress,
+               HANDLE cancelEvent, Tell tell, UploadReport& report, ProgressTarget target);
 
   // The whole upload; returns when it has ended, however it ended.
   void Run();
@@ -49,34 +51,36 @@ class UploadSender final : private brimlet::CancelTest {
   // Once Run has returned: whether the server took the upload, the failure
   // the user was told (empty when none was), and the server's answer (its
   // status, 0 when none came, and the kept reply body).
-  bool succeeded() const { return succeeded_; }
-  bool cancelled() const { return cancelled_.load(); }
-  const std::string& told() const { return told_; }
-  long status() const { return status_; }
-  const std::string& reply() const { return reply_; }
-  bool replyIsUtf8() const { return replyIsUtf8_; }
+  bool succeeded() const { return m_succeeded; }
+  bool cancelled() const { return m_cancelled.load(); }
+  const std::string& told() const { return m_told; }
+  long status() const { return m_status; }
+  const std::string& reply() const { return m_reply; }
+  bool replyIsUtf8() const { return m_replyIsUtf8; }
 
  private:
-  bool Cancelled() override { return cancelled_.load(); }
+  bool Cancelled() override { return m_cancelled.load(); }
   bool Send();
   void TellUnlessCancelled(const std::string& text);
   // After each write: the page hears of it at most every 250 ms, and of the
   // last byte always.
   void ReportWritten(std::uint64_t bytes);
 
-  const brimlet::UploadJob& job_;
-  std::vector<fw::UniqueFile> files_;
-  brimlet::ProgressSink& progress_;
-  HANDLE cancelEvent_;
-  Tell tell_;
-  HttpUpload http_;
-  std::atomic<bool> cancelled_{false};
-  brimlet::UploadReport& report_;
-  ProgressTarget target_;
-  DWORD lastProgressPost_ = 0;
-  bool succeeded_ = false;
-  std::string told_;
-  long status_ = 0;
-  std::string reply_;
-  bool replyIsUtf8_ = false;
+  const UploadJob& m_job;
+  std::vector<fw::UniqueFile> m_files;
+  ProgressSink& m_progress;
+  HANDLE m_cancelEvent;
+  Tell m_tell;
+  HttpUpload m_http;
+  std::atomic<bool> m_cancelled{false};
+  UploadReport& m_report;
+  ProgressTarget m_target;
+  DWORD m_lastProgressPost = 0;
+  bool m_succeeded = false;
+  std::string m_told;
+  long m_status = 0;
+  std::string m_reply;
+  bool m_replyIsUtf8 = false;
 };
+
+}  // namespace brimlet

@@ -1,4 +1,4 @@
-#include "control/admission.h"
+#include "control/portable/admission.h"
 
 #include <gtest/gtest.h>
 

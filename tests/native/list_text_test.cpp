@@ -1,4 +1,4 @@
-#include "control/list_text.h"
+#include "control/portable/list_text.h"
 
 #include <gtest/gtest.h>
 

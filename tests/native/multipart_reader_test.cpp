@@ -3,7 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "host/multipart_reader.h"
-#include "upload/multipart.h"
+#include "upload/portable/multipart.h"
 
 namespace {
 

@@ -4,7 +4,7 @@
 
 #include <algorithm>
 
-#include "framework/persisted_record.h"
+#include "framework/portable/persisted_record.h"
 
 namespace {
 

@@ -1,4 +1,4 @@
-#include "control/picker_text.h"
+#include "control/portable/picker_text.h"
 
 #include <gtest/gtest.h>
 

@@ -1,9 +1,11 @@
 // Percentages, bar positions, panes, sampling and the dialog's texts.
 #include <gtest/gtest.h>
 
-#include "progress/progress_math.h"
-#include "progress/progress_relay.h"
-#include "progress/progress_text.h"
+#include "progress/portable/progress_math.h"
+#include "progress/portable/progress_relay.h"
+#include "progress/portable/progress_text.h"
+#include "upload/portable/transfer_math.h"
+#include "upload/portable/upload_messages.h"
 
 namespace brimlet {
 namespace {

@@ -3,8 +3,8 @@
 
 #include <string>
 
-#include "upload/reply_status.h"
-#include "upload/reply_text.h"
+#include "upload/portable/reply_status.h"
+#include "upload/portable/reply_text.h"
 
 namespace {
 

@@ -10,7 +10,7 @@
 #include <string>
 #include <vector>
 
-#include "upload/send_files.h"
+#include "upload/portable/send_files.h"
 
 namespace brimlet::testing {
 

@@ -1,13 +1,13 @@
 // The whole send loop against fakes: body bytes, how they are cut into
 // writes, call order, sampling, cancelling and every way a file or the
 // network can let the upload down.
-#include "upload/send_files.h"
+#include "upload/portable/send_files.h"
 
 #include <gtest/gtest.h>
 
 #include "send_fakes.h"
-#include "upload/multipart.h"
-#include "upload/upload_messages.h"
+#include "upload/portable/multipart.h"
+#include "upload/portable/upload_messages.h"
 
 namespace brimlet::testing {
 namespace {

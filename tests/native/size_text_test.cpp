@@ -1,4 +1,4 @@
-#include "control/size_text.h"
+#include "control/portable/size_text.h"
 
 #include <gtest/gtest.h>
 

@@ -1,10 +1,10 @@
 // Framing, job counters, grouped numbers and the content-type key rule.
 #include <gtest/gtest.h>
 
-#include "upload/content_type_key.h"
-#include "upload/grouped_number.h"
-#include "upload/multipart.h"
-#include "upload/upload_job.h"
+#include "upload/portable/content_type_key.h"
+#include "upload/portable/grouped_number.h"
+#include "upload/portable/multipart.h"
+#include "upload/portable/upload_job.h"
 
 namespace brimlet {
 namespace {

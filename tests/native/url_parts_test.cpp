@@ -1,7 +1,7 @@
 // Which upload addresses are taken once the system has split them, and what
 // of the split goes into the connection and the request. The splitting itself
 // is the system's; the Wine scenarios see it through the control.
-#include "upload/url_parts.h"
+#include "upload/portable/url_parts.h"
 
 #include <gtest/gtest.h>
 

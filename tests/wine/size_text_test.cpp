@@ -10,7 +10,7 @@
 #include <string>
 #include <vector>
 
-#include "control/size_text.h"
+#include "control/portable/size_text.h"
 #include "control/system_number_format.h"
 
 namespace brimlet {

@@ -1,0 +1,87 @@
+#include "control/portable/picker_text.h"
+
+namespace brimlet {
+
+const char kPickerTitle[] = "Orvo 파일 업로더";
+const char kFolderBrowserPrompt[] = "첨부할 폴더를 선택하세요.";
+const char kDefaultFilter[] = "모든 파일|*.*|";
+
+namespace {
+
+bool IsSpace(char c) {
+  return c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\v' || c == '\f';
+}
+
+// Whether the last separator ('\', or '/' when there is no '\') is the last
+// character of `text`.
+bool EndsInSeparator(const std::string& text, LeadBytePredicate isLead) {
+  if (text.empty()) return false;
+  std::size_t separator = FindLastCharacter(text, '\\', isLead);
+  if (separator == std::string::npos) separator = FindLastCharacter(text, '/', isLead);
+  return separator != std::string::npos && separator == LastCharacterStart(text, isLead);
+}
+
+}  // namespace
+
+std::string ConvertFilter(const std::string& filter, LeadBytePredicate isLead) {
+  std::string list = filter;
+  for (std::size_t i = 0; i < list.size(); i = NextCharOffset(list.data(), list.size(), i, isLead)) {
+    if (list[i] == '|') list[i] = '\0';
+  }
+  // The dialog reads pairs until an empty description: the list needs a NUL
+  // after its last pattern and one more after that.
+  if (list.empty() || list.back() != '\0') list.push_back('\0');
+  list.push_back('\0');
+  return list;
+}
+
+std::string JoinFolderAndName(const std::string& folder, const std::string& name,
+                              LeadBytePredicate isLead) {
+  if (EndsInSeparator(folder, isLead)) return folder + name;
+  return folder + '\\' + name;
+}
+
+std::string TrimFolderPath(const std::string& path, LeadBytePredicate isLead) {
+  std::string result = path;
+  for (;;) {
+    std::string copy = result;
+    while (!copy.empty() && IsSpace(copy.back())) copy.pop_back();
+    if (!EndsInSeparator(copy, isLead)) return result;
+    copy.erase(LastCharacterStart(copy, isLead));
+    result = copy;
+  }
+}
+
+std::size_t SelectionReader::StringLength(std::size_t offset) const {
+  std::size_t end = offset;
+  while (end < m_size && m_buffer[end] != '\0') ++end;
+  return end - offset;
+}
+
+std::string SelectionReader::NextPath(std::size_t* position) const {
+  if (!position || *position == kEnd || *position >= m_size) {
+    if (position) *position = kEnd;
+    return {};
+  }
+  const std::size_t folderLength = StringLength(0);
+  const std::string folder(m_buffer, folderLength);
+  std::size_t name = *position;
+  if (name == FirstPosition()) {
+    name = folderLength + 1;
+    if (At(name) == '\0') {  // one file: its full path stands alone
+      *position = kEnd;
+      return folder;
+    }
+  }
+  if (name >= m_size) {  // an unterminated buffer has nothing more
+    *position = kEnd;
+    return {};
+  }
+  const std::size_t nameLength = StringLength(name);
+  const std::string chosen(m_buffer + name, nameLength);
+  const std::size_t next = name + nameLength + 1;
+  *position = At(next) == '\0' ? kEnd : next;
+  return JoinFolderAndName(folder, chosen, m_isLead);
+}
+
+}  // namespace brimlet

@@ -1,0 +1,58 @@
+// The text rules of the file picker: the dialog's filter list, the splitting
+// of a multi-file selection into full paths, and the folder path trimming of
+// the folder scan. All scanning is character by character in a multi-byte
+// code page, so the trail byte of a double-byte character is never taken for
+// a separator; the code page enters as a lead-byte predicate.
+#pragma once
+
+#include <cstddef>
+#include <string>
+
+#include "upload/portable/path_text.h"
+
+namespace brimlet {
+
+// The open-file dialog's title, the folder browser's prompt, and the filter a
+// control starts with.
+extern const char kPickerTitle[];          // "Orvo 파일 업로더"
+extern const char kFolderBrowserPrompt[];  // "첨부할 폴더를 선택하세요."
+extern const char kDefaultFilter[];        // "모든 파일|*.*|"
+
+// "desc|pattern|desc|pattern|" -> "desc\0pattern\0desc\0pattern\0\0". The
+// result always ends in two NULs, also when the filter lacks its final '|'.
+std::string ConvertFilter(const std::string& filter, LeadBytePredicate isLead);
+
+// Folder and name joined with one '\', or directly when the folder already
+// ends in a separator (C:\ + a.txt -> C:\a.txt).
+std::string JoinFolderAndName(const std::string& folder, const std::string& name,
+                              LeadBytePredicate isLead);
+
+// Trailing separators removed, repeatedly (C:\ -> C:); trailing white space
+// goes only where a separator follows it.
+std::string TrimFolderPath(const std::string& path, LeadBytePredicate isLead);
+
+// Walks the result of a multi-select open-file dialog: either one full path
+// followed by two NULs, or a folder, a NUL, each name and a NUL, and a final
+// NUL. Reads never go past `size` bytes, terminated or not.
+class SelectionReader {
+ public:
+  static constexpr std::size_t kEnd = static_cast<std::size_t>(-1);
+
+  SelectionReader(const char* buffer, std::size_t size, LeadBytePredicate isLead)
+      : m_buffer(buffer), m_size(size), m_isLead(isLead) {}
+
+  static std::size_t FirstPosition() { return 0; }
+  // The next full path; `position` moves on, and becomes kEnd after the last.
+  std::string NextPath(std::size_t* position) const;
+
+ private:
+  // Length of the NUL-terminated string at `offset`, bounded by the buffer.
+  std::size_t StringLength(std::size_t offset) const;
+  char At(std::size_t offset) const { return offset < m_size ? m_buffer[offset] : '\0'; }
+
+  const char* m_buffer;
+  std::size_t m_size;
+  LeadBytePredicate m_isLead;
+};
+
+}  // namespace brimlet

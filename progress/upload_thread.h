@@ -1,0 +1,92 @@
+// The worker that carries out one upload. The control fills its job while
+// the thread waits, then resumes it. The worker's own thread owns the
+// windows: a hidden window and the progress dialog, which it keeps serviced
+// from start to end. The network runs on a second thread, the sender,
+// started before the dialog is made so that the request goes out at once;
+// its progress reaches the dialog through a relay the dialog reads on a
+// timer, and what it has to tell the user is shown on the worker's thread.
+// Once the sender has ended, the worker shows the server's reply when the
+// page asked for it, posts the outcome to the control's window and ends,
+// deleting itself.
+//
+// The worker knows the control only by its window handle: a control
+// destroyed meanwhile is simply not told (a post to a dead window fails).
+#pragma once
+
+#include <windows.h>
+
+#include <map>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "framework/joinable_thread.h"
+#include "framework/unique_handle.h"
+#include "framework/worker_thread.h"
+#include "progress/portable/progress_relay.h"
+#include "progress/upload_progress_dialog.h"
+#include "upload/portable/upload_job.h"
+#include "upload/portable/upload_report.h"
+#include "upload/upload_notices.h"
+#include "upload/upload_sender.h"
+
+namespace brimlet {
+
+class UploadThread final : public fw::WorkerThread {
+ public:
+  // The report (shared with the control) is filled before the end is posted.
+  UploadThread(HWND controlWindow, std::shared_ptr<UploadReport> report);
+  ~UploadThread() override;
+
+  // Job filling, on the control's thread while the worker is suspended.
+  void SetDestination(const std::string& url, bool serverResponse);
+  // The page's form field parts and header lines; before the files.
+  void SetPageParts(std::string fieldParts, std::vector<std::string> headerLines);
+  // Opens the file and measures it; the open file goes with the job, so it
+  // is opened once for the whole upload. A file that cannot be opened is
+  // told to the user and takes no part.
+  void AddJobFile(const std::string& path, const std::string& sizeText);
+  // The cancel event; the caller may duplicate it to cancel from outside.
+  HANDLE cancelEvent() const { return m_hCancelEvent.get(); }
+
+ protected:
+  void InitInstance() override;
+  void ExitInstance() override;
+
+ private:
+  static LRESULT CALLBACK HiddenWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+  std::string ContentTypeOf(const std::string& path);
+  bool CreateHiddenWindow();
+  // Services this thread's windows until the sender has ended (true) or the
+  // upload was cancelled (false).
+  bool ServiceUntilSentOrCancelled();
+  // After a cancel: takes this thread's messages until the sender has left.
+  void ServiceUntilSenderEnds();
+  // From the sender's thread: shows `text` on this one, and returns once the
+  // user has answered.
+  void TellFromSender(const std::string& text);
+  void DestroyWindows();
+  // Fills the report and posts the end to the control.
+  void Finish(bool success, const std::string& reason);
+
+  HWND m_hControlWindow;
+  std::shared_ptr<UploadReport> m_report;
+  std::string m_strLastTold;  // the last failure told at job time
+  fw::UniqueHandle m_hCancelEvent;
+  UploadJob m_job;
+  std::vector<fw::UniqueFile> m_jobFiles;  // in job order, handed to the sender
+  // Looked up once per key while the job is filled: a folder of many files
+  // of one type would otherwise read the same registry value for each.
+  std::map<std::string, std::string> m_contentTypes;
+  ProgressRelay m_relay;
+  // The hidden window owns the dialog: the dialog is declared after it so
+  // it goes first.
+  fw::UniqueWindow m_wndDummy;
+  UploadProgressDialog m_dlgProgress;
+  std::unique_ptr<UploadSender> m_sender;
+  // Declared last: it goes first, waiting for the sender, whose objects
+  // above must outlive it.
+  fw::JoinableThread m_senderThread;
+};
+
+}  // namespace brimlet

@@ -1,0 +1,45 @@
+// Walks a path character by character; see path_text.h for why.
+#include "upload/portable/path_text.h"
+
+namespace brimlet {
+
+bool IsCp949LeadByte(unsigned char byte) { return byte >= 0x81 && byte <= 0xFE; }
+
+std::size_t NextCharOffset(const char* text, std::size_t size, std::size_t i,
+                           LeadBytePredicate isLeadByte) {
+  if (i >= size) return size;
+  if (isLeadByte(static_cast<unsigned char>(text[i])) && i + 1 < size && text[i + 1] != '\0') {
+    return i + 2;
+  }
+  return i + 1;
+}
+
+std::size_t LastCharacterStart(const std::string& text, LeadBytePredicate isLeadByte) {
+  std::size_t last = 0;
+  for (std::size_t i = 0; i < text.size(); i = NextCharOffset(text.data(), text.size(), i, isLeadByte)) {
+    last = i;
+  }
+  return last;
+}
+
+std::size_t FindLastCharacter(const std::string& text, char c,
+                              LeadBytePredicate isLeadByte, std::size_t from) {
+  std::size_t found = std::string::npos;
+  for (std::size_t i = 0; i < text.size(); i = NextCharOffset(text.data(), text.size(), i, isLeadByte)) {
+    if (i >= from && text[i] == c) found = i;
+  }
+  return found;
+}
+
+std::string BaseName(const std::string& path, LeadBytePredicate isLeadByte) {
+  const std::size_t slash = FindLastCharacter(path, '\\', isLeadByte);
+  return slash == std::string::npos ? path : path.substr(slash + 1);
+}
+
+std::string NameExtension(const std::string& path, LeadBytePredicate isLeadByte) {
+  const std::string name = BaseName(path, isLeadByte);
+  const std::size_t dot = FindLastCharacter(name, '.', isLeadByte);
+  return dot == std::string::npos ? std::string() : name.substr(dot);
+}
+
+}  // namespace brimlet
