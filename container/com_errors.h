@@ -7,7 +7,7 @@
 
 #include <string>
 
-namespace host {
+namespace container {
 
 // "0x80004005".
 std::wstring HexCode(HRESULT hr);
@@ -25,8 +25,4 @@ struct OwnedExcepInfo {
   EXCEPINFO info{};
 };
 
-// Registers a plain window class of the container's module, once; true when
-// it is registered, also by an earlier call.
-bool RegisterHostWindowClass(const wchar_t* name, WNDPROC procedure);
-
-}  // namespace host
+}  // namespace container

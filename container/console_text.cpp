@@ -1,4 +1,4 @@
-#include "host/console_text.h"
+#include "container/console_text.h"
 
 #include <windows.h>
 
@@ -6,7 +6,7 @@
 
 #include "framework/text.h"
 
-namespace host {
+namespace container {
 
 void WriteBytes(const std::string& bytes) {
   std::fwrite(bytes.data(), 1, bytes.size(), stdout);
@@ -17,4 +17,4 @@ void WriteUtf8(const std::wstring& text) { WriteBytes(fw::NarrowFromWide(text.da
 
 void WriteAnsi(const std::string& text) { WriteUtf8(fw::WideFromNarrow(text)); }
 
-}  // namespace host
+}  // namespace container

@@ -5,11 +5,11 @@
 
 #include <string>
 
-namespace host {
+namespace container {
 
 void WriteBytes(const std::string& bytes);
 void WriteUtf8(const std::wstring& text);
 // Text in the ANSI code page (the control's own), written as UTF-8.
 void WriteAnsi(const std::string& text);
 
-}  // namespace host
+}  // namespace container

@@ -1,8 +1,8 @@
-#include "host/control_site.h"
+#include "container/control_site.h"
 
 #include <new>
 
-namespace host {
+namespace container {
 
 ControlSite::ControlSite(HWND window) : window_(window) {
   ambients_[DISPID_AMBIENT_USERMODE] = Variant::FromBool(true);
@@ -185,4 +185,4 @@ STDMETHODIMP ControlSite::Invoke(DISPID id, REFIID, LCID, WORD, DISPPARAMS*, VAR
 void ControlSite::SetAmbient(DISPID id, Variant value) { ambients_[id] = std::move(value); }
 void ControlSite::RemoveAmbient(DISPID id) { ambients_.erase(id); }
 
-}  // namespace host
+}  // namespace container

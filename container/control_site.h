@@ -11,9 +11,9 @@
 #include <string>
 
 #include "framework/com_object.h"
-#include "host/variant.h"
+#include "container/variant.h"
 
-namespace host {
+namespace container {
 
 // How often the control went through each activation step.
 struct ActivationCounts {
@@ -112,4 +112,4 @@ class ControlSite
   std::map<DISPID, Variant> ambients_;
 };
 
-}  // namespace host
+}  // namespace container

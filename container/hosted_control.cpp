@@ -1,14 +1,15 @@
-#include "host/hosted_control.h"
+#include "container/hosted_control.h"
 
 #include <algorithm>
 #include <cstring>
 
 #include "brimlet_idl.h"
 #include "framework/module.h"
-#include "host/com_errors.h"
-#include "host/message_pump.h"
+#include "framework/window_class.h"
+#include "container/com_errors.h"
+#include "framework/message_drain.h"
 
-namespace host {
+namespace container {
 namespace {
 
 const wchar_t kWindowClass[] = L"BrimletHostWindow";
@@ -61,7 +62,7 @@ std::unique_ptr<HostedControl> HostedControl::Create(const HostOptions& options,
 }
 
 HRESULT HostedControl::CreateHostWindow(const HostOptions& options) {
-  if (!RegisterHostWindowClass(kWindowClass, HostWindowProc)) return LastError();
+  if (!fw::RegisterWindowClassOnce(kWindowClass, HostWindowProc, 0, reinterpret_cast<HBRUSH>(COLOR_WINDOW + 1))) return LastError();
   if (options.parent) {
     window_.reset(::CreateWindowExW(0, kWindowClass, L"", WS_CHILD | WS_CLIPCHILDREN, options.x,
                                     options.y, options.width, options.height, options.parent,
@@ -270,12 +271,12 @@ bool HostedControl::TranslateForControl(MSG& message) {
 }
 
 void HostedControl::PumpMessages() {
-  PumpPending([this](MSG& message) { return TranslateForControl(message); });
+  fw::PumpThreadMessagesThrough([this](MSG& message) { return TranslateForControl(message); });
 }
 
 bool HostedControl::PumpUntil(const std::function<bool()>& done, DWORD timeoutMs) {
-  return host::PumpUntil(done, timeoutMs,
+  return fw::PumpUntil(done, timeoutMs,
                          [this](MSG& message) { return TranslateForControl(message); });
 }
 
-}  // namespace host
+}  // namespace container

@@ -16,12 +16,12 @@
 
 #include "framework/com_ptr.h"
 #include "framework/unique_handle.h"
-#include "host/control_site.h"
-#include "host/property_bag.h"
-#include "host/sinks.h"
-#include "host/variant.h"
+#include "container/control_site.h"
+#include "container/property_bag.h"
+#include "container/sinks.h"
+#include "container/variant.h"
 
-namespace host {
+namespace container {
 
 enum class Initialise { New, PropertyBag, Stream };
 
@@ -124,4 +124,4 @@ class HostedControl {
   DWORD changeCookie_ = 0;
 };
 
-}  // namespace host
+}  // namespace container

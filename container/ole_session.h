@@ -4,7 +4,7 @@
 
 #include <ole2.h>
 
-namespace host {
+namespace container {
 
 class OleSession {
  public:
@@ -20,4 +20,4 @@ class OleSession {
   HRESULT result_;
 };
 
-}  // namespace host
+}  // namespace container

@@ -1,16 +1,17 @@
-#include "host/page_host.h"
+#include "container/page_host.h"
 
 #include <algorithm>
 #include <utility>
 
 #include "framework/module.h"
 #include "framework/text.h"
-#include "host/com_errors.h"
-#include "host/message_pump.h"
-#include "host/page_text.h"
-#include "host/property_bag.h"
+#include "framework/window_class.h"
+#include "container/com_errors.h"
+#include "framework/message_drain.h"
+#include "container/portable/page_text.h"
+#include "container/property_bag.h"
 
-namespace host {
+namespace container {
 
 const wchar_t kAlertCaption[] = L"Message from the page";
 
@@ -119,7 +120,7 @@ LRESULT CALLBACK PageHost::WindowProc(HWND window, UINT message, WPARAM wParam, 
 }
 
 void PageHost::CreatePageWindow() {
-  if (!RegisterHostWindowClass(kWindowClass, &PageHost::WindowProc)) {
+  if (!fw::RegisterWindowClassOnce(kWindowClass, &PageHost::WindowProc, 0, reinterpret_cast<HBRUSH>(COLOR_WINDOW + 1))) {
     AddError(0, false, L"the page window class could not be registered");
     return;
   }
@@ -389,12 +390,12 @@ bool PageHost::TranslateForControls(MSG& message) {
 }
 
 bool PageHost::PumpUntilFinished(DWORD timeoutMs) {
-  return PumpUntil([this] { return finished(); }, timeoutMs,
+  return fw::PumpUntil([this] { return finished(); }, timeoutMs,
                    [this](MSG& message) { return TranslateForControls(message); });
 }
 
 void PageHost::PumpFor(DWORD timeoutMs) {
-  host::PumpFor(timeoutMs, [this](MSG& message) { return TranslateForControls(message); });
+  fw::PumpFor(timeoutMs, [this](MSG& message) { return TranslateForControls(message); });
 }
 
 HRESULT PageHost::Write(const std::wstring& text) {
@@ -425,4 +426,4 @@ void PageHost::Navigate(const std::wstring& url) {
   Write(L"[navigate] " + url + L"\n");
 }
 
-}  // namespace host
+}  // namespace container

@@ -23,14 +23,14 @@
 
 #include "framework/com_ptr.h"
 #include "framework/unique_handle.h"
-#include "host/hosted_control.h"
-#include "host/page_scanner.h"
-#include "host/page_window.h"
-#include "host/script_site.h"
-#include "host/scripted_control.h"
-#include "host/variant.h"
+#include "container/hosted_control.h"
+#include "container/portable/page_scanner.h"
+#include "container/page_window.h"
+#include "container/script_site.h"
+#include "container/scripted_control.h"
+#include "container/variant.h"
 
-namespace host {
+namespace container {
 
 // The caption of the message box alert() shows.
 extern const wchar_t kAlertCaption[];
@@ -169,4 +169,4 @@ class PageHost : private PageServices {
   fw::ComPtr<IActiveScriptParse> parser_;
 };
 
-}  // namespace host
+}  // namespace container

@@ -1,10 +1,10 @@
-#include "host/page_window.h"
+#include "container/page_window.h"
 
 #include <oleauto.h>
 
-#include "host/variant.h"
+#include "container/variant.h"
 
-namespace host {
+namespace container {
 namespace {
 
 enum DocumentMember : DISPID { kWrite = 1, kWriteLine, kTitle };
@@ -123,4 +123,4 @@ HRESULT PageWindow::OnInvoke(DISPID id, WORD flags, const std::vector<VARIANT>& 
   }
 }
 
-}  // namespace host
+}  // namespace container

@@ -12,7 +12,7 @@
 
 #include "framework/com_object.h"
 
-namespace host {
+namespace container {
 
 // What the window object does to its page; implemented by the page host.
 class PageServices {
@@ -119,4 +119,4 @@ class PageWindow : public ScriptObject<PageWindow> {
   fw::ComPtr<PageDocument> document_;
 };
 
-}  // namespace host
+}  // namespace container

@@ -1,8 +1,8 @@
-#include "host/property_bag.h"
+#include "container/property_bag.h"
 
 #include <new>
 
-namespace host {
+namespace container {
 namespace {
 
 bool SameName(const wchar_t* a, const wchar_t* b) {
@@ -82,4 +82,4 @@ std::vector<std::wstring> MemoryPropertyBag::Names() const {
   return names;
 }
 
-}  // namespace host
+}  // namespace container

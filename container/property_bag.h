@@ -10,9 +10,9 @@
 #include <vector>
 
 #include "framework/com_object.h"
-#include "host/variant.h"
+#include "container/variant.h"
 
-namespace host {
+namespace container {
 
 class MemoryPropertyBag : public fw::ComObject<MemoryPropertyBag, IPropertyBag> {
  public:
@@ -43,4 +43,4 @@ class MemoryPropertyBag : public fw::ComObject<MemoryPropertyBag, IPropertyBag> 
   std::vector<std::pair<std::wstring, Variant>> entries_;
 };
 
-}  // namespace host
+}  // namespace container

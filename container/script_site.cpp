@@ -1,6 +1,6 @@
-#include "host/script_site.h"
+#include "container/script_site.h"
 
-namespace host {
+namespace container {
 
 const fw::InterfaceEntry* ScriptSite::InterfaceTable() {
   static const fw::InterfaceEntry table[] = {
@@ -87,4 +87,4 @@ void ScriptSite::Clear() {
   onError_ = nullptr;
 }
 
-}  // namespace host
+}  // namespace container

@@ -12,7 +12,7 @@
 
 #include "framework/com_object.h"
 
-namespace host {
+namespace container {
 
 struct ScriptErrorInfo {
   DWORD context = 0;      // the source context cookie of the code that failed
@@ -69,4 +69,4 @@ class ScriptSite
   size_t errorCount_ = 0;
 };
 
-}  // namespace host
+}  // namespace container

@@ -1,11 +1,11 @@
-#include "host/scripted_control.h"
+#include "container/scripted_control.h"
 
 #include <oleauto.h>
 #include <olectl.h>
 
-#include "host/com_errors.h"
+#include "container/com_errors.h"
 
-namespace host {
+namespace container {
 namespace {
 
 }  // namespace
@@ -176,4 +176,4 @@ void ScriptedControl::Disconnect() {
   onFailure_ = nullptr;
 }
 
-}  // namespace host
+}  // namespace container

@@ -16,7 +16,7 @@
 
 #include "framework/com_object.h"
 
-namespace host {
+namespace container {
 
 // Receives the control's events and calls the handler bound to each.
 class EventRelay : public fw::ComObject<EventRelay, IDispatch> {
@@ -97,4 +97,4 @@ class ScriptedControl : public fw::ComObject<ScriptedControl, IDispatch, IBindEv
   DWORD cookie_ = 0;
 };
 
-}  // namespace host
+}  // namespace container

@@ -1,11 +1,11 @@
-#include "host/sinks.h"
+#include "container/sinks.h"
 
 #include <algorithm>
 #include <new>
 
 #include "brimlet_idl.h"
 
-namespace host {
+namespace container {
 
 const fw::InterfaceEntry* EventSink::InterfaceTable() {
   static const fw::InterfaceEntry table[] = {
@@ -90,4 +90,4 @@ size_t PropertyNotifySink::Count(DISPID id) const {
   return static_cast<size_t>(std::count(changes_.begin(), changes_.end(), id));
 }
 
-}  // namespace host
+}  // namespace container

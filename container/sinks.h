@@ -9,9 +9,9 @@
 #include <vector>
 
 #include "framework/com_object.h"
-#include "host/variant.h"
+#include "container/variant.h"
 
-namespace host {
+namespace container {
 
 struct EventCall {
   DISPID id;
@@ -66,4 +66,4 @@ class PropertyNotifySink : public fw::ComObject<PropertyNotifySink, IPropertyNot
   std::vector<DISPID> changes_;
 };
 
-}  // namespace host
+}  // namespace container

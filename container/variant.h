@@ -8,7 +8,7 @@
 #include <string>
 #include <utility>
 
-namespace host {
+namespace container {
 
 class Variant {
  public:
@@ -81,4 +81,4 @@ class Variant {
   VARIANT value_;
 };
 
-}  // namespace host
+}  // namespace container

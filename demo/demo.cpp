@@ -1,4 +1,4 @@
-#include "host/demo.h"
+#include "demo/demo.h"
 
 #include <windows.h>
 #include <ole2.h>
@@ -10,17 +10,23 @@
 #include <vector>
 
 #include "framework/text.h"
-#include "host/console_text.h"
-#include "host/dialog_watcher.h"
-#include "host/hosted_control.h"
-#include "host/multipart_reader.h"
-#include "host/ole_session.h"
-#include "host/page_host.h"
-#include "host/picker_answers.h"
-#include "host/property_bag.h"
-#include "host/screenshot.h"
+#include "container/console_text.h"
+#include "tests/drivers/dialog_watcher.h"
+#include "container/hosted_control.h"
+#include "tests/drivers/portable/multipart_reader.h"
+#include "container/ole_session.h"
+#include "container/page_host.h"
+#include "tests/drivers/picker_answers.h"
+#include "container/property_bag.h"
+#include "tests/drivers/screenshot.h"
 
-namespace host {
+namespace demo {
+
+// The demo is the container and the drivers put to work; it names their parts
+// as they do.
+using namespace container;
+using namespace drivers;
+
 namespace {
 
 const wchar_t* const kShownProperties[] = {
@@ -92,7 +98,7 @@ class DemoFiles {
 
 
 int Fail(const std::string& what, HRESULT hr) {
-  std::fprintf(stderr, "brimlet_host: %s failed (0x%08lX)\n", what.c_str(),
+  std::fprintf(stderr, "brimlet_demo: %s failed (0x%08lX)\n", what.c_str(),
                static_cast<unsigned long>(hr));
   return 1;
 }
@@ -214,4 +220,4 @@ int RunDemo(const DemoOptions& demo) {
   return success ? 0 : 1;
 }
 
-}  // namespace host
+}  // namespace demo

@@ -6,7 +6,7 @@
 
 #include <string>
 
-namespace host {
+namespace demo {
 
 struct DemoOptions {
   std::string page;         // the sample page (Windows path)
@@ -19,4 +19,4 @@ struct DemoOptions {
 // Prints what happens (UTF-8) and returns the process exit code.
 int RunDemo(const DemoOptions& options);
 
-}  // namespace host
+}  // namespace demo

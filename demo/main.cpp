@@ -1,7 +1,7 @@
-// brimlet_host.exe demo <page> <server> <records-folder> <list-png> <progress-png>:
-// the main job of the control shown end to end (host/demo.h).
-// brimlet_host.exe page <file.html> [options]: a page run as a browser runs
-// it (host/page_command.h).
+// brimlet_demo.exe demo <page> <server> <records-folder> <list-png> <progress-png>:
+// the main job of the control shown end to end (demo/demo.h).
+// brimlet_demo.exe page <file.html> [options]: a page run as a browser runs
+// it (demo/page_command.h).
 #include <windows.h>
 #include <fcntl.h>
 #include <io.h>
@@ -12,8 +12,8 @@
 #include <string>
 #include <vector>
 
-#include "host/demo.h"
-#include "host/page_command.h"
+#include "demo/demo.h"
+#include "demo/page_command.h"
 
 int main(int argc, char** argv) {
   // The lines are UTF-8 bytes: a console shows them as such, a pipe gets
@@ -27,13 +27,13 @@ int main(int argc, char** argv) {
     LPWSTR* wide = ::CommandLineToArgvW(::GetCommandLineW(), &count);
     std::vector<std::wstring> args(wide, wide + (wide ? count : 0));
     ::LocalFree(wide);
-    return host::RunPageCommand(args);
+    return demo::RunPageCommand(args);
   }
   if (argc != 7 || std::strcmp(argv[1], "demo") != 0) {
     std::fprintf(stderr,
-                 "usage: brimlet_host demo <page> <server> <records-folder> <list-png> <progress-png>\n"
-                 "       brimlet_host page <file.html> [options]\n");
+                 "usage: brimlet_demo demo <page> <server> <records-folder> <list-png> <progress-png>\n"
+                 "       brimlet_demo page <file.html> [options]\n");
     return 2;
   }
-  return host::RunDemo({argv[2], argv[3], argv[4], argv[5], argv[6]});
+  return demo::RunDemo({argv[2], argv[3], argv[4], argv[5], argv[6]});
 }

@@ -1,4 +1,4 @@
-#include "host/page_command.h"
+#include "demo/page_command.h"
 
 #include <windows.h>
 #include <ole2.h>
@@ -9,13 +9,19 @@
 #include <vector>
 
 #include "framework/text.h"
-#include "host/console_text.h"
-#include "host/dialog_watcher.h"
-#include "host/ole_session.h"
-#include "host/page_host.h"
-#include "host/screenshot.h"
+#include "container/console_text.h"
+#include "tests/drivers/dialog_watcher.h"
+#include "container/ole_session.h"
+#include "container/page_host.h"
+#include "tests/drivers/screenshot.h"
 
-namespace host {
+namespace demo {
+
+// The demo is the container and the drivers put to work; it names their parts
+// as they do.
+using namespace container;
+using namespace drivers;
+
 namespace {
 
 
@@ -28,7 +34,7 @@ void WriteErrorUtf8(const std::wstring& text) {
 }
 
 int Fail(const std::string& what, HRESULT hr) {
-  std::fprintf(stderr, "brimlet_host: %s failed (0x%08lX)\n", what.c_str(),
+  std::fprintf(stderr, "brimlet_demo: %s failed (0x%08lX)\n", what.c_str(),
                static_cast<unsigned long>(hr));
   return 1;
 }
@@ -88,14 +94,14 @@ int RunPage(const PageCommand& command) {
   std::wstring error;
   auto page = PageHost::LoadFile(command.file, command.options, &error);
   if (!page) {
-    WriteErrorUtf8(L"brimlet_host: " + error + L"\n");
+    WriteErrorUtf8(L"brimlet_demo: " + error + L"\n");
     return 3;
   }
   for (const auto& action : command.actions) {
     if (page->finished()) break;
     if (action.click) {
       if (page->Click(action.text) == HRESULT_FROM_WIN32(ERROR_NOT_FOUND)) {
-        WriteErrorUtf8(L"brimlet_host: the page has no button \"" + action.text + L"\"\n");
+        WriteErrorUtf8(L"brimlet_demo: the page has no button \"" + action.text + L"\"\n");
         return 2;
       }
     } else {
@@ -126,7 +132,7 @@ int RunPage(const PageCommand& command) {
 
 int Usage() {
   std::fprintf(stderr,
-               "usage: brimlet_host page <file.html> [--run code] [--click label] "
+               "usage: brimlet_demo page <file.html> [--run code] [--click label] "
                "[--define NAME=VALUE] [--wait ms] [--png file]\n");
   return 2;
 }
@@ -139,4 +145,4 @@ int RunPageCommand(const std::vector<std::wstring>& args) {
   return RunPage(command);
 }
 
-}  // namespace host
+}  // namespace demo

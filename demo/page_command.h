@@ -1,4 +1,4 @@
-// brimlet_host.exe page <file.html> [options]: runs a page as a browser runs
+// brimlet_demo.exe page <file.html> [options]: runs a page as a browser runs
 // it (page_host.h), then what the options ask, in their order:
 //   --run "code"         run JScript statements as the page's own code
 //   --click "label|id"   run the onclick of that button
@@ -15,11 +15,11 @@
 #include <string>
 #include <vector>
 
-namespace host {
+namespace demo {
 
 // `args` as the command line holds them, the program's name and "page"
 // first. Returns the exit code: 0, 1 when the page had an error, 2 for bad
 // arguments or an unknown button, 3 when the page could not be read.
 int RunPageCommand(const std::vector<std::wstring>& args);
 
-}  // namespace host
+}  // namespace demo

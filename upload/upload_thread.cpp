@@ -2,6 +2,7 @@
 
 #include "framework/message_box.h"
 #include "framework/message_drain.h"
+#include "framework/window_class.h"
 #include "framework/module.h"
 #include "framework/text.h"
 #include "upload/content_type.h"
@@ -121,14 +122,7 @@ void UploadThread::Finish(bool success, const std::string& reason) {
 void UploadThread::ExitInstance() { DestroyWindows(); }
 
 bool UploadThread::CreateHiddenWindow() {
-  WNDCLASSEXA existing{sizeof existing};
-  if (!::GetClassInfoExA(fw::ModuleInstance(), kDummyWindowClass, &existing)) {
-    WNDCLASSEXA wc{sizeof wc};
-    wc.lpfnWndProc = &HiddenWindowProc;
-    wc.hInstance = fw::ModuleInstance();
-    wc.lpszClassName = kDummyWindowClass;
-    if (!::RegisterClassExA(&wc)) return false;
-  }
+  if (!fw::RegisterWindowClassOnce(kDummyWindowClass, &HiddenWindowProc)) return false;
   m_wndDummy.reset(::CreateWindowExA(0, kDummyWindowClass, kDummyWindowName, 0, 0, 0, 0, 0, nullptr, nullptr,
                                      fw::ModuleInstance(), nullptr));
   if (!m_wndDummy) return false;

@@ -1,11 +1,11 @@
-#include "host/page_scanner.h"
+#include "container/portable/page_scanner.h"
 
 #include <algorithm>
 #include <utility>
 
-#include "host/page_text.h"
+#include "container/portable/page_text.h"
 
-namespace host::page {
+namespace container::page {
 namespace {
 
 constexpr size_t kMaxLabelBytes = 4096;
@@ -496,4 +496,4 @@ bool IsJScriptBlock(std::string_view language, std::string_view type) {
                      [&kind](const char* known) { return kind == known; });
 }
 
-}  // namespace host::page
+}  // namespace container::page

@@ -9,7 +9,7 @@
 #include <string_view>
 #include <vector>
 
-namespace host::page {
+namespace container::page {
 
 struct Param {
   std::string name;
@@ -74,4 +74,4 @@ std::string WithHtmlCommentsAsLineComments(std::string code);
 // in the browsers that ran such pages; with neither, JScript is the default.
 bool IsJScriptBlock(std::string_view language, std::string_view type);
 
-}  // namespace host::page
+}  // namespace container::page

@@ -1,8 +1,8 @@
-#include "host/page_text.h"
+#include "container/portable/page_text.h"
 
 #include <algorithm>
 
-namespace host::page {
+namespace container::page {
 namespace {
 
 bool IsContinuation(unsigned char byte) { return (byte & 0xC0) == 0x80; }
@@ -112,4 +112,4 @@ std::string SubstitutePlaceholders(std::string_view text,
   return result;
 }
 
-}  // namespace host::page
+}  // namespace container::page

@@ -7,7 +7,7 @@
 #include <string_view>
 #include <vector>
 
-namespace host::page {
+namespace container::page {
 
 // A page file is UTF-8 when it starts with the UTF-8 byte order mark or when
 // all of its bytes form valid UTF-8; anything else is read as CP949, the code
@@ -30,4 +30,4 @@ std::string SubstitutePlaceholders(std::string_view text,
                                    const std::map<std::string, std::string>& values,
                                    std::vector<std::string>* missing);
 
-}  // namespace host::page
+}  // namespace container::page

@@ -1,10 +1,10 @@
-#include "host/dialog_watcher.h"
+#include "tests/drivers/dialog_watcher.h"
 
 #include <cstring>
 
-#include "host/message_pump.h"
+#include "framework/message_drain.h"
 
-namespace host {
+namespace drivers {
 namespace {
 
 constexpr DWORD kRoundMs = 50;
@@ -107,7 +107,7 @@ size_t DialogWatcher::Count() const {
 }
 
 bool DialogWatcher::WaitFor(size_t count, DWORD timeoutMs) const {
-  return PumpUntil([this, count] { return Count() >= count; }, timeoutMs);
+  return fw::PumpUntil([this, count] { return Count() >= count; }, timeoutMs);
 }
 
 void DialogWatcher::Round() {
@@ -193,4 +193,4 @@ void DialogWatcher::CloseLeftovers() {
   }
 }
 
-}  // namespace host
+}  // namespace drivers

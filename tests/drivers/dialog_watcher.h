@@ -13,9 +13,9 @@
 #include <string>
 #include <vector>
 
-#include "host/repeating_thread.h"
+#include "tests/drivers/repeating_thread.h"
 
-namespace host {
+namespace drivers {
 
 // A window's text in the ANSI code page, read from the window itself without
 // sending it a message, so a busy or blocked owner thread cannot stall it.
@@ -78,4 +78,4 @@ class DialogWatcher {
   RepeatingThread rounds_;  // last: starts once everything above is built
 };
 
-}  // namespace host
+}  // namespace drivers

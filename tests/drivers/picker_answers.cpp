@@ -1,11 +1,11 @@
-#include "host/picker_answers.h"
+#include "tests/drivers/picker_answers.h"
 
 #include <commctrl.h>
 #include <shlobj.h>
 
 #include <memory>
 
-namespace host {
+namespace drivers {
 namespace {
 
 constexpr int kFileNameCombo = 1148;
@@ -146,4 +146,4 @@ DialogWatcher::Answer AnswerPickers(PickerScript script,
   };
 }
 
-}  // namespace host
+}  // namespace drivers

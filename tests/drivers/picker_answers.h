@@ -10,9 +10,9 @@
 #include <string>
 #include <vector>
 
-#include "host/dialog_watcher.h"
+#include "tests/drivers/dialog_watcher.h"
 
-namespace host {
+namespace drivers {
 
 // An explorer-style open-file dialog: it has the file-name combo (id 1148).
 bool IsOpenFileDialog(HWND dialog);
@@ -41,4 +41,4 @@ struct PickerScript {
 DialogWatcher::Answer AnswerPickers(PickerScript script,
                                     std::function<void(const DialogSeen&)> onOther = nullptr);
 
-}  // namespace host
+}  // namespace drivers

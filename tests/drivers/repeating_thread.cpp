@@ -1,8 +1,8 @@
-#include "host/repeating_thread.h"
+#include "tests/drivers/repeating_thread.h"
 
 #include <chrono>
 
-namespace host {
+namespace drivers {
 
 RepeatingThread::RepeatingThread(DWORD intervalMs, std::function<void()> round)
     : intervalMs_(intervalMs), round_(std::move(round)), thread_([this] { Run(); }) {}
@@ -30,4 +30,4 @@ void RepeatingThread::Run() {
   }
 }
 
-}  // namespace host
+}  // namespace drivers

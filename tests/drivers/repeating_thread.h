@@ -11,7 +11,7 @@
 #include <mutex>
 #include <thread>
 
-namespace host {
+namespace drivers {
 
 class RepeatingThread {
  public:
@@ -38,4 +38,4 @@ class RepeatingThread {
   std::thread thread_;  // last: starts once everything above is built
 };
 
-}  // namespace host
+}  // namespace drivers

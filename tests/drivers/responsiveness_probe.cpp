@@ -1,4 +1,4 @@
-#include "host/responsiveness_probe.h"
+#include "tests/drivers/responsiveness_probe.h"
 
 #include <commctrl.h>
 
@@ -8,7 +8,7 @@
 #include <set>
 #include <vector>
 
-namespace host {
+namespace drivers {
 namespace {
 
 constexpr DWORD kIntervalMs = 20;
@@ -80,4 +80,4 @@ void ResponsivenessProbe::Round() {
   }
 }
 
-}  // namespace host
+}  // namespace drivers

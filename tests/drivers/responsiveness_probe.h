@@ -11,9 +11,9 @@
 #include <mutex>
 #include <set>
 
-#include "host/repeating_thread.h"
+#include "tests/drivers/repeating_thread.h"
 
-namespace host {
+namespace drivers {
 
 // The control's progress dialog: a dialog holding a progress bar as item 203.
 bool IsProgressDialog(HWND window);
@@ -47,4 +47,4 @@ class ResponsivenessProbe {
   RepeatingThread rounds_;  // last: starts once everything above is built
 };
 
-}  // namespace host
+}  // namespace drivers

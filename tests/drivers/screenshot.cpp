@@ -1,84 +1,57 @@
-#include "host/screenshot.h"
+#include "tests/drivers/screenshot.h"
 
-#include <cstdint>
-#include <fstream>
-#include <vector>
+#include <objbase.h>
+#include <wincodec.h>
 
+#include "framework/com_ptr.h"
+#include "framework/text.h"
 #include "framework/unique_handle.h"
-#include "host/png_encoder.h"
 
-namespace host {
+namespace drivers {
 namespace {
 
-// A window's client-area DC, given back with ReleaseDC.
-class ClientDC {
+// COM on this thread for as long as the picture is being written; a thread
+// that already has it keeps it as it was.
+class ComForThisCall {
  public:
-  explicit ClientDC(HWND window) : window_(window), dc_(::GetDC(window)) {}
-  ClientDC(const ClientDC&) = delete;
-  ClientDC& operator=(const ClientDC&) = delete;
-  ~ClientDC() {
-    if (dc_) ::ReleaseDC(window_, dc_);
+  ComForThisCall() : initialised_(SUCCEEDED(::CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED))) {}
+  ComForThisCall(const ComForThisCall&) = delete;
+  ComForThisCall& operator=(const ComForThisCall&) = delete;
+  ~ComForThisCall() {
+    if (initialised_) ::CoUninitialize();
   }
-  HDC get() const { return dc_; }
 
  private:
-  HWND window_;
-  HDC dc_;
+  bool initialised_;
 };
 
-// Keeps an object selected into a DC for its lifetime.
-class Selection {
- public:
-  Selection(HDC dc, HGDIOBJ object) : dc_(dc), previous_(::SelectObject(dc, object)) {}
-  Selection(const Selection&) = delete;
-  Selection& operator=(const Selection&) = delete;
-  ~Selection() { ::SelectObject(dc_, previous_); }
-
- private:
-  HDC dc_;
-  HGDIOBJ previous_;
-};
-
-// The client area as top-down RGB rows.
-bool CaptureRgb(HWND window, int width, int height, std::vector<std::uint8_t>* rgb) {
-  ClientDC source(window);
-  if (!source.get()) return false;
-  fw::UniqueDC memory(::CreateCompatibleDC(source.get()));
-  if (!memory) return false;
-
-  BITMAPINFO info{};
-  info.bmiHeader.biSize = sizeof info.bmiHeader;
-  info.bmiHeader.biWidth = width;
-  info.bmiHeader.biHeight = -height;  // top-down
-  info.bmiHeader.biPlanes = 1;
-  info.bmiHeader.biBitCount = 24;
-  info.bmiHeader.biCompression = BI_RGB;
-  void* bits = nullptr;
-  fw::UniqueBitmap dib(
-      ::CreateDIBSection(source.get(), &info, DIB_RGB_COLORS, &bits, nullptr, 0));
-  if (!dib || !bits) return false;
-
-  {
-    Selection selected(memory.get(), dib.get());
-    // What is on the window's surface, children included, whether or not
-    // they answer WM_PRINT.
-    if (!::BitBlt(memory.get(), 0, 0, width, height, source.get(), 0, 0, SRCCOPY)) return false;
-  }
-  ::GdiFlush();
-
-  const size_t stride = (static_cast<size_t>(width) * 3 + 3) & ~static_cast<size_t>(3);
-  const auto* pixels = static_cast<const std::uint8_t*>(bits);
-  rgb->resize(static_cast<size_t>(width) * 3 * height);
-  std::uint8_t* out = rgb->data();
-  for (int y = 0; y < height; ++y) {
-    const std::uint8_t* in = pixels + y * stride;
-    for (int x = 0; x < width; ++x, in += 3) {  // the DIB holds blue, green, red
-      *out++ = in[2];
-      *out++ = in[1];
-      *out++ = in[0];
-    }
-  }
-  return true;
+// Writes top-down rows of 24-bit blue-green-red pixels, `stride` bytes apart,
+// as a PNG file through the system's imaging component.
+bool WritePng(const std::string& path, UINT width, UINT height, UINT stride, BYTE* pixels) {
+  ComForThisCall com;
+  fw::ComPtr<IWICImagingFactory> factory;
+  if (FAILED(::CoCreateInstance(CLSID_WICImagingFactory, nullptr, CLSCTX_INPROC_SERVER, IID_IWICImagingFactory,
+                                factory.put_void())))
+    return false;
+  fw::ComPtr<IWICStream> stream;
+  if (FAILED(factory->CreateStream(stream.put())) ||
+      FAILED(stream->InitializeFromFilename(fw::WideFromNarrow(path).c_str(), GENERIC_WRITE)))
+    return false;
+  fw::ComPtr<IWICBitmapEncoder> encoder;
+  if (FAILED(factory->CreateEncoder(GUID_ContainerFormatPng, nullptr, encoder.put())) ||
+      FAILED(encoder->Initialize(stream.get(), WICBitmapEncoderNoCache)))
+    return false;
+  fw::ComPtr<IWICBitmapFrameEncode> frame;
+  fw::ComPtr<IPropertyBag2> options;
+  if (FAILED(encoder->CreateNewFrame(frame.put(), options.put())) || FAILED(frame->Initialize(options.get())) ||
+      FAILED(frame->SetSize(width, height)))
+    return false;
+  // The encoder may only offer a neighbouring format; rows of another layout
+  // would come out scrambled, so anything else is a failure.
+  WICPixelFormatGUID format = GUID_WICPixelFormat24bppBGR;
+  if (FAILED(frame->SetPixelFormat(&format)) || !::IsEqualGUID(format, GUID_WICPixelFormat24bppBGR)) return false;
+  return SUCCEEDED(frame->WritePixels(height, stride, stride * height, pixels)) && SUCCEEDED(frame->Commit()) &&
+         SUCCEEDED(encoder->Commit());
 }
 
 }  // namespace
@@ -90,14 +63,32 @@ bool SaveWindowPng(HWND window, const std::string& path) {
   const int height = client.bottom;
   if (width <= 0 || height <= 0) return false;
 
-  std::vector<std::uint8_t> rgb;
-  if (!CaptureRgb(window, width, height, &rgb)) return false;
-  const std::vector<std::uint8_t> png = EncodePng(width, height, rgb);
-  if (png.empty()) return false;
+  fw::UniqueWindowDC source(fw::WindowDC{window, ::GetDC(window)});
+  if (!source) return false;
+  const HDC sourceDC = source.get().dc;
+  fw::UniqueDC memory(::CreateCompatibleDC(sourceDC));
+  if (!memory) return false;
 
-  std::ofstream file(path, std::ios::binary | std::ios::trunc);
-  file.write(reinterpret_cast<const char*>(png.data()), static_cast<std::streamsize>(png.size()));
-  return file.good();
+  BITMAPINFO info{};
+  info.bmiHeader.biSize = sizeof info.bmiHeader;
+  info.bmiHeader.biWidth = width;
+  info.bmiHeader.biHeight = -height;  // top-down, as the encoder takes rows
+  info.bmiHeader.biPlanes = 1;
+  info.bmiHeader.biBitCount = 24;
+  info.bmiHeader.biCompression = BI_RGB;
+  void* bits = nullptr;
+  fw::UniqueBitmap dib(::CreateDIBSection(sourceDC, &info, DIB_RGB_COLORS, &bits, nullptr, 0));
+  if (!dib || !bits) return false;
+  {
+    fw::UniqueSelection selected(fw::DCSelection{memory.get(), ::SelectObject(memory.get(), dib.get())});
+    // What is on the window's surface, children included, whether or not
+    // they answer WM_PRINT.
+    if (!::BitBlt(memory.get(), 0, 0, width, height, sourceDC, 0, 0, SRCCOPY)) return false;
+  }
+  ::GdiFlush();
+  // DIB rows are padded to whole 32-bit words.
+  const UINT stride = (static_cast<UINT>(width) * 3 + 3) & ~3U;
+  return WritePng(path, static_cast<UINT>(width), static_cast<UINT>(height), stride, static_cast<BYTE*>(bits));
 }
 
-}  // namespace host
+}  // namespace drivers

@@ -5,11 +5,11 @@
 
 #include <string>
 
-namespace host {
+namespace drivers {
 
 // Saves the window's client area, child windows included, as a PNG file;
 // whether the file was written. The frame is left out: without a window
 // manager to draw it, it has nothing to show.
 bool SaveWindowPng(HWND window, const std::string& path);
 
-}  // namespace host
+}  // namespace drivers

@@ -8,7 +8,7 @@
 #include <commctrl.h>
 
 #include "framework/com_ptr.h"
-#include "host/dialog_watcher.h"
+#include "tests/drivers/dialog_watcher.h"
 #include "framework/registry_key.h"
 #include "resource_ids.h"
 #include "tests/wine/support/scenario.h"
@@ -277,7 +277,7 @@ TEST(Module, ProgressDialogTemplateBuildsWithEveryControlInPlace) {
     EXPECT_NE(nullptr, ::GetDlgItem(dialog, id)) << id;
     EXPECT_EQ("", text(id)) << id;
   }
-  EXPECT_EQ("", host::WindowTextA(dialog)) << "the caption is set at run time";
+  EXPECT_EQ("", drivers::WindowTextA(dialog)) << "the caption is set at run time";
   ::DestroyWindow(dialog);
 
   HWND page = ::CreateDialogParamA(module.get(), MAKEINTRESOURCEA(IDD_PROPPAGE_BRIMLET), ::GetDesktopWindow(), QuietDialogProc, 0);

@@ -1,6 +1,6 @@
-#include "host/multipart_reader.h"
+#include "tests/drivers/portable/multipart_reader.h"
 
-namespace host {
+namespace drivers {
 namespace {
 
 // The value of `key="..."` in a header line. The file name is sent without
@@ -52,4 +52,4 @@ std::optional<std::vector<FormPart>> ReadMultipart(const std::string& body, cons
   }
 }
 
-}  // namespace host
+}  // namespace drivers

@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-namespace host {
+namespace drivers {
 
 struct FormPart {
   std::string name;         // the form field: FILE1, FILE2, ...
@@ -20,4 +20,4 @@ struct FormPart {
 // delimiter.
 std::optional<std::vector<FormPart>> ReadMultipart(const std::string& body, const std::string& boundary);
 
-}  // namespace host
+}  // namespace drivers

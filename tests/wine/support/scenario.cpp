@@ -80,11 +80,11 @@ void EnsureRegistered() {
   }
 }
 
-std::unique_ptr<host::HostedControl> HostControl(const host::HostOptions& options,
+std::unique_ptr<container::HostedControl> HostControl(const container::HostOptions& options,
                                                  HRESULT* loadResult) {
   EnsureRegistered();
   HRESULT hr = E_FAIL;
-  auto control = host::HostedControl::Create(options, &hr);
+  auto control = container::HostedControl::Create(options, &hr);
   if (loadResult) {
     *loadResult = hr;
   } else {
