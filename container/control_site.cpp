@@ -55,15 +55,8 @@ STDMETHODIMP ControlSite::ContextSensitiveHelp(BOOL) { return E_NOTIMPL; }
 
 STDMETHODIMP ControlSite::CanInPlaceActivate() { return S_OK; }
 
-STDMETHODIMP ControlSite::OnInPlaceActivate() {
-  ++counts_.inPlaceActivate;
-  return S_OK;
-}
-
-STDMETHODIMP ControlSite::OnUIActivate() {
-  ++counts_.uiActivate;
-  return S_OK;
-}
+STDMETHODIMP ControlSite::OnInPlaceActivate() { return S_OK; }
+STDMETHODIMP ControlSite::OnUIActivate() { return S_OK; }
 
 STDMETHODIMP ControlSite::GetWindowContext(IOleInPlaceFrame** frame,
                                            IOleInPlaceUIWindow** document, RECT* position,
@@ -90,23 +83,14 @@ STDMETHODIMP ControlSite::GetWindowContext(IOleInPlaceFrame** frame,
 
 STDMETHODIMP ControlSite::Scroll(SIZE) { return E_NOTIMPL; }
 
-STDMETHODIMP ControlSite::OnUIDeactivate(BOOL) {
-  ++counts_.uiDeactivate;
-  return S_OK;
-}
-
-STDMETHODIMP ControlSite::OnInPlaceDeactivate() {
-  ++counts_.inPlaceDeactivate;
-  return S_OK;
-}
+STDMETHODIMP ControlSite::OnUIDeactivate(BOOL) { return S_OK; }
+STDMETHODIMP ControlSite::OnInPlaceDeactivate() { return S_OK; }
 
 STDMETHODIMP ControlSite::DiscardUndoState() { return E_NOTIMPL; }
 STDMETHODIMP ControlSite::DeactivateAndUndo() { return E_NOTIMPL; }
 
-STDMETHODIMP ControlSite::OnPosRectChange(LPCRECT position) {
-  if (position) requestedPosition_ = *position;
-  return S_OK;
-}
+// The host window gives the control all of its client area, whatever it asks.
+STDMETHODIMP ControlSite::OnPosRectChange(LPCRECT) { return S_OK; }
 
 // ------------------------------------------------------- IOleInPlaceUIWindow
 
@@ -129,14 +113,8 @@ STDMETHODIMP ControlSite::InsertMenus(HMENU, OLEMENUGROUPWIDTHS*) { return E_NOT
 STDMETHODIMP ControlSite::SetMenu(HMENU, HOLEMENU, HWND) { return S_OK; }
 STDMETHODIMP ControlSite::RemoveMenus(HMENU) { return S_OK; }
 
-STDMETHODIMP ControlSite::SetStatusText(LPCOLESTR text) {
-  try {
-    statusText_ = text ? text : L"";
-    return S_OK;
-  } catch (const std::bad_alloc&) {
-    return E_OUTOFMEMORY;
-  }
-}
+// The host has no status bar to show it in.
+STDMETHODIMP ControlSite::SetStatusText(LPCOLESTR) { return S_OK; }
 
 STDMETHODIMP ControlSite::EnableModeless(BOOL) { return S_OK; }
 STDMETHODIMP ControlSite::TranslateAccelerator(MSG*, WORD) { return S_FALSE; }
@@ -159,21 +137,6 @@ STDMETHODIMP ControlSite::ShowPropertyFrame() { return E_NOTIMPL; }
 
 // ---------------------------------------------------------- ambient IDispatch
 
-STDMETHODIMP ControlSite::GetTypeInfoCount(UINT* count) {
-  if (!count) return E_POINTER;
-  *count = 0;
-  return S_OK;
-}
-
-STDMETHODIMP ControlSite::GetTypeInfo(UINT, LCID, ITypeInfo** info) {
-  if (info) *info = nullptr;
-  return E_NOTIMPL;
-}
-
-STDMETHODIMP ControlSite::GetIDsOfNames(REFIID, LPOLESTR*, UINT, LCID, DISPID*) {
-  return E_NOTIMPL;
-}
-
 STDMETHODIMP ControlSite::Invoke(DISPID id, REFIID, LCID, WORD, DISPPARAMS*, VARIANT* result,
                                  EXCEPINFO*, UINT*) {
   const auto ambient = ambients_.find(id);
@@ -181,8 +144,5 @@ STDMETHODIMP ControlSite::Invoke(DISPID id, REFIID, LCID, WORD, DISPPARAMS*, VAR
   if (!result) return E_POINTER;
   return ::VariantCopy(result, const_cast<VARIANT*>(ambient->second.get()));
 }
-
-void ControlSite::SetAmbient(DISPID id, Variant value) { ambients_[id] = std::move(value); }
-void ControlSite::RemoveAmbient(DISPID id) { ambients_.erase(id); }
 
 }  // namespace container

@@ -10,22 +10,13 @@
 #include <map>
 #include <string>
 
-#include "framework/com_object.h"
+#include "container/script_object.h"
 #include "container/variant.h"
 
 namespace container {
 
-// How often the control went through each activation step.
-struct ActivationCounts {
-  int inPlaceActivate = 0;
-  int uiActivate = 0;
-  int uiDeactivate = 0;
-  int inPlaceDeactivate = 0;
-};
-
 class ControlSite
-    : public fw::ComObject<ControlSite, IOleClientSite, IOleInPlaceSite, IOleInPlaceFrame,
-                           IOleControlSite, IDispatch> {
+    : public ScriptObject<ControlSite, IOleClientSite, IOleInPlaceSite, IOleInPlaceFrame, IOleControlSite> {
  public:
   static const fw::InterfaceEntry* InterfaceTable();
 
@@ -77,24 +68,12 @@ class ControlSite
   STDMETHODIMP OnFocus(BOOL) override;
   STDMETHODIMP ShowPropertyFrame() override;
 
-  // IDispatch: the ambient properties.
-  STDMETHODIMP GetTypeInfoCount(UINT* count) override;
-  STDMETHODIMP GetTypeInfo(UINT, LCID, ITypeInfo** info) override;
-  STDMETHODIMP GetIDsOfNames(REFIID, LPOLESTR*, UINT, LCID, DISPID*) override;
+  // IDispatch: the ambient properties, by number.
   STDMETHODIMP Invoke(DISPID id, REFIID, LCID, WORD, DISPPARAMS*, VARIANT* result, EXCEPINFO*,
                       UINT*) override;
 
   HWND window() const { return window_; }
-  const ActivationCounts& counts() const { return counts_; }
   IOleInPlaceActiveObject* activeObject() const { return activeObject_.get(); }
-  const std::wstring& statusText() const { return statusText_; }
-  // The last rectangle passed to OnPosRectChange; empty until then.
-  const RECT& requestedPosition() const { return requestedPosition_; }
-
-  // Replaces or adds an ambient property. The control learns of the change
-  // only through IOleControl::OnAmbientPropertyChange, which is the caller's.
-  void SetAmbient(DISPID id, Variant value);
-  void RemoveAmbient(DISPID id);
   // Drops the reference SetActiveObject gave, which would otherwise keep the
   // control alive past its container.
   void ReleaseActiveObject() { activeObject_.reset(); }
@@ -105,10 +84,7 @@ class ControlSite
   explicit ControlSite(HWND window);
 
   HWND window_;
-  ActivationCounts counts_;
   fw::ComPtr<IOleInPlaceActiveObject> activeObject_;
-  std::wstring statusText_;
-  RECT requestedPosition_{};
   std::map<DISPID, Variant> ambients_;
 };
 

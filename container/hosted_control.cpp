@@ -3,7 +3,6 @@
 #include <algorithm>
 #include <cstring>
 
-#include "brimlet_idl.h"
 #include "framework/module.h"
 #include "framework/window_class.h"
 #include "container/com_errors.h"
@@ -121,7 +120,12 @@ HRESULT HostedControl::Load(const HostOptions& options) {
 HRESULT HostedControl::Advise() {
   IUnknown* events = static_cast<IDispatch*>(events_.get());
   IUnknown* changes = static_cast<IPropertyNotifySink*>(changes_.get());
-  const HRESULT first = Connect(DIID__DBrimletEvents, events, &eventPoint_, &eventCookie_);
+  IID eventIid{};
+  HRESULT first = FindEventInterface(unknown_.get(), &eventIid);
+  if (SUCCEEDED(first)) {
+    events_->SetEventInterface(eventIid);
+    first = Connect(eventIid, events, &eventPoint_, &eventCookie_);
+  }
   const HRESULT second = Connect(IID_IPropertyNotifySink, changes, &changePoint_, &changeCookie_);
   return FAILED(first) ? first : second;
 }
@@ -264,19 +268,19 @@ HRESULT HostedControl::DoVerb(LONG verb) {
   return ole_->DoVerb(verb, nullptr, site_.get(), 0, window_.get(), &client);
 }
 
-bool HostedControl::TranslateForControl(MSG& message) {
+bool HostedControl::TranslateAccelerator(MSG& message) {
   if (message.message < WM_KEYFIRST || message.message > WM_KEYLAST) return false;
   IOleInPlaceActiveObject* active = site_ ? site_->activeObject() : nullptr;
   return active && active->TranslateAccelerator(&message) == S_OK;
 }
 
 void HostedControl::PumpMessages() {
-  fw::PumpThreadMessagesThrough([this](MSG& message) { return TranslateForControl(message); });
+  fw::PumpThreadMessagesThrough([this](MSG& message) { return TranslateAccelerator(message); });
 }
 
 bool HostedControl::PumpUntil(const std::function<bool()>& done, DWORD timeoutMs) {
   return fw::PumpUntil(done, timeoutMs,
-                         [this](MSG& message) { return TranslateForControl(message); });
+                         [this](MSG& message) { return TranslateAccelerator(message); });
 }
 
 }  // namespace container

@@ -15,8 +15,10 @@
 #include <vector>
 
 #include "framework/com_ptr.h"
+#include "framework/text.h"
 #include "framework/unique_handle.h"
 #include "container/control_site.h"
+#include "module/module_ids.h"
 #include "container/property_bag.h"
 #include "container/sinks.h"
 #include "container/variant.h"
@@ -26,7 +28,7 @@ namespace container {
 enum class Initialise { New, PropertyBag, Stream };
 
 struct HostOptions {
-  std::wstring progId = L"BRIMLET.BrimletCtrl.1";
+  std::wstring progId = fw::WideFromNarrow(brimlet::kControlProgId);
   // "{...}": create this class instead of the ProgID's, as a page's
   // classid="clsid:..." names it.
   std::wstring clsid;
@@ -85,7 +87,6 @@ class HostedControl {
 
   EventSink& events() { return *events_.get(); }
   PropertyNotifySink& changes() { return *changes_.get(); }
-  ControlSite& site() { return *site_.get(); }
 
   // IPersistStreamInit::Save into a new memory stream, rewound to its start.
   HRESULT SaveToStream(fw::ComPtr<IStream>* out, bool clearDirty = true);
@@ -95,6 +96,9 @@ class HostedControl {
   // IOleObject::DoVerb with the host window and its client rectangle.
   HRESULT DoVerb(LONG verb);
 
+  // Offers a keystroke to the control's active object, as a browser's loop
+  // does before dispatching it; true when the control took it.
+  bool TranslateAccelerator(MSG& message);
   // Drains this thread's queue, never waits; keystrokes go to the active
   // object's TranslateAccelerator first, as a browser's loop sends them.
   void PumpMessages();
@@ -108,7 +112,6 @@ class HostedControl {
   HRESULT Advise();
   HRESULT Connect(REFIID iid, IUnknown* sink, fw::ComPtr<IConnectionPoint>* point,
                   DWORD* cookie);
-  bool TranslateForControl(MSG& message);
   RECT ClientRect() const;
 
   fw::UniqueWindow window_;

@@ -380,11 +380,8 @@ HRESULT PageHost::Click(const std::wstring& idOrLabel) {
 }
 
 bool PageHost::TranslateForControls(MSG& message) {
-  if (message.message < WM_KEYFIRST || message.message > WM_KEYLAST) return false;
   for (const auto& embedded : embedded_) {
-    if (!embedded.control) continue;
-    IOleInPlaceActiveObject* active = embedded.control->site().activeObject();
-    if (active && active->TranslateAccelerator(&message) == S_OK) return true;
+    if (embedded.control && embedded.control->TranslateAccelerator(message)) return true;
   }
   return false;
 }

@@ -86,7 +86,7 @@ const std::vector<const wchar_t*>& PageWindow::Names() {
 }
 
 PageWindow::PageWindow(PageServices* services)
-    : ScriptObject(services), document_(PageDocument::Create(services)) {}
+    : PageObject(services), document_(PageDocument::Create(services)) {}
 
 HRESULT PageWindow::OnInvoke(DISPID id, WORD flags, const std::vector<VARIANT>& args,
                              VARIANT* result) {

@@ -10,7 +10,7 @@
 #include <string>
 #include <vector>
 
-#include "framework/com_object.h"
+#include "container/script_object.h"
 
 namespace container {
 
@@ -33,39 +33,12 @@ class PageServices {
 // locale's separators, undefined and null by name.
 std::wstring ScriptValueText(const VARIANT& value);
 
-// The member of `names` called `name` (without regard to case), numbered
-// from 1; DISPID_UNKNOWN when there is none.
-DISPID MemberId(const std::vector<const wchar_t*>& names, const wchar_t* name);
-
-// A script object whose members are answered by Self::OnInvoke and looked up
-// in Self::Names(). Once detached it answers every call with E_UNEXPECTED:
-// the page is gone, though the script engine may still hold a reference.
+// A page object whose members are answered by Self::OnInvoke. Once detached
+// it answers every call with E_UNEXPECTED: the page is gone, though the
+// script engine may still hold a reference.
 template <class Self>
-class ScriptObject : public fw::ComObject<Self, IDispatch> {
+class PageObject : public ScriptObject<Self> {
  public:
-  static const fw::InterfaceEntry* InterfaceTable() {
-    static const fw::InterfaceEntry table[] = {
-        fw::Entry<Self, IDispatch>(IID_IDispatch),
-        {nullptr, 0},
-    };
-    return table;
-  }
-
-  STDMETHODIMP GetTypeInfoCount(UINT* count) override {
-    if (!count) return E_POINTER;
-    *count = 0;
-    return S_OK;
-  }
-  STDMETHODIMP GetTypeInfo(UINT, LCID, ITypeInfo** info) override {
-    if (info) *info = nullptr;
-    return E_NOTIMPL;
-  }
-  STDMETHODIMP GetIDsOfNames(REFIID, LPOLESTR* names, UINT count, LCID, DISPID* ids) override {
-    if (!names || !ids || count == 0) return E_INVALIDARG;
-    for (UINT i = 0; i < count; ++i) ids[i] = DISPID_UNKNOWN;
-    ids[0] = MemberId(Self::Names(), names[0]);
-    return ids[0] == DISPID_UNKNOWN || count > 1 ? DISP_E_UNKNOWNNAME : S_OK;
-  }
   STDMETHODIMP Invoke(DISPID id, REFIID, LCID, WORD flags, DISPPARAMS* params, VARIANT* result,
                       EXCEPINFO*, UINT*) override {
     if (!services_) return E_UNEXPECTED;
@@ -84,7 +57,7 @@ class ScriptObject : public fw::ComObject<Self, IDispatch> {
   void Detach() { services_ = nullptr; }
 
  protected:
-  explicit ScriptObject(PageServices* services) : services_(services) {}
+  explicit PageObject(PageServices* services) : services_(services) {}
   PageServices* services() const { return services_; }
 
  private:
@@ -92,19 +65,19 @@ class ScriptObject : public fw::ComObject<Self, IDispatch> {
 };
 
 // document: write(...), writeln(...), title.
-class PageDocument : public ScriptObject<PageDocument> {
+class PageDocument : public PageObject<PageDocument> {
  public:
   static const std::vector<const wchar_t*>& Names();
   HRESULT OnInvoke(DISPID id, WORD flags, const std::vector<VARIANT>& args, VARIANT* result);
 
  private:
   friend class fw::ComObject<PageDocument, IDispatch>;
-  explicit PageDocument(PageServices* services) : ScriptObject(services) {}
+  explicit PageDocument(PageServices* services) : PageObject(services) {}
 };
 
 // window: alert(text), log(text), close(), document, location (read and
 // set; setting it navigates).
-class PageWindow : public ScriptObject<PageWindow> {
+class PageWindow : public PageObject<PageWindow> {
  public:
   static const std::vector<const wchar_t*>& Names();
   HRESULT OnInvoke(DISPID id, WORD flags, const std::vector<VARIANT>& args, VARIANT* result);

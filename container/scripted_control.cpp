@@ -3,81 +3,13 @@
 #include <oleauto.h>
 #include <olectl.h>
 
+#include <new>
+#include <vector>
+
 #include "container/com_errors.h"
+#include "container/variant.h"
 
 namespace container {
-namespace {
-
-}  // namespace
-
-// ------------------------------------------------------------- EventRelay
-const fw::InterfaceEntry* EventRelay::InterfaceTable() {
-  static const fw::InterfaceEntry table[] = {
-      fw::Entry<EventRelay, IDispatch>(IID_IDispatch),
-      {nullptr, 0},
-  };
-  return table;
-}
-
-STDMETHODIMP EventRelay::QueryInterface(REFIID iid, void** result) {
-  if (result && ::IsEqualIID(iid, eventIid_)) {
-    *result = static_cast<IDispatch*>(this);
-    AddRef();
-    return S_OK;
-  }
-  return ComObject::QueryInterface(iid, result);
-}
-
-STDMETHODIMP EventRelay::GetTypeInfoCount(UINT* count) {
-  if (!count) return E_POINTER;
-  *count = 0;
-  return S_OK;
-}
-
-STDMETHODIMP EventRelay::GetTypeInfo(UINT, LCID, ITypeInfo** info) {
-  if (info) *info = nullptr;
-  return E_NOTIMPL;
-}
-
-STDMETHODIMP EventRelay::GetIDsOfNames(REFIID, LPOLESTR*, UINT, LCID, DISPID*) {
-  return E_NOTIMPL;
-}
-
-STDMETHODIMP EventRelay::Invoke(DISPID id, REFIID, LCID lcid, WORD, DISPPARAMS* params,
-                                VARIANT* result, EXCEPINFO*, UINT*) {
-  const auto found = handlers_.find(id);
-  if (found == handlers_.end()) return S_OK;  // an event the page does not handle
-  // Held across the call: the handler may rebind or the page may close.
-  const Handler handler = found->second;
-  DISPPARAMS none{};
-  DISPPARAMS args = params ? *params : none;
-  args.rgdispidNamedArgs = nullptr;
-  args.cNamedArgs = 0;
-  OwnedExcepInfo exception;
-  UINT argError = 0;
-  const HRESULT hr = handler.function->Invoke(DISPID_VALUE, IID_NULL, lcid, DISPATCH_METHOD, &args,
-                                              result, &exception.info, &argError);
-  // SCRIPT_E_REPORTED: the engine has told the site already, with the line.
-  if (FAILED(hr) && hr != static_cast<HRESULT>(SCRIPT_E_REPORTED) && onFailure_) {
-    if (exception.info.pfnDeferredFillIn) exception.info.pfnDeferredFillIn(&exception.info);
-    std::wstring what = exception.info.bstrDescription
-                            ? std::wstring(exception.info.bstrDescription)
-                            : std::wstring();
-    if (what.empty()) what = L"failed with " + HexCode(exception.info.scode ? exception.info.scode : hr);
-    onFailure_(handler.name, what);
-  }
-  // The control does not care how its event was handled.
-  return S_OK;
-}
-
-void EventRelay::Bind(DISPID id, const std::wstring& name, IDispatch* handler) {
-  handlers_[id] = Handler{name, fw::ComPtr<IDispatch>(handler)};
-}
-
-void EventRelay::Clear() {
-  handlers_.clear();
-  onFailure_ = nullptr;
-}
 
 // -------------------------------------------------------- ScriptedControl
 const fw::InterfaceEntry* ScriptedControl::InterfaceTable() {
@@ -89,25 +21,19 @@ const fw::InterfaceEntry* ScriptedControl::InterfaceTable() {
   return table;
 }
 
-fw::ComPtr<ScriptedControl> ScriptedControl::Wrap(IUnknown* control,
-                                                  EventRelay::FailureHandler onFailure) {
+fw::ComPtr<ScriptedControl> ScriptedControl::Wrap(IUnknown* control, FailureHandler onFailure) {
   if (!control) return {};
   auto wrapper = Create();
   if (!wrapper) return {};
   if (FAILED(control->QueryInterface(IID_IDispatch, wrapper->control_.put_void()))) return {};
-  wrapper->onFailure_ = onFailure;
-  wrapper->ConnectEvents(control, std::move(onFailure));
+  wrapper->onFailure_ = std::move(onFailure);
+  wrapper->ConnectEvents(control);
   return wrapper;
 }
 
-void ScriptedControl::ConnectEvents(IUnknown* control, EventRelay::FailureHandler onFailure) {
-  fw::ComPtr<IProvideClassInfo2> provider;
-  if (FAILED(control->QueryInterface(IID_IProvideClassInfo2, provider.put_void()))) return;
+void ScriptedControl::ConnectEvents(IUnknown* control) {
   IID eventIid{};
-  if (FAILED(provider->GetClassInfo(classInfo_.put())) ||
-      FAILED(provider->GetGUID(GUIDKIND_DEFAULT_SOURCE_DISP_IID, &eventIid))) {
-    return;
-  }
+  if (FAILED(FindEventInterface(control, &eventIid, classInfo_.put()))) return;
   fw::ComPtr<ITypeLib> library;
   UINT index = 0;
   if (FAILED(classInfo_->GetContainingTypeLib(library.put(), &index)) ||
@@ -119,11 +45,40 @@ void ScriptedControl::ConnectEvents(IUnknown* control, EventRelay::FailureHandle
     return;
   fw::ComPtr<IConnectionPoint> point;
   if (FAILED(container->FindConnectionPoint(eventIid, point.put()))) return;
-  auto relay = EventRelay::Create(eventIid, std::move(onFailure));
-  if (!relay) return;
-  if (FAILED(point->Advise(static_cast<IDispatch*>(relay.get()), &cookie_))) return;
+  auto sink = EventSink::Create(false);
+  if (!sink) return;
+  sink->SetEventInterface(eventIid);
+  sink->SetHandler([this](const EventCall& call) { RunHandler(call); });
+  if (FAILED(point->Advise(static_cast<IDispatch*>(sink.get()), &cookie_))) return;
   point_ = point;
-  relay_ = relay;
+  sink_ = sink;
+}
+
+void ScriptedControl::RunHandler(const EventCall& call) {
+  const auto found = handlers_.find(call.id);
+  if (found == handlers_.end()) return;  // an event the page does not handle
+  // The handler may close the page, which lets go of this object.
+  const fw::ComPtr<ScriptedControl> self(this);
+  // Held across the call: the handler may rebind or the page may close.
+  const Handler handler = found->second;
+  // rgvarg holds the arguments last first.
+  std::vector<VARIANT> values;
+  for (auto arg = call.args.rbegin(); arg != call.args.rend(); ++arg) values.push_back(*arg->get());
+  DISPPARAMS args{values.data(), nullptr, static_cast<UINT>(values.size()), 0};
+  OwnedExcepInfo exception;
+  UINT argError = 0;
+  Variant result;
+  const HRESULT hr = handler.function->Invoke(DISPID_VALUE, IID_NULL, LOCALE_USER_DEFAULT, DISPATCH_METHOD,
+                                              &args, result.get(), &exception.info, &argError);
+  // SCRIPT_E_REPORTED: the engine has told the site already, with the line.
+  if (FAILED(hr) && hr != static_cast<HRESULT>(SCRIPT_E_REPORTED) && onFailure_) {
+    if (exception.info.pfnDeferredFillIn) exception.info.pfnDeferredFillIn(&exception.info);
+    std::wstring what = exception.info.bstrDescription
+                            ? std::wstring(exception.info.bstrDescription)
+                            : std::wstring();
+    if (what.empty()) what = L"failed with " + HexCode(exception.info.scode ? exception.info.scode : hr);
+    onFailure_(handler.name, what);
+  }
 }
 
 STDMETHODIMP ScriptedControl::GetTypeInfoCount(UINT* count) {
@@ -151,7 +106,7 @@ STDMETHODIMP ScriptedControl::Invoke(DISPID id, REFIID iid, LCID lcid, WORD flag
 
 STDMETHODIMP ScriptedControl::BindHandler(LPCOLESTR event, IDispatch* handler) {
   if (!event || !handler) return E_POINTER;
-  if (!relay_ || !eventInfo_) {
+  if (!sink_ || !eventInfo_) {
     if (onFailure_) onFailure_(event, L"the object has no events to handle");
     return CONNECT_E_NOCONNECTION;
   }
@@ -161,15 +116,20 @@ STDMETHODIMP ScriptedControl::BindHandler(LPCOLESTR event, IDispatch* handler) {
     if (onFailure_) onFailure_(event, L"the object has no event of that name");
     return DISP_E_UNKNOWNNAME;
   }
-  relay_->Bind(id, event, handler);
+  try {
+    handlers_[id] = Handler{event, fw::ComPtr<IDispatch>(handler)};
+  } catch (const std::bad_alloc&) {
+    return E_OUTOFMEMORY;
+  }
   return S_OK;
 }
 
 void ScriptedControl::Disconnect() {
   if (point_) point_->Unadvise(cookie_);
   point_.reset();
-  if (relay_) relay_->Clear();
-  relay_.reset();
+  if (sink_) sink_->SetHandler(nullptr);
+  sink_.reset();
+  handlers_.clear();
   eventInfo_.reset();
   classInfo_.reset();
   control_.reset();

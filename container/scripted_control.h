@@ -15,53 +15,21 @@
 #include <string>
 
 #include "framework/com_object.h"
+#include "container/sinks.h"
 
 namespace container {
 
-// Receives the control's events and calls the handler bound to each.
-class EventRelay : public fw::ComObject<EventRelay, IDispatch> {
+class ScriptedControl : public fw::ComObject<ScriptedControl, IDispatch, IBindEventHandler> {
  public:
   // (event name, what went wrong) when a handler fails.
   using FailureHandler = std::function<void(const std::wstring&, const std::wstring&)>;
 
   static const fw::InterfaceEntry* InterfaceTable();
-  // Also answers the control's event interface, which is only known at run time.
-  STDMETHODIMP QueryInterface(REFIID iid, void** result) override;
-
-  STDMETHODIMP GetTypeInfoCount(UINT* count) override;
-  STDMETHODIMP GetTypeInfo(UINT, LCID, ITypeInfo** info) override;
-  STDMETHODIMP GetIDsOfNames(REFIID, LPOLESTR*, UINT, LCID, DISPID*) override;
-  STDMETHODIMP Invoke(DISPID id, REFIID, LCID, WORD, DISPPARAMS* params, VARIANT* result,
-                      EXCEPINFO*, UINT*) override;
-
-  // A later handler for the same event replaces the earlier one, as a later
-  // function declaration replaces an earlier one of the same name.
-  void Bind(DISPID id, const std::wstring& name, IDispatch* handler);
-  void Clear();
-  size_t handlerCount() const { return handlers_.size(); }
-
- private:
-  friend class fw::ComObject<EventRelay, IDispatch>;
-  EventRelay(const IID& eventIid, FailureHandler onFailure)
-      : eventIid_(eventIid), onFailure_(std::move(onFailure)) {}
-
-  struct Handler {
-    std::wstring name;
-    fw::ComPtr<IDispatch> function;
-  };
-  IID eventIid_;
-  FailureHandler onFailure_;
-  std::map<DISPID, Handler> handlers_;
-};
-
-class ScriptedControl : public fw::ComObject<ScriptedControl, IDispatch, IBindEventHandler> {
- public:
-  static const fw::InterfaceEntry* InterfaceTable();
 
   // Wraps a control's IDispatch and connects to its default event interface
   // when it has one (a control without events is still scriptable).
   static fw::ComPtr<ScriptedControl> Wrap(IUnknown* control,
-                                          EventRelay::FailureHandler onFailure);
+                                          FailureHandler onFailure);
 
   STDMETHODIMP GetTypeInfoCount(UINT* count) override;
   STDMETHODIMP GetTypeInfo(UINT index, LCID lcid, ITypeInfo** info) override;
@@ -70,6 +38,8 @@ class ScriptedControl : public fw::ComObject<ScriptedControl, IDispatch, IBindEv
   STDMETHODIMP Invoke(DISPID id, REFIID iid, LCID lcid, WORD flags, DISPPARAMS* params,
                       VARIANT* result, EXCEPINFO* exception, UINT* argError) override;
 
+  // A later handler for the same event replaces the earlier one, as a later
+  // function declaration replaces an earlier one of the same name.
   // DISP_E_UNKNOWNNAME for a name that is not one of the control's events;
   // CONNECT_E_NOCONNECTION when the control has no events to connect to.
   // Either is also told to the failure handler, since the engine reports
@@ -78,7 +48,7 @@ class ScriptedControl : public fw::ComObject<ScriptedControl, IDispatch, IBindEv
 
   // The control's class description, for engines that bind events through it.
   ITypeInfo* classInfo() const { return classInfo_.get(); }
-  size_t handlerCount() const { return relay_ ? relay_->handlerCount() : 0; }
+  size_t handlerCount() const { return handlers_.size(); }
   // Unadvises and lets go of the control and the handlers; afterwards every
   // call fails with E_UNEXPECTED.
   void Disconnect();
@@ -86,13 +56,25 @@ class ScriptedControl : public fw::ComObject<ScriptedControl, IDispatch, IBindEv
  private:
   friend class fw::ComObject<ScriptedControl, IDispatch, IBindEventHandler>;
   ScriptedControl() = default;
-  void ConnectEvents(IUnknown* control, EventRelay::FailureHandler onFailure);
+  ~ScriptedControl() override { Disconnect(); }
+  void ConnectEvents(IUnknown* control);
+  // Calls the handler bound to the event, if any; the control does not care
+  // how its event was handled.
+  void RunHandler(const EventCall& call);
 
-  EventRelay::FailureHandler onFailure_;
+  struct Handler {
+    std::wstring name;
+    fw::ComPtr<IDispatch> function;
+  };
+
+  FailureHandler onFailure_;
   fw::ComPtr<IDispatch> control_;
   fw::ComPtr<ITypeInfo> classInfo_;
   fw::ComPtr<ITypeInfo> eventInfo_;
-  fw::ComPtr<EventRelay> relay_;
+  // Holds this object's handler but not this object: Disconnect takes the
+  // handler back before this object goes.
+  fw::ComPtr<EventSink> sink_;
+  std::map<DISPID, Handler> handlers_;
   fw::ComPtr<IConnectionPoint> point_;
   DWORD cookie_ = 0;
 };

@@ -1,46 +1,40 @@
 #include "container/sinks.h"
 
+#include <olectl.h>
+
 #include <algorithm>
 #include <new>
 
-#include "brimlet_idl.h"
-
 namespace container {
 
-const fw::InterfaceEntry* EventSink::InterfaceTable() {
-  static const fw::InterfaceEntry table[] = {
-      fw::Entry<EventSink, IDispatch>(IID_IDispatch),
-      fw::Entry<EventSink, IDispatch>(DIID__DBrimletEvents),
-      {nullptr, 0},
-  };
-  return table;
+HRESULT FindEventInterface(IUnknown* control, IID* eventIid, ITypeInfo** classInfo) {
+  if (!control || !eventIid) return E_POINTER;
+  fw::ComPtr<IProvideClassInfo2> provider;
+  HRESULT hr = control->QueryInterface(IID_IProvideClassInfo2, provider.put_void());
+  if (FAILED(hr)) return hr;
+  if (classInfo && FAILED(hr = provider->GetClassInfo(classInfo))) return hr;
+  return provider->GetGUID(GUIDKIND_DEFAULT_SOURCE_DISP_IID, eventIid);
 }
 
-STDMETHODIMP EventSink::GetTypeInfoCount(UINT* count) {
-  if (!count) return E_POINTER;
-  *count = 0;
-  return S_OK;
-}
-
-STDMETHODIMP EventSink::GetTypeInfo(UINT, LCID, ITypeInfo** info) {
-  if (info) *info = nullptr;
-  return E_NOTIMPL;
-}
-
-STDMETHODIMP EventSink::GetIDsOfNames(REFIID, LPOLESTR*, UINT, LCID, DISPID*) {
-  return E_NOTIMPL;
+STDMETHODIMP EventSink::QueryInterface(REFIID iid, void** result) {
+  if (result && ::IsEqualIID(iid, eventIid_)) {
+    *result = static_cast<IDispatch*>(this);
+    AddRef();
+    return S_OK;
+  }
+  return ScriptObject::QueryInterface(iid, result);
 }
 
 STDMETHODIMP EventSink::Invoke(DISPID id, REFIID, LCID, WORD, DISPPARAMS* params, VARIANT*,
                                EXCEPINFO*, UINT*) {
+  EventCall call{id, {}};
   try {
-    EventCall call{id, {}};
     if (params && params->rgvarg) {
       for (UINT i = params->cArgs; i-- > 0;) {
         call.args.push_back(Variant::CopyOf(params->rgvarg[i]));
       }
     }
-    calls_.push_back(std::move(call));
+    if (keepCalls_) calls_.push_back(call);
   } catch (const std::bad_alloc&) {
     return E_OUTOFMEMORY;
   }
@@ -48,7 +42,6 @@ STDMETHODIMP EventSink::Invoke(DISPID id, REFIID, LCID, WORD, DISPPARAMS* params
   // the host that owns this sink.
   if (handler_) {
     const auto handler = handler_;
-    const EventCall call = calls_.back();
     const fw::ComPtr<IDispatch> self(this);
     handler(call);
   }

@@ -8,7 +8,7 @@
 #include <functional>
 #include <vector>
 
-#include "framework/com_object.h"
+#include "container/script_object.h"
 #include "container/variant.h"
 
 namespace container {
@@ -18,15 +18,20 @@ struct EventCall {
   std::vector<Variant> args;  // in declared order (the reverse of rgvarg)
 };
 
-// Sinks the control's event dispinterface. Arguments are copied, references
-// followed, so a record outlives the call that made it.
-class EventSink : public fw::ComObject<EventSink, IDispatch> {
- public:
-  static const fw::InterfaceEntry* InterfaceTable();
+// The control's default source interface, as its class description names it
+// (IProvideClassInfo2), and, when asked, that description.
+HRESULT FindEventInterface(IUnknown* control, IID* eventIid, ITypeInfo** classInfo = nullptr);
 
-  STDMETHODIMP GetTypeInfoCount(UINT* count) override;
-  STDMETHODIMP GetTypeInfo(UINT, LCID, ITypeInfo** info) override;
-  STDMETHODIMP GetIDsOfNames(REFIID, LPOLESTR*, UINT, LCID, DISPID*) override;
+// Sinks the control's event dispinterface, given at run time. Arguments are
+// copied, references followed, so a record outlives the call that made it.
+class EventSink : public ScriptObject<EventSink> {
+ public:
+  // A sink that keeps no record only runs its handler.
+  static fw::ComPtr<EventSink> Create(bool keepCalls = true) { return ScriptObject::Create(keepCalls); }
+  // The interface the control fires, known once the control is.
+  void SetEventInterface(const IID& eventIid) { eventIid_ = eventIid; }
+  // Also answers the event interface, which is only known at run time.
+  STDMETHODIMP QueryInterface(REFIID iid, void** result) override;
   STDMETHODIMP Invoke(DISPID id, REFIID, LCID, WORD flags, DISPPARAMS* params, VARIANT* result,
                       EXCEPINFO*, UINT* argError) override;
 
@@ -41,8 +46,10 @@ class EventSink : public fw::ComObject<EventSink, IDispatch> {
 
  private:
   friend class fw::ComObject<EventSink, IDispatch>;
-  EventSink() = default;
+  explicit EventSink(bool keepCalls) : keepCalls_(keepCalls) {}
 
+  IID eventIid_ = IID_IDispatch;
+  bool keepCalls_;
   std::vector<EventCall> calls_;
   std::function<void(const EventCall&)> handler_;
 };

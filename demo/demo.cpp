@@ -9,16 +9,20 @@
 #include <utility>
 #include <vector>
 
-#include "framework/text.h"
 #include "container/console_text.h"
-#include "tests/drivers/dialog_watcher.h"
 #include "container/hosted_control.h"
-#include "tests/drivers/portable/multipart_reader.h"
 #include "container/ole_session.h"
 #include "container/page_host.h"
-#include "tests/drivers/picker_answers.h"
 #include "container/property_bag.h"
+#include "framework/text.h"
+#include "resources/resource_ids.h"
+#include "tests/drivers/dialog_watcher.h"
+#include "tests/drivers/picker_answers.h"
+#include "tests/drivers/portable/multipart_reader.h"
+#include "tests/drivers/responsiveness_probe.h"
 #include "tests/drivers/screenshot.h"
+#include "tests/receiver/record.h"
+#include "upload/multipart.h"
 
 namespace demo {
 
@@ -118,12 +122,6 @@ std::string ReadWhole(const std::string& path) {
   return bytes;
 }
 
-bool IsProgressDialog(HWND dialog) {
-  char name[64] = {};
-  ::GetClassNameA(::GetDlgItem(dialog, 203), name, sizeof name);
-  return std::string(name) == "msctls_progress32";
-}
-
 // What the server filed: the request line, then each part checked against
 // the file it came from.
 void ReportRequest(const std::string& request, const DemoFiles& files) {
@@ -135,7 +133,7 @@ void ReportRequest(const std::string& request, const DemoFiles& files) {
   const std::string body = request.substr(headEnd + 4);
   WriteBytes("server received: " + request.substr(0, request.find("\r\n")) + ", body " +
              std::to_string(body.size()) + " bytes\n");
-  const auto parts = ReadMultipart(body, "--MULTI-PARTS-FORM-DATA-BOUNDARY");
+  const auto parts = ReadMultipart(body, brimlet::kBoundary);
   if (!parts) {
     WriteBytes("  the body is not a complete multipart/form-data body\n");
     return;
@@ -198,7 +196,7 @@ int RunDemo(const DemoOptions& demo) {
       replies.push_back(seen.text);
       return IDOK;
     }
-    const std::string percent = WindowTextA(::GetDlgItem(seen.window, 219));
+    const std::string percent = WindowTextA(::GetDlgItem(seen.window, IDC_FILE_PERCENT));
     if (!pictured && !percent.empty() && percent != "0%" && percent != "100%") {
       pictured = SaveWindowPng(seen.window, demo.progressPng);
     }
@@ -214,7 +212,7 @@ int RunDemo(const DemoOptions& demo) {
   WriteUtf8(L"the page wrote: " + page->transcript());
   if (pictured) WriteBytes("screenshot of the progress dialog: " + demo.progressPng + "\n");
 
-  const std::string request = ReadWhole(demo.records + "\\0001.req");
+  const std::string request = ReadWhole(demo.records + "\\" + receiver::RecordFileName(1));
   ReportRequest(request, files);
   const bool success = page->ok() && page->transcript().find(L"UploadFinish: true") != std::wstring::npos;
   return success ? 0 : 1;

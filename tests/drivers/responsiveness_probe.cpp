@@ -8,6 +8,8 @@
 #include <set>
 #include <vector>
 
+#include "resources/resource_ids.h"
+
 namespace drivers {
 namespace {
 
@@ -15,7 +17,6 @@ constexpr DWORD kIntervalMs = 20;
 // Long enough to see a freeze of any length an upload can cause, short
 // enough that a probe stopped while its dialog is frozen ends in bounded time.
 constexpr UINT kSendTimeoutMs = 30000;
-constexpr int kProgressBarId = 203;
 
 BOOL CALLBACK CollectProgressDialog(HWND window, LPARAM context) {
   DWORD process = 0;
@@ -34,7 +35,7 @@ BOOL CALLBACK CollectProgressDialog(HWND window, LPARAM context) {
 bool IsProgressDialog(HWND window) {
   char name[64] = {};
   if (::GetClassNameA(window, name, sizeof name) == 0 || std::strcmp(name, "#32770") != 0) return false;
-  HWND bar = ::GetDlgItem(window, kProgressBarId);
+  HWND bar = ::GetDlgItem(window, IDC_PROGRESS_FILE);
   return bar && ::GetClassNameA(bar, name, sizeof name) > 0 && std::strcmp(name, PROGRESS_CLASSA) == 0;
 }
 

@@ -15,6 +15,7 @@
 #include "tests/drivers/dialog_watcher.h"
 #include "container/page_host.h"
 #include "tests/drivers/picker_answers.h"
+#include "tests/drivers/responsiveness_probe.h"
 #include "tests/wine/support/contract_checks.h"
 #include "tests/wine/support/file_list_support.h"
 #include "tests/wine/support/receiver.h"
@@ -44,9 +45,7 @@ const char kPage[] =
     "}\n"
     "</script>\n";
 
-bool IsProgressDialog(HWND dialog) {
-  return ::FindWindowExA(dialog, nullptr, "msctls_progress32", nullptr) != nullptr;
-}
+using drivers::IsProgressDialog;
 
 class PageApi : public ::testing::Test {
  protected:

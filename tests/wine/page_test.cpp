@@ -12,6 +12,7 @@
 #include "tests/drivers/dialog_watcher.h"
 #include "container/page_host.h"
 #include "tests/drivers/picker_answers.h"
+#include "tests/drivers/responsiveness_probe.h"
 #include "tests/wine/support/contract_checks.h"
 #include "tests/wine/support/file_list_support.h"
 #include "tests/wine/support/receiver.h"
@@ -403,9 +404,7 @@ TEST(PageCommand, MissingPageAndBadArgumentsAreRefusedWithTheirOwnCodes) {
 namespace upload_page {
 
 // The progress dialog runs the upload and closes by itself; leave it be.
-bool IsProgressDialog(HWND dialog) {
-  return ::FindWindowExA(dialog, nullptr, "msctls_progress32", nullptr) != nullptr;
-}
+using drivers::IsProgressDialog;
 
 TEST(PageUpload, FileAddedThroughThePageButtonReachesTheServerAndTheHandlerNavigates) {
   scenario::Receiver receiver;

@@ -267,9 +267,9 @@ bool ContractChecks::Install(std::string* why) {
   static bool tried = false;
   if (!tried) {
     tried = true;
-    module = ::LoadLibraryA(ModulePath().c_str());
+    module = ::LoadLibraryA(BuiltModulePath().c_str());
     if (!module) {
-      failure = "LoadLibrary " + ModulePath() + " failed with " + std::to_string(::GetLastError());
+      failure = "LoadLibrary " + BuiltModulePath() + " failed with " + std::to_string(::GetLastError());
     } else if (!RedirectImports(module, &failure)) {
       module = nullptr;
     }

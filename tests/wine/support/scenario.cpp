@@ -16,7 +16,7 @@ std::string BuildDir() {
   return path;
 }
 
-std::string ModulePath() { return BuildDir() + "\\BRIMLET.OCX"; }
+std::string BuiltModulePath() { return BuildDir() + "\\BRIMLET.OCX"; }
 
 DWORD RunProcess(const std::string& commandLine, std::string* output, DWORD timeoutMs) {
   SECURITY_ATTRIBUTES inherit{sizeof inherit, nullptr, TRUE};
@@ -68,14 +68,14 @@ DWORD RunProcess(const std::string& commandLine, std::string* output, DWORD time
 
 DWORD Regsvr32(bool unregister) {
   const std::string line =
-      std::string("regsvr32.exe ") + (unregister ? "/u " : "") + "/s \"" + ModulePath() + "\"";
+      std::string("regsvr32.exe ") + (unregister ? "/u " : "") + "/s \"" + BuiltModulePath() + "\"";
   return RunProcess(line, nullptr);
 }
 
 void EnsureRegistered() {
   static bool registered = false;
   if (!registered) {
-    ASSERT_EQ(0u, Regsvr32(false)) << "regsvr32 " << ModulePath();
+    ASSERT_EQ(0u, Regsvr32(false)) << "regsvr32 " << BuiltModulePath();
     registered = true;
   }
 }

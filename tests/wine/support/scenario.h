@@ -12,7 +12,7 @@ namespace scenario {
 
 // Windows path of the cross build folder and of the module in it.
 std::string BuildDir();
-std::string ModulePath();
+std::string BuiltModulePath();
 
 // Runs a program, collects its standard output (and error) and waits at most
 // `timeoutMs` for it; returns its exit code, or STILL_ACTIVE after killing it.
