@@ -45,9 +45,8 @@ void ScriptedControl::ConnectEvents(IUnknown* control) {
     return;
   fw::ComPtr<IConnectionPoint> point;
   if (FAILED(container->FindConnectionPoint(eventIid, point.put()))) return;
-  auto sink = EventSink::Create(false);
+  auto sink = EventSink::Create(eventIid, false);
   if (!sink) return;
-  sink->SetEventInterface(eventIid);
   sink->SetHandler([this](const EventCall& call) { RunHandler(call); });
   if (FAILED(point->Advise(static_cast<IDispatch*>(sink.get()), &cookie_))) return;
   point_ = point;

@@ -27,8 +27,10 @@ HRESULT FindEventInterface(IUnknown* control, IID* eventIid, ITypeInfo** classIn
 class EventSink : public ScriptObject<EventSink> {
  public:
   // A sink that keeps no record only runs its handler.
-  static fw::ComPtr<EventSink> Create(bool keepCalls = true) { return ScriptObject::Create(keepCalls); }
-  // The interface the control fires, known once the control is.
+  static fw::ComPtr<EventSink> Create(const IID& eventIid = IID_IDispatch, bool keepCalls = true) {
+    return ScriptObject::Create(eventIid, keepCalls);
+  }
+  // The interface the control fires, when it is known only once the control is.
   void SetEventInterface(const IID& eventIid) { eventIid_ = eventIid; }
   // Also answers the event interface, which is only known at run time.
   STDMETHODIMP QueryInterface(REFIID iid, void** result) override;
@@ -46,9 +48,9 @@ class EventSink : public ScriptObject<EventSink> {
 
  private:
   friend class fw::ComObject<EventSink, IDispatch>;
-  explicit EventSink(bool keepCalls) : keepCalls_(keepCalls) {}
+  EventSink(const IID& eventIid, bool keepCalls) : eventIid_(eventIid), keepCalls_(keepCalls) {}
 
-  IID eventIid_ = IID_IDispatch;
+  IID eventIid_;
   bool keepCalls_;
   std::vector<EventCall> calls_;
   std::function<void(const EventCall&)> handler_;

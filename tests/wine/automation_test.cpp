@@ -202,7 +202,7 @@ TEST(Automation, ControlCreatedWithoutASiteTreatsItsListAsEmpty) {
   fw::ComPtr<IDispatch> control;
   ASSERT_EQ(S_OK, ::CoCreateInstance(CLSID_Brimlet, nullptr, CLSCTX_INPROC_SERVER, IID_IDispatch,
                                      control.put_void()));
-  auto sink = container::EventSink::Create();
+  auto sink = container::EventSink::Create(DIID__DBrimletEvents);
   auto container = control.As<IConnectionPointContainer>(IID_IConnectionPointContainer);
   ASSERT_TRUE(container);
   fw::ComPtr<IConnectionPoint> point;
@@ -255,7 +255,7 @@ TEST(Automation, EnumeratedConnectionPointsIncludeTheEventsPointAndHoldTheContro
   EXPECT_EQ(S_FALSE, clone->Skip(1));
   EXPECT_EQ(S_OK, clone->Reset());
 
-  auto sink = container::EventSink::Create();
+  auto sink = container::EventSink::Create(DIID__DBrimletEvents);
   DWORD cookie = 0;
   ASSERT_EQ(S_OK, events->Advise(static_cast<IDispatch*>(sink.get()), &cookie));
   auto control = container.As<IDispatch>(IID_IDispatch);
