@@ -15,8 +15,8 @@
 #include <cstdlib>
 #include <string>
 
-#include "tests/drivers/dialog_watcher.h"
 #include "container/hosted_control.h"
+#include "tests/drivers/dialog_watcher.h"
 #include "tests/drivers/picker_answers.h"
 
 namespace {

@@ -32,10 +32,10 @@
 
 #include "benchmarks/upload_figures.h"
 #include "benchmarks/wininet_floor.h"
-#include "dispatch_ids.h"
-#include "tests/drivers/dialog_watcher.h"
 #include "container/hosted_control.h"
 #include "container/ole_session.h"
+#include "dispatch_ids.h"
+#include "tests/drivers/dialog_watcher.h"
 #include "tests/drivers/picker_answers.h"
 #include "tests/drivers/responsiveness_probe.h"
 #include "tests/receiver/record.h"

@@ -3,10 +3,10 @@
 #include <algorithm>
 #include <cstring>
 
-#include "framework/module.h"
-#include "framework/window_class.h"
 #include "container/com_errors.h"
 #include "framework/message_drain.h"
+#include "framework/module.h"
+#include "framework/window_class.h"
 
 namespace container {
 namespace {

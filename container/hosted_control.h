@@ -14,14 +14,14 @@
 #include <string>
 #include <vector>
 
-#include "framework/com_ptr.h"
-#include "framework/text.h"
-#include "framework/unique_handle.h"
 #include "container/control_site.h"
-#include "module/module_ids.h"
 #include "container/property_bag.h"
 #include "container/sinks.h"
 #include "container/variant.h"
+#include "framework/com_ptr.h"
+#include "framework/text.h"
+#include "framework/unique_handle.h"
+#include "module/module_ids.h"
 
 namespace container {
 

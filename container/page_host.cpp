@@ -3,13 +3,13 @@
 #include <algorithm>
 #include <utility>
 
+#include "container/com_errors.h"
+#include "container/portable/page_text.h"
+#include "container/property_bag.h"
+#include "framework/message_drain.h"
 #include "framework/module.h"
 #include "framework/text.h"
 #include "framework/window_class.h"
-#include "container/com_errors.h"
-#include "framework/message_drain.h"
-#include "container/portable/page_text.h"
-#include "container/property_bag.h"
 
 namespace container {
 

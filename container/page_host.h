@@ -21,14 +21,14 @@
 #include <string>
 #include <vector>
 
-#include "framework/com_ptr.h"
-#include "framework/unique_handle.h"
 #include "container/hosted_control.h"
-#include "container/portable/page_scanner.h"
 #include "container/page_window.h"
+#include "container/portable/page_scanner.h"
 #include "container/script_site.h"
 #include "container/scripted_control.h"
 #include "container/variant.h"
+#include "framework/com_ptr.h"
+#include "framework/unique_handle.h"
 
 namespace container {
 

@@ -9,8 +9,8 @@
 #include <utility>
 #include <vector>
 
-#include "framework/com_object.h"
 #include "container/variant.h"
+#include "framework/com_object.h"
 
 namespace container {
 

@@ -14,8 +14,8 @@
 #include <map>
 #include <string>
 
-#include "framework/com_object.h"
 #include "container/sinks.h"
+#include "framework/com_object.h"
 
 namespace container {
 

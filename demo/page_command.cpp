@@ -8,11 +8,11 @@
 #include <string>
 #include <vector>
 
-#include "framework/text.h"
 #include "container/console_text.h"
-#include "tests/drivers/dialog_watcher.h"
 #include "container/ole_session.h"
 #include "container/page_host.h"
+#include "framework/text.h"
+#include "tests/drivers/dialog_watcher.h"
 #include "tests/drivers/screenshot.h"
 
 namespace demo {

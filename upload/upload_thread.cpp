@@ -2,9 +2,9 @@
 
 #include "framework/message_box.h"
 #include "framework/message_drain.h"
-#include "framework/window_class.h"
 #include "framework/module.h"
 #include "framework/text.h"
+#include "framework/window_class.h"
 #include "upload/content_type.h"
 #include "upload/content_type_key.h"
 #include "upload/reply_text.h"

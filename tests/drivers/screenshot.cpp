@@ -1,8 +1,8 @@
 #include "tests/drivers/screenshot.h"
 
-#include <objbase.h>
 #include <wincodec.h>
 
+#include "container/ole_session.h"
 #include "framework/com_ptr.h"
 #include "framework/text.h"
 #include "framework/unique_handle.h"
@@ -10,25 +10,12 @@
 namespace drivers {
 namespace {
 
-// COM on this thread for as long as the picture is being written; a thread
-// that already has it keeps it as it was.
-class ComForThisCall {
- public:
-  ComForThisCall() : initialised_(SUCCEEDED(::CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED))) {}
-  ComForThisCall(const ComForThisCall&) = delete;
-  ComForThisCall& operator=(const ComForThisCall&) = delete;
-  ~ComForThisCall() {
-    if (initialised_) ::CoUninitialize();
-  }
-
- private:
-  bool initialised_;
-};
-
 // Writes top-down rows of 24-bit blue-green-red pixels, `stride` bytes apart,
 // as a PNG file through the system's imaging component.
 bool WritePng(const std::string& path, UINT width, UINT height, UINT stride, BYTE* pixels) {
-  ComForThisCall com;
+  // COM on this thread while the picture is written; a thread that has it
+  // already keeps it as it was.
+  const container::OleSession ole;
   fw::ComPtr<IWICImagingFactory> factory;
   if (FAILED(::CoCreateInstance(CLSID_WICImagingFactory, nullptr, CLSCTX_INPROC_SERVER, IID_IWICImagingFactory,
                                 factory.put_void())))

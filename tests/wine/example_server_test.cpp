@@ -9,9 +9,9 @@
 
 #include <string>
 
+#include "container/page_host.h"
 #include "framework/text.h"
 #include "tests/drivers/dialog_watcher.h"
-#include "container/page_host.h"
 #include "tests/drivers/picker_answers.h"
 #include "tests/wine/support/example_server.h"
 #include "tests/wine/support/file_list_support.h"

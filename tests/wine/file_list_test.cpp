@@ -15,8 +15,8 @@
 #include <string>
 #include <vector>
 
-#include "tests/drivers/dialog_watcher.h"
 #include "framework/com_ptr.h"
+#include "tests/drivers/dialog_watcher.h"
 #include "tests/drivers/picker_answers.h"
 #include "tests/wine/support/contract_checks.h"
 #include "tests/wine/support/file_list_support.h"

@@ -17,12 +17,12 @@
 #include <string>
 #include <vector>
 
-#include "framework/text.h"
-#include "tests/drivers/dialog_watcher.h"
-#include "module/dispatch_ids.h"
 #include "framework/message_drain.h"
-#include "tests/drivers/portable/multipart_reader.h"
+#include "framework/text.h"
+#include "module/dispatch_ids.h"
+#include "tests/drivers/dialog_watcher.h"
 #include "tests/drivers/picker_answers.h"
+#include "tests/drivers/portable/multipart_reader.h"
 #include "tests/wine/support/contract_checks.h"
 #include "tests/wine/support/file_list_support.h"
 #include "tests/wine/support/receiver.h"

@@ -11,9 +11,9 @@
 #include <string>
 #include <vector>
 
+#include "container/page_host.h"
 #include "framework/text.h"
 #include "tests/drivers/dialog_watcher.h"
-#include "container/page_host.h"
 #include "tests/drivers/picker_answers.h"
 #include "tests/drivers/responsiveness_probe.h"
 #include "tests/wine/support/contract_checks.h"

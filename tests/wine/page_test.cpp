@@ -8,11 +8,12 @@
 #include <memory>
 #include <string>
 
+#include "container/page_host.h"
 #include "framework/text.h"
 #include "tests/drivers/dialog_watcher.h"
-#include "container/page_host.h"
 #include "tests/drivers/picker_answers.h"
 #include "tests/drivers/responsiveness_probe.h"
+#include "tests/drivers/screenshot.h"
 #include "tests/wine/support/contract_checks.h"
 #include "tests/wine/support/file_list_support.h"
 #include "tests/wine/support/receiver.h"
@@ -102,6 +103,22 @@ TEST(ExamplePages, EachLoadsItsControlVisiblyAndRunsWithoutErrors) {
     EXPECT_EQ(std::wstring(kServer, kServer + sizeof kServer - 1) + L"/upload",
               Property(*page, L"ScriptURL").AsString());
     EXPECT_FALSE(page->finished());
+    // A picture of the page is a PNG file of its window's client size.
+    const std::string png = WindowsPath(std::string(BRIMLET_BUILD_DIR "/scenarios/") + name + ".png");
+    ASSERT_TRUE(drivers::SaveWindowPng(page->window(), png));
+    std::string picture;
+    ASSERT_TRUE(scenario::ReadWholeFile(png, &picture));
+    ASSERT_GE(picture.size(), 24u);
+    EXPECT_EQ("\x89PNG\r\n\x1A\n", picture.substr(0, 8));
+    EXPECT_EQ("IHDR", picture.substr(12, 4)) << "the header comes first";
+    const auto bigEndian = [&picture](size_t at) {
+      long value = 0;
+      for (size_t i = at; i < at + 4; ++i) value = value * 256 + static_cast<unsigned char>(picture[i]);
+      return value;
+    };
+    ::GetClientRect(page->window(), &rect);
+    EXPECT_EQ(rect.right, bigEndian(16));
+    EXPECT_EQ(rect.bottom, bigEndian(20));
   }
 }
 

@@ -8,9 +8,9 @@
 #include <commctrl.h>
 
 #include "framework/com_ptr.h"
-#include "tests/drivers/dialog_watcher.h"
 #include "framework/registry_key.h"
 #include "resource_ids.h"
+#include "tests/drivers/dialog_watcher.h"
 #include "tests/wine/support/scenario.h"
 
 namespace {

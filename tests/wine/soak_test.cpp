@@ -17,9 +17,10 @@
 #include <string>
 #include <vector>
 
-#include "tests/drivers/dialog_watcher.h"
-#include "module/dispatch_ids.h"
 #include "framework/message_drain.h"
+#include "module/dispatch_ids.h"
+#include "resources/resource_ids.h"
+#include "tests/drivers/dialog_watcher.h"
 #include "tests/receiver/record.h"
 #include "tests/wine/support/contract_checks.h"
 #include "tests/wine/support/file_list_support.h"
@@ -43,8 +44,8 @@ constexpr int kWarmUpUploads = 2 * kRoundsPerCycle * kBurst;
 // before the last cycle.
 constexpr int kDestroyedAt[] = {kUploads / 2, 7 * kUploads / 10};
 constexpr DISPID kUploadFinish = 1;
-constexpr int kCancelButton = 202;
-constexpr int kFilePercent = 219;
+constexpr int kCancelButton = IDC_CANCEL_UPLOAD;
+constexpr int kFilePercent = IDC_FILE_PERCENT;
 const char kConfirmCancel[] = "전송을 정말 취소하시겠습니까?";
 
 // What the process may hold more at the end than after the warm-up. Every

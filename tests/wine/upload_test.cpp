@@ -15,18 +15,19 @@
 #include <string>
 #include <vector>
 
-#include "tests/drivers/dialog_watcher.h"
 #include "framework/message_drain.h"
+#include "module/dispatch_ids.h"
+#include "resources/resource_ids.h"
+#include "tests/drivers/dialog_watcher.h"
 #include "tests/drivers/picker_answers.h"
 #include "tests/drivers/responsiveness_probe.h"
-#include "module/dispatch_ids.h"
 #include "tests/receiver/record.h"
 #include "tests/receiver/reply.h"
 #include "tests/wine/support/contract_checks.h"
 #include "tests/wine/support/file_list_support.h"
 #include "tests/wine/support/receiver.h"
-#include "tests/wine/support/upload_support.h"
 #include "tests/wine/support/scenario.h"
+#include "tests/wine/support/upload_support.h"
 
 namespace {
 
@@ -45,7 +46,7 @@ using Strings = std::vector<std::string>;
 const char kInUse[] = "사용중인 파일입니다. 파일을 닫으신후 첨부하세요";
 const char kConfirmCancel[] = "전송을 정말 취소하시겠습니까?";
 const char kBadUrl[] = "오류: URL은 http:// 또는 https:// 로 시작해야 합니다.";
-const int kCancelButton = 202;
+const int kCancelButton = IDC_CANCEL_UPLOAD;
 
 // What a server receives for one part, written out from the wire format.
 std::string Part(bool first, int number, const std::string& path, const std::string& type,

@@ -11,8 +11,8 @@
 #include <string>
 #include <vector>
 
-#include "framework/unique_handle.h"
 #include "container/hosted_control.h"
+#include "framework/unique_handle.h"
 
 namespace scenario {
 

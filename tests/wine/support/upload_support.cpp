@@ -3,8 +3,8 @@
 #include <commctrl.h>
 #include <gtest/gtest.h>
 
-#include "tests/drivers/picker_answers.h"
 #include "module/dispatch_ids.h"
+#include "tests/drivers/picker_answers.h"
 #include "tests/drivers/responsiveness_probe.h"
 #include "tests/wine/support/file_list_support.h"
 #include "tests/wine/support/scenario.h"

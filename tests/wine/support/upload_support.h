@@ -11,8 +11,8 @@
 #include <string>
 #include <vector>
 
-#include "tests/drivers/dialog_watcher.h"
 #include "container/hosted_control.h"
+#include "tests/drivers/dialog_watcher.h"
 #include "tests/wine/support/file_list_support.h"
 #include "tests/wine/support/receiver.h"
 
