@@ -35,6 +35,7 @@
 #include "container/hosted_control.h"
 #include "container/ole_session.h"
 #include "dispatch_ids.h"
+#include "framework/text.h"
 #include "tests/drivers/dialog_watcher.h"
 #include "tests/drivers/picker_answers.h"
 #include "tests/drivers/responsiveness_probe.h"
@@ -53,12 +54,7 @@ constexpr long kMaxFiles = 5000;
 constexpr DWORD kCancelAfterMs = 2000;
 constexpr DWORD kDialogTimeoutMs = 10000;
 
-std::wstring Wide(const std::string& text) {
-  const int size = ::MultiByteToWideChar(CP_ACP, 0, text.data(), static_cast<int>(text.size()), nullptr, 0);
-  std::wstring wide(size > 0 ? size : 0, L'\0');
-  if (size > 0) ::MultiByteToWideChar(CP_ACP, 0, text.data(), static_cast<int>(text.size()), &wide[0], size);
-  return wide;
-}
+std::wstring Wide(const std::string& text) { return fw::WideFromNarrow(text); }
 
 int LeaveProgressOpen(const drivers::DialogSeen& seen) { return drivers::IsProgressDialog(seen.window) ? 0 : IDOK; }
 

@@ -3,6 +3,7 @@
 #include <cstring>
 
 #include "framework/message_drain.h"
+#include "framework/text.h"
 
 namespace drivers {
 namespace {
@@ -11,16 +12,6 @@ constexpr DWORD kRoundMs = 50;
 constexpr UINT kSendTimeoutMs = 200;
 constexpr DWORD kCloseWaitMs = 500;
 constexpr int kMessageBoxText = 0xFFFF;
-
-std::string ToAnsi(const wchar_t* text, int length) {
-  if (length <= 0) return {};
-  const int bytes = ::WideCharToMultiByte(CP_ACP, 0, text, length, nullptr, 0, nullptr, nullptr);
-  std::string result(bytes > 0 ? bytes : 0, '\0');
-  if (bytes > 0) {
-    ::WideCharToMultiByte(CP_ACP, 0, text, length, &result[0], bytes, nullptr, nullptr);
-  }
-  return result;
-}
 
 BOOL CALLBACK CollectDialog(HWND window, LPARAM context) {
   auto* dialogs = reinterpret_cast<std::vector<HWND>*>(context);
@@ -78,7 +69,7 @@ std::string WindowTextA(HWND window) {
     const int length =
         ::InternalGetWindowText(window, &buffer[0], static_cast<int>(buffer.size()));
     if (length < static_cast<int>(buffer.size()) - 1 || buffer.size() >= (1u << 20)) {
-      return ToAnsi(buffer.data(), length);
+      return length > 0 ? fw::NarrowFromWide(buffer.data(), static_cast<size_t>(length)) : std::string();
     }
     buffer.assign(buffer.size() * 4, L'\0');
   }

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 #include <ole2.h>
 
+#include "framework/text.h"
 #include "framework/unique_handle.h"
 
 namespace scenario {
@@ -94,11 +95,7 @@ std::unique_ptr<container::HostedControl> HostControl(const container::HostOptio
   return control;
 }
 
-std::wstring Wide(const char* cp949) {
-  wchar_t buffer[512] = {};
-  const int length = ::MultiByteToWideChar(949, 0, cp949, -1, buffer, 512);
-  return std::wstring(buffer, length > 0 ? length - 1 : 0);
-}
+std::wstring Wide(const char* cp949) { return fw::WideFromNarrow(cp949, 949); }
 
 std::string RegistryDefaultValue(HKEY root, const std::string& path) {
   char value[1024] = {};
