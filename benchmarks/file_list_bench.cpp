@@ -15,9 +15,9 @@
 #include <cstdlib>
 #include <string>
 
-#include "host/dialog_watcher.h"
-#include "host/hosted_control.h"
-#include "host/picker_answers.h"
+#include "container/hosted_control.h"
+#include "tests/drivers/dialog_watcher.h"
+#include "tests/drivers/picker_answers.h"
 
 namespace {
 
@@ -45,10 +45,10 @@ struct AddFolderTimes {
   double afterAnswer = 0;    // from the browser's answer (selection made, OK pressed) to the return
 };
 
-AddFolderTimes TimedAddFolder(host::HostedControl& control, host::DialogWatcher& watcher,
+AddFolderTimes TimedAddFolder(container::HostedControl& control, drivers::DialogWatcher& watcher,
                               const std::string& folder) {
   std::atomic<Clock::rep> answered{0};
-  watcher.SetAnswer([&answered, answer = host::AnswerPickers({{}, folder, false})](const host::DialogSeen& seen) {
+  watcher.SetAnswer([&answered, answer = drivers::AnswerPickers({{}, folder, false})](const drivers::DialogSeen& seen) {
     const int command = answer(seen);
     answered = Clock::now().time_since_epoch().count();
     return command;
@@ -79,12 +79,12 @@ int main(int argc, char** argv) {
   if (FAILED(::OleInitialize(nullptr))) return 1;
   int status = 0;
   {
-    host::DialogWatcher watcher;
-    host::HostOptions options;
+    drivers::DialogWatcher watcher;
+    container::HostOptions options;
     options.width = 480;
     options.height = 240;
     HRESULT hr = E_FAIL;
-    auto control = host::HostedControl::Create(options, &hr);
+    auto control = container::HostedControl::Create(options, &hr);
     HWND list = control ? ::FindWindowExA(control->controlWindow(), nullptr, WC_LISTVIEWA, nullptr)
                         : nullptr;
     if (!list) {
@@ -92,7 +92,7 @@ int main(int argc, char** argv) {
                    static_cast<unsigned long>(hr));
       status = 1;
     } else {
-      control->Put(L"MaxFileCount", host::Variant::FromLong(files));
+      control->Put(L"MaxFileCount", container::Variant::FromLong(files));
       const std::string empty = MakeFolder("brimlet-bench-empty");
       const std::string full = MakeFolder("brimlet-bench-files");
       for (int i = 0; i < files; ++i) {

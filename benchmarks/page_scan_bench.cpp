@@ -5,7 +5,7 @@
 #include <cstdio>
 #include <string>
 
-#include "host/page_scanner.h"
+#include "container/portable/page_scanner.h"
 
 namespace {
 
@@ -18,7 +18,7 @@ std::string Repeat(const std::string& piece, size_t bytes) {
 
 void Measure(const char* name, const std::string& page) {
   const auto start = std::chrono::steady_clock::now();
-  const auto result = host::page::ScanPage(page);
+  const auto result = container::page::ScanPage(page);
   const double seconds =
       std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
   std::printf("%-34s %6.1f MiB  %8.2f ms  %8.1f MiB/s  (%zu objects, %zu buttons, %zu scripts)\n",

@@ -32,17 +32,18 @@
 
 #include "benchmarks/upload_figures.h"
 #include "benchmarks/wininet_floor.h"
+#include "container/hosted_control.h"
+#include "container/ole_session.h"
 #include "dispatch_ids.h"
-#include "host/dialog_watcher.h"
-#include "host/hosted_control.h"
-#include "host/ole_session.h"
-#include "host/picker_answers.h"
-#include "host/responsiveness_probe.h"
+#include "framework/text.h"
+#include "tests/drivers/dialog_watcher.h"
+#include "tests/drivers/picker_answers.h"
+#include "tests/drivers/responsiveness_probe.h"
 #include "tests/receiver/record.h"
 
 namespace {
 
-using host::Variant;
+using container::Variant;
 
 // An upload that has not finished in this time is reported as hung.
 constexpr DWORD kUploadTimeoutMs = 30 * 60 * 1000;
@@ -53,17 +54,12 @@ constexpr long kMaxFiles = 5000;
 constexpr DWORD kCancelAfterMs = 2000;
 constexpr DWORD kDialogTimeoutMs = 10000;
 
-std::wstring Wide(const std::string& text) {
-  const int size = ::MultiByteToWideChar(CP_ACP, 0, text.data(), static_cast<int>(text.size()), nullptr, 0);
-  std::wstring wide(size > 0 ? size : 0, L'\0');
-  if (size > 0) ::MultiByteToWideChar(CP_ACP, 0, text.data(), static_cast<int>(text.size()), &wide[0], size);
-  return wide;
-}
+std::wstring Wide(const std::string& text) { return fw::WideFromNarrow(text); }
 
-int LeaveProgressOpen(const host::DialogSeen& seen) { return host::IsProgressDialog(seen.window) ? 0 : IDOK; }
+int LeaveProgressOpen(const drivers::DialogSeen& seen) { return drivers::IsProgressDialog(seen.window) ? 0 : IDOK; }
 
 // The texts of the message boxes a watcher answered: why a step failed.
-std::string MessagesOf(const host::DialogWatcher& watcher) {
+std::string MessagesOf(const drivers::DialogWatcher& watcher) {
   std::string texts;
   for (const auto& dialog : watcher.Seen())
     if (!dialog.text.empty()) texts += (texts.empty() ? "" : " / ") + dialog.text;
@@ -142,7 +138,7 @@ struct Payload {
 
 class Bench {
  public:
-  Bench(host::HostedControl& control, std::string index) : control_(control), index_(std::move(index)) {}
+  Bench(container::HostedControl& control, std::string index) : control_(control), index_(std::move(index)) {}
 
   bool Configure() {
     return control_.Put(L"MaxFileSize", Variant::FromLong(-1)) == S_OK &&
@@ -161,7 +157,7 @@ class Bench {
     const Peaks before = PeakMemory();
     control_.events().Clear();
 
-    host::DialogWatcher watcher(LeaveProgressOpen);
+    drivers::DialogWatcher watcher(LeaveProgressOpen);
     const double cpuStart = ProcessCpuSeconds();
     const double start = Seconds();
     const HRESULT called = control_.Call(L"Upload");
@@ -184,7 +180,7 @@ class Bench {
       run.failure = "no UploadFinish within " + std::to_string(kUploadTimeoutMs / 1000) + " s";
       return run;
     }
-    const std::vector<host::EventCall> finishes = control_.events().Of(DISPID_BRIMLET_UPLOADFINISH);
+    const std::vector<container::EventCall> finishes = control_.events().Of(DISPID_BRIMLET_UPLOADFINISH);
     if (finishes[0].args[0].get()->lVal == 0) {
       run.failure = "UploadFinish(false) " + MessagesOf(watcher);
       return run;
@@ -211,8 +207,8 @@ class Bench {
     }
     control_.events().Clear();
     auto finished = [&] { return control_.events().Count(DISPID_BRIMLET_UPLOADFINISH) > 0; };
-    host::DialogWatcher watcher(LeaveProgressOpen);
-    host::ResponsivenessProbe probe;
+    drivers::DialogWatcher watcher(LeaveProgressOpen);
+    drivers::ResponsivenessProbe probe;
     double start = Seconds();
     if (control_.Call(L"Upload") != S_OK) return run;
     if (cancel) {
@@ -223,7 +219,7 @@ class Bench {
     }
     run.finished = control_.PumpUntil(finished, kUploadTimeoutMs);
     run.seconds = Seconds() - start;
-    const host::Responsiveness figures = probe.Figures();
+    const drivers::Responsiveness figures = probe.Figures();
     run.longestUnansweredMs = figures.longestUnansweredMs;
     run.dialogSeen = figures.dialogs > 0;
     if (run.finished) run.outcome = control_.events().Of(DISPID_BRIMLET_UPLOADFINISH)[0].args[0].get()->lVal != 0;
@@ -233,11 +229,11 @@ class Bench {
  private:
   // Lists the payload through the real pickers, as a person picks it.
   bool Add(const Payload& payload, std::string* failure) {
-    host::PickerScript script;
+    drivers::PickerScript script;
     if (payload.folder) script.folder = payload.path;
     else script.fileEntries = {payload.path};
     const std::size_t expected = payload.folder ? CountFiles(payload.path) : 1;
-    host::DialogWatcher watcher(host::AnswerPickers(script));
+    drivers::DialogWatcher watcher(drivers::AnswerPickers(script));
     if (control_.Call(payload.folder ? L"AddFolder" : L"AddFile") != S_OK) {
       *failure = "adding the payload failed";
       return false;
@@ -272,7 +268,7 @@ class Bench {
     return run;
   }
 
-  host::HostedControl& control_;
+  container::HostedControl& control_;
   const std::string index_;
 };
 
@@ -299,10 +295,10 @@ int main(int argc, char** argv) {
   for (const char* required : {"title", "big", "folder", "test-url", "eager-url", "index"})
     if (options[required].empty()) return Usage(std::string("--") + required + " is required");
 
-  host::OleSession ole;
+  container::OleSession ole;
   if (FAILED(ole.result())) return Usage("OleInitialize failed");
   HRESULT hr = E_FAIL;
-  auto control = host::HostedControl::Create(host::HostOptions{}, &hr);
+  auto control = container::HostedControl::Create(container::HostOptions{}, &hr);
   if (!control || hr != S_OK) {
     std::fprintf(stderr, "upload_bench: cannot host the control (0x%08lx); is it registered?\n",
                  static_cast<unsigned long>(hr));

@@ -8,6 +8,7 @@
 #include "framework/module.h"
 #include "framework/registration.h"
 #include "framework/text.h"
+#include "framework/window_class.h"
 
 namespace fw {
 namespace {
@@ -20,18 +21,6 @@ SIZEL HimetricFromPixels(int cx, int cy) {
   const int dpiX = ::GetDeviceCaps(screen, LOGPIXELSX), dpiY = ::GetDeviceCaps(screen, LOGPIXELSY);
   ::ReleaseDC(nullptr, screen);
   return SIZEL{::MulDiv(cx, 2540, dpiX), ::MulDiv(cy, 2540, dpiY)};
-}
-
-bool RegisterWindowClass(WNDPROC procedure) {
-  WNDCLASSEXA existing{sizeof existing};
-  if (::GetClassInfoExA(ModuleInstance(), kWindowClass, &existing)) return true;
-  WNDCLASSEXA wc{sizeof wc};
-  wc.style = CS_DBLCLKS;
-  wc.lpfnWndProc = procedure;
-  wc.hInstance = ModuleInstance();
-  wc.hCursor = ::LoadCursor(nullptr, IDC_ARROW);
-  wc.lpszClassName = kWindowClass;
-  return ::RegisterClassExA(&wc) != 0;
 }
 
 }  // namespace
@@ -293,7 +282,7 @@ STDMETHODIMP OleControl::SetObjectRects(LPCRECT position, LPCRECT) {
 }
 
 void OleControl::CreateControlWindow(HWND parent, const RECT& position) {
-  if (!RegisterWindowClass(&OleControl::WindowProc)) return;
+  if (!RegisterWindowClassOnce(kWindowClass, &OleControl::WindowProc, CS_DBLCLKS)) return;
   // The control's children (its list view above all) are made during the
   // creation: the common controls the module's manifest names must be active.
   ActivationScope scope;

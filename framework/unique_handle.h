@@ -51,6 +51,23 @@ struct InvalidFileHandle {
 
 inline void CloseMenu(HMENU menu) { ::DestroyMenu(menu); }
 
+// A window's device context from GetDC, which goes back to that window.
+struct WindowDC {
+  HWND window;
+  HDC dc;
+  friend bool operator!=(WindowDC a, WindowDC b) { return a.dc != b.dc; }
+};
+inline void ReleaseWindowDC(WindowDC taken) { ::ReleaseDC(taken.window, taken.dc); }
+
+// An object selected into a device context; closing selects back what it
+// replaced, so the context is left as it was found.
+struct DCSelection {
+  HDC dc;
+  HGDIOBJ previous;
+  friend bool operator!=(DCSelection a, DCSelection b) { return a.previous != b.previous; }
+};
+inline void RestoreSelection(DCSelection selection) { ::SelectObject(selection.dc, selection.previous); }
+
 using UniqueHandle = Unique<HANDLE, &::CloseHandle, NullHandle<HANDLE>>;
 using UniqueFile = Unique<HANDLE, &::CloseHandle, InvalidFileHandle>;
 using UniqueHKey = Unique<HKEY, &::RegCloseKey, NullHandle<HKEY>>;
@@ -64,5 +81,7 @@ using UniqueInternet = Unique<HINTERNET, &::InternetCloseHandle, NullHandle<HINT
 using UniqueBstr = Unique<BSTR, &::SysFreeString, NullHandle<BSTR>>;
 using UniqueFind = Unique<HANDLE, &::FindClose, InvalidFileHandle>;
 using UniqueActivationContext = Unique<HANDLE, &::ReleaseActCtx, InvalidFileHandle>;
+using UniqueWindowDC = Unique<WindowDC, &ReleaseWindowDC, NullHandle<WindowDC>>;
+using UniqueSelection = Unique<DCSelection, &RestoreSelection, NullHandle<DCSelection>>;
 
 }  // namespace fw

@@ -4,6 +4,7 @@
 #include "framework/message_drain.h"
 #include "framework/module.h"
 #include "framework/text.h"
+#include "framework/window_class.h"
 #include "upload/content_type.h"
 #include "upload/portable/content_type_key.h"
 #include "upload/portable/reply_text.h"
@@ -123,14 +124,7 @@ void UploadThread::Finish(bool success, const std::string& reason) {
 void UploadThread::ExitInstance() { DestroyWindows(); }
 
 bool UploadThread::CreateHiddenWindow() {
-  WNDCLASSEXA existing{sizeof existing};
-  if (!::GetClassInfoExA(fw::ModuleInstance(), kDummyWindowClass, &existing)) {
-    WNDCLASSEXA wc{sizeof wc};
-    wc.lpfnWndProc = &HiddenWindowProc;
-    wc.hInstance = fw::ModuleInstance();
-    wc.lpszClassName = kDummyWindowClass;
-    if (!::RegisterClassExA(&wc)) return false;
-  }
+  if (!fw::RegisterWindowClassOnce(kDummyWindowClass, &HiddenWindowProc)) return false;
   m_wndDummy.reset(::CreateWindowExA(0, kDummyWindowClass, kDummyWindowName, 0, 0, 0, 0, 0, nullptr, nullptr,
                                      fw::ModuleInstance(), nullptr));
   if (!m_wndDummy) return false;

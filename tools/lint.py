@@ -27,7 +27,7 @@ import time
 
 # The folders that hold the project's sources; everything else (GoogleTest,
 # the build folder with widl's output) is someone else's code.
-PROJECT_FOLDERS = ("benchmarks", "control", "framework", "host", "module",
+PROJECT_FOLDERS = ("benchmarks", "container", "control", "demo", "framework", "module",
                    "progress", "tests", "tools", "upload")
 
 TREES = (("native", None), ("win32", "i686-w64-mingw32"), ("win64", "x86_64-w64-mingw32"))

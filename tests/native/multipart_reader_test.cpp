@@ -2,7 +2,7 @@
 // framing builds.
 #include <gtest/gtest.h>
 
-#include "host/multipart_reader.h"
+#include "tests/drivers/portable/multipart_reader.h"
 #include "upload/portable/multipart.h"
 
 namespace {
@@ -15,7 +15,7 @@ TEST(MultipartReader, ReadsBackEveryPartOfABodyTheControlFrames) {
                            "hello" + brimlet::BoundaryLine(false) +
                            brimlet::PartHeader(2, "C:\\b.bin", "application/octet-stream") + tricky +
                            brimlet::BoundaryLine(false) + brimlet::PartHeader(3, "C:\\empty", "x/y") + brimlet::Trailer();
-  const auto parts = host::ReadMultipart(body, kBoundary);
+  const auto parts = drivers::ReadMultipart(body, kBoundary);
   ASSERT_TRUE(parts);
   ASSERT_EQ(3u, parts->size());
   EXPECT_EQ("FILE1", (*parts)[0].name);
@@ -30,10 +30,10 @@ TEST(MultipartReader, ReadsBackEveryPartOfABodyTheControlFrames) {
 TEST(MultipartReader, RefusesABodyCutShortOrWithoutItsOpeningLine) {
   const std::string whole = brimlet::BoundaryLine(true) + brimlet::PartHeader(1, "C:\\a", "t/t") + "data" +
                             brimlet::Trailer();
-  EXPECT_TRUE(host::ReadMultipart(whole, kBoundary));
-  EXPECT_FALSE(host::ReadMultipart(whole.substr(0, whole.size() - 3), kBoundary));
-  EXPECT_FALSE(host::ReadMultipart(whole.substr(2), kBoundary));
-  EXPECT_FALSE(host::ReadMultipart("", kBoundary));
+  EXPECT_TRUE(drivers::ReadMultipart(whole, kBoundary));
+  EXPECT_FALSE(drivers::ReadMultipart(whole.substr(0, whole.size() - 3), kBoundary));
+  EXPECT_FALSE(drivers::ReadMultipart(whole.substr(2), kBoundary));
+  EXPECT_FALSE(drivers::ReadMultipart("", kBoundary));
 }
 
 }  // namespace

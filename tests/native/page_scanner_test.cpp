@@ -5,11 +5,11 @@
 
 #include <string>
 
-#include "host/page_scanner.h"
+#include "container/portable/page_scanner.h"
 
 namespace {
 
-using host::page::ScanPage;
+using container::page::ScanPage;
 
 const char kClsid[] = "{6F1B2A34-0C5D-4E6F-8A9B-0C1D2E3F4A5B}";
 
@@ -150,7 +150,7 @@ TEST(PageScripts, HtmlCommentWrappersBecomeLineCommentsWithoutMovingAnything) {
   ASSERT_EQ(1u, page.scripts.size());
   EXPECT_EQ("\n//   hide from old browsers\nvar s = \"<!-- stays -->\";\n  // \n//-->\n",
             page.scripts[0].code);
-  using host::page::WithHtmlCommentsAsLineComments;
+  using container::page::WithHtmlCommentsAsLineComments;
   EXPECT_EQ("//  ", WithHtmlCommentsAsLineComments("<!--"));
   EXPECT_EQ("a\n\t// x", WithHtmlCommentsAsLineComments("a\n\t-->x"));
   EXPECT_EQ("a <!-- b", WithHtmlCommentsAsLineComments("a <!-- b"));
@@ -219,7 +219,7 @@ TEST(PageTolerance, LargeRunsOfUnclosedButtonsAndBareAmpersandsAreReadInFull) {
 }
 
 TEST(PageEntities, NamedAndNumericReferencesDecodeAndUnknownOnesStay) {
-  using host::page::DecodeEntities;
+  using container::page::DecodeEntities;
   EXPECT_EQ("a & b < c > d \"e\" 'f'", DecodeEntities("a &amp; b &lt; c &GT; d &quot;e&quot; &apos;f&apos;"));
   EXPECT_EQ("AB", DecodeEntities("&#65;&#x42;"));
   EXPECT_EQ(u8"한", DecodeEntities("&#xD55C;"));
@@ -230,7 +230,7 @@ TEST(PageEntities, NamedAndNumericReferencesDecodeAndUnknownOnesStay) {
 }
 
 TEST(PageAttributes, ClassIdsAreNormalisedAndMalformedOnesRefused) {
-  using host::page::ClassIdFromAttribute;
+  using container::page::ClassIdFromAttribute;
   EXPECT_EQ(kClsid, ClassIdFromAttribute(" CLSID: 6f1b2a34-0c5d-4e6f-8a9b-0c1d2e3f4a5b "));
   EXPECT_EQ(kClsid, ClassIdFromAttribute("clsid:{6F1B2A34-0C5D-4E6F-8A9B-0C1D2E3F4A5B}"));
   EXPECT_EQ("", ClassIdFromAttribute("6F1B2A34-0C5D-4E6F-8A9B-0C1D2E3F4A5B"));
@@ -242,7 +242,7 @@ TEST(PageAttributes, ClassIdsAreNormalisedAndMalformedOnesRefused) {
 }
 
 TEST(PageAttributes, PixelSizesAcceptDigitsAndPxOnly) {
-  using host::page::ParsePixels;
+  using container::page::ParsePixels;
   EXPECT_EQ(320, ParsePixels("320"));
   EXPECT_EQ(320, ParsePixels(" 320PX "));
   EXPECT_EQ(0, ParsePixels("0"));
@@ -255,7 +255,7 @@ TEST(PageAttributes, PixelSizesAcceptDigitsAndPxOnly) {
 }
 
 TEST(PageAttributes, LanguageAttributeDecidesBeforeType) {
-  using host::page::IsJScriptBlock;
+  using container::page::IsJScriptBlock;
   EXPECT_TRUE(IsJScriptBlock("", ""));
   EXPECT_TRUE(IsJScriptBlock("JScript", ""));
   EXPECT_TRUE(IsJScriptBlock("javascript1.5", ""));

@@ -5,12 +5,12 @@
 #include <string>
 #include <vector>
 
-#include "host/page_text.h"
+#include "container/portable/page_text.h"
 
 namespace {
 
-using host::page::DetectEncoding;
-using host::page::PageEncoding;
+using container::page::DetectEncoding;
+using container::page::PageEncoding;
 
 TEST(PageEncoding, Utf8TextAndBomAreUtf8AndCp949BytesAreNot) {
   EXPECT_EQ(PageEncoding::Utf8, DetectEncoding("<html>plain ASCII</html>"));
@@ -22,7 +22,7 @@ TEST(PageEncoding, Utf8TextAndBomAreUtf8AndCp949BytesAreNot) {
 }
 
 TEST(PageEncoding, OverlongSurrogateAndTruncatedSequencesAreNotUtf8) {
-  using host::page::IsValidUtf8;
+  using container::page::IsValidUtf8;
   EXPECT_TRUE(IsValidUtf8(""));
   EXPECT_TRUE(IsValidUtf8(u8"\U0010FFFF"));
   EXPECT_FALSE(IsValidUtf8("\xC0\xAF"));          // overlong '/'
@@ -34,7 +34,7 @@ TEST(PageEncoding, OverlongSurrogateAndTruncatedSequencesAreNotUtf8) {
 }
 
 TEST(PageEncoding, BomIsStrippedOnlyAtTheStart) {
-  using host::page::WithoutUtf8Bom;
+  using container::page::WithoutUtf8Bom;
   EXPECT_EQ("<p>", WithoutUtf8Bom("\xEF\xBB\xBF<p>"));
   EXPECT_EQ("<p>\xEF\xBB\xBF", WithoutUtf8Bom("<p>\xEF\xBB\xBF"));
   EXPECT_EQ("\xEF\xBB", WithoutUtf8Bom("\xEF\xBB"));
@@ -45,7 +45,7 @@ TEST(PagePlaceholders, KnownNamesAreFilledAndUnknownOnesReportedOnce) {
                                                      {"EMPTY", ""}};
   std::vector<std::string> missing;
   EXPECT_EQ("<param value=\"http://127.0.0.1:8123/up\">[]{{OTHER}} {{OTHER}}",
-            host::page::SubstitutePlaceholders(
+            container::page::SubstitutePlaceholders(
                 "<param value=\"{{SERVER}}/up\">[{{EMPTY}}]{{OTHER}} {{OTHER}}", values, &missing));
   EXPECT_EQ(std::vector<std::string>{"OTHER"}, missing);
 }
@@ -54,14 +54,14 @@ TEST(PagePlaceholders, BracesThatAreNoPlaceholderStayAsWritten) {
   std::vector<std::string> missing;
   const std::map<std::string, std::string> values = {{"A", "1"}};
   EXPECT_EQ("var o = {{a: 1}}; {{}} {{A {1} {{A-B}} 1",
-            host::page::SubstitutePlaceholders("var o = {{a: 1}}; {{}} {{A {{{A}}} {{A-B}} {{A}}",
+            container::page::SubstitutePlaceholders("var o = {{a: 1}}; {{}} {{A {{{A}}} {{A-B}} {{A}}",
                                                values, &missing));
   EXPECT_TRUE(missing.empty());
 }
 
 TEST(PagePlaceholders, ValuesAreNotScannedAgain) {
   std::vector<std::string> missing;
-  EXPECT_EQ("{{B}}", host::page::SubstitutePlaceholders("{{A}}", {{"A", "{{B}}"}}, &missing));
+  EXPECT_EQ("{{B}}", container::page::SubstitutePlaceholders("{{A}}", {{"A", "{{B}}"}}, &missing));
   EXPECT_TRUE(missing.empty());
 }
 

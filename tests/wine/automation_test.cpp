@@ -5,31 +5,31 @@
 #include <gtest/gtest.h>
 
 #include "brimlet_idl.h"
-#include "host/dialog_watcher.h"
+#include "tests/drivers/dialog_watcher.h"
 #include "tests/wine/support/scenario.h"
 
 namespace {
 
-using host::Variant;
+using container::Variant;
 using scenario::Wide;
 
 const long kGiB = 1073741824;
 
-std::wstring GetString(host::HostedControl& control, const wchar_t* name) {
+std::wstring GetString(container::HostedControl& control, const wchar_t* name) {
   Variant value;
   EXPECT_EQ(S_OK, control.Get(name, &value)) << name;
   EXPECT_EQ(VT_BSTR, value.type()) << name;
   return value.AsString();
 }
 
-long GetLong(host::HostedControl& control, const wchar_t* name) {
+long GetLong(container::HostedControl& control, const wchar_t* name) {
   Variant value;
   EXPECT_EQ(S_OK, control.Get(name, &value));
   EXPECT_EQ(VT_I4, value.type());
   return value.AsLong();
 }
 
-bool GetBool(host::HostedControl& control, const wchar_t* name) {
+bool GetBool(container::HostedControl& control, const wchar_t* name) {
   Variant value;
   EXPECT_EQ(S_OK, control.Get(name, &value));
   EXPECT_EQ(VT_BOOL, value.type());
@@ -121,7 +121,7 @@ TEST(Automation, NamesResolveWithoutRegardToCase) {
 }
 
 TEST(Automation, UnusedDispidsAreNotMembersAndDeclaredOnesDoNothingVisible) {
-  host::DialogWatcher watcher;
+  drivers::DialogWatcher watcher;
   auto control = scenario::HostControl();
   ASSERT_TRUE(control);
   for (DISPID id : {15, 27, 0, 999, -1}) {
@@ -161,13 +161,13 @@ TEST(Automation, EachBoundPropertyReportsItsChangeAndEveryPutMarksTheControlModi
 }
 
 TEST(Automation, UploadOnAnEmptyListFiresUploadFinishTrueBeforeItReturns) {
-  host::DialogWatcher watcher;
+  drivers::DialogWatcher watcher;
   auto control = scenario::HostControl();
   ASSERT_TRUE(control);
   ASSERT_EQ(S_OK, control->Call(L"Upload"));
   // No message has been pumped: the event arrived during the call.
   ASSERT_EQ(1u, control->events().calls().size());
-  const host::EventCall& call = control->events().calls()[0];
+  const container::EventCall& call = control->events().calls()[0];
   EXPECT_EQ(1, call.id);
   ASSERT_EQ(1u, call.args.size());
   EXPECT_EQ(VT_BOOL, call.args[0].type());
@@ -202,7 +202,7 @@ TEST(Automation, ControlCreatedWithoutASiteTreatsItsListAsEmpty) {
   fw::ComPtr<IDispatch> control;
   ASSERT_EQ(S_OK, ::CoCreateInstance(CLSID_Brimlet, nullptr, CLSCTX_INPROC_SERVER, IID_IDispatch,
                                      control.put_void()));
-  auto sink = host::EventSink::Create();
+  auto sink = container::EventSink::Create(DIID__DBrimletEvents);
   auto container = control.As<IConnectionPointContainer>(IID_IConnectionPointContainer);
   ASSERT_TRUE(container);
   fw::ComPtr<IConnectionPoint> point;
@@ -255,7 +255,7 @@ TEST(Automation, EnumeratedConnectionPointsIncludeTheEventsPointAndHoldTheContro
   EXPECT_EQ(S_FALSE, clone->Skip(1));
   EXPECT_EQ(S_OK, clone->Reset());
 
-  auto sink = host::EventSink::Create();
+  auto sink = container::EventSink::Create(DIID__DBrimletEvents);
   DWORD cookie = 0;
   ASSERT_EQ(S_OK, events->Advise(static_cast<IDispatch*>(sink.get()), &cookie));
   auto control = container.As<IDispatch>(IID_IDispatch);

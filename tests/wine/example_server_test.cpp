@@ -9,10 +9,10 @@
 
 #include <string>
 
+#include "container/page_host.h"
 #include "framework/text.h"
-#include "host/dialog_watcher.h"
-#include "host/page_host.h"
-#include "host/picker_answers.h"
+#include "tests/drivers/dialog_watcher.h"
+#include "tests/drivers/picker_answers.h"
 #include "tests/wine/support/example_server.h"
 #include "tests/wine/support/file_list_support.h"
 #include "tests/wine/support/receiver.h"
@@ -21,7 +21,7 @@
 
 namespace {
 
-using host::Variant;
+using container::Variant;
 using scenario::WriteContent;
 
 class ExampleReceiver : public ::testing::TestWithParam<const char*> {};
@@ -48,7 +48,7 @@ TEST_P(ExampleReceiver, StoresUnderItsOwnNamesAndGivesTheUsersNamesInIndexAndRep
   ASSERT_EQ(S_OK, control->Put(L"ScriptURL", Variant::FromString(scenario::Wide(server.Url("/receive").c_str()))));
   ASSERT_EQ(S_OK, control->Put(L"ServerResponse", Variant::FromBool(true)));
 
-  host::DialogWatcher watcher(scenario::LeaveProgressOpen);
+  drivers::DialogWatcher watcher(scenario::LeaveProgressOpen);
   ASSERT_EQ(S_OK, control->Call(L"Upload"));
   EXPECT_EQ(std::optional<bool>(true), scenario::WaitForUploadFinish(*control)) << server.Log();
 
@@ -96,20 +96,20 @@ TEST_P(ExampleReceiver, TheUploadFlowPageSendsItsTokenAndFieldAndReadsTheJsonRep
   scenario::EnsureRegistered();
 
   const auto runPage = [&](const char* token) {
-    host::PageOptions options;
+    container::PageOptions options;
     options.defines["SERVER"] = server.Url("");
     options.defines["UPLOAD_TOKEN"] = token;
     std::string file = BRIMLET_SOURCE_DIR "/examples/upload_flow.html";
     for (char& c : file) c = c == '/' ? '\\' : c;
     std::wstring error;
-    auto page = host::PageHost::LoadFile(fw::WideFromNarrow("Z:" + file), options, &error);
+    auto page = container::PageHost::LoadFile(fw::WideFromNarrow("Z:" + file), options, &error);
     EXPECT_TRUE(page && page->ok()) << fw::NarrowFromWide(error.data(), error.size());
     if (!page) return std::string();
     {
-      host::DialogWatcher picker(host::AnswerPickers({{path}, {}, false}));
+      drivers::DialogWatcher picker(drivers::AnswerPickers({{path}, {}, false}));
       EXPECT_EQ(S_OK, page->Click(L"Add files"));
     }
-    host::DialogWatcher watcher(scenario::LeaveProgressOpen);
+    drivers::DialogWatcher watcher(scenario::LeaveProgressOpen);
     EXPECT_EQ(S_OK, page->Click(L"Upload"));
     const auto ended = [&] {
       const std::wstring& text = page->transcript();

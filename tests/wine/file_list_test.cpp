@@ -15,9 +15,9 @@
 #include <string>
 #include <vector>
 
-#include "host/dialog_watcher.h"
 #include "framework/com_ptr.h"
-#include "host/picker_answers.h"
+#include "tests/drivers/dialog_watcher.h"
+#include "tests/drivers/picker_answers.h"
 #include "tests/wine/support/contract_checks.h"
 #include "tests/wine/support/file_list_support.h"
 #include "tests/wine/support/scenario.h"
@@ -27,7 +27,7 @@ namespace {
 // Every scenario here fails on a call that ends something already gone.
 const auto* const g_contract = scenario::CheckContractInEveryTest();
 
-using host::Variant;
+using container::Variant;
 using scenario::ColumnTitle;
 using scenario::RowTexts;
 using Strings = std::vector<std::string>;
@@ -38,10 +38,10 @@ const char kFileTooLarge[] = "선택하신 파일 크기가 설정된 크기 보
 const char kTooManyFiles[] = "선택하신 파일 개수가 설정된 개수 보다 많습니다.";
 
 // The texts of every message box seen, in order.
-Strings Messages(const host::DialogWatcher& watcher) {
+Strings Messages(const drivers::DialogWatcher& watcher) {
   Strings texts;
   for (const auto& dialog : watcher.Seen()) {
-    if (!host::IsOpenFileDialog(dialog.window) && !dialog.text.empty()) texts.push_back(dialog.text);
+    if (!drivers::IsOpenFileDialog(dialog.window) && !dialog.text.empty()) texts.push_back(dialog.text);
   }
   return texts;
 }
@@ -71,23 +71,23 @@ class FileList : public ::testing::Test {
   std::string File(const std::string& name, std::uint64_t size) { return folder_->File(name, size); }
 
   // AddFile answered with `entries` typed into the dialog; message boxes OK.
-  void AddFile(const host::PickerScript& script, host::DialogWatcher* watcher) {
-    watcher->SetAnswer(host::AnswerPickers(script, [this](const host::DialogSeen&) {
+  void AddFile(const drivers::PickerScript& script, drivers::DialogWatcher* watcher) {
+    watcher->SetAnswer(drivers::AnswerPickers(script, [this](const drivers::DialogSeen&) {
       DWORD_PTR rows = 0;
       ::SendMessageTimeoutA(list_, LVM_GETITEMCOUNT, 0, 0, SMTO_NORMAL, 2000, &rows);
       rowsAtMessage_.push_back(static_cast<int>(rows));
     }));
     ASSERT_EQ(S_OK, control_->Call(L"AddFile"));
   }
-  void AddFolder(const host::PickerScript& script, host::DialogWatcher* watcher) {
-    watcher->SetAnswer(host::AnswerPickers(script, [this](const host::DialogSeen&) {
+  void AddFolder(const drivers::PickerScript& script, drivers::DialogWatcher* watcher) {
+    watcher->SetAnswer(drivers::AnswerPickers(script, [this](const drivers::DialogSeen&) {
       DWORD_PTR rows = 0;
       ::SendMessageTimeoutA(list_, LVM_GETITEMCOUNT, 0, 0, SMTO_NORMAL, 2000, &rows);
       rowsAtMessage_.push_back(static_cast<int>(rows));
     }));
     ASSERT_EQ(S_OK, control_->Call(L"AddFolder"));
   }
-  void AddFiles(const std::string& folder, const Strings& names, host::DialogWatcher* watcher) {
+  void AddFiles(const std::string& folder, const Strings& names, drivers::DialogWatcher* watcher) {
     AddFile({{folder, Quoted(names)}, {}, false}, watcher);
   }
   void Put(const wchar_t* name, long value) {
@@ -95,7 +95,7 @@ class FileList : public ::testing::Test {
   }
 
   std::unique_ptr<scenario::TempFolder> folder_;
-  std::unique_ptr<host::HostedControl> control_;
+  std::unique_ptr<container::HostedControl> control_;
   HWND list_ = nullptr;
   std::vector<int> rowsAtMessage_;
 };
@@ -138,8 +138,8 @@ TEST_F(FileList, TheControlsWindowsUseTheCommonControlsItsManifestAsksFor) {
   const auto plainButton = ::GetClassLongPtrA(plain, GCW_ATOM);
   ::DestroyWindow(plain);
   ULONG_PTR boxButton = 0;
-  host::DialogWatcher watcher(host::AnswerPickers({{dir() + "\\missing.txt"}, {}, false},
-                                                  [&boxButton](const host::DialogSeen& box) {
+  drivers::DialogWatcher watcher(drivers::AnswerPickers({{dir() + "\\missing.txt"}, {}, false},
+                                                  [&boxButton](const drivers::DialogSeen& box) {
                                                     boxButton = ::GetClassLongPtrA(
                                                         ::GetDlgItem(box.window, IDOK), GCW_ATOM);
                                                   }));
@@ -150,7 +150,7 @@ TEST_F(FileList, TheControlsWindowsUseTheCommonControlsItsManifestAsksFor) {
 
 TEST_F(FileList, OneFileChosenIsListedUnderItsFullPathWithItsSizeAndIcons) {
   const std::string path = File("one.txt", 1000);
-  host::DialogWatcher watcher;
+  drivers::DialogWatcher watcher;
   AddFile({{path}, {}, false}, &watcher);
   EXPECT_EQ(Strings{path}, RowTexts(list_));
   EXPECT_EQ(Strings{"1,000"}, RowTexts(list_, 1));
@@ -212,7 +212,7 @@ TEST_F(FileList, SeveralFilesChosenInAFolderAreListedInDialogOrderWithTheTotal) 
   File("a.txt", 1000);
   File("b.txt", 2000);
   File("c.txt", 3000);
-  host::DialogWatcher watcher;
+  drivers::DialogWatcher watcher;
   AddFiles(dir(), {"a.txt", "b.txt", "c.txt"}, &watcher);
   EXPECT_EQ((Strings{dir() + "\\a.txt", dir() + "\\b.txt", dir() + "\\c.txt"}), RowTexts(list_));
   EXPECT_EQ((Strings{"1,000", "2,000", "3,000"}), RowTexts(list_, 1));
@@ -225,7 +225,7 @@ TEST_F(FileList, FilesChosenInADriveRootGetNoDoubledSeparator) {
   ASSERT_TRUE(drive.ok());
   ASSERT_TRUE(scenario::WriteFileOfSize(drive.root() + "a.txt", 10));
   ASSERT_TRUE(scenario::WriteFileOfSize(drive.root() + "b.txt", 20));
-  host::DialogWatcher watcher;
+  drivers::DialogWatcher watcher;
   AddFiles(drive.root(), {"a.txt", "b.txt"}, &watcher);
   EXPECT_EQ((Strings{drive.root() + "a.txt", drive.root() + "b.txt"}), RowTexts(list_));
   EXPECT_EQ("크기 (30 Bytes)", ColumnTitle(list_, 1));
@@ -234,7 +234,7 @@ TEST_F(FileList, FilesChosenInADriveRootGetNoDoubledSeparator) {
 TEST_F(FileList, ACountOfTwoTakesTwoOfThreeFilesThenSaysSo) {
   Put(L"MaxFileCount", 2);
   for (const char* name : {"1.txt", "2.txt", "3.txt"}) File(name, 5);
-  host::DialogWatcher watcher;
+  drivers::DialogWatcher watcher;
   AddFiles(dir(), {"1.txt", "2.txt", "3.txt"}, &watcher);
   EXPECT_EQ((Strings{dir() + "\\1.txt", dir() + "\\2.txt"}), RowTexts(list_));
   EXPECT_EQ(Strings{kTooManyFiles}, Messages(watcher));
@@ -246,7 +246,7 @@ TEST_F(FileList, ATotalOfAThousandTakesSixHundredAndRefusesFiveHundredMore) {
   Put(L"MaxTotalSize", 1000);
   File("600.bin", 600);
   File("500.bin", 500);
-  host::DialogWatcher watcher;
+  drivers::DialogWatcher watcher;
   AddFiles(dir(), {"600.bin", "500.bin"}, &watcher);
   EXPECT_EQ(Strings{dir() + "\\600.bin"}, RowTexts(list_));
   EXPECT_EQ(Strings{kTotalTooLarge}, Messages(watcher));
@@ -261,7 +261,7 @@ TEST_F(FileList, AFileHeldOpenForWritingThirdOfFiveStopsTheBatchAfterTwo) {
   }
   scenario::FileHolder editor(dir() + "\\doc3.txt");
   ASSERT_TRUE(editor.holding());
-  host::DialogWatcher watcher;
+  drivers::DialogWatcher watcher;
   AddFiles(dir(), names, &watcher);
   EXPECT_EQ((Strings{dir() + "\\doc1.txt", dir() + "\\doc2.txt"}), RowTexts(list_));
   EXPECT_EQ(Strings{kInUse}, Messages(watcher));
@@ -271,7 +271,7 @@ TEST_F(FileList, AFileHeldOpenForWritingThirdOfFiveStopsTheBatchAfterTwo) {
 }
 
 TEST_F(FileList, ANameThatDoesNotExistIsRefusedAsInUse) {
-  host::DialogWatcher watcher;
+  drivers::DialogWatcher watcher;
   AddFile({{dir() + "\\missing.txt"}, {}, false}, &watcher);
   EXPECT_EQ(Strings{kInUse}, Messages(watcher));
   EXPECT_EQ(0, ListView_GetItemCount(list_));
@@ -281,7 +281,7 @@ TEST_F(FileList, ANameThatDoesNotExistIsRefusedAsInUse) {
 TEST_F(FileList, ACountLimitOfZeroRefusesEveryFile) {
   Put(L"MaxFileCount", 0);
   const std::string path = File("a.txt", 1);
-  host::DialogWatcher watcher;
+  drivers::DialogWatcher watcher;
   AddFile({{path}, {}, false}, &watcher);
   EXPECT_EQ(Strings{kTooManyFiles}, Messages(watcher));
   EXPECT_EQ(0, ListView_GetItemCount(list_));
@@ -293,7 +293,7 @@ TEST_F(FileList, AFileOfFourGibibytesIsRefusedAsTooLargeEvenWithoutLimits) {
   const std::string small = File("small.txt", 10);
   // Its low 32 bits say 10 bytes.
   const std::string huge = File("huge.bin", 0x100000000ull + 10);
-  host::DialogWatcher watcher;
+  drivers::DialogWatcher watcher;
   AddFiles(dir(), {"small.txt", "huge.bin"}, &watcher);
   EXPECT_EQ(Strings{small}, RowTexts(list_));
   EXPECT_EQ(Strings{kFileTooLarge}, Messages(watcher));
@@ -301,7 +301,7 @@ TEST_F(FileList, AFileOfFourGibibytesIsRefusedAsTooLargeEvenWithoutLimits) {
 
 TEST_F(FileList, CancellingTheOpenDialogChangesNothing) {
   const std::string path = File("a.txt", 7);
-  host::DialogWatcher watcher;
+  drivers::DialogWatcher watcher;
   AddFile({{path}, {}, false}, &watcher);
   AddFile({{}, {}, true}, &watcher);
   EXPECT_EQ(Strings{path}, RowTexts(list_));
@@ -311,7 +311,7 @@ TEST_F(FileList, CancellingTheOpenDialogChangesNothing) {
 
 TEST_F(FileList, TheSameFileChosenTwiceIsListedTwice) {
   const std::string path = File("twice.txt", 7);
-  host::DialogWatcher watcher;
+  drivers::DialogWatcher watcher;
   AddFile({{path}, {}, false}, &watcher);
   AddFile({{path}, {}, false}, &watcher);
   EXPECT_EQ((Strings{path, path}), RowTexts(list_));
@@ -344,8 +344,8 @@ TEST_F(FileList, TheFilterBecomesTheDialogsFileTypesEvenWithoutItsFinalBar) {
   for (const auto& one : cases) {
     ASSERT_EQ(S_OK, control_->Put(L"Filter", Variant::FromString(scenario::Wide(one.filter))));
     Strings types;
-    host::DialogWatcher watcher([&types](const host::DialogSeen& dialog) {
-      if (!host::IsOpenFileDialog(dialog.window)) return IDOK;
+    drivers::DialogWatcher watcher([&types](const drivers::DialogSeen& dialog) {
+      if (!drivers::IsOpenFileDialog(dialog.window)) return IDOK;
       types = FileTypes(dialog.window);
       return IDCANCEL;
     });
@@ -360,8 +360,8 @@ TEST_F(FileList, AVeryLongFilterOpensTheDialogWhole) {
   for (int i = 0; i < 400; ++i) filter += scenario::Wide("문서 종류") + std::to_wstring(i) + L"|*.t" + std::to_wstring(i) + L"|";
   ASSERT_EQ(S_OK, control_->Put(L"Filter", Variant::FromString(filter)));
   size_t types = 0;
-  host::DialogWatcher watcher([&types](const host::DialogSeen& dialog) {
-    if (!host::IsOpenFileDialog(dialog.window)) return IDOK;
+  drivers::DialogWatcher watcher([&types](const drivers::DialogSeen& dialog) {
+    if (!drivers::IsOpenFileDialog(dialog.window)) return IDOK;
     types = FileTypes(dialog.window).size();
     return IDCANCEL;
   });
@@ -379,7 +379,7 @@ TEST_F(FileList, ASelectionFillingTheWholeResultIsReadWithinIt) {
     names.push_back(std::string(110, static_cast<char>('a' + i % 26)) + std::to_string(i) + ".txt");
     File(names.back(), 1);
   }
-  host::DialogWatcher watcher;
+  drivers::DialogWatcher watcher;
   AddFiles(dir(), names, &watcher);
   const Strings rows = RowTexts(list_);
   ASSERT_LT(rows.size(), names.size());
@@ -394,7 +394,7 @@ TEST_F(FileList, AFolderGivesTheFilesLyingDirectlyInItHiddenOnesIncluded) {
   ::SetFileAttributesA(hidden.c_str(), FILE_ATTRIBUTE_HIDDEN);
   scenario::TempFolder sub("sub", dir());
   sub.File("deeper.txt", 4);
-  host::DialogWatcher watcher;
+  drivers::DialogWatcher watcher;
   AddFolder({{}, dir(), false}, &watcher);
   Strings rows = RowTexts(list_);
   std::sort(rows.begin(), rows.end());
@@ -412,14 +412,14 @@ TEST_F(FileList, ADriveRootChosenGivesRootPathsWithoutADoubledSeparator) {
   scenario::MappedDrive drive("drive-root-folder");
   ASSERT_TRUE(drive.ok());
   ASSERT_TRUE(scenario::WriteFileOfSize(drive.root() + "r.txt", 3));
-  host::DialogWatcher watcher;
+  drivers::DialogWatcher watcher;
   AddFolder({{}, drive.root(), false}, &watcher);
   EXPECT_EQ(Strings{drive.root() + "r.txt"}, RowTexts(list_));
 }
 
 TEST_F(FileList, CancellingTheFolderBrowserChangesNothing) {
   File("a.txt", 3);
-  host::DialogWatcher watcher;
+  drivers::DialogWatcher watcher;
   AddFolder({{}, {}, true}, &watcher);
   EXPECT_EQ(0, ListView_GetItemCount(list_));
   EXPECT_EQ("파일 이름", ColumnTitle(list_, 0));
@@ -428,7 +428,7 @@ TEST_F(FileList, CancellingTheFolderBrowserChangesNothing) {
 
 TEST_F(FileList, AFolderOverTheCountIsListedWholeThenClearedAfterTheMessage) {
   for (int i = 0; i < 150; ++i) File("f" + std::to_string(i) + ".txt", 1);
-  host::DialogWatcher watcher;
+  drivers::DialogWatcher watcher;
   AddFolder({{}, dir(), false}, &watcher);
   EXPECT_EQ(Strings{kTooManyFiles}, Messages(watcher));
   EXPECT_EQ(std::vector<int>{150}, rowsAtMessage_) << "all listed while the message shows";
@@ -447,7 +447,7 @@ TEST_F(FileList, AFolderWithOneFileTooLargeClearsTheFilesListedBefore) {
     names.push_back("before" + std::to_string(i) + ".txt");
     File(names.back(), 10);
   }
-  host::DialogWatcher watcher;
+  drivers::DialogWatcher watcher;
   AddFiles(dir(), names, &watcher);
   ASSERT_EQ(5, ListView_GetItemCount(list_));
   Put(L"MaxFileSize", 1000);
@@ -465,7 +465,7 @@ TEST_F(FileList, AFolderHoldingAFileOpenForWritingEndsEmpty) {
   const std::string held = File("b.txt", 1);
   scenario::FileHolder editor(held);
   ASSERT_TRUE(editor.holding());
-  host::DialogWatcher watcher;
+  drivers::DialogWatcher watcher;
   AddFolder({{}, dir(), false}, &watcher);
   EXPECT_EQ(Strings{kInUse}, Messages(watcher));
   EXPECT_EQ(0, ListView_GetItemCount(list_));
@@ -474,7 +474,7 @@ TEST_F(FileList, AFolderHoldingAFileOpenForWritingEndsEmpty) {
 TEST_F(FileList, ANegativeCountRefusesEveryFolderButNoFile) {
   Put(L"MaxFileCount", -1);
   const std::string path = File("a.txt", 1);
-  host::DialogWatcher watcher;
+  drivers::DialogWatcher watcher;
   AddFile({{path}, {}, false}, &watcher);
   EXPECT_EQ(1, ListView_GetItemCount(list_)) << "files compare the count unsigned";
   AddFolder({{}, dir(), false}, &watcher);
@@ -486,7 +486,7 @@ TEST_F(FileList, AnEmptyFolderAddsNothingAndRefreshesTheTitles) {
   File("a.txt", 1);
   File("b.txt", 1);
   File("c.txt", 1);
-  host::DialogWatcher watcher;
+  drivers::DialogWatcher watcher;
   AddFiles(dir(), {"a.txt", "b.txt", "c.txt"}, &watcher);
   scenario::TempFolder empty("empty", dir());
   AddFolder({{}, empty.path(), false}, &watcher);
@@ -500,7 +500,7 @@ TEST_F(FileList, KoreanFolderAndFileNamesTravelEndToEnd) {
   scenario::TempFolder korean("한글 폴더", dir());
   const std::string report = korean.File("보고서.txt", 1234567);
   const std::string photo = korean.File("사진 파일.jpg", 10);
-  host::DialogWatcher watcher;
+  drivers::DialogWatcher watcher;
   AddFiles(korean.path(), {"보고서.txt"}, &watcher);
   EXPECT_EQ(Strings{report}, RowTexts(list_));
   EXPECT_EQ(Strings{"1,234,567"}, RowTexts(list_, 1));
@@ -522,7 +522,7 @@ TEST_F(FileList, RemovingRowsOneAndThreeOfFiveKeepsTheOthersInOrder) {
     names.push_back("r" + std::to_string(i) + ".txt");
     File(names.back(), 100 * (i + 1));
   }
-  host::DialogWatcher watcher;
+  drivers::DialogWatcher watcher;
   AddFiles(dir(), names, &watcher);
   scenario::SelectRows(list_, {1, 3});
   ASSERT_EQ(S_OK, control_->Call(L"Remove"));
@@ -534,7 +534,7 @@ TEST_F(FileList, RemovingRowsOneAndThreeOfFiveKeepsTheOthersInOrder) {
 TEST_F(FileList, AfterARemovalTheTotalIsTheSizesTheRemainingRowsShow) {
   const std::string grows = File("grows.txt", 100);
   File("goes.txt", 50);
-  host::DialogWatcher watcher;
+  drivers::DialogWatcher watcher;
   AddFiles(dir(), {"grows.txt", "goes.txt"}, &watcher);
   ASSERT_TRUE(scenario::WriteFileOfSize(grows, 3000));
   scenario::SelectRows(list_, {1});
@@ -549,7 +549,7 @@ TEST_F(FileList, AFileThatVanishedStaysListedAndCountedAsListed) {
   File("stays.txt", 100);
   const std::string vanishes = File("vanishes.txt", 200);
   File("goes.txt", 50);
-  host::DialogWatcher watcher;
+  drivers::DialogWatcher watcher;
   AddFiles(dir(), {"stays.txt", "vanishes.txt", "goes.txt"}, &watcher);
   ::DeleteFileA(vanishes.c_str());
   scenario::SelectRows(list_, {2});
@@ -625,7 +625,7 @@ TEST_F(FileList, AFolderOfMixedTypesSharesOneImagePerIconAndTotalsWhatTheRowsSho
   const std::string shortcut = dir() + "\\registry.lnk";
   ASSERT_TRUE(MakeShortcut(shortcut, registry));
 
-  host::DialogWatcher watcher;
+  drivers::DialogWatcher watcher;
   AddFolder({{}, dir(), false}, &watcher);
   EXPECT_TRUE(Messages(watcher).empty());
   const Strings paths = RowTexts(list_);
@@ -683,7 +683,7 @@ TEST_F(FileList, AFolderOfMixedTypesSharesOneImagePerIconAndTotalsWhatTheRowsSho
 
 TEST_F(FileList, RemovingWithNothingSelectedChangesNothing) {
   File("a.txt", 1);
-  host::DialogWatcher watcher;
+  drivers::DialogWatcher watcher;
   AddFiles(dir(), {"a.txt"}, &watcher);
   ASSERT_EQ(S_OK, control_->Call(L"Remove"));
   EXPECT_EQ(1, ListView_GetItemCount(list_));
@@ -693,7 +693,7 @@ TEST_F(FileList, RemovingWithNothingSelectedChangesNothing) {
 TEST_F(FileList, RemovingEveryRowBringsBackThePlainTitles) {
   File("a.txt", 1);
   File("b.txt", 1);
-  host::DialogWatcher watcher;
+  drivers::DialogWatcher watcher;
   AddFiles(dir(), {"a.txt", "b.txt"}, &watcher);
   scenario::SelectRows(list_, {0, 1});
   ASSERT_EQ(S_OK, control_->Call(L"Remove"));
@@ -703,7 +703,7 @@ TEST_F(FileList, RemovingEveryRowBringsBackThePlainTitles) {
 }
 
 TEST_F(FileList, RemoveAllOnAnEmptyListStillResetsTheTitles) {
-  host::DialogWatcher watcher;
+  drivers::DialogWatcher watcher;
   AddFile({{dir() + "\\missing.txt"}, {}, false}, &watcher);  // refused: "(0 개)"
   ASSERT_EQ("파일 이름 (0 개)", ColumnTitle(list_, 0));
   ASSERT_EQ(S_OK, control_->Call(L"RemoveAll"));
@@ -714,7 +714,7 @@ TEST_F(FileList, RemoveAllOnAnEmptyListStillResetsTheTitles) {
 // ---------------------------------------------------------------- menu and views
 TEST_F(FileList, WithRowsAndASelectionBothDeletesAreEnabled) {
   File("a.txt", 1);
-  host::DialogWatcher watcher;
+  drivers::DialogWatcher watcher;
   AddFiles(dir(), {"a.txt"}, &watcher);
   auto seen = scenario::ShowContextMenu(*control_, POINT{40, 40}, false);
   ASSERT_EQ(7u, seen.items.size());
@@ -730,7 +730,7 @@ TEST_F(FileList, WithRowsAndASelectionBothDeletesAreEnabled) {
 TEST_F(FileList, DeleteAllFromTheMenuEmptiesTheList) {
   File("a.txt", 1);
   File("b.txt", 1);
-  host::DialogWatcher watcher;
+  drivers::DialogWatcher watcher;
   AddFiles(dir(), {"a.txt", "b.txt"}, &watcher);
   scenario::ShowContextMenu(*control_, POINT{40, 40}, false, 1);
   EXPECT_EQ(0, ListView_GetItemCount(list_));
@@ -739,7 +739,7 @@ TEST_F(FileList, DeleteAllFromTheMenuEmptiesTheList) {
 
 TEST_F(FileList, AddFileFromTheMenuOpensTheSameDialog) {
   const std::string path = File("menu.txt", 1);
-  host::DialogWatcher watcher(host::AnswerPickers({{path}, {}, false}));
+  drivers::DialogWatcher watcher(drivers::AnswerPickers({{path}, {}, false}));
   scenario::ShowContextMenu(*control_, POINT{40, 40}, false, 2);
   EXPECT_EQ(Strings{path}, RowTexts(list_));
 }
@@ -772,7 +772,7 @@ TEST_F(FileList, TheKeyboardFormOfTheRequestShowsTheMenuToo) {
 // ---------------------------------------------------------------- lifetime
 TEST_F(FileList, TheImageListsGoWithTheWindowAndOnlyOnce) {
   File("a.txt", 1);
-  host::DialogWatcher watcher;
+  drivers::DialogWatcher watcher;
   AddFiles(dir(), {"a.txt"}, &watcher);
   HIMAGELIST small = ListView_GetImageList(list_, LVSIL_SMALL);
   HIMAGELIST large = ListView_GetImageList(list_, LVSIL_NORMAL);

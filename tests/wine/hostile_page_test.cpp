@@ -17,12 +17,12 @@
 #include <string>
 #include <vector>
 
+#include "framework/message_drain.h"
 #include "framework/text.h"
-#include "host/dialog_watcher.h"
 #include "module/dispatch_ids.h"
-#include "host/message_pump.h"
-#include "host/multipart_reader.h"
-#include "host/picker_answers.h"
+#include "tests/drivers/dialog_watcher.h"
+#include "tests/drivers/picker_answers.h"
+#include "tests/drivers/portable/multipart_reader.h"
 #include "tests/wine/support/contract_checks.h"
 #include "tests/wine/support/file_list_support.h"
 #include "tests/wine/support/receiver.h"
@@ -34,7 +34,7 @@ namespace {
 // Whatever a page throws at it, the control never ends something already gone.
 const auto* const g_contract = scenario::CheckContractInEveryTest();
 
-using host::Variant;
+using container::Variant;
 using scenario::MessageTexts;
 using Strings = std::vector<std::string>;
 
@@ -141,7 +141,7 @@ class HostilePage : public scenario::HostedUploadTest {
     for (const auto& [name, value] : sane) ASSERT_EQ(S_OK, control_->Put(name, value)) << name;
     ListSmallFile();
     const size_t before = receiver_.WaitForRequests(0, 0).size();
-    host::DialogWatcher watcher(scenario::LeaveProgressOpen);
+    drivers::DialogWatcher watcher(scenario::LeaveProgressOpen);
     EXPECT_EQ(std::optional<bool>(true), UploadOnce());
     EXPECT_TRUE(MessageTexts(watcher).empty());
     const auto requests = receiver_.WaitForRequests(before + 1);
@@ -149,7 +149,7 @@ class HostilePage : public scenario::HostedUploadTest {
     const scenario::RecordedRequest& request = requests.back();
     EXPECT_EQ(0u, request.Head().find("POST /ok/after HTTP/1.0\r\n")) << request.Head();
     const std::string type = request.Header("Content-Type");
-    const auto parts = host::ReadMultipart(request.Body(), type.substr(type.find("boundary=") + 9));
+    const auto parts = drivers::ReadMultipart(request.Body(), type.substr(type.find("boundary=") + 9));
     ASSERT_TRUE(parts);
     ASSERT_EQ(1u, parts->size());
     EXPECT_EQ(small_, (*parts)[0].filename);
@@ -162,7 +162,7 @@ class HostilePage : public scenario::HostedUploadTest {
 
 // ---------------------------------------------------------------- properties
 TEST_F(HostilePage, EveryPropertyTakesOddValuesAsItsTypeAllowsAndNothingElse) {
-  host::DialogWatcher watcher;
+  drivers::DialogWatcher watcher;
   static LONG seven = 7;
   BSTR kept = ::SysAllocString(L"by reference");
   std::vector<std::pair<std::string, Variant>> odd;
@@ -224,7 +224,7 @@ TEST_F(HostilePage, EveryPropertyTakesOddValuesAsItsTypeAllowsAndNothingElse) {
 TEST_F(HostilePage, CallsThatDoNotNameAMemberAsItIsUsedAreRefusedWithoutRunningIt) {
   ListSmallFile();
   ListView_SetItemState(scenario::FileListOf(*control_), 0, LVIS_SELECTED, LVIS_SELECTED);
-  host::DialogWatcher watcher;
+  drivers::DialogWatcher watcher;
 
   Variant one = Variant::FromLong(1), two = Variant::FromLong(2);
   VARIANT args[2] = {*one.get(), *two.get()};
@@ -360,9 +360,9 @@ TEST_F(HostilePage, AddFileUnderOddFiltersOpensTheDialogAndDoesWhatItWasAnswered
     std::atomic<int> opened{0};
     std::atomic<HWND> lastDialog{nullptr};
     DWORD_PTR types = 0;
-    auto pickers = host::AnswerPickers({filter.pick ? Strings{small_} : Strings{}, {}, !filter.pick});
-    host::DialogWatcher watcher([&](const host::DialogSeen& seen) {
-      if (host::IsOpenFileDialog(seen.window) && lastDialog.exchange(seen.window) != seen.window) {
+    auto pickers = drivers::AnswerPickers({filter.pick ? Strings{small_} : Strings{}, {}, !filter.pick});
+    drivers::DialogWatcher watcher([&](const drivers::DialogSeen& seen) {
+      if (drivers::IsOpenFileDialog(seen.window) && lastDialog.exchange(seen.window) != seen.window) {
         ++opened;
         ::SendMessageTimeoutA(::GetDlgItem(seen.window, kFileTypeCombo), CB_GETCOUNT, 0, 0, SMTO_NORMAL, 5000,
                               &types);
@@ -413,7 +413,7 @@ TEST_F(HostilePage, UploadUnderOddAddressesEndsOnceEachAndSendsOnlyWhatSplits) {
     const std::string shown = c.address.substr(0, 60);
     ListSmallFile();
     ASSERT_EQ(S_OK, control_->Put(L"ScriptURL", Variant::FromString(fw::WideFromNarrow(c.address)))) << shown;
-    host::DialogWatcher watcher(scenario::LeaveProgressOpen);
+    drivers::DialogWatcher watcher(scenario::LeaveProgressOpen);
     const std::optional<bool> outcome = UploadOnce();
     EXPECT_EQ(0, Rows()) << shown << ": the list empties after every upload";
     if (!c.requestLine) {
@@ -458,7 +458,7 @@ TEST_F(HostilePage, APageMayDropTheControlInItsHandlerOrWhileItsBoxIsOpen) {
   auto canUnload = scenario::Export<HRESULT(WINAPI*)()>(module, "DllCanUnloadNow");
   ASSERT_TRUE(canUnload);
   auto everythingReleased = [&] {
-    return host::PumpUntil([&] { return canUnload() == S_OK; }, 15000);
+    return fw::PumpUntil([&] { return canUnload() == S_OK; }, 15000);
   };
 
   // The page's UploadFinish handler removes the control, so the host lets
@@ -467,14 +467,14 @@ TEST_F(HostilePage, APageMayDropTheControlInItsHandlerOrWhileItsBoxIsOpen) {
   const std::string url = receiver_.Url("/ok/dropped");
   ASSERT_EQ(S_OK, control_->Put(L"ScriptURL", Variant::FromString(scenario::Wide(url.c_str()))));
   bool dropped = false;
-  control_->events().SetHandler([&](const host::EventCall&) {
+  control_->events().SetHandler([&](const container::EventCall&) {
     control_.reset();
     dropped = true;
   });
   {
-    host::DialogWatcher watcher(scenario::LeaveProgressOpen);
+    drivers::DialogWatcher watcher(scenario::LeaveProgressOpen);
     ASSERT_EQ(S_OK, control_->Call(L"Upload"));
-    EXPECT_TRUE(host::PumpUntil([&] { return dropped; }, 30000));
+    EXPECT_TRUE(fw::PumpUntil([&] { return dropped; }, 30000));
     EXPECT_TRUE(MessageTexts(watcher).empty());
   }
   EXPECT_TRUE(everythingReleased()) << "the control was not freed";
@@ -490,9 +490,9 @@ TEST_F(HostilePage, APageMayDropTheControlInItsHandlerOrWhileItsBoxIsOpen) {
   g_boxShown = false;
   g_dropped = false;
   g_drop = [&] { control_.reset(); };
-  auto pickers = host::AnswerPickers({{small_}, {}, false});
-  host::DialogWatcher watcher([&](const host::DialogSeen& seen) {
-    if (host::IsOpenFileDialog(seen.window)) return pickers(seen);
+  auto pickers = drivers::AnswerPickers({{small_}, {}, false});
+  drivers::DialogWatcher watcher([&](const drivers::DialogSeen& seen) {
+    if (drivers::IsOpenFileDialog(seen.window)) return pickers(seen);
     g_boxShown = true;
     return g_dropped ? IDOK : 0;  // left open until the page has dropped the control
   });

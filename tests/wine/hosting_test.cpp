@@ -7,7 +7,7 @@
 #include <algorithm>
 
 #include "brimlet_idl.h"
-#include "host/dialog_watcher.h"
+#include "tests/drivers/dialog_watcher.h"
 #include "tests/wine/support/contract_checks.h"
 #include "tests/wine/support/scenario.h"
 
@@ -15,10 +15,10 @@ namespace {
 
 const auto* const g_contract = scenario::CheckContractInEveryTest();
 
-using host::Variant;
+using container::Variant;
 
 TEST(Hosting, ActivationCreatesTheControlWindowAsAChildAtTheSiteRectangle) {
-  host::HostOptions options;
+  container::HostOptions options;
   options.width = 320;
   options.height = 180;
   auto control = scenario::HostControl(options);
@@ -87,7 +87,7 @@ TEST(Hosting, ControlNamesItsOnePropertyPageEveryTimeItIsAsked) {
 }
 
 TEST(Hosting, PropertiesVerbShowsOneGeneralTabAndConfirmingItChangesNothing) {
-  host::DialogWatcher watcher;  // confirms every dialog with OK
+  drivers::DialogWatcher watcher;  // confirms every dialog with OK
   auto control = scenario::HostControl();
   ASSERT_TRUE(control);
   ASSERT_EQ(S_OK, control->Put(L"MaxFileCount", Variant::FromLong(7)));

@@ -63,7 +63,7 @@ class BuildRegistrationRestorer {
  public:
   BuildRegistrationRestorer()
       : wasRegistered_(SameText(scenario::RegistryDefaultValue(HKEY_CLASSES_ROOT, kInprocKey),
-                                scenario::ModulePath())) {}
+                                scenario::BuiltModulePath())) {}
   ~BuildRegistrationRestorer() {
     if (Exists(SystemModule())) {
       RunInfSection("DefaultUninstall");
@@ -90,7 +90,7 @@ TEST(WebInstall, TheInfInstallsAScriptableControlAndUninstallsIt) {
   RunInfSection("DefaultInstall");
   EXPECT_TRUE(Exists(SystemModule())) << "the INF did not copy the module into the system folder";
   std::string installed, built;
-  ASSERT_TRUE(scenario::ReadWholeFile(scenario::ModulePath(), &built));
+  ASSERT_TRUE(scenario::ReadWholeFile(scenario::BuiltModulePath(), &built));
   EXPECT_TRUE(scenario::ReadWholeFile(SystemModule(), &installed) && installed == built)
       << "the copy in the system folder is not the build's module";
   EXPECT_TRUE(SameText(SystemModule(), scenario::RegistryDefaultValue(HKEY_CLASSES_ROOT, kInprocKey)))

@@ -8,13 +8,13 @@
 
 #include "framework/message_box.h"
 #include "framework/module.h"
-#include "host/dialog_watcher.h"
+#include "tests/drivers/dialog_watcher.h"
 #include "tests/wine/support/scenario.h"
 
 namespace {
 
 TEST(ModuleMessageBox, CarriesTheModuleTitleAndItsKoreanTextAndReturnsTheButtonPressed) {
-  host::DialogWatcher watcher;
+  drivers::DialogWatcher watcher;
   EXPECT_EQ(IDOK, fw::AppMessageBox("사용중인 파일입니다. 파일을 닫으신후 첨부하세요"));
   const auto seen = watcher.Seen();
   ASSERT_EQ(1u, seen.size());
@@ -25,7 +25,7 @@ TEST(ModuleMessageBox, CarriesTheModuleTitleAndItsKoreanTextAndReturnsTheButtonP
 }
 
 TEST(ModuleMessageBox, YesNoQuestionGetsTheAnswerTheWatcherChose) {
-  host::DialogWatcher watcher([](const host::DialogSeen& box) {
+  drivers::DialogWatcher watcher([](const drivers::DialogSeen& box) {
     return box.text == "전송을 정말 취소하시겠습니까?" ? IDNO : IDOK;
   });
   EXPECT_EQ(IDNO, fw::AppMessageBox("전송을 정말 취소하시겠습니까?", MB_YESNO));
@@ -36,7 +36,7 @@ TEST(ModuleMessageBox, WatcherNeverLeavesABoxOpen) {
   std::atomic<int> result{0};
   std::thread asker;
   {
-    host::DialogWatcher watcher([](const host::DialogSeen&) { return 0; });  // never answers
+    drivers::DialogWatcher watcher([](const drivers::DialogSeen&) { return 0; });  // never answers
     asker = std::thread([&result] { result = fw::AppMessageBox("left open", MB_YESNO); });
     ASSERT_TRUE(watcher.WaitFor(1, 5000));
   }  // the watcher closes what is still open as it goes

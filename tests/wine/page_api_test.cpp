@@ -11,10 +11,11 @@
 #include <string>
 #include <vector>
 
+#include "container/page_host.h"
 #include "framework/text.h"
-#include "host/dialog_watcher.h"
-#include "host/page_host.h"
-#include "host/picker_answers.h"
+#include "tests/drivers/dialog_watcher.h"
+#include "tests/drivers/picker_answers.h"
+#include "tests/drivers/responsiveness_probe.h"
 #include "tests/wine/support/contract_checks.h"
 #include "tests/wine/support/file_list_support.h"
 #include "tests/wine/support/receiver.h"
@@ -24,7 +25,7 @@ namespace {
 
 const auto* const g_contract = scenario::CheckContractInEveryTest();
 
-using host::PageHost;
+using container::PageHost;
 
 // Every event is logged; a reply's line breaks show as '|'.
 const char kPage[] =
@@ -44,20 +45,18 @@ const char kPage[] =
     "}\n"
     "</script>\n";
 
-bool IsProgressDialog(HWND dialog) {
-  return ::FindWindowExA(dialog, nullptr, "msctls_progress32", nullptr) != nullptr;
-}
+using drivers::IsProgressDialog;
 
 class PageApi : public ::testing::Test {
  protected:
   void SetUp() override {
     ASSERT_TRUE(receiver_.Started());
     scenario::EnsureRegistered();
-    page_ = PageHost::Load(kPage, host::PageOptions{});
+    page_ = PageHost::Load(kPage, container::PageOptions{});
     ASSERT_TRUE(page_);
     std::string errors;
     for (const auto& error : page_->errors()) {
-      const std::wstring line = host::DescribeError(error);
+      const std::wstring line = container::DescribeError(error);
       errors += fw::NarrowFromWide(line.data(), line.size()) + "\n";
     }
     ASSERT_TRUE(page_->ok()) << errors;
@@ -70,7 +69,7 @@ class PageApi : public ::testing::Test {
   }
   // Picks `paths` in the open-file dialog that AddFile opens.
   void AddFiles(const std::vector<std::string>& paths) {
-    host::DialogWatcher watcher(host::AnswerPickers({paths, {}, false}));
+    drivers::DialogWatcher watcher(drivers::AnswerPickers({paths, {}, false}));
     Run("upload.AddFile();");
   }
   // Starts an upload to `route`.
@@ -80,7 +79,7 @@ class PageApi : public ::testing::Test {
   // Pumps until the transcript has `count` more finish lines than at the
   // last call; false after 30 s.
   bool WaitForFinishes(std::size_t count) {
-    host::DialogWatcher watcher([](const host::DialogSeen& seen) { return IsProgressDialog(seen.window) ? 0 : IDOK; });
+    drivers::DialogWatcher watcher([](const drivers::DialogSeen& seen) { return IsProgressDialog(seen.window) ? 0 : IDOK; });
     const auto finishes = [this] {
       std::size_t n = 0;
       for (std::size_t at = page_->transcript().find(L"finish "); at != std::wstring::npos;
@@ -233,7 +232,7 @@ TEST_F(PageApi, EventsComeOncePerActionAndProgressEndsWithTheWholeBody) {
   for (int i = 0; i < 500; ++i) scenario::WriteFileOfSize(folder + "\\f" + std::to_string(i) + ".txt", 100);
   Run("upload.MaxFileCount = 1000;");
   {
-    host::DialogWatcher watcher(host::AnswerPickers({{}, folder, false}));
+    drivers::DialogWatcher watcher(drivers::AnswerPickers({{}, folder, false}));
     Run("upload.AddFolder();");
   }
   EXPECT_EQ(std::vector<std::string>{"files 500 50000"}, NewLines());
@@ -246,7 +245,7 @@ TEST_F(PageApi, EventsComeOncePerActionAndProgressEndsWithTheWholeBody) {
   Upload("/slow-read/8388608/discard");
   ASSERT_TRUE(WaitForFinishes(1));
   EXPECT_EQ((std::vector<std::string>{"finish true 200 [OK|] [] 1", "files 0 0"}), NewLines());
-  host::Variant report;
+  container::Variant report;
   ASSERT_EQ(S_OK, page_->Evaluate(L"progress.length + ' ' + progress[progress.length - 1][0] + ' ' + "
                                   L"progress[progress.length - 1][1] + ' ' + (function () {"
                                   L"for (var i = 1; i < progress.length; ++i) if (progress[i][0] <= progress[i - 1][0]) "

@@ -8,10 +8,12 @@
 #include <memory>
 #include <string>
 
+#include "container/page_host.h"
 #include "framework/text.h"
-#include "host/dialog_watcher.h"
-#include "host/page_host.h"
-#include "host/picker_answers.h"
+#include "tests/drivers/dialog_watcher.h"
+#include "tests/drivers/picker_answers.h"
+#include "tests/drivers/responsiveness_probe.h"
+#include "tests/drivers/screenshot.h"
 #include "tests/wine/support/contract_checks.h"
 #include "tests/wine/support/file_list_support.h"
 #include "tests/wine/support/receiver.h"
@@ -21,9 +23,9 @@ namespace {
 
 const auto* const g_contract = scenario::CheckContractInEveryTest();
 
-using host::HostedControl;
-using host::PageHost;
-using host::Variant;
+using container::HostedControl;
+using container::PageHost;
+using container::Variant;
 
 const char kServer[] = "http://127.0.0.1:8123";
 const char kObject[] =
@@ -42,8 +44,8 @@ std::wstring ExamplePath(const char* name) {
   return std::wstring(path.begin(), path.end());
 }
 
-host::PageOptions TestOptions() {
-  host::PageOptions options;
+container::PageOptions TestOptions() {
+  container::PageOptions options;
   options.defines["SERVER"] = kServer;
   return options;
 }
@@ -64,7 +66,7 @@ std::unique_ptr<PageHost> OpenText(const std::string& html) {
 std::string Errors(const PageHost& page) {
   std::string text;
   for (const auto& error : page.errors()) {
-    const std::wstring line = host::DescribeError(error);
+    const std::wstring line = container::DescribeError(error);
     text += fw::NarrowFromWide(line.data(), line.size(), CP_UTF8) + "\n";
   }
   return text;
@@ -101,6 +103,22 @@ TEST(ExamplePages, EachLoadsItsControlVisiblyAndRunsWithoutErrors) {
     EXPECT_EQ(std::wstring(kServer, kServer + sizeof kServer - 1) + L"/upload",
               Property(*page, L"ScriptURL").AsString());
     EXPECT_FALSE(page->finished());
+    // A picture of the page is a PNG file of its window's client size.
+    const std::string png = WindowsPath(std::string(BRIMLET_BUILD_DIR "/scenarios/") + name + ".png");
+    ASSERT_TRUE(drivers::SaveWindowPng(page->window(), png));
+    std::string picture;
+    ASSERT_TRUE(scenario::ReadWholeFile(png, &picture));
+    ASSERT_GE(picture.size(), 24u);
+    EXPECT_EQ("\x89PNG\r\n\x1A\n", picture.substr(0, 8));
+    EXPECT_EQ("IHDR", picture.substr(12, 4)) << "the header comes first";
+    const auto bigEndian = [&picture](size_t at) {
+      long value = 0;
+      for (size_t i = at; i < at + 4; ++i) value = value * 256 + static_cast<unsigned char>(picture[i]);
+      return value;
+    };
+    ::GetClientRect(page->window(), &rect);
+    EXPECT_EQ(rect.right, bigEndian(16));
+    EXPECT_EQ(rect.bottom, bigEndian(20));
   }
 }
 
@@ -228,7 +246,7 @@ TEST(PageScripts, ErrorsNameThePageLineAndLaterBlocksStillRun) {
   EXPECT_NE(std::wstring::npos, page->errors()[0].message.find(L"notDefinedAnywhere"));
   EXPECT_EQ(11, page->errors()[1].line) << "a syntax error stops its block before it runs";
   EXPECT_EQ(L"third block ran\n", page->transcript());
-  EXPECT_EQ(L"page line 8: ", host::DescribeError(page->errors()[0]).substr(0, 13));
+  EXPECT_EQ(L"page line 8: ", container::DescribeError(page->errors()[0]).substr(0, 13));
 }
 
 TEST(PageScripts, CommentWrappedScriptRunsAsInABrowserAndKeepsItsLines) {
@@ -268,7 +286,7 @@ TEST(PageScripts, ScriptSetsEveryKindOfPropertyAndReadsItBackAsItsOwnType) {
 }
 
 TEST(PageWindowObject, AlertIsARealMessageBoxTheWatcherReads) {
-  host::DialogWatcher watcher;
+  drivers::DialogWatcher watcher;
   auto page = OpenText(std::string(kObject) + "</object>"
                        "<button id=warn onclick=\"alert('Files: ' + upload.MaxFileCount)\">"
                        "Warn</button>");
@@ -299,7 +317,7 @@ TEST(PageWindowObject, WriteLogCloseAndTitleBehaveAsAPageExpects) {
 
 TEST(PageWindowObject, APageThatWritesWithoutEndIsStoppedWithOneError) {
   scenario::EnsureRegistered();
-  host::PageOptions options = TestOptions();
+  container::PageOptions options = TestOptions();
   options.maxTranscript = 1000;
   auto page = PageHost::Load("<script>\nwhile (true) log('0123456789');\n</script>\n"
                              "<script>log('next block');</script>",
@@ -342,7 +360,7 @@ TEST(PageObjects, UnfilledPlaceholderIsAnError) {
 
 // The command the demo and people use.
 std::string HostCommand(const std::string& arguments) {
-  return "\"" + scenario::BuildDir() + "\\brimlet_host.exe\" page " + arguments;
+  return "\"" + scenario::BuildDir() + "\\brimlet_demo.exe\" page " + arguments;
 }
 
 TEST(PageCommand, RunsSnippetsInOrderPrintsTheTranscriptAndEndsWhenThePageCloses) {
@@ -403,9 +421,7 @@ TEST(PageCommand, MissingPageAndBadArgumentsAreRefusedWithTheirOwnCodes) {
 namespace upload_page {
 
 // The progress dialog runs the upload and closes by itself; leave it be.
-bool IsProgressDialog(HWND dialog) {
-  return ::FindWindowExA(dialog, nullptr, "msctls_progress32", nullptr) != nullptr;
-}
+using drivers::IsProgressDialog;
 
 TEST(PageUpload, FileAddedThroughThePageButtonReachesTheServerAndTheHandlerNavigates) {
   scenario::Receiver receiver;
@@ -415,13 +431,13 @@ TEST(PageUpload, FileAddedThroughThePageButtonReachesTheServerAndTheHandlerNavig
   std::string content;
   ASSERT_TRUE(scenario::ReadWholeFile(path, &content));
 
-  host::DialogWatcher watcher;
-  auto pickers = host::AnswerPickers({{path}, {}, false});
-  watcher.SetAnswer([pickers](const host::DialogSeen& dialog) {
+  drivers::DialogWatcher watcher;
+  auto pickers = drivers::AnswerPickers({{path}, {}, false});
+  watcher.SetAnswer([pickers](const drivers::DialogSeen& dialog) {
     return IsProgressDialog(dialog.window) ? 0 : pickers(dialog);
   });
   scenario::EnsureRegistered();
-  host::PageOptions options;
+  container::PageOptions options;
   options.defines["SERVER"] = receiver.Url("/ok");
   std::wstring error;
   auto page = PageHost::LoadFile(ExamplePath("upload_finish.html"), options, &error);

@@ -9,7 +9,7 @@
 
 namespace {
 
-using host::Variant;
+using container::Variant;
 using scenario::Wide;
 
 const long kGiB = 1073741824;
@@ -20,7 +20,7 @@ struct Persisted {
   bool serverResponse;
 };
 
-Persisted Read(host::HostedControl& control) {
+Persisted Read(container::HostedControl& control) {
   auto get = [&](const wchar_t* name) {
     Variant value;
     EXPECT_EQ(S_OK, control.Get(name, &value)) << name;
@@ -31,7 +31,7 @@ Persisted Read(host::HostedControl& control) {
           get(L"MaxFileCount").AsLong(),  get(L"ServerResponse").AsLong() != 0};
 }
 
-void ExpectDefaults(host::HostedControl& control, const std::wstring& url = L"") {
+void ExpectDefaults(container::HostedControl& control, const std::wstring& url = L"") {
   const Persisted p = Read(control);
   EXPECT_EQ(url, p.url);
   EXPECT_EQ(Wide("모든 파일|*.*|"), p.filter);
@@ -41,7 +41,7 @@ void ExpectDefaults(host::HostedControl& control, const std::wstring& url = L"")
   EXPECT_FALSE(p.serverResponse);
 }
 
-void SetAll(host::HostedControl& control) {
+void SetAll(container::HostedControl& control) {
   ASSERT_EQ(S_OK, control.Put(L"ScriptURL", Variant::FromString(L"http://127.0.0.1:8080/up.php")));
   ASSERT_EQ(S_OK, control.Put(L"Filter", Variant::FromString(Wide("그림|*.jpg|"))));
   ASSERT_EQ(S_OK, control.Put(L"MaxTotalSize", Variant::FromLong(5000)));
@@ -52,7 +52,7 @@ void SetAll(host::HostedControl& control) {
   ASSERT_EQ(S_OK, control.Put(L"EnablePopupMenu", Variant::FromBool(false)));
 }
 
-void ExpectAllSet(host::HostedControl& control) {
+void ExpectAllSet(container::HostedControl& control) {
   const Persisted p = Read(control);
   EXPECT_EQ(L"http://127.0.0.1:8080/up.php", p.url);
   EXPECT_EQ(Wide("그림|*.jpg|"), p.filter);
@@ -84,18 +84,18 @@ fw::ComPtr<IStream> StreamOf(const std::vector<BYTE>& bytes) {
   return stream;
 }
 
-std::unique_ptr<host::HostedControl> LoadFromStream(const std::vector<BYTE>& bytes, HRESULT* hr) {
-  host::HostOptions options;
-  options.init = host::Initialise::Stream;
+std::unique_ptr<container::HostedControl> LoadFromStream(const std::vector<BYTE>& bytes, HRESULT* hr) {
+  container::HostOptions options;
+  options.init = container::Initialise::Stream;
   options.stream = StreamOf(bytes);
   return scenario::HostControl(options, hr);
 }
 
-std::unique_ptr<host::HostedControl> LoadFromParams(
+std::unique_ptr<container::HostedControl> LoadFromParams(
     const std::vector<std::pair<std::wstring, std::wstring>>& params, HRESULT* hr) {
-  host::HostOptions options;
-  options.init = host::Initialise::PropertyBag;
-  options.bag = fw::ComPtr<IPropertyBag>(host::MemoryPropertyBag::FromParams(params).get());
+  container::HostOptions options;
+  options.init = container::Initialise::PropertyBag;
+  options.bag = fw::ComPtr<IPropertyBag>(container::MemoryPropertyBag::FromParams(params).get());
   return scenario::HostControl(options, hr);
 }
 
@@ -130,7 +130,7 @@ TEST(Persistence, PropertyBagHoldsVersionExtentAndTheSixValuesByName) {
   auto original = scenario::HostControl();
   ASSERT_TRUE(original);
   SetAll(*original);
-  fw::ComPtr<host::MemoryPropertyBag> bag;
+  fw::ComPtr<container::MemoryPropertyBag> bag;
   ASSERT_EQ(S_OK, original->SaveToBag(&bag));
   const std::vector<std::wstring> expected = {L"_Version",     L"_ExtentX",    L"_ExtentY",
                                               L"ScriptURL",    L"Filter",      L"MaxTotalSize",
@@ -139,8 +139,8 @@ TEST(Persistence, PropertyBagHoldsVersionExtentAndTheSixValuesByName) {
   EXPECT_EQ(0x00010000, bag->Find(L"_Version")->AsLong());
   EXPECT_GT(bag->Find(L"_ExtentX")->AsLong(), 0);
 
-  host::HostOptions options;
-  options.init = host::Initialise::PropertyBag;
+  container::HostOptions options;
+  options.init = container::Initialise::PropertyBag;
   options.bag = fw::ComPtr<IPropertyBag>(bag.get());
   auto copy = scenario::HostControl(options);
   ASSERT_TRUE(copy);

@@ -8,9 +8,9 @@
 #include <commctrl.h>
 
 #include "framework/com_ptr.h"
-#include "host/dialog_watcher.h"
 #include "framework/registry_key.h"
 #include "resource_ids.h"
+#include "tests/drivers/dialog_watcher.h"
 #include "tests/wine/support/scenario.h"
 
 namespace {
@@ -45,7 +45,7 @@ bool ImplementsCategory(const char* catid) {
 // The module loaded into this process, to call its exports directly.
 class LoadedModule {
  public:
-  LoadedModule() : module_(::LoadLibraryA(scenario::ModulePath().c_str())) {}
+  LoadedModule() : module_(::LoadLibraryA(scenario::BuiltModulePath().c_str())) {}
   ~LoadedModule() {
     if (module_) ::FreeLibrary(module_);
   }
@@ -64,7 +64,7 @@ TEST(Registration, Regsvr32RegistersTheControlItsTypeLibraryAndItsSafetyCategori
 
   EXPECT_EQ(fw::GuidText(CLSID_Brimlet), ClassesValue("BRIMLET.BrimletCtrl.1\\CLSID"));
   EXPECT_EQ("Brimlet Control", ClassesValue(kControlKey));
-  EXPECT_EQ(scenario::ModulePath(), ClassesValue(kControlKey + "\\InprocServer32"));
+  EXPECT_EQ(scenario::BuiltModulePath(), ClassesValue(kControlKey + "\\InprocServer32"));
   EXPECT_EQ("131473", ClassesValue(kControlKey + "\\MiscStatus\\1"));  // 0x00020191
   EXPECT_TRUE(ClassesKey(kControlKey + "\\Control"));
   EXPECT_FALSE(ClassesKey(kControlKey + "\\Insertable"));
@@ -112,12 +112,12 @@ bool SystemIs64Bit() {
 
 TEST(Registration, WritesTheRegistryViewOfTheModulesOwnArchitecture) {
   ASSERT_EQ(0u, scenario::Regsvr32(false));
-  EXPECT_EQ(scenario::ModulePath(), ViewValue(kOwnView, kControlKey + "\\InprocServer32"));
+  EXPECT_EQ(scenario::BuiltModulePath(), ViewValue(kOwnView, kControlKey + "\\InprocServer32"));
   EXPECT_EQ(fw::GuidText(CLSID_Brimlet), ViewValue(kOwnView, "BRIMLET.BrimletCtrl.1\\CLSID"));
   // The library is registered for the platform of the module that holds it.
-  EXPECT_EQ(scenario::ModulePath(), ViewValue(kOwnView, kTypeLibKey + "\\409\\" + kOwnPlatform));
+  EXPECT_EQ(scenario::BuiltModulePath(), ViewValue(kOwnView, kTypeLibKey + "\\409\\" + kOwnPlatform));
   if (SystemIs64Bit()) {
-    EXPECT_NE(scenario::ModulePath(), ViewValue(kOtherView, kControlKey + "\\InprocServer32"))
+    EXPECT_NE(scenario::BuiltModulePath(), ViewValue(kOtherView, kControlKey + "\\InprocServer32"))
         << "a host of the other architecture must not be sent to this module";
   }
 }
@@ -238,7 +238,7 @@ TEST(Module, CarriesItsTextsMenuBitmapAndSelfRegisterMark) {
 
   EXPECT_NE(nullptr, ::FindResourceA(module.get(), MAKEINTRESOURCEA(2), MAKEINTRESOURCEA(24) /*RT_MANIFEST*/));
 
-  const std::string path = scenario::ModulePath();
+  const std::string path = scenario::BuiltModulePath();
   DWORD ignored = 0;
   const DWORD size = ::GetFileVersionInfoSizeA(path.c_str(), &ignored);
   ASSERT_GT(size, 0u);
@@ -277,7 +277,7 @@ TEST(Module, ProgressDialogTemplateBuildsWithEveryControlInPlace) {
     EXPECT_NE(nullptr, ::GetDlgItem(dialog, id)) << id;
     EXPECT_EQ("", text(id)) << id;
   }
-  EXPECT_EQ("", host::WindowTextA(dialog)) << "the caption is set at run time";
+  EXPECT_EQ("", drivers::WindowTextA(dialog)) << "the caption is set at run time";
   ::DestroyWindow(dialog);
 
   HWND page = ::CreateDialogParamA(module.get(), MAKEINTRESOURCEA(IDD_PROPPAGE_BRIMLET), ::GetDesktopWindow(), QuietDialogProc, 0);

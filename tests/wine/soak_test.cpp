@@ -17,9 +17,10 @@
 #include <string>
 #include <vector>
 
-#include "host/dialog_watcher.h"
+#include "framework/message_drain.h"
 #include "module/dispatch_ids.h"
-#include "host/message_pump.h"
+#include "resources/resource_ids.h"
+#include "tests/drivers/dialog_watcher.h"
 #include "tests/receiver/record.h"
 #include "tests/wine/support/contract_checks.h"
 #include "tests/wine/support/file_list_support.h"
@@ -32,7 +33,7 @@ namespace {
 
 const auto* const g_contract = scenario::CheckContractInEveryTest();
 
-using host::Variant;
+using container::Variant;
 using receiver::Outcome;
 
 constexpr int kUploads = 200;
@@ -43,8 +44,8 @@ constexpr int kWarmUpUploads = 2 * kRoundsPerCycle * kBurst;
 // before the last cycle.
 constexpr int kDestroyedAt[] = {kUploads / 2, 7 * kUploads / 10};
 constexpr DISPID kUploadFinish = 1;
-constexpr int kCancelButton = 202;
-constexpr int kFilePercent = 219;
+constexpr int kCancelButton = IDC_CANCEL_UPLOAD;
+constexpr int kFilePercent = IDC_FILE_PERCENT;
 const char kConfirmCancel[] = "전송을 정말 취소하시겠습니까?";
 
 // What the process may hold more at the end than after the warm-up. Every
@@ -108,7 +109,7 @@ const char kSlowRoute[] = "/slow-read/1048576/discard/slow.asp";
 enum class Ending { kByServer, kUploadCancel, kDialogCancel, kControlDestroyed };
 
 bool MidFile(HWND dialog) {
-  const std::string percent = host::WindowTextA(::GetDlgItem(dialog, kFilePercent));
+  const std::string percent = drivers::WindowTextA(::GetDlgItem(dialog, kFilePercent));
   return !percent.empty() && percent != "0%" && percent != "100%";
 }
 
@@ -185,7 +186,7 @@ void Soak::Round(Ending ending, int count) {
   const bool slow = ending != Ending::kByServer;
   scenario::PickFiles(*control_, folder_->path(), {slow ? "slow.bin" : "small.bin"}, 1);
   ++picks_;
-  host::DialogWatcher watcher([ending](const host::DialogSeen& seen) {
+  drivers::DialogWatcher watcher([ending](const drivers::DialogSeen& seen) {
     if (seen.text == kConfirmCancel) return IDYES;
     if (!scenario::IsProgressDialog(seen.window)) return IDOK;
     return ending == Ending::kDialogCancel && MidFile(seen.window) ? kCancelButton : 0;
@@ -221,7 +222,7 @@ void Soak::Round(Ending ending, int count) {
     // The workers end by themselves; the module may unload once they have.
     auto canUnload = scenario::Export<HRESULT(WINAPI*)()>(::GetModuleHandleA("BRIMLET.OCX"), "DllCanUnloadNow");
     ASSERT_TRUE(canUnload);
-    ASSERT_TRUE(host::PumpUntil([&] { return canUnload() == S_OK; }, 20000)) << "a worker outlived its control";
+    ASSERT_TRUE(fw::PumpUntil([&] { return canUnload() == S_OK; }, 20000)) << "a worker outlived its control";
     control_ = scenario::HostControl();
     ASSERT_TRUE(control_);
   } else {
@@ -232,7 +233,7 @@ void Soak::Round(Ending ending, int count) {
       if (call.id == kUploadFinish) ++(call.args[0].get()->boolVal != VARIANT_FALSE ? successes_ : failures_);
     }
   }
-  for (const auto& seen : watcher.Seen()) host::PumpUntil([&] { return !::IsWindow(seen.window); }, 10000);
+  for (const auto& seen : watcher.Seen()) fw::PumpUntil([&] { return !::IsWindow(seen.window); }, 10000);
 }
 
 scenario::ProcessFigures Soak::Settle() const {
@@ -240,7 +241,7 @@ scenario::ProcessFigures Soak::Settle() const {
   // ends: wait until the thread count has stopped changing.
   std::size_t threads = scenario::MeasureThisProcess().threads;
   for (int stable = 0, rounds = 0; stable < 2 && rounds < 100; ++rounds) {
-    host::PumpFor(100);
+    fw::PumpFor(100);
     const std::size_t now = scenario::MeasureThisProcess().threads;
     stable = now == threads ? stable + 1 : 0;
     threads = now;

@@ -15,25 +15,26 @@
 #include <string>
 #include <vector>
 
-#include "host/dialog_watcher.h"
-#include "host/message_pump.h"
-#include "host/picker_answers.h"
-#include "host/responsiveness_probe.h"
+#include "framework/message_drain.h"
 #include "module/dispatch_ids.h"
+#include "resources/resource_ids.h"
+#include "tests/drivers/dialog_watcher.h"
+#include "tests/drivers/picker_answers.h"
+#include "tests/drivers/responsiveness_probe.h"
 #include "tests/receiver/record.h"
 #include "tests/receiver/reply.h"
 #include "tests/wine/support/contract_checks.h"
 #include "tests/wine/support/file_list_support.h"
 #include "tests/wine/support/receiver.h"
-#include "tests/wine/support/upload_support.h"
 #include "tests/wine/support/scenario.h"
+#include "tests/wine/support/upload_support.h"
 
 namespace {
 
 // Every scenario here fails on a call that ends something already gone.
 const auto* const g_contract = scenario::CheckContractInEveryTest();
 
-using host::Variant;
+using container::Variant;
 using receiver::Outcome;
 using scenario::IsProgressDialog;
 using scenario::LeaveProgressOpen;
@@ -45,7 +46,7 @@ using Strings = std::vector<std::string>;
 const char kInUse[] = "사용중인 파일입니다. 파일을 닫으신후 첨부하세요";
 const char kConfirmCancel[] = "전송을 정말 취소하시겠습니까?";
 const char kBadUrl[] = "오류: URL은 http:// 또는 https:// 로 시작해야 합니다.";
-const int kCancelButton = 202;
+const int kCancelButton = IDC_CANCEL_UPLOAD;
 
 // What a server receives for one part, written out from the wire format.
 std::string Part(bool first, int number, const std::string& path, const std::string& type,
@@ -56,7 +57,7 @@ std::string Part(bool first, int number, const std::string& path, const std::str
 }
 const char kTrailer[] = "\r\n----MULTI-PARTS-FORM-DATA-BOUNDARY--\r\n";
 
-std::string ItemText(HWND dialog, int id) { return host::WindowTextA(::GetDlgItem(dialog, id)); }
+std::string ItemText(HWND dialog, int id) { return drivers::WindowTextA(::GetDlgItem(dialog, id)); }
 
 // The progress dialog as the user reads it at one moment.
 struct ProgressSeen {
@@ -88,7 +89,7 @@ std::string ListText(HWND list, int row, int column) {
 
 ProgressSeen ReadProgress(HWND dialog) {
   ProgressSeen seen;
-  seen.caption = host::WindowTextA(dialog);
+  seen.caption = drivers::WindowTextA(dialog);
   seen.currentFile = ItemText(dialog, 208);
   seen.fileTime = ItemText(dialog, 207);
   seen.filePercent = ItemText(dialog, 219);
@@ -149,7 +150,7 @@ TEST_F(Upload, OneFileIsPostedByteForByteAndTheListEmpties) {
   // goes out while the dialog is still being made, and the dialog stays up
   // until the answer.
   SetUrl(receiver_.Url("/slow-reply/500/upload.asp?user=7"));
-  host::DialogWatcher watcher(LeaveProgressOpen);
+  drivers::DialogWatcher watcher(LeaveProgressOpen);
   ASSERT_EQ(S_OK, control_->Call(L"Upload"));
   EXPECT_EQ(std::optional<bool>(true), WaitForFinish());
   EXPECT_TRUE(MessageTexts(watcher).empty()) << MessageTexts(watcher)[0];
@@ -184,7 +185,7 @@ TEST_F(Upload, ASecondUploadStartedAsTheFirstEndsSendsTheRowsItWasAskedFor) {
   const std::string path = File("a.bin", "hello");
   AddFiles({"a.bin"});
   SetUrl(receiver_.Url("/ok/upload.asp"));
-  host::DialogWatcher watcher(LeaveProgressOpen);
+  drivers::DialogWatcher watcher(LeaveProgressOpen);
   ASSERT_EQ(S_OK, control_->Call(L"Upload"));
   const UINT kUploadFinished = WM_USER + 1;
   MSG queued{};
@@ -216,7 +217,7 @@ TEST_F(Upload, PartsAreNumberedWithoutGapsWhenAFileIsInUseAtUploadTime) {
   SetUrl(receiver_.Url("/ok"));
   scenario::FileHolder holder(locked);
   ASSERT_TRUE(holder.holding());
-  host::DialogWatcher watcher(LeaveProgressOpen);
+  drivers::DialogWatcher watcher(LeaveProgressOpen);
   ASSERT_EQ(S_OK, control_->Call(L"Upload"));
   EXPECT_EQ(std::optional<bool>(true), WaitForFinish());
   EXPECT_EQ(Strings{kInUse}, MessageTexts(watcher));
@@ -235,7 +236,7 @@ TEST_F(Upload, EmptyFilesAndWholePiecesKeepTheDeclaredLength) {
   const std::string whole = File("whole.bin", pieces);
   AddFiles({"empty.bin", "whole.bin"});
   SetUrl(receiver_.Url("/ok"));
-  host::DialogWatcher watcher(LeaveProgressOpen);
+  drivers::DialogWatcher watcher(LeaveProgressOpen);
   ASSERT_EQ(S_OK, control_->Call(L"Upload"));
   EXPECT_EQ(std::optional<bool>(true), WaitForFinish());
   const auto requests = receiver_.WaitForRequests(1);
@@ -251,7 +252,7 @@ TEST_F(Upload, AKoreanPathTravelsAsItsCodePageBytes) {
   const std::string sub = folder_->Subfolder("보고서");
   const std::string path = sub + "\\한글 파일.bin";
   ASSERT_TRUE(WriteContent(path, "data"));
-  host::DialogWatcher picker(host::AnswerPickers({{path}, {}, false}));
+  drivers::DialogWatcher picker(drivers::AnswerPickers({{path}, {}, false}));
   ASSERT_EQ(S_OK, control_->Call(L"AddFile"));
   ASSERT_EQ(1, Rows());
   picker.SetAnswer(LeaveProgressOpen);
@@ -271,7 +272,7 @@ TEST_F(Upload, AnAddressThatIsNotHttpIsRefusedWithoutAConnection) {
   for (const std::string& url : {"ftp://127.0.0.1:" + std::to_string(receiver_.Port()) + "/ok", std::string("/ok")}) {
     AddFiles({"a.bin"});
     SetUrl(url);
-    host::DialogWatcher watcher;
+    drivers::DialogWatcher watcher;
     control_->events().Clear();
     ASSERT_EQ(S_OK, control_->Call(L"Upload"));
     EXPECT_EQ(std::optional<bool>(false), WaitForFinish()) << url;
@@ -285,7 +286,7 @@ TEST_F(Upload, ARefusedConnectionFailsWithTheSendError) {
   File("a.bin", "x");
   AddFiles({"a.bin"});
   SetUrl("http://127.0.0.1:" + std::to_string(scenario::Receiver::UnusedPort()) + "/ok");
-  host::DialogWatcher watcher;
+  drivers::DialogWatcher watcher;
   ASSERT_EQ(S_OK, control_->Call(L"Upload"));
   EXPECT_EQ(std::optional<bool>(false), WaitForFinish());
   const Strings texts = MessageTexts(watcher);
@@ -297,7 +298,7 @@ TEST_F(Upload, AServerThatClosesMidBodyFailsTheUpload) {
   File("big.bin", std::string(4 << 20, 'z'));
   AddFiles({"big.bin"});
   SetUrl(receiver_.Url("/close-mid-body/1000"));
-  host::DialogWatcher watcher(LeaveProgressOpen);
+  drivers::DialogWatcher watcher(LeaveProgressOpen);
   ASSERT_EQ(S_OK, control_->Call(L"Upload"));
   EXPECT_EQ(std::optional<bool>(false), WaitForFinish());
   EXPECT_EQ(1u, MessageTexts(watcher).size());
@@ -311,7 +312,7 @@ TEST_F(Upload, HttpsToATrustedServerSendsTheSameBodyOverTls) {
   const std::string path = File("secret.bin", "over tls");
   AddFiles({"secret.bin"});
   SetUrl(secure.SecureUrl("/ok"));
-  host::DialogWatcher watcher(LeaveProgressOpen);
+  drivers::DialogWatcher watcher(LeaveProgressOpen);
   ASSERT_EQ(S_OK, control_->Call(L"Upload"));
   EXPECT_EQ(std::optional<bool>(true), WaitForFinish());
   const auto requests = secure.WaitForRequests(1);
@@ -325,7 +326,7 @@ TEST_F(Upload, HttpsToAnUntrustedServerFailsWithTheSendError) {
   File("a.bin", "x");
   AddFiles({"a.bin"});
   SetUrl(stranger.SecureUrl("/ok"));
-  host::DialogWatcher watcher(LeaveProgressOpen);
+  drivers::DialogWatcher watcher(LeaveProgressOpen);
   ASSERT_EQ(S_OK, control_->Call(L"Upload"));
   EXPECT_EQ(std::optional<bool>(false), WaitForFinish());
   const Strings texts = MessageTexts(watcher);
@@ -341,7 +342,7 @@ TEST_F(Upload, AResetAfterTheLastByteIsAFailureNotASuccess) {
   // answer.
   const size_t body = (Part(true, 1, path, "application/octet-stream", "x") + kTrailer).size();
   SetUrl(receiver_.Url("/close-mid-body/" + std::to_string(body)));
-  host::DialogWatcher watcher(LeaveProgressOpen);
+  drivers::DialogWatcher watcher(LeaveProgressOpen);
   ASSERT_EQ(S_OK, control_->Call(L"Upload"));
   EXPECT_EQ(std::optional<bool>(false), WaitForFinish());
   EXPECT_EQ(Strings{"HttpEndRequest 요청 오류"}, MessageTexts(watcher));
@@ -355,7 +356,7 @@ TEST_F(Upload, EveryFileInUseAtUploadTimeStillRunsTheWorkerAndFails) {
   SetUrl(receiver_.Url("/ok"));
   scenario::FileHolder holdOne(one), holdTwo(two);
   ASSERT_TRUE(holdOne.holding() && holdTwo.holding());
-  host::DialogWatcher watcher(LeaveProgressOpen);
+  drivers::DialogWatcher watcher(LeaveProgressOpen);
   ASSERT_EQ(S_OK, control_->Call(L"Upload"));
   EXPECT_EQ(std::optional<bool>(false), WaitForFinish());
   EXPECT_EQ((Strings{kInUse, kInUse}), MessageTexts(watcher));
@@ -368,7 +369,7 @@ TEST_F(Upload, AServerThatNeverAnswersEndsTheUploadInBoundedTime) {
   File("a.bin", "x");
   AddFiles({"a.bin"});
   SetUrl(receiver_.Url("/slow-reply/120000"));
-  host::DialogWatcher watcher(LeaveProgressOpen);
+  drivers::DialogWatcher watcher(LeaveProgressOpen);
   const DWORD start = ::GetTickCount();
   ASSERT_EQ(S_OK, control_->Call(L"Upload"));
   EXPECT_EQ(std::optional<bool>(false), WaitForFinish(100000));
@@ -383,7 +384,7 @@ TEST_F(Upload, AnErrorStatusIsAFailedUploadAndItsReplyIsShownWhenAsked) {
     AddFiles({"a.bin"});
     ASSERT_EQ(S_OK, control_->Put(L"ServerResponse", Variant::FromBool(serverResponse)));
     SetUrl(receiver_.Url("/status/500"));
-    host::DialogWatcher watcher(LeaveProgressOpen);
+    drivers::DialogWatcher watcher(LeaveProgressOpen);
     control_->events().Clear();
     ASSERT_EQ(S_OK, control_->Call(L"Upload"));
     EXPECT_EQ(std::optional<bool>(false), WaitForFinish()) << serverResponse;
@@ -401,11 +402,11 @@ TEST_F(Upload, TheServersReplyIsShownBeforeTheEventAsFarAsABoxCanHoldIt) {
     SetUrl(receiver_.Url("/reply/" + std::to_string(sizes.first)));
     // Counted on the page's thread as the events come; read by the watcher.
     std::atomic<int> finishes{0};
-    control_->events().SetHandler([&](const host::EventCall& call) {
+    control_->events().SetHandler([&](const container::EventCall& call) {
       if (call.id == DISPID_BRIMLET_UPLOADFINISH) ++finishes;
     });
     std::atomic<int> eventsWhenShown{-1};
-    host::DialogWatcher watcher([&](const host::DialogSeen& seen) {
+    drivers::DialogWatcher watcher([&](const drivers::DialogSeen& seen) {
       if (IsProgressDialog(seen.window)) return 0;
       eventsWhenShown = finishes.load();
       return IDOK;
@@ -426,7 +427,7 @@ TEST_F(Upload, AnEmptyReplyShowsNoBox) {
   AddFiles({"a.bin"});
   ASSERT_EQ(S_OK, control_->Put(L"ServerResponse", Variant::FromBool(true)));
   SetUrl(receiver_.Url("/empty"));
-  host::DialogWatcher watcher(LeaveProgressOpen);
+  drivers::DialogWatcher watcher(LeaveProgressOpen);
   ASSERT_EQ(S_OK, control_->Call(L"Upload"));
   EXPECT_EQ(std::optional<bool>(true), WaitForFinish());
   EXPECT_TRUE(MessageTexts(watcher).empty()) << MessageTexts(watcher)[0];
@@ -452,7 +453,7 @@ class SlowUpload : public Upload {
 TEST_F(SlowUpload, TheDialogShowsTheCurrentFileAndTheJobWhileItRuns) {
   std::optional<ProgressSeen> during;
   std::mutex lock;
-  host::DialogWatcher watcher([&](const host::DialogSeen& seen) {
+  drivers::DialogWatcher watcher([&](const drivers::DialogSeen& seen) {
     if (!IsProgressDialog(seen.window)) return IDOK;
     ProgressSeen now = ReadProgress(seen.window);
     if (now.filePercent != "" && now.filePercent != "0%" && now.filePercent != "100%") {
@@ -487,7 +488,7 @@ TEST_F(SlowUpload, TheDialogShowsTheCurrentFileAndTheJobWhileItRuns) {
 }
 
 TEST_F(SlowUpload, CancelConfirmedWithYesStopsTheUploadAndEmptiesTheList) {
-  host::DialogWatcher watcher([&](const host::DialogSeen& seen) {
+  drivers::DialogWatcher watcher([&](const drivers::DialogSeen& seen) {
     if (seen.text == kConfirmCancel) return IDYES;
     if (IsProgressDialog(seen.window)) return kCancelButton;
     return IDOK;
@@ -503,7 +504,7 @@ TEST_F(SlowUpload, CancelConfirmedWithYesStopsTheUploadAndEmptiesTheList) {
 }
 
 TEST_F(SlowUpload, CancelAnsweredWithNoLetsTheUploadComplete) {
-  host::DialogWatcher watcher([&](const host::DialogSeen& seen) {
+  drivers::DialogWatcher watcher([&](const drivers::DialogSeen& seen) {
     if (seen.text == kConfirmCancel) return IDNO;
     if (IsProgressDialog(seen.window)) return kCancelButton;
     return IDOK;
@@ -517,7 +518,7 @@ TEST_F(SlowUpload, CancelAnsweredWithNoLetsTheUploadComplete) {
 }
 
 TEST_F(SlowUpload, TheCloseBoxAsksTheSameQuestion) {
-  host::DialogWatcher watcher([&](const host::DialogSeen& seen) {
+  drivers::DialogWatcher watcher([&](const drivers::DialogSeen& seen) {
     if (seen.text == kConfirmCancel) return IDYES;
     if (IsProgressDialog(seen.window)) {
       ::PostMessageA(seen.window, WM_SYSCOMMAND, SC_CLOSE, 0);
@@ -533,7 +534,7 @@ TEST_F(SlowUpload, TheCloseBoxAsksTheSameQuestion) {
 TEST_F(SlowUpload, EscHidesTheDialogWithoutCancelling) {
   std::atomic<bool> pressed{false};
   HWND dialog = nullptr;
-  host::DialogWatcher watcher([&](const host::DialogSeen& seen) {
+  drivers::DialogWatcher watcher([&](const drivers::DialogSeen& seen) {
     if (!IsProgressDialog(seen.window)) return IDOK;
     dialog = seen.window;
     ::PostMessageA(seen.window, WM_KEYDOWN, VK_ESCAPE, 0);
@@ -551,7 +552,7 @@ TEST_F(SlowUpload, EscHidesTheDialogWithoutCancelling) {
 }
 
 TEST_F(SlowUpload, UploadCancelStopsItWithoutAsking) {
-  host::DialogWatcher watcher(LeaveProgressOpen);
+  drivers::DialogWatcher watcher(LeaveProgressOpen);
   ASSERT_EQ(S_OK, control_->Call(L"Upload"));
   ASSERT_TRUE(control_->PumpUntil([&] { return watcher.Count() > 0; }, 10000));
   ASSERT_EQ(S_OK, control_->Call(L"UploadCancel"));
@@ -560,7 +561,7 @@ TEST_F(SlowUpload, UploadCancelStopsItWithoutAsking) {
 }
 
 TEST_F(SlowUpload, TwoUploadsRunSideBySideEachWithItsOwnDialog) {
-  host::DialogWatcher watcher(LeaveProgressOpen);
+  drivers::DialogWatcher watcher(LeaveProgressOpen);
   ASSERT_EQ(S_OK, control_->Call(L"Upload"));
   ASSERT_EQ(S_OK, control_->Call(L"Upload"));
   ASSERT_TRUE(control_->PumpUntil([&] { return control_->events().Of(DISPID_BRIMLET_UPLOADFINISH).size() >= 2; }, 30000));
@@ -570,7 +571,7 @@ TEST_F(SlowUpload, TwoUploadsRunSideBySideEachWithItsOwnDialog) {
 }
 
 TEST_F(SlowUpload, DestroyingTheControlMidUploadEndsTheWorkerQuietly) {
-  host::DialogWatcher watcher(LeaveProgressOpen);
+  drivers::DialogWatcher watcher(LeaveProgressOpen);
   ASSERT_EQ(S_OK, control_->Call(L"Upload"));
   ASSERT_TRUE(control_->PumpUntil([&] { return watcher.Count() > 0; }, 10000));
   HMODULE module = ::GetModuleHandleA("BRIMLET.OCX");
@@ -581,7 +582,7 @@ TEST_F(SlowUpload, DestroyingTheControlMidUploadEndsTheWorkerQuietly) {
   EXPECT_EQ(S_FALSE, canUnload()) << "the worker still runs";
   // The worker ends by itself, and the module may go once it has.
   const DWORD deadline = ::GetTickCount() + 15000;
-  while (canUnload() != S_OK && ::GetTickCount() < deadline) host::PumpFor(50);
+  while (canUnload() != S_OK && ::GetTickCount() < deadline) fw::PumpFor(50);
   EXPECT_EQ(S_OK, canUnload());
   EXPECT_TRUE(MessageTexts(watcher).empty()) << MessageTexts(watcher)[0];
 }
@@ -612,16 +613,16 @@ class SlowServer : public Upload {
   Cancelled UploadWatchedAndCancelled(const std::string& route, CancelBy cancelBy) {
     SetUrl(receiver_.Url(route));
     std::atomic<bool> cancelNow{false};
-    host::DialogWatcher watcher([&](const host::DialogSeen& seen) {
+    drivers::DialogWatcher watcher([&](const drivers::DialogSeen& seen) {
       if (seen.text == kConfirmCancel) return IDYES;
       if (IsProgressDialog(seen.window)) return cancelNow ? kCancelButton : 0;
       return IDOK;
     });
-    host::ResponsivenessProbe probe;
+    drivers::ResponsivenessProbe probe;
     EXPECT_EQ(S_OK, control_->Call(L"Upload"));
     EXPECT_TRUE(control_->PumpUntil([&] { return watcher.Count() > 0; }, 10000)) << "no progress dialog";
     // Long enough for the body to be in the server's hands or halfway there.
-    host::PumpFor(3000);
+    fw::PumpFor(3000);
     EXPECT_TRUE(control_->events().Of(DISPID_BRIMLET_UPLOADFINISH).empty()) << "the upload ended before it was cancelled";
 
     if (cancelBy == CancelBy::kUploadCancel) {
@@ -632,7 +633,7 @@ class SlowServer : public Upload {
     EXPECT_EQ(std::optional<bool>(false), WaitForFinish());
     Cancelled result;
     result.recordedAtFinish = !receiver_.WaitForRequests(1, 0).empty();
-    const host::Responsiveness seen = probe.Figures();
+    const drivers::Responsiveness seen = probe.Figures();
     EXPECT_EQ(1u, seen.dialogs);
     EXPECT_GT(seen.answers, 0u);
     EXPECT_LT(seen.longestUnansweredMs, 1000u)

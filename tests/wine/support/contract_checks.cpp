@@ -11,7 +11,7 @@
 #include <mutex>
 #include <utility>
 
-#include "host/message_pump.h"
+#include "framework/message_drain.h"
 #include "tests/wine/support/scenario.h"
 
 namespace scenario {
@@ -267,9 +267,9 @@ bool ContractChecks::Install(std::string* why) {
   static bool tried = false;
   if (!tried) {
     tried = true;
-    module = ::LoadLibraryA(ModulePath().c_str());
+    module = ::LoadLibraryA(BuiltModulePath().c_str());
     if (!module) {
-      failure = "LoadLibrary " + ModulePath() + " failed with " + std::to_string(::GetLastError());
+      failure = "LoadLibrary " + BuiltModulePath() + " failed with " + std::to_string(::GetLastError());
     } else if (!RedirectImports(module, &failure)) {
       module = nullptr;
     }
@@ -291,7 +291,7 @@ void ExpectNoContractViolations() {
   // can unload once every worker has left its code.
   HMODULE module = ::GetModuleHandleA("BRIMLET.OCX");
   auto canUnload = module ? Export<HRESULT(WINAPI*)()>(module, "DllCanUnloadNow") : nullptr;
-  if (canUnload) host::PumpUntil([&] { return canUnload() == S_OK; }, 15000);
+  if (canUnload) fw::PumpUntil([&] { return canUnload() == S_OK; }, 15000);
   for (const std::string& violation : ContractChecks::TakeViolations()) {
     ADD_FAILURE() << "Windows contract: " << violation;
   }

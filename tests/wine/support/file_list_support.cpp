@@ -8,7 +8,7 @@
 #include <chrono>
 #include <thread>
 
-#include "host/message_pump.h"
+#include "framework/message_drain.h"
 #include "tests/wine/support/scenario.h"
 
 namespace scenario {
@@ -224,7 +224,7 @@ FileHolder::~FileHolder() {
   if (process_) ::WaitForSingleObject(process_.get(), 10000);
 }
 
-HWND FileListOf(host::HostedControl& control) {
+HWND FileListOf(container::HostedControl& control) {
   HWND window = control.controlWindow();
   return window ? ::FindWindowExA(window, nullptr, WC_LISTVIEWA, nullptr) : nullptr;
 }
@@ -269,7 +269,7 @@ void SelectRows(HWND list, const std::vector<int>& rows) {
   for (int row : rows) ListView_SetItemState(list, row, LVIS_SELECTED, LVIS_SELECTED);
 }
 
-PopupSeen ShowContextMenu(host::HostedControl& control, POINT screenPoint, bool openSubmenu,
+PopupSeen ShowContextMenu(container::HostedControl& control, POINT screenPoint, bool openSubmenu,
                           int pick) {
   PopupSeen seen;
   std::atomic<bool> done{false};

@@ -11,8 +11,8 @@
 #include <string>
 #include <vector>
 
+#include "container/hosted_control.h"
 #include "framework/unique_handle.h"
-#include "host/hosted_control.h"
 
 namespace scenario {
 
@@ -75,7 +75,7 @@ class FileHolder {
 };
 
 // The control's list view and what it shows.
-HWND FileListOf(host::HostedControl& control);
+HWND FileListOf(container::HostedControl& control);
 std::vector<std::string> RowTexts(HWND list, int column = 0);
 std::string ColumnTitle(HWND list, int column);
 int ColumnWidth(HWND list, int column);
@@ -105,7 +105,7 @@ struct PopupSeen {
 // item with the keyboard: the `pick`-th item (from 0, separators not
 // counted) of the submenu when it was opened, else of the main popup; -1
 // dismisses. Pumps afterwards so a picked command arrives.
-PopupSeen ShowContextMenu(host::HostedControl& control, POINT screenPoint, bool openSubmenu,
+PopupSeen ShowContextMenu(container::HostedControl& control, POINT screenPoint, bool openSubmenu,
                           int pick = -1);
 
 }  // namespace scenario

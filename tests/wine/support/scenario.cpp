@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 #include <ole2.h>
 
+#include "framework/text.h"
 #include "framework/unique_handle.h"
 
 namespace scenario {
@@ -16,7 +17,7 @@ std::string BuildDir() {
   return path;
 }
 
-std::string ModulePath() { return BuildDir() + "\\BRIMLET.OCX"; }
+std::string BuiltModulePath() { return BuildDir() + "\\BRIMLET.OCX"; }
 
 DWORD RunProcess(const std::string& commandLine, std::string* output, DWORD timeoutMs) {
   SECURITY_ATTRIBUTES inherit{sizeof inherit, nullptr, TRUE};
@@ -68,23 +69,23 @@ DWORD RunProcess(const std::string& commandLine, std::string* output, DWORD time
 
 DWORD Regsvr32(bool unregister) {
   const std::string line =
-      std::string("regsvr32.exe ") + (unregister ? "/u " : "") + "/s \"" + ModulePath() + "\"";
+      std::string("regsvr32.exe ") + (unregister ? "/u " : "") + "/s \"" + BuiltModulePath() + "\"";
   return RunProcess(line, nullptr);
 }
 
 void EnsureRegistered() {
   static bool registered = false;
   if (!registered) {
-    ASSERT_EQ(0u, Regsvr32(false)) << "regsvr32 " << ModulePath();
+    ASSERT_EQ(0u, Regsvr32(false)) << "regsvr32 " << BuiltModulePath();
     registered = true;
   }
 }
 
-std::unique_ptr<host::HostedControl> HostControl(const host::HostOptions& options,
+std::unique_ptr<container::HostedControl> HostControl(const container::HostOptions& options,
                                                  HRESULT* loadResult) {
   EnsureRegistered();
   HRESULT hr = E_FAIL;
-  auto control = host::HostedControl::Create(options, &hr);
+  auto control = container::HostedControl::Create(options, &hr);
   if (loadResult) {
     *loadResult = hr;
   } else {
@@ -94,11 +95,7 @@ std::unique_ptr<host::HostedControl> HostControl(const host::HostOptions& option
   return control;
 }
 
-std::wstring Wide(const char* cp949) {
-  wchar_t buffer[512] = {};
-  const int length = ::MultiByteToWideChar(949, 0, cp949, -1, buffer, 512);
-  return std::wstring(buffer, length > 0 ? length - 1 : 0);
-}
+std::wstring Wide(const char* cp949) { return fw::WideFromNarrow(cp949, 949); }
 
 std::string RegistryDefaultValue(HKEY root, const std::string& path) {
   char value[1024] = {};

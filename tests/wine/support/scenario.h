@@ -6,13 +6,13 @@
 #include <memory>
 #include <string>
 
-#include "host/hosted_control.h"
+#include "container/hosted_control.h"
 
 namespace scenario {
 
 // Windows path of the cross build folder and of the module in it.
 std::string BuildDir();
-std::string ModulePath();
+std::string BuiltModulePath();
 
 // Runs a program, collects its standard output (and error) and waits at most
 // `timeoutMs` for it; returns its exit code, or STILL_ACTIVE after killing it.
@@ -26,7 +26,7 @@ void EnsureRegistered();
 
 // The control hosted in a window, registered first; fails the test if the
 // control could not be created. `loadResult` receives the loading outcome.
-std::unique_ptr<host::HostedControl> HostControl(const host::HostOptions& options = {},
+std::unique_ptr<container::HostedControl> HostControl(const container::HostOptions& options = {},
                                                  HRESULT* loadResult = nullptr);
 
 // Wide text of a Korean literal as the control returns it.

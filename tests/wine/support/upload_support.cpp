@@ -3,19 +3,19 @@
 #include <commctrl.h>
 #include <gtest/gtest.h>
 
-#include "host/picker_answers.h"
 #include "module/dispatch_ids.h"
-#include "host/responsiveness_probe.h"
+#include "tests/drivers/picker_answers.h"
+#include "tests/drivers/responsiveness_probe.h"
 #include "tests/wine/support/file_list_support.h"
 #include "tests/wine/support/scenario.h"
 
 namespace scenario {
 
-bool IsProgressDialog(HWND dialog) { return host::IsProgressDialog(dialog); }
+bool IsProgressDialog(HWND dialog) { return drivers::IsProgressDialog(dialog); }
 
-int LeaveProgressOpen(const host::DialogSeen& seen) { return IsProgressDialog(seen.window) ? 0 : IDOK; }
+int LeaveProgressOpen(const drivers::DialogSeen& seen) { return IsProgressDialog(seen.window) ? 0 : IDOK; }
 
-std::vector<std::string> MessageTexts(const host::DialogWatcher& watcher) {
+std::vector<std::string> MessageTexts(const drivers::DialogWatcher& watcher) {
   std::vector<std::string> texts;
   for (const auto& dialog : watcher.Seen()) {
     if (!dialog.text.empty()) texts.push_back(dialog.text);
@@ -23,13 +23,13 @@ std::vector<std::string> MessageTexts(const host::DialogWatcher& watcher) {
   return texts;
 }
 
-void PickFiles(host::HostedControl& control, const std::string& folder, const std::vector<std::string>& names,
+void PickFiles(container::HostedControl& control, const std::string& folder, const std::vector<std::string>& names,
                int expectedRows) {
   std::string typed;
   for (const auto& name : names) typed += (typed.empty() ? "\"" : " \"") + name + "\"";
   char before[MAX_PATH] = {}, after[MAX_PATH] = {};
   ::GetCurrentDirectoryA(MAX_PATH, before);
-  host::DialogWatcher picker(host::AnswerPickers({{folder, typed}, {}, false}));
+  drivers::DialogWatcher picker(drivers::AnswerPickers({{folder, typed}, {}, false}));
   ASSERT_EQ(S_OK, control.Call(L"AddFile"));
   ASSERT_EQ(expectedRows, ListView_GetItemCount(FileListOf(control)));
   // The page's process keeps its current folder: the picked one is not held.
@@ -37,7 +37,7 @@ void PickFiles(host::HostedControl& control, const std::string& folder, const st
   EXPECT_STREQ(before, after);
 }
 
-std::optional<bool> WaitForUploadFinish(host::HostedControl& control, DWORD timeoutMs) {
+std::optional<bool> WaitForUploadFinish(container::HostedControl& control, DWORD timeoutMs) {
   if (!control.PumpUntil([&] { return control.events().Count(DISPID_BRIMLET_UPLOADFINISH) > 0; }, timeoutMs)) return std::nullopt;
   return control.events().Of(DISPID_BRIMLET_UPLOADFINISH)[0].args[0].get()->boolVal != VARIANT_FALSE;
 }

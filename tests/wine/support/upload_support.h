@@ -11,8 +11,8 @@
 #include <string>
 #include <vector>
 
-#include "host/dialog_watcher.h"
-#include "host/hosted_control.h"
+#include "container/hosted_control.h"
+#include "tests/drivers/dialog_watcher.h"
 #include "tests/wine/support/file_list_support.h"
 #include "tests/wine/support/receiver.h"
 
@@ -20,17 +20,17 @@ namespace scenario {
 
 bool IsProgressDialog(HWND dialog);
 // A watcher's answer: the progress dialog is left alone, anything else OK'd.
-int LeaveProgressOpen(const host::DialogSeen& seen);
+int LeaveProgressOpen(const drivers::DialogSeen& seen);
 // The texts of the message boxes a watcher saw, in order.
-std::vector<std::string> MessageTexts(const host::DialogWatcher& watcher);
+std::vector<std::string> MessageTexts(const drivers::DialogWatcher& watcher);
 
 // Lists `names` of `folder` through the open-file dialog, as a person picks
 // them; fails the test unless the list then holds `expectedRows` rows.
-void PickFiles(host::HostedControl& control, const std::string& folder, const std::vector<std::string>& names,
+void PickFiles(container::HostedControl& control, const std::string& folder, const std::vector<std::string>& names,
                int expectedRows);
 
 // The outcome the first UploadFinish reported, once it has fired.
-std::optional<bool> WaitForUploadFinish(host::HostedControl& control, DWORD timeoutMs = 30000);
+std::optional<bool> WaitForUploadFinish(container::HostedControl& control, DWORD timeoutMs = 30000);
 
 // What a scenario that uploads through the control stands on: the local
 // receiver, a folder of its own ("<prefix><test name>") and the hosted
@@ -44,7 +44,7 @@ class HostedUploadTest : public ::testing::Test {
 
   Receiver receiver_;
   std::unique_ptr<TempFolder> folder_;
-  std::unique_ptr<host::HostedControl> control_;
+  std::unique_ptr<container::HostedControl> control_;
 
  private:
   std::string folderPrefix_;
