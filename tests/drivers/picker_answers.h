@@ -33,6 +33,9 @@ struct PickerScript {
   std::vector<std::string> fileEntries;
   std::string folder;  // chosen in the folder browser
   bool cancel = false; // cancel whichever picker opens instead
+  // The entries and the folder are UTF-8, typed and chosen with the wide
+  // messages: names the ANSI code page lacks reach the pickers whole.
+  bool utf8 = false;
 };
 
 // An answer that drives the pickers by `script` and presses OK on any other
