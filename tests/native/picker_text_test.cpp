@@ -132,7 +132,7 @@ namespace {
 // The wide dialog's result and the folder scan's paths, with names code page
 // 949 lacks, and the form in which a long path is opened.
 TEST(WidePickerText, SelectionsFoldersAndLongPathsKeepEveryCharacter) {
-  const std::wstring several(L"C:\\up\0caf\u00e9.txt\0M\u00fcller.docx\0\0", 29);
+  const std::wstring several(L"C:\\up\0caf\u00e9.txt\0M\u00fcller.docx\0\0", 28);
   WideSelectionReader reader(several.data(), several.size());
   std::vector<std::wstring> paths;
   for (std::size_t position = SelectionReader::FirstPosition(); position != SelectionReader::kEnd;) {
