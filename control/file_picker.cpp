@@ -3,6 +3,8 @@
 #include <commctrl.h>
 #include <shlobj.h>
 
+#include <algorithm>
+
 #include "framework/com_ptr.h"
 #include "framework/text.h"
 
@@ -49,9 +51,11 @@ UINT_PTR CALLBACK FilePicker::OpenHook(HWND hook, UINT message, WPARAM, LPARAM d
 LRESULT CALLBACK FilePicker::OpenDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam,
                                             UINT_PTR id, DWORD_PTR data) {
   if (message == WM_COMMAND && LOWORD(wParam) == IDOK) {
-    const auto folder = static_cast<DWORD_PTR>(::SendMessageW(dialog, CDM_GETFOLDERPATH, 0, 0));
-    const auto spec = static_cast<DWORD_PTR>(::SendMessageW(dialog, CDM_GETSPEC, 0, 0));
-    if (folder + spec + 2 > data) {
+    // Each answer is a length with its NUL, or negative when there is none
+    // (a folder outside the file system).
+    const LRESULT folder = std::max<LRESULT>(0, ::SendMessageW(dialog, CDM_GETFOLDERPATH, 0, 0));
+    const LRESULT spec = std::max<LRESULT>(0, ::SendMessageW(dialog, CDM_GETSPEC, 0, 0));
+    if (static_cast<DWORD_PTR>(folder + spec) + 2 > data) {
       ::PostMessageW(dialog, WM_COMMAND, IDCANCEL, 0);
       return 0;
     }

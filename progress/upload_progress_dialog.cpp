@@ -61,7 +61,7 @@ void UploadProgressDialog::MakeCurrentFileLabelWide() {
   ::MapWindowPoints(nullptr, window(), reinterpret_cast<POINT*>(&bounds), 2);
   const auto style = static_cast<DWORD>(::GetWindowLongPtrW(label, GWL_STYLE));
   const auto exStyle = static_cast<DWORD>(::GetWindowLongPtrW(label, GWL_EXSTYLE));
-  const auto font = reinterpret_cast<WPARAM>(reinterpret_cast<HFONT>(::SendMessageW(label, WM_GETFONT, 0, 0)));
+  const auto font = static_cast<WPARAM>(::SendMessageW(label, WM_GETFONT, 0, 0));
   HWND wide = ::CreateWindowExW(exStyle, L"STATIC", L"", style, bounds.left, bounds.top,
                                 bounds.right - bounds.left, bounds.bottom - bounds.top, window(),
                                 reinterpret_cast<HMENU>(static_cast<INT_PTR>(IDC_CURRENT_FILE)),
