@@ -83,44 +83,6 @@ bool TypeAndConfirmWide(HWND openDialog, const std::wstring& text) {
 
 std::wstring FromUtf8(const std::string& text) { return fw::WideFromNarrow(text, CP_UTF8); }
 
-// The wide text of the tree item the browser has selected.
-std::wstring SelectedTreeTextWide(HWND browser) {
-  HWND tree = nullptr;
-  ::EnumChildWindows(browser, FindTreeWindow, reinterpret_cast<LPARAM>(&tree));
-  if (!tree) return {};
-  DWORD_PTR item = 0;
-  if (!::SendMessageTimeoutW(tree, TVM_GETNEXTITEM, TVGN_CARET, 0, SMTO_NORMAL, kPressTimeoutMs, &item) ||
-      !item) {
-    return {};
-  }
-  static wchar_t text[MAX_PATH];
-  static TVITEMW request;
-  request = TVITEMW{};
-  text[0] = L'\0';
-  request.mask = TVIF_TEXT;
-  request.hItem = reinterpret_cast<HTREEITEM>(item);
-  request.pszText = text;
-  request.cchTextMax = MAX_PATH;
-  DWORD_PTR ok = 0;
-  ::SendMessageTimeoutW(tree, TVM_GETITEMW, 0, reinterpret_cast<LPARAM>(&request), SMTO_NORMAL,
-                        kPressTimeoutMs, &ok);
-  return ok ? std::wstring(text) : std::wstring();
-}
-
-bool SelectFolderAndConfirmWide(HWND browser, const std::wstring& folder) {
-  if (!IsFolderBrowser(browser)) return false;
-  DWORD_PTR ignored = 0;
-  ::SendMessageTimeoutW(browser, BFFM_SETSELECTIONW, TRUE, reinterpret_cast<LPARAM>(folder.c_str()),
-                        SMTO_NORMAL, kPressTimeoutMs, &ignored);
-  std::wstring path = folder;
-  while (!path.empty() && (path.back() == L'\\' || path.back() == L'/')) path.pop_back();
-  const auto slash = path.find_last_of(L"\\/");
-  const std::wstring shown = slash == std::wstring::npos ? path : path.substr(slash + 1);
-  if (SelectedTreeTextWide(browser).find(shown) == std::wstring::npos) return false;
-  Press(browser, IDOK);
-  return true;
-}
-
 }  // namespace
 
 // The text of the tree item the browser has selected.
@@ -200,9 +162,7 @@ DialogWatcher::Answer AnswerPickers(PickerScript script,
     // choice comes a round later, and again until the tree shows it.
     if (browser && !state->folderChosen && !state->script.folder.empty() &&
         ++state->browserRounds > 1 && state->browserRounds < kPatienceRounds) {
-      state->folderChosen = state->script.utf8
-                                ? SelectFolderAndConfirmWide(dialog.window, FromUtf8(state->script.folder))
-                                : SelectFolderAndConfirm(dialog.window, state->script.folder);
+      state->folderChosen = SelectFolderAndConfirm(dialog.window, state->script.folder);
       return 0;
     }
     return ++state->idleRounds > kPatienceRounds ? IDCANCEL : 0;

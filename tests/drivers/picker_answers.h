@@ -33,8 +33,8 @@ struct PickerScript {
   std::vector<std::string> fileEntries;
   std::string folder;  // chosen in the folder browser
   bool cancel = false; // cancel whichever picker opens instead
-  // The entries and the folder are UTF-8, typed and chosen with the wide
-  // messages: names the ANSI code page lacks reach the pickers whole.
+  // The file entries are UTF-8, typed with the wide messages: names the
+  // ANSI code page lacks reach the open-file dialog whole.
   bool utf8 = false;
 };
 
