@@ -79,11 +79,26 @@ function decoded(bytes) {
 
 // The client's name as kept: the bytes after the last backslash or slash of
 // the path sent (CP949 never uses either byte inside a character), control
-// bytes made '_', the part's name when nothing is left; decoded.
+// bytes made '_', the part's name when nothing is left; decoded, its
+// character references read. The bytes shown in a reply are the ones sent.
 function clientName(raw, field) {
   const cut = Math.max(raw.lastIndexOf(0x5c), raw.lastIndexOf(0x2f));
   const bytes = Buffer.from(raw.subarray(cut + 1).map((b) => (b < 0x20 || b === 0x7f ? 0x5f : b)));
-  return decoded(bytes.length === 0 ? Buffer.from(field, 'ascii') : bytes);
+  const { name, shown } = decoded(bytes.length === 0 ? Buffer.from(field, 'ascii') : bytes);
+  return { name: withCharacters(name), shown };
+}
+
+// A name with each decimal character reference the control wrote for a
+// character that CP949 lacks ("caf&#233;.txt") made that character again.
+// Only references to characters outside ASCII and the C1 controls are read,
+// so no reference can bring a slash, a control or a surrogate into a name;
+// any other stays as it was written.
+function withCharacters(name) {
+  return name.replace(/&#([0-9]{1,7});/g, (reference, digits) => {
+    const code = Number(digits);
+    const readable = code >= 0xa0 && code <= 0x10ffff && (code < 0xd800 || code > 0xdfff);
+    return readable ? String.fromCodePoint(code) : reference;
+  });
 }
 
 // Whether the request carries the upload token, compared in constant time:

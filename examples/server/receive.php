@@ -73,10 +73,25 @@ function decoded(string $bytes): array {
 
 // The client's name as kept: the bytes after the last backslash or slash of
 // the path sent (CP949 never uses either byte inside a character), control
-// bytes made '_', the part's name when nothing is left; decoded.
+// bytes made '_', the part's name when nothing is left; decoded, its
+// character references read. The bytes shown in a reply are the ones sent.
 function client_name(string $raw, string $field): array {
     $bytes = preg_replace('/[\x00-\x1f\x7f]/', '_', preg_replace('#^.*[\\\\/]#s', '', $raw));
-    return decoded($bytes === '' ? $field : $bytes);
+    [$name, $shown] = decoded($bytes === '' ? $field : $bytes);
+    return [with_characters($name), $shown];
+}
+
+// A name with each decimal character reference the control wrote for a
+// character that CP949 lacks ("caf&#233;.txt") made that character again.
+// Only references to characters outside ASCII and the C1 controls are read,
+// so no reference can bring a slash, a control or a surrogate into a name;
+// any other stays as it was written.
+function with_characters(string $name): string {
+    return preg_replace_callback('/&#([0-9]{1,7});/', function (array $match): string {
+        $code = (int)$match[1];
+        $readable = $code >= 0xA0 && $code <= 0x10FFFF && ($code < 0xD800 || $code > 0xDFFF);
+        return $readable ? html_entity_decode($match[0], ENT_QUOTES | ENT_HTML5, 'UTF-8') : $match[0];
+    }, $name);
 }
 
 // The client's extension, lowered, when it is on the allowed list.

@@ -90,12 +90,31 @@ def decoded(raw):
         return shown.decode("ascii"), shown
 
 
+CHARACTER_REFERENCE = re.compile(r"&#([0-9]{1,7});")
+
+
+def with_characters(name):
+    """A name with each decimal character reference the control wrote for a
+    character that CP949 lacks ("caf&#233;.txt") made that character again.
+    Only references to characters outside ASCII and the C1 controls are
+    read, so no reference can bring a slash, a control or a surrogate into
+    a name; any other stays as it was written."""
+    def character(match):
+        code = int(match.group(1))
+        readable = 0xA0 <= code <= 0x10FFFF and not 0xD800 <= code <= 0xDFFF
+        return chr(code) if readable else match.group(0)
+    return CHARACTER_REFERENCE.sub(character, name)
+
+
 def client_name(raw, field):
     """The client's name as kept: the bytes after the last backslash or
     slash of the path sent (CP949 never uses either byte inside a character),
-    control bytes made '_', the part's name when nothing is left; decoded."""
+    control bytes made '_', the part's name when nothing is left; decoded,
+    its character references read. The bytes shown in a reply are the ones
+    sent."""
     cut = max(raw.rfind(b"\\"), raw.rfind(b"/"))
-    return decoded(CONTROL.sub(b"_", raw[cut + 1:]) or field.encode("ascii"))
+    name, shown = decoded(CONTROL.sub(b"_", raw[cut + 1:]) or field.encode("ascii"))
+    return with_characters(name), shown
 
 
 def stored_extension(name):

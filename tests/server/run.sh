@@ -118,6 +118,10 @@ body too_large --file "$files/korean" 'C:\ok.txt' --file "$files/too_large" "$(c
 note_value='따옴표 " 역슬래시 \ 끝/'
 body flow --field record_id 42 --field "$(cp949 메모)" "$(cp949 "$note_value")" \
   --file "$files/korean" "$(cp949 'C:\문서\보고서.hwp')"
+# Characters that CP949 lacks, written as the control writes them: as
+# decimal character references among the CP949 bytes.
+body refs --file "$files/korean" "$(cp949 'C:\x\')caf&#233; $(cp949 보고서) &#3652;&#3607;&#3618; &#128512;.txt" \
+  --file "$files/evil" 'C:\x\&#55357;&#47;&#65;&#x41;&#159;&#12345678;&#;.txt'
 body too_many_fields --field a 1 --field b 2 --field c 3 --file "$files/evil" 'C:\x.txt'
 body too_long_field --field "$(cp949 메모)" "$(cp949 "$note_value")x" --file "$files/evil" 'C:\x.txt'
 body too_long --file "$files/binary" 'C:\1.bin' --file "$files/binary" 'C:\2.bin' \
@@ -255,6 +259,13 @@ for kind in "${kinds[@]}"; do
     bash -c '[ "$1" = "$2" ] && cmp -s "$3/$4" "$5"' _ "$reply" \
     '{"ok":true,"message":"Stored 1 file.","files":[{"name":"보고서.hwp","size":'"$(stat -c %s "$files/korean")"',"type":"application/octet-stream","stored":"'"${stored[0]:-}"'"}],"fields":[{"name":"record_id","value":"42"},{"name":"메모","value":"따옴표 \" 역슬래시 \\ 끝/"}]}'$'\n200' \
     "$uploads" "${stored[0]:-}" "$files/korean"
+  reply=$(post "$port" refs '/receive?reply=json')
+  read_index "$uploads" $((expected_count + 5))
+  check "$kind: the references the control writes for what CP949 lacks are read back in the names kept, any other reference stays as sent" \
+    bash -c '[ "${1: -3}" = 200 ] && [[ $1 == *"\"name\":\"$4\""* ]] && [ "$2|$3" = "$4|$5" ] &&
+             [[ $6 =~ ^[0-9a-f]{32}\.txt$ ]] && cmp -s "$7/$6" "$8"' _ \
+    "$reply" "${names[0]:-}" "${names[1]:-}" 'café 보고서 ไทย 😀.txt' '&#55357;&#47;&#65;&#x41;&#159;&#12345678;&#;.txt' \
+    "${stored[0]:-}" "$uploads" "$files/korean"
   [ "$kind" != php ] || check "php: served from a document root, the upload folder is refused under it, and an upload allowed there is not run" \
     php_site_does_not_run_uploads
 
