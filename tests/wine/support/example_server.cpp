@@ -17,15 +17,10 @@ ExampleServer::ExampleServer(const std::string& kind) {
                      " --dir \"" + run_.unixFolder + "/uploads\" --port-file \"" + run_.unixFolder +
                      "/port\" --lease \"" + run_.unixFolder + "/lease\" --log \"" + run_.unixFolder +
                      "/log\" --idle-timeout 300";
-  STARTUPINFOA startup{sizeof startup};
-  PROCESS_INFORMATION info{};
-  if (!::CreateProcessA(nullptr, &line[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
-                        &info)) {
+  if (!StartProcess(line)) {
     ADD_FAILURE() << "cannot start " << line << ": error " << ::GetLastError();
     return;
   }
-  // A Unix program has no Windows process; any handle given is of no use.
-  fw::UniqueHandle process(info.hProcess), thread(info.hThread);
 
   // npm ci may run first for the Node receiver: allow for it.
   const std::string portFile = run_.folder + "\\port";

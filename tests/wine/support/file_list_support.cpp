@@ -207,14 +207,7 @@ FileHolder::FileHolder(const std::string& path) {
   release_.reset(::CreateEventA(nullptr, TRUE, FALSE, releaseName.c_str()));
   std::string line = "\"" + BuildDir() + "\\scenarios\\hold_file.exe\" \"" + path + "\" " +
                      readyName + " " + releaseName;
-  STARTUPINFOA startup{sizeof startup};
-  PROCESS_INFORMATION info{};
-  if (!::CreateProcessA(nullptr, &line[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
-                        &info)) {
-    return;
-  }
-  ::CloseHandle(info.hThread);
-  process_.reset(info.hProcess);
+  if (!StartProcess(line, &process_)) return;
   HANDLE either[] = {ready_.get(), process_.get()};
   holding_ = ::WaitForMultipleObjects(2, either, FALSE, 20000) == WAIT_OBJECT_0;
 }

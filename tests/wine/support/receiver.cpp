@@ -198,15 +198,10 @@ Receiver::Receiver(Tls tls) {
     line += " --cert \"" + material + ".pem\" --key \"" + material + ".key\" --tls-port-file \"" +
             run_.unixFolder + "/tls-port\"";
   }
-  STARTUPINFOA startup{sizeof startup};
-  PROCESS_INFORMATION info{};
-  if (!::CreateProcessA(nullptr, &line[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
-                        &info)) {
+  if (!StartProcess(line)) {
     ADD_FAILURE() << "cannot start " << line << ": error " << ::GetLastError();
     return;
   }
-  // A Unix program has no Windows process; any handle given is of no use.
-  fw::UniqueHandle process(info.hProcess), thread(info.hThread);
 
   // The port file comes last, once every listener is ready.
   port_ = ReadPortFile(run_.folder + "\\port", 10000);

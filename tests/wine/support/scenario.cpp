@@ -3,6 +3,8 @@
 #include <gtest/gtest.h>
 #include <ole2.h>
 
+#include <utility>
+
 #include "framework/text.h"
 #include "framework/unique_handle.h"
 
@@ -18,6 +20,17 @@ std::string BuildDir() {
 }
 
 std::string BuiltModulePath() { return BuildDir() + "\\BRIMLET.OCX"; }
+
+bool StartProcess(std::string commandLine, fw::UniqueHandle* process) {
+  STARTUPINFOA startup{sizeof startup};
+  PROCESS_INFORMATION info{};
+  if (!::CreateProcessA(nullptr, &commandLine[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr,
+                        &startup, &info))
+    return false;
+  fw::UniqueHandle thread(info.hThread), started(info.hProcess);
+  if (process) *process = std::move(started);
+  return true;
+}
 
 DWORD RunProcess(const std::string& commandLine, std::string* output, DWORD timeoutMs) {
   SECURITY_ATTRIBUTES inherit{sizeof inherit, nullptr, TRUE};

@@ -7,6 +7,7 @@
 #include <string>
 
 #include "container/hosted_control.h"
+#include "framework/unique_handle.h"
 
 namespace scenario {
 
@@ -17,6 +18,12 @@ std::string BuiltModulePath();
 // Runs a program, collects its standard output (and error) and waits at most
 // `timeoutMs` for it; returns its exit code, or STILL_ACTIVE after killing it.
 DWORD RunProcess(const std::string& commandLine, std::string* output, DWORD timeoutMs = 60000);
+
+// Starts a program and leaves it running; false when it could not be started
+// (the caller says so). Its process handle goes to `process` when asked for:
+// a Unix program started through Wine has no Windows process, and gives no
+// handle worth keeping.
+bool StartProcess(std::string commandLine, fw::UniqueHandle* process = nullptr);
 
 // regsvr32 [/u] /s on the module; returns its exit code (0 when it succeeded).
 DWORD Regsvr32(bool unregister);
