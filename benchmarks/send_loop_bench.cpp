@@ -31,7 +31,7 @@ struct NullReader : FileReader {
 
 struct NullFiles : FileSource {
   std::uint64_t size = 0;
-  std::unique_ptr<FileReader> Open(std::size_t, const std::string&) override {
+  std::unique_ptr<FileReader> Open(std::size_t, const std::wstring&) override {
     return std::make_unique<NullReader>(size);
   }
 };
@@ -68,11 +68,12 @@ int main() {
   SteadyTicks env;
   UploadJob job;
   for (int i = 0; i < fileCount; ++i)
-    AddJobFile(job, "C:\\bench\\" + std::to_string(i) + ".bin", "", fileSize, "a/b");
+    AddJobFile(job, L"C:\\bench\\" + std::to_wstring(i) + L".bin", "C:\\bench\\" + std::to_string(i) + ".bin", "",
+               fileSize, "a/b");
 
   const auto start = std::chrono::steady_clock::now();
   const SendResult result =
-      SendFiles(job, {files, body, relay, env, env, &IsCp949LeadByte});
+      SendFiles(job, {files, body, relay, env, env});
   const double seconds =
       std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
   std::printf("send loop: %llu bytes in %.3f s, %.0f MB/s in %llu writes%s\n",

@@ -8,6 +8,7 @@
 #include <cstring>
 #include <vector>
 
+#include "framework/text.h"
 #include "framework/unique_handle.h"
 #include "upload/http_upload.h"
 #include "upload/portable/multipart.h"
@@ -78,7 +79,9 @@ std::vector<std::string> FilesOf(const std::string& folder) {
 brimlet::UploadJob JobOf(const std::vector<std::string>& paths, const std::string& url) {
   brimlet::UploadJob job;
   job.url = url;
-  for (const std::string& path : paths) brimlet::AddJobFile(job, path, "", SizeOf(path), "application/octet-stream");
+  for (const std::string& path : paths) {
+    brimlet::AddJobFile(job, fw::WideFromNarrow(path), path, "", SizeOf(path), "application/octet-stream");
+  }
   return job;
 }
 
@@ -92,7 +95,7 @@ std::optional<double> PostFloor(const brimlet::UploadJob& job, std::size_t piece
     return std::nullopt;
   PieceWriter writer(request, piece);
   for (const brimlet::UploadJobEntry& entry : job.entries) {
-    const fw::UniqueFile file(::CreateFileA(entry.path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
+    const fw::UniqueFile file(::CreateFileW(entry.path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
                                             OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
     if (!file || !writer.Append(entry.boundaryLine + entry.partHeader) || !writer.AppendFile(file.get()))
       return std::nullopt;

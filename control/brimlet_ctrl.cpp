@@ -132,7 +132,7 @@ void CBrimletCtrl::Upload() {
   // taken before anything runs a message loop: the drain below (or an
   // in-use message box) may deliver the end of an earlier upload, whose
   // handler empties the list.
-  std::vector<std::pair<std::string, std::string>> rows;  // path, size text
+  std::vector<std::pair<std::wstring, std::string>> rows;  // path, size text
   for (int row = 0, count = FileListRowCount(); row < count; ++row)
     rows.emplace_back(m_wndFileList.RowPath(row), m_wndFileList.RowSizeText(row));
   if (rows.empty()) {

@@ -101,7 +101,7 @@ class CBrimletCtrl final : public fw::OleControl {
   int FileListRowCount() const;
   void CancelRunningUploads();
   void CreateFileList(int width, int height);
-  void InsertFile(const std::string& path, DWORD size);
+  void InsertFile(const std::wstring& path, DWORD size);
   // Tells the page the list has `FileCount` rows now, unless it had as many.
   void NotifyFilesChanged(int rowsBefore);
   // The list row a page's index names, or a refusal.

@@ -21,20 +21,21 @@
 #include "framework/unique_handle.h"
 #include "module/dispatch_ids.h"
 #include "resources/resource_ids.h"
+#include "upload/portable/path_text.h"
 #include "upload/portable/upload_messages.h"
 
 namespace brimlet {
 namespace {
 
 const char kInitialFolder[] = "c:\\";
-const char kAllFiles[] = "*.*";
+const wchar_t kAllFiles[] = L"*.*";
 
 // The in-use test: read access, shared with readers only, so a file that
 // another program holds open for writing is refused.
 class InUseTest : public FileOpener {
  public:
-  std::optional<std::uint64_t> OpenedSize(const std::string& path) override {
-    fw::UniqueFile file(::CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
+  std::optional<std::uint64_t> OpenedSize(const std::wstring& path) override {
+    fw::UniqueFile file(::CreateFileW(OpenablePath(path).c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
                                       OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
     if (!file) return std::nullopt;
     LARGE_INTEGER size{};
@@ -62,7 +63,7 @@ class CBrimletCtrl::ListAdmission : public brimlet::AdmissionList {
   std::uint32_t FileCount() const override { return m_control.m_nFileCount; }
   std::uint32_t TotalSize() const override { return m_control.m_dwTotalSize; }
   int RowCount() const override { return m_control.m_wndFileList.RowCount(); }
-  void Insert(const std::string& path, std::uint32_t size) override { m_control.InsertFile(path, size); }
+  void Insert(const std::wstring& path, std::uint32_t size) override { m_control.InsertFile(path, size); }
   void Reset() override { m_control.ResetFileList(); }
   void ShowRefusal(brimlet::Refusal why) override {
     // The rows so far are drawn before the message box covers the list.
@@ -131,7 +132,7 @@ void CBrimletCtrl::ShowAddedTitles() {
                                                brimlet::SystemNumberSeparators()));
 }
 
-void CBrimletCtrl::InsertFile(const std::string& path, DWORD size) {
+void CBrimletCtrl::InsertFile(const std::wstring& path, DWORD size) {
   m_wndFileList.AppendRow(path, size, brimlet::FormatByteCount(size, brimlet::SystemNumberSeparators()));
   ++m_nFileCount;
   m_dwTotalSize += size;
@@ -143,7 +144,7 @@ void CBrimletCtrl::AddFile() {
   brimlet::FilePicker picker(m_strFilter, OFN_ALLOWMULTISELECT | OFN_HIDEREADONLY | OFN_NOCHANGEDIR,
                              GetSafeHwnd());
   if (picker.ShowOpenDialog() != brimlet::FilePicker::kConfirmed) return;
-  std::vector<std::string> paths;
+  std::vector<std::wstring> paths;
   for (std::size_t position = picker.FirstSelectedPosition();
        position != brimlet::SelectionReader::kEnd;) {
     paths.push_back(picker.NextSelectedPath(&position));

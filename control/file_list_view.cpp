@@ -83,9 +83,9 @@ const FileListView::Row* FileListView::RowAt(int row) const {
   return row >= 0 && static_cast<std::size_t>(row) < m_rows.size() ? &m_rows[static_cast<std::size_t>(row)] : nullptr;
 }
 
-std::string FileListView::RowPath(int row) const {
+std::wstring FileListView::RowPath(int row) const {
   const Row* listed = RowAt(row);
-  return listed ? listed->path : std::string();
+  return listed ? listed->path : std::wstring();
 }
 
 std::string FileListView::RowSizeText(int row) const {
@@ -93,7 +93,7 @@ std::string FileListView::RowSizeText(int row) const {
   return listed ? listed->sizeText : std::string();
 }
 
-int FileListView::ImageFor(const std::string& path) {
+int FileListView::ImageFor(const std::wstring& path) {
   const std::optional<int> shellIcon = fw::ShellIconIndexByName(path);
   if (shellIcon) {
     const auto known = m_imageOfShellIcon.find(*shellIcon);
@@ -114,7 +114,7 @@ int FileListView::ImageFor(const std::string& path) {
   return image;
 }
 
-void FileListView::AppendRow(const std::string& path, std::uint32_t size, const std::string& sizeText) {
+void FileListView::AppendRow(const std::wstring& path, std::uint32_t size, const std::string& sizeText) {
   if (!m_window) return;
   // The row's record first, so that a row is never listed without it.
   Row listed;
@@ -128,13 +128,13 @@ void FileListView::AppendRow(const std::string& path, std::uint32_t size, const 
   m_imagesWanted = true;
   if (!m_redrawHeld) LendImages();
 
-  LVITEMA item{};
+  LVITEMW item{};
   item.mask = LVIF_TEXT | LVIF_IMAGE;
   item.iItem = static_cast<int>(m_rows.size());  // after the last row
-  item.pszText = const_cast<char*>(path.c_str());
+  item.pszText = const_cast<wchar_t*>(path.c_str());
   item.iImage = image;
   const int row = static_cast<int>(
-      ::SendMessageA(m_window, LVM_INSERTITEMA, 0, reinterpret_cast<LPARAM>(&item)));
+      ::SendMessageW(m_window, LVM_INSERTITEMW, 0, reinterpret_cast<LPARAM>(&item)));
   if (row < 0) return;
   m_rows.insert(m_rows.begin() + std::min<std::size_t>(static_cast<std::size_t>(row), m_rows.size()),
                std::move(listed));

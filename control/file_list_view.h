@@ -43,10 +43,12 @@ class FileListView {
   // (column 1). Read from this object's own record of the rows, not from
   // the list window: a page that uploads 2,000 rows would otherwise send
   // the window 4,000 messages.
-  std::string RowPath(int row) const;
+  std::wstring RowPath(int row) const;
   std::string RowSizeText(int row) const;
-  // Appends a row showing `sizeText` and the shell's icon for `path`.
-  void AppendRow(const std::string& path, std::uint32_t size, const std::string& sizeText);
+  // Appends a row showing `sizeText` and the shell's icon for `path`. The
+  // path is written with the wide messages, which every list view takes
+  // whatever its parent's character set, so no character of it is lost.
+  void AppendRow(const std::wstring& path, std::uint32_t size, const std::string& sizeText);
   void DeleteRow(int row);
   void DeleteAllRows();
   // The size row `row` was listed with; 0 for a row that is not there.
@@ -68,14 +70,14 @@ class FileListView {
  private:
   void SetColumnTitle(int column, const std::string& title);
   struct Row {
-    std::string path;
+    std::wstring path;
     std::uint32_t size = 0;
     std::string sizeText;
   };
   const Row* RowAt(int row) const;
   // The position in the image lists of the icon for `path`, copied in on
   // first sight; -1 when it could not be added.
-  int ImageFor(const std::string& path);
+  int ImageFor(const std::wstring& path);
   // Lends both image lists to the window once it has had a row, unless they
   // are lent already: lending again would redraw the whole list.
   void LendImages();

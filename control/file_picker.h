@@ -35,21 +35,27 @@ class FilePicker {
   std::size_t FirstSelectedPosition() const { return SelectionReader::FirstPosition(); }
   // The next full path of the selection; the position becomes
   // SelectionReader::kEnd after the last.
-  std::string NextSelectedPath(std::size_t* position) const;
+  std::wstring NextSelectedPath(std::size_t* position) const;
 
   // Modal folder browser opening on `initialFolder`; kConfirmed when the user
-  // chose an item with a file-system path.
+  // chose an item with a file-system path. The title and the folder are in
+  // the ANSI code page; the chosen folder comes back wide, as the system
+  // names it, and may be longer than MAX_PATH.
   int ChooseFolder(const std::string& title, const std::string& initialFolder, UINT flags,
                    HWND owner);
-  std::string ChosenFolder() const;
+  std::wstring ChosenFolder() const;
 
  private:
   static int CALLBACK BrowseCallback(HWND browser, UINT message, LPARAM, LPARAM data);
+  static UINT_PTR CALLBACK OpenHook(HWND hook, UINT message, WPARAM, LPARAM data);
+  static LRESULT CALLBACK OpenDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam,
+                                         UINT_PTR id, DWORD_PTR data);
 
-  OPENFILENAMEA m_request{};
-  std::array<char, 4096> m_result{};
-  std::array<char, MAX_PATH> m_folder{};
-  std::string m_filter;  // the request points into it
+  OPENFILENAMEW m_request{};
+  std::array<wchar_t, 4096> m_result{};
+  std::wstring m_folder;
+  std::wstring m_filter;  // the request points into it
+  std::wstring m_title;   // and into this
 };
 
 }  // namespace brimlet

@@ -18,20 +18,21 @@ class FolderScanner {
 
   void ResetFolders();
   // Stores the folder, trimmed of trailing separators, and queues it.
-  void SetRootFolder(const std::string& path);
+  void SetRootFolder(const std::wstring& path);
   // Appends a record for every matching entry that is not a folder, folder by
   // folder in queue order; false if listing ran out of memory, keeping what
-  // was collected.
-  bool ScanFiles(const std::string& pattern);
+  // was collected. Names are the system's wide names; a search or path of
+  // MAX_PATH or more goes through the extended form.
+  bool ScanFiles(const std::wstring& pattern);
 
-  const std::string& root() const { return m_root; }
+  const std::wstring& root() const { return m_root; }
   const std::vector<ScannedFile>& files() const { return m_files; }
 
  private:
-  void ScanFolder(const std::string& folder, const std::string& pattern);
+  void ScanFolder(const std::wstring& folder, const std::wstring& pattern);
 
-  std::string m_root;
-  std::vector<std::string> m_folders;
+  std::wstring m_root;
+  std::vector<std::wstring> m_folders;
   std::vector<ScannedFile> m_files;
 };
 

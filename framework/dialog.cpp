@@ -35,6 +35,18 @@ void UpdateWindowText(HWND window, const std::string& text) {
   ::SetWindowTextA(window, text.c_str());
 }
 
+void UpdateWindowText(HWND window, const std::wstring& text) {
+  if (!window) return;
+  const int length = ::GetWindowTextLengthW(window);
+  if (length == static_cast<int>(text.size())) {
+    std::wstring shown(text.size() + 1, L'\0');
+    const int got = ::GetWindowTextW(window, shown.data(), static_cast<int>(shown.size()));
+    shown.resize(got > 0 ? got : 0);
+    if (shown == text) return;
+  }
+  ::SetWindowTextW(window, text.c_str());
+}
+
 void Dialog::SetItemText(int id, const std::string& text) const {
   if (window_) ::SetDlgItemTextA(window_, id, text.c_str());
 }

@@ -17,6 +17,7 @@ namespace fw {
 // repaints on every change of text, and a top-level window's caption is a
 // round trip to the window system.
 void UpdateWindowText(HWND window, const std::string& text);
+void UpdateWindowText(HWND window, const std::wstring& text);
 
 class Dialog {
  public:
@@ -38,6 +39,7 @@ class Dialog {
   HWND Item(int id) const { return window_ ? ::GetDlgItem(window_, id) : nullptr; }
   void SetItemText(int id, const std::string& text) const;
   void UpdateItemText(int id, const std::string& text) const { UpdateWindowText(Item(id), text); }
+  void UpdateItemText(int id, const std::wstring& text) const { UpdateWindowText(Item(id), text); }
 
  protected:
   // After the window and its controls exist; true lets the system set the

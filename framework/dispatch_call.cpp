@@ -53,6 +53,13 @@ void DispatchCall::ReturnString(const std::string& text) {
   result_->bstrVal = BstrFromNarrow(text);
 }
 
+void DispatchCall::ReturnString(const std::wstring& text) {
+  if (!result_) return;
+  ::VariantInit(result_);
+  result_->vt = VT_BSTR;
+  result_->bstrVal = ::SysAllocStringLen(text.data(), static_cast<UINT>(text.size()));
+}
+
 void DispatchCall::ReturnLong(LONG value) {
   if (!result_) return;
   ::VariantInit(result_);

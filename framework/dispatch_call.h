@@ -25,6 +25,7 @@ class DispatchCall {
   bool LongArg(UINT index, LONG* value);
 
   void ReturnString(const std::string& text);
+  void ReturnString(const std::wstring& text);
   void ReturnLong(LONG value);
   void ReturnDouble(double value);
 

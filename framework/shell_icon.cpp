@@ -4,21 +4,21 @@
 
 namespace fw {
 
-UniqueIcon ShellIconByName(const std::string& path, IconSize size) {
-  SHFILEINFOA info{};
+UniqueIcon ShellIconByName(const std::wstring& path, IconSize size) {
+  SHFILEINFOW info{};
   const UINT flags = SHGFI_ICON | SHGFI_USEFILEATTRIBUTES | (size == IconSize::Small ? SHGFI_SMALLICON : 0);
-  if (::SHGetFileInfoA(path.c_str(), FILE_ATTRIBUTE_NORMAL, &info, sizeof info, flags) && info.hIcon) {
+  if (::SHGetFileInfoW(path.c_str(), FILE_ATTRIBUTE_NORMAL, &info, sizeof info, flags) && info.hIcon) {
     return UniqueIcon(info.hIcon);
   }
   return UniqueIcon(::CopyIcon(::LoadIconA(nullptr, reinterpret_cast<LPCSTR>(IDI_APPLICATION))));
 }
 
-std::optional<int> ShellIconIndexByName(const std::string& path) {
-  SHFILEINFOA info{};
+std::optional<int> ShellIconIndexByName(const std::wstring& path) {
+  SHFILEINFOW info{};
   // With SHGFI_SYSICONINDEX the answer is the system image list, which
   // belongs to the shell and must not be destroyed; only its index is kept.
   const UINT flags = SHGFI_SYSICONINDEX | SHGFI_USEFILEATTRIBUTES | SHGFI_SMALLICON;
-  if (!::SHGetFileInfoA(path.c_str(), FILE_ATTRIBUTE_NORMAL, &info, sizeof info, flags)) return std::nullopt;
+  if (!::SHGetFileInfoW(path.c_str(), FILE_ATTRIBUTE_NORMAL, &info, sizeof info, flags)) return std::nullopt;
   return info.iIcon;
 }
 

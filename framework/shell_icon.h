@@ -12,7 +12,7 @@ namespace fw {
 enum class IconSize { Large, Small };
 
 // Never empty: when the shell has no icon, the system's application icon.
-UniqueIcon ShellIconByName(const std::string& path, IconSize size);
+UniqueIcon ShellIconByName(const std::wstring& path, IconSize size);
 
 // Where the shell keeps that same icon in its system image lists. The shell
 // holds each icon once: one position serves every file of a type, and a file
@@ -20,6 +20,6 @@ UniqueIcon ShellIconByName(const std::string& path, IconSize size);
 // own. Two names with the same position show the same icon, so a caller may
 // fetch the icon for the first and reuse it for the rest. Nothing when the
 // shell cannot say.
-std::optional<int> ShellIconIndexByName(const std::string& path);
+std::optional<int> ShellIconIndexByName(const std::wstring& path);
 
 }  // namespace fw

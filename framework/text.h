@@ -4,6 +4,7 @@
 
 #include <windows.h>
 #include <oleauto.h>
+#include <optional>
 #include <string>
 
 namespace fw {
@@ -16,6 +17,10 @@ BSTR BstrFromNarrow(const std::string& text);
 // Whether a byte starts a double-byte character in the ANSI code page; the
 // lead-byte test the character-wise path searches are given.
 bool IsAnsiLeadByte(unsigned char byte);
+// The bytes of one code point in the ANSI code page, or nothing when the
+// code page lacks it. Best fit is off: a character the code page does not
+// hold is never replaced by a look-alike (é by e).
+std::optional<std::string> AnsiCharacter(char32_t codePoint);
 // Task-memory copy of a wide string, as IOleObject::GetUserType hands out.
 LPOLESTR CoTaskStringCopy(const std::wstring& text);
 

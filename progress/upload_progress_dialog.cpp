@@ -9,6 +9,7 @@
 #include "framework/text.h"
 #include "progress/portable/progress_text.h"
 #include "resources/resource_ids.h"
+#include "upload/portable/path_text.h"
 
 namespace brimlet {
 
@@ -48,7 +49,31 @@ bool UploadProgressDialog::CreateModeless(HWND parent, HANDLE cancelEvent, Progr
   return fw::Dialog::CreateModeless(parent);
 }
 
+// A dialog made from a template by the ANSI functions makes ANSI controls,
+// and a wide text set on an ANSI control passes through the code page: é
+// would become '?'. The current file's label is made again as a wide
+// control in the same place, with the same style, identifier and font.
+void UploadProgressDialog::MakeCurrentFileLabelWide() {
+  HWND label = Item(IDC_CURRENT_FILE);
+  if (!label || ::IsWindowUnicode(label)) return;
+  RECT bounds{};
+  ::GetWindowRect(label, &bounds);
+  ::MapWindowPoints(nullptr, window(), reinterpret_cast<POINT*>(&bounds), 2);
+  const auto style = static_cast<DWORD>(::GetWindowLongPtrW(label, GWL_STYLE));
+  const auto exStyle = static_cast<DWORD>(::GetWindowLongPtrW(label, GWL_EXSTYLE));
+  const auto font = static_cast<WPARAM>(::SendMessageW(label, WM_GETFONT, 0, 0));
+  HWND wide = ::CreateWindowExW(exStyle, L"STATIC", L"", style, bounds.left, bounds.top,
+                                bounds.right - bounds.left, bounds.bottom - bounds.top, window(),
+                                reinterpret_cast<HMENU>(static_cast<INT_PTR>(IDC_CURRENT_FILE)),
+                                fw::ModuleInstance(), nullptr);
+  if (!wide) return;  // the ANSI label stays, and shows what its code page can
+  ::SetWindowPos(wide, label, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
+  ::SendMessageW(wide, WM_SETFONT, font, FALSE);
+  ::DestroyWindow(label);
+}
+
 bool UploadProgressDialog::OnInitDialog() {
+  MakeCurrentFileLabelWide();
   m_listFiles = Item(IDC_FILE_LIST);
   m_progressFile = Item(IDC_PROGRESS_FILE);
   m_progressTotal = Item(IDC_PROGRESS_TOTAL);
@@ -131,8 +156,8 @@ bool UploadProgressDialog::ShowNextFrame() {
 
 // The shell's icon for a name depends only on its extension, and asking
 // for it takes milliseconds: a job of many files of one type asks once.
-int UploadProgressDialog::ImageFor(const std::string& path) {
-  const std::string extension = NameExtension(path, &fw::IsAnsiLeadByte);
+int UploadProgressDialog::ImageFor(const std::wstring& path) {
+  const std::wstring extension = NameExtension(path);
   const auto known = m_imageByExtension.find(extension);
   if (known != m_imageByExtension.end()) return known->second;
   const fw::UniqueIcon icon = fw::ShellIconByName(path, fw::IconSize::Small);
@@ -152,13 +177,14 @@ void UploadProgressDialog::AddRows(const std::vector<ProgressRow>& rows) {
   ::SendMessageA(m_listFiles, WM_SETREDRAW, FALSE, 0);
   m_imageList.TakeBack();
   for (const ProgressRow& added : rows) {
-    LVITEMA item{};
+    // The name in the wide message: the list keeps every character of it.
+    LVITEMW item{};
     item.mask = LVIF_TEXT | LVIF_IMAGE;
     item.iItem = static_cast<int>(added.index);
-    item.pszText = const_cast<char*>(added.name.c_str());
+    item.pszText = const_cast<wchar_t*>(added.name.c_str());
     item.iImage = ImageFor(added.path);
     const int row =
-        static_cast<int>(::SendMessageA(m_listFiles, LVM_INSERTITEMA, 0, reinterpret_cast<LPARAM>(&item)));
+        static_cast<int>(::SendMessageW(m_listFiles, LVM_INSERTITEMW, 0, reinterpret_cast<LPARAM>(&item)));
     SetSubItemText(m_listFiles, row, 1, added.sizeText);
     SetSubItemText(m_listFiles, row, 2, kRowWaiting);
   }

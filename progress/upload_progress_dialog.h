@@ -56,7 +56,8 @@ class UploadProgressDialog final : public fw::Dialog {
   // Draws the relay's next frame, if anything changed; false if nothing did.
   bool ShowNextFrame();
   void AddRows(const std::vector<ProgressRow>& rows);
-  int ImageFor(const std::string& path);
+  int ImageFor(const std::wstring& path);
+  void MakeCurrentFileLabelWide();
   void Redraw();
   void ShowRowStatuses();
   void ShowPanes();
@@ -66,7 +67,7 @@ class UploadProgressDialog final : public fw::Dialog {
   HWND m_listFiles = nullptr;   // control 205
   HWND m_pStatusBar = nullptr;  // child of the dialog, destroyed with it
   fw::ListViewImageList m_imageList;  // lent to the list, which would otherwise destroy it
-  std::map<std::string, int> m_imageByExtension;  // one image per file type
+  std::map<std::wstring, int> m_imageByExtension;  // one image per file type
   HWND m_progressFile = nullptr;   // control 203
   HWND m_progressTotal = nullptr;  // control 204
   HANDLE m_hCancelEvent = nullptr;  // the worker's

@@ -7,8 +7,10 @@
 #include "framework/window_class.h"
 #include "upload/content_type.h"
 #include "upload/portable/content_type_key.h"
+#include "upload/portable/path_text.h"
 #include "upload/portable/reply_text.h"
 #include "upload/portable/upload_messages.h"
+#include "upload/portable/wire_name.h"
 
 namespace brimlet {
 
@@ -20,8 +22,8 @@ const char kDummyWindowName[] = "CUpload Dummy Window";
 // Sent by the sender to the hidden window: lParam the text to show.
 constexpr UINT WM_TELL_USER = WM_APP + 1;
 
-fw::UniqueFile OpenForReading(const std::string& path) {
-  return fw::UniqueFile(::CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+fw::UniqueFile OpenForReading(const std::wstring& path) {
+  return fw::UniqueFile(::CreateFileW(OpenablePath(path).c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
                                       FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
 }
 
@@ -48,7 +50,7 @@ void UploadThread::SetPageParts(std::string fieldParts, std::vector<std::string>
   m_job.headerLines = std::move(headerLines);
 }
 
-void UploadThread::AddJobFile(const std::string& path, const std::string& sizeText) {
+void UploadThread::AddJobFile(const std::wstring& path, const std::string& sizeText) {
   fw::UniqueFile file = OpenForReading(path);
   LARGE_INTEGER size{};
   if (!file || !::GetFileSizeEx(file.get(), &size)) {
@@ -56,7 +58,11 @@ void UploadThread::AddJobFile(const std::string& path, const std::string& sizeTe
     Tell(m_strLastTold);
     return;
   }
-  brimlet::AddJobFile(m_job, path, sizeText, static_cast<std::uint64_t>(size.QuadPart), ContentTypeOf(path));
+  // The type is looked up by the name as it is sent: for every name the
+  // code page holds, exactly the key it always was.
+  const std::string wireName = WireName(path, &fw::AnsiCharacter);
+  brimlet::AddJobFile(m_job, path, wireName, sizeText, static_cast<std::uint64_t>(size.QuadPart),
+                      ContentTypeOf(wireName));
   m_jobFiles.push_back(std::move(file));
 }
 

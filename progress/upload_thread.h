@@ -45,7 +45,7 @@ class UploadThread final : public fw::WorkerThread {
   // Opens the file and measures it; the open file goes with the job, so it
   // is opened once for the whole upload. A file that cannot be opened is
   // told to the user and takes no part.
-  void AddJobFile(const std::string& path, const std::string& sizeText);
+  void AddJobFile(const std::wstring& path, const std::string& sizeText);
   // The cancel event; the caller may duplicate it to cancel from outside.
   HANDLE cancelEvent() const { return m_hCancelEvent.get(); }
 

@@ -53,7 +53,9 @@ bool WriteUploadBody(const std::vector<BodyField>& fields, const std::vector<Bod
       *error = "cannot read " + file.localPath;
       return false;
     }
-    AddJobFile(job, file.listedPath, std::to_string(size), size, file.contentType);
+    // The body is copied from localPath here: the job's own path, which the
+    // control opens and shows, is not needed.
+    AddJobFile(job, std::wstring(), file.listedPath, std::to_string(size), size, file.contentType);
   }
   // The fields' parts come first; the first file's part then follows one.
   std::uint64_t fieldBytes = 0;

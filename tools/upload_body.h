@@ -18,7 +18,7 @@ struct BodyField {
 
 struct BodyFile {
   std::string localPath;    // where the bytes come from
-  std::string listedPath;   // the path the control would list, e.g. C:\docs\a.txt
+  std::string listedPath;   // the path the control would list, as its part names it: C:\docs\a.txt
   std::string contentType;
 };
 

@@ -35,7 +35,7 @@ class HandleReader final : public FileReader {
 class JobFiles final : public FileSource {
  public:
   explicit JobFiles(std::vector<fw::UniqueFile>& files) : m_files(files) {}
-  std::unique_ptr<FileReader> Open(std::size_t index, const std::string&) override {
+  std::unique_ptr<FileReader> Open(std::size_t index, const std::wstring&) override {
     if (index >= m_files.size() || !m_files[index]) return nullptr;
     return std::make_unique<HandleReader>(std::move(m_files[index]));
   }
@@ -99,7 +99,7 @@ bool UploadSender::Send() {
   JobFiles files(m_files);
   TickClock clock;
   CountedBody body(m_http, [this](std::uint64_t bytes) { ReportWritten(bytes); });
-  const SendEnvironment environment{files, body, m_progress, clock, *this, &fw::IsAnsiLeadByte};
+  const SendEnvironment environment{files, body, m_progress, clock, *this};
   const SendResult result = SendFiles(m_job, environment);
   switch (result.outcome) {
     case SendOutcome::kCancelled:

@@ -14,9 +14,9 @@ Refusal CheckFileLimits(const Limits& limits, std::uint32_t count, std::uint32_t
   return Refusal::None;
 }
 
-void AdmitFiles(const std::vector<std::string>& paths, FileOpener& opener, AdmissionList& list,
+void AdmitFiles(const std::vector<std::wstring>& paths, FileOpener& opener, AdmissionList& list,
                 const Limits& limits) {
-  for (const std::string& path : paths) {
+  for (const std::wstring& path : paths) {
     const std::optional<std::uint64_t> size = opener.OpenedSize(path);
     Refusal why = size ? CheckFileLimits(limits, list.FileCount(), list.TotalSize(), *size)
                        : Refusal::InUse;

@@ -36,7 +36,7 @@ class AdmissionList {
   virtual std::uint32_t TotalSize() const = 0;  // their sizes, summed modulo 2^32
   virtual int RowCount() const = 0;
   // Appends a row; the count grows by one and the total by `size`.
-  virtual void Insert(const std::string& path, std::uint32_t size) = 0;
+  virtual void Insert(const std::wstring& path, std::uint32_t size) = 0;
   // Empties the list, both counters and the titles.
   virtual void Reset() = 0;
   // Tells the user why a file or folder was refused; returns once dismissed.
@@ -50,11 +50,13 @@ class FileOpener {
  public:
   virtual ~FileOpener() = default;
   // The file's full size, or nothing when it cannot be opened.
-  virtual std::optional<std::uint64_t> OpenedSize(const std::string& path) = 0;
+  virtual std::optional<std::uint64_t> OpenedSize(const std::wstring& path) = 0;
 };
 
+// Paths are wide (UTF-16, as the system names them), so a file whose name the
+// ANSI code page lacks is still listed, opened and sent.
 struct ScannedFile {
-  std::string path;
+  std::wstring path;
   std::uint64_t size = 0;  // as the directory listing reports it
 };
 
@@ -68,7 +70,7 @@ Refusal CheckFileLimits(const Limits& limits, std::uint32_t count, std::uint32_t
 
 // Admits the chosen paths in order, stopping at the first refusal; what was
 // admitted before it stays. The titles are refreshed in every case.
-void AdmitFiles(const std::vector<std::string>& paths, FileOpener& opener, AdmissionList& list,
+void AdmitFiles(const std::vector<std::wstring>& paths, FileOpener& opener, AdmissionList& list,
                 const Limits& limits);
 
 // Admits a folder's files, all or nothing: a refused file, or a count or total

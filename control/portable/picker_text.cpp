@@ -8,8 +8,16 @@ const char kDefaultFilter[] = "모든 파일|*.*|";
 
 namespace {
 
-bool IsSpace(char c) {
+template <class Char>
+bool IsSpace(Char c) {
   return c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\v' || c == '\f';
+}
+
+bool EndsInSeparator(const std::wstring& text) {
+  if (text.empty()) return false;
+  std::size_t separator = text.rfind(L'\\');
+  if (separator == std::wstring::npos) separator = text.rfind(L'/');
+  return separator != std::wstring::npos && separator == text.size() - 1;
 }
 
 // Whether the last separator ('\', or '/' when there is no '\') is the last
@@ -52,6 +60,22 @@ std::string TrimFolderPath(const std::string& path, LeadBytePredicate isLead) {
   }
 }
 
+std::wstring JoinFolderAndName(const std::wstring& folder, const std::wstring& name) {
+  if (EndsInSeparator(folder)) return folder + name;
+  return folder + L'\\' + name;
+}
+
+std::wstring TrimFolderPath(const std::wstring& path) {
+  std::wstring result = path;
+  for (;;) {
+    std::wstring copy = result;
+    while (!copy.empty() && IsSpace(copy.back())) copy.pop_back();
+    if (!EndsInSeparator(copy)) return result;
+    copy.pop_back();
+    result = copy;
+  }
+}
+
 std::size_t SelectionReader::StringLength(std::size_t offset) const {
   std::size_t end = offset;
   while (end < m_size && m_buffer[end] != '\0') ++end;
@@ -82,6 +106,42 @@ std::string SelectionReader::NextPath(std::size_t* position) const {
   const std::size_t next = name + nameLength + 1;
   *position = At(next) == '\0' ? kEnd : next;
   return JoinFolderAndName(folder, chosen, m_isLead);
+}
+
+namespace {
+
+std::size_t WideLength(const wchar_t* buffer, std::size_t size, std::size_t offset) {
+  std::size_t end = offset;
+  while (end < size && buffer[end] != L'\0') ++end;
+  return end - offset;
+}
+
+}  // namespace
+
+std::wstring WideSelectionReader::NextPath(std::size_t* position) const {
+  if (!position || *position == SelectionReader::kEnd || *position >= m_size) {
+    if (position) *position = SelectionReader::kEnd;
+    return {};
+  }
+  const std::size_t folderLength = WideLength(m_buffer, m_size, 0);
+  const std::wstring folder(m_buffer, folderLength);
+  std::size_t name = *position;
+  if (name == SelectionReader::FirstPosition()) {
+    name = folderLength + 1;
+    if ((name < m_size ? m_buffer[name] : L'\0') == L'\0') {  // one file: its full path stands alone
+      *position = SelectionReader::kEnd;
+      return folder;
+    }
+  }
+  if (name >= m_size) {  // an unterminated buffer has nothing more
+    *position = SelectionReader::kEnd;
+    return {};
+  }
+  const std::size_t nameLength = WideLength(m_buffer, m_size, name);
+  const std::wstring chosen(m_buffer + name, nameLength);
+  const std::size_t next = name + nameLength + 1;
+  *position = (next < m_size ? m_buffer[next] : L'\0') == L'\0' ? SelectionReader::kEnd : next;
+  return JoinFolderAndName(folder, chosen);
 }
 
 }  // namespace brimlet

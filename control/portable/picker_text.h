@@ -31,6 +31,11 @@ std::string JoinFolderAndName(const std::string& folder, const std::string& name
 // goes only where a separator follows it.
 std::string TrimFolderPath(const std::string& path, LeadBytePredicate isLead);
 
+// The same rules for wide (UTF-16) paths, as the W dialogs and finds give
+// them: no separator and no NUL ever occurs inside another character.
+std::wstring JoinFolderAndName(const std::wstring& folder, const std::wstring& name);
+std::wstring TrimFolderPath(const std::wstring& path);
+
 // Walks the result of a multi-select open-file dialog: either one full path
 // followed by two NULs, or a folder, a NUL, each name and a NUL, and a final
 // NUL. Reads never go past `size` bytes, terminated or not.
@@ -53,6 +58,21 @@ class SelectionReader {
   const char* m_buffer;
   std::size_t m_size;
   LeadBytePredicate m_isLead;
+};
+
+// The same walk over the wide result of the W dialog; reads never go past
+// `size` characters.
+class WideSelectionReader {
+ public:
+  WideSelectionReader(const wchar_t* buffer, std::size_t size) : m_buffer(buffer), m_size(size) {}
+
+  // The next full path; `position` moves on, and becomes
+  // SelectionReader::kEnd after the last.
+  std::wstring NextPath(std::size_t* position) const;
+
+ private:
+  const wchar_t* m_buffer;
+  std::size_t m_size;
 };
 
 }  // namespace brimlet

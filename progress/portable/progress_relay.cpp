@@ -36,7 +36,7 @@ std::optional<ProgressFrame> ProgressRelay::Take() {
   return frame;
 }
 
-void ProgressRelay::AddFileRow(std::size_t index, const std::string& path, const std::string& name,
+void ProgressRelay::AddFileRow(std::size_t index, const std::wstring& path, const std::wstring& name,
                                const std::string& sizeText) {
   std::lock_guard<std::mutex> hold(m_lock);
   m_newRows.push_back({index, path, name, sizeText});
@@ -59,7 +59,7 @@ void ProgressRelay::UpdateTotalProgress(int percent) {
 
 void ProgressRelay::SetStatusMessage(const std::string& text) { Store(m_live.message, text); }
 void ProgressRelay::SetStatusCount(const std::string& text) { Store(m_live.count, text); }
-void ProgressRelay::SetCurrentFileName(const std::string& path) { Store(m_live.currentFile, path); }
+void ProgressRelay::SetCurrentFileName(const std::wstring& path) { Store(m_live.currentFile, path); }
 void ProgressRelay::SetFileSizeText(const std::string& text) { Store(m_live.fileSizeText, text); }
 void ProgressRelay::SetTotalSizeText(const std::string& text) { Store(m_live.totalSizeText, text); }
 void ProgressRelay::UpdateFileProgress(int percent) { Store(m_live.filePercent, percent); }

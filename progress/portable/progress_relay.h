@@ -27,8 +27,8 @@ namespace brimlet {
 
 struct ProgressRow {
   std::size_t index = 0;
-  std::string path;
-  std::string name;
+  std::wstring path;
+  std::wstring name;
   std::string sizeText;
 };
 
@@ -36,7 +36,7 @@ struct ProgressRow {
 struct ProgressState {
   std::string message;  // status pane 0
   std::string count;    // status pane 1
-  std::string currentFile;
+  std::wstring currentFile;
   std::string fileSizeText;
   std::string totalSizeText;
   int filePercent = 0;
@@ -61,12 +61,12 @@ class ProgressRelay final : public ProgressSink {
   std::optional<ProgressFrame> Take();
 
   // The sender's side.
-  void AddFileRow(std::size_t index, const std::string& path, const std::string& name,
+  void AddFileRow(std::size_t index, const std::wstring& path, const std::wstring& name,
                   const std::string& sizeText) override;
   void SetStatusMessage(const std::string& text) override;
   void SetStatusCount(const std::string& text) override;
   void SetFileStatus(std::size_t index, const std::string& text) override;
-  void SetCurrentFileName(const std::string& path) override;
+  void SetCurrentFileName(const std::wstring& path) override;
   void SetFileSizeText(const std::string& text) override;
   void SetTotalSizeText(const std::string& text) override;
   void UpdateFileProgress(int percent) override;
@@ -88,7 +88,7 @@ class ProgressRelay final : public ProgressSink {
   std::map<std::size_t, std::string> m_rowStatuses;
   bool m_changed = false;
   // What the last frame showed of the current file.
-  std::string m_drawnFile;
+  std::wstring m_drawnFile;
   bool m_drawnUnfinished = false;
 };
 

@@ -5,6 +5,8 @@
 
 #include <memory>
 
+#include "framework/text.h"
+
 namespace drivers {
 namespace {
 
@@ -66,6 +68,22 @@ bool TypeAndConfirm(HWND openDialog, const std::string& text) {
   Press(openDialog, IDOK);
   return true;
 }
+
+namespace {
+
+bool TypeAndConfirmWide(HWND openDialog, const std::wstring& text) {
+  HWND edit = FileNameEdit(openDialog);
+  if (!edit) return false;
+  DWORD_PTR ignored = 0;
+  ::SendMessageTimeoutW(edit, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(text.c_str()), SMTO_NORMAL,
+                        kPressTimeoutMs, &ignored);
+  Press(openDialog, IDOK);
+  return true;
+}
+
+std::wstring FromUtf8(const std::string& text) { return fw::WideFromNarrow(text, CP_UTF8); }
+
+}  // namespace
 
 // The text of the tree item the browser has selected.
 std::string SelectedTreeText(HWND browser) {
@@ -132,7 +150,12 @@ DialogWatcher::Answer AnswerPickers(PickerScript script,
     }
     if (state->script.cancel) return IDCANCEL;
     if (openDialog && state->typed < state->script.fileEntries.size()) {
-      TypeAndConfirm(dialog.window, state->script.fileEntries[state->typed++]);
+      const std::string& entry = state->script.fileEntries[state->typed++];
+      if (state->script.utf8) {
+        TypeAndConfirmWide(dialog.window, FromUtf8(entry));
+      } else {
+        TypeAndConfirm(dialog.window, entry);
+      }
       return 0;  // asked again next round, for the next entry or to wait
     }
     // The browser settles on its initial folder as it opens: the user's

@@ -33,6 +33,9 @@ struct PickerScript {
   std::vector<std::string> fileEntries;
   std::string folder;  // chosen in the folder browser
   bool cancel = false; // cancel whichever picker opens instead
+  // The file entries are UTF-8, typed with the wide messages: names the
+  // ANSI code page lacks reach the open-file dialog whole.
+  bool utf8 = false;
 };
 
 // An answer that drives the pickers by `script` and presses OK on any other

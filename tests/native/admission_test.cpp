@@ -11,13 +11,17 @@ namespace {
 
 constexpr std::uint64_t k4GiB = 0x100000000ull;
 
+// The paths here are plain ASCII: each wide unit is one character.
+std::string Narrow(const std::wstring& path) { return std::string(path.begin(), path.end()); }
+
 // A list that records what the user would see, in order.
 class RecordingList : public AdmissionList {
  public:
   std::uint32_t FileCount() const override { return count; }
   std::uint32_t TotalSize() const override { return total; }
   int RowCount() const override { return static_cast<int>(rows.size()); }
-  void Insert(const std::string& path, std::uint32_t size) override {
+  void Insert(const std::wstring& wide, std::uint32_t size) override {
+    const std::string path = Narrow(wide);
     rows.push_back(path);
     ++count;
     total += size;
@@ -45,13 +49,13 @@ class RecordingList : public AdmissionList {
 // Files by path; a path it does not know cannot be opened.
 class FakeDisk : public FileOpener {
  public:
-  std::optional<std::uint64_t> OpenedSize(const std::string& path) override {
-    opened.push_back(path);
+  std::optional<std::uint64_t> OpenedSize(const std::wstring& path) override {
+    opened.push_back(Narrow(path));
     const auto it = sizes.find(path);
     if (it == sizes.end()) return std::nullopt;
     return it->second;
   }
-  std::map<std::string, std::uint64_t> sizes;
+  std::map<std::wstring, std::uint64_t> sizes;
   std::vector<std::string> opened;
 };
 
@@ -108,8 +112,8 @@ TEST(FileLimits, FilesOfFourGibibytesOrMoreAreTooLargeWhateverTheLimit) {
 TEST(AdmittingFiles, AllAdmittedThenTheAddedTitles) {
   RecordingList list;
   FakeDisk disk;
-  disk.sizes = {{"C:\\a", 1000}, {"C:\\b", 2000}, {"C:\\c", 3000}};
-  AdmitFiles({"C:\\a", "C:\\b", "C:\\c"}, disk, list, kDefaults);
+  disk.sizes = {{L"C:\\a", 1000}, {L"C:\\b", 2000}, {L"C:\\c", 3000}};
+  AdmitFiles({L"C:\\a", L"C:\\b", L"C:\\c"}, disk, list, kDefaults);
   EXPECT_EQ((std::vector<std::string>{"C:\\a", "C:\\b", "C:\\c"}), list.rows);
   EXPECT_EQ(3u, list.count);
   EXPECT_EQ(6000u, list.total);
@@ -120,8 +124,8 @@ TEST(AdmittingFiles, AllAdmittedThenTheAddedTitles) {
 TEST(AdmittingFiles, CountOfTwoWithThreeChosenKeepsTwoAndStops) {
   RecordingList list;
   FakeDisk disk;
-  disk.sizes = {{"a", 1}, {"b", 1}, {"c", 1}};
-  AdmitFiles({"a", "b", "c"}, disk, list, MakeLimits(1000, 1000, 2));
+  disk.sizes = {{L"a", 1}, {L"b", 1}, {L"c", 1}};
+  AdmitFiles({L"a", L"b", L"c"}, disk, list, MakeLimits(1000, 1000, 2));
   EXPECT_EQ(2, list.RowCount());
   EXPECT_EQ(std::vector<Refusal>{Refusal::TooManyFiles}, list.refusals);
   EXPECT_EQ("titles 2", list.events.back()) << "titles refreshed after the refusal";
@@ -130,8 +134,8 @@ TEST(AdmittingFiles, CountOfTwoWithThreeChosenKeepsTwoAndStops) {
 TEST(AdmittingFiles, TotalOfAThousandTakesSixHundredThenRefusesFiveHundred) {
   RecordingList list;
   FakeDisk disk;
-  disk.sizes = {{"600", 600}, {"500", 500}};
-  AdmitFiles({"600", "500"}, disk, list, MakeLimits(-1, 1000, 100));
+  disk.sizes = {{L"600", 600}, {L"500", 500}};
+  AdmitFiles({L"600", L"500"}, disk, list, MakeLimits(-1, 1000, 100));
   EXPECT_EQ(std::vector<std::string>{"600"}, list.rows);
   EXPECT_EQ(600u, list.total);
   EXPECT_EQ(std::vector<Refusal>{Refusal::TotalTooLarge}, list.refusals);
@@ -140,8 +144,8 @@ TEST(AdmittingFiles, TotalOfAThousandTakesSixHundredThenRefusesFiveHundred) {
 TEST(AdmittingFiles, FileInUseThirdOfFiveStopsTheBatchAndLaterFilesAreNotOpened) {
   RecordingList list;
   FakeDisk disk;
-  disk.sizes = {{"1", 1}, {"2", 2}, {"4", 4}, {"5", 5}};  // "3" cannot be opened
-  AdmitFiles({"1", "2", "3", "4", "5"}, disk, list, kDefaults);
+  disk.sizes = {{L"1", 1}, {L"2", 2}, {L"4", 4}, {L"5", 5}};  // "3" cannot be opened
+  AdmitFiles({L"1", L"2", L"3", L"4", L"5"}, disk, list, kDefaults);
   EXPECT_EQ((std::vector<std::string>{"1", "2"}), list.rows);
   EXPECT_EQ(std::vector<Refusal>{Refusal::InUse}, list.refusals);
   EXPECT_EQ((std::vector<std::string>{"1", "2", "3"}), disk.opened);
@@ -152,8 +156,8 @@ TEST(AdmittingFiles, NegativeCountLimitNeverStopsFiles) {
   RecordingList list;
   list.count = 500;
   FakeDisk disk;
-  disk.sizes = {{"a", 1}};
-  AdmitFiles({"a"}, disk, list, MakeLimits(-1, -1, -7));
+  disk.sizes = {{L"a", 1}};
+  AdmitFiles({L"a"}, disk, list, MakeLimits(-1, -1, -7));
   EXPECT_EQ(501u, list.count);
   EXPECT_TRUE(list.refusals.empty());
 }
@@ -161,8 +165,8 @@ TEST(AdmittingFiles, NegativeCountLimitNeverStopsFiles) {
 TEST(AdmittingFiles, ALargeFileIsRefusedAsTooLargeNotCountedByItsLowBits) {
   RecordingList list;
   FakeDisk disk;
-  disk.sizes = {{"small", 5}, {"huge", k4GiB + 5}, {"after", 5}};
-  AdmitFiles({"small", "huge", "after"}, disk, list, MakeLimits(-1, -1, -1));
+  disk.sizes = {{L"small", 5}, {L"huge", k4GiB + 5}, {L"after", 5}};
+  AdmitFiles({L"small", L"huge", L"after"}, disk, list, MakeLimits(-1, -1, -1));
   EXPECT_EQ(std::vector<std::string>{"small"}, list.rows);
   EXPECT_EQ(std::vector<Refusal>{Refusal::FileTooLarge}, list.refusals);
 }
@@ -178,7 +182,7 @@ TEST(AdmittingFiles, NothingChosenStillRefreshesTheTitles) {
 std::vector<ScannedFile> Files(int n, std::uint64_t size, FakeDisk* disk) {
   std::vector<ScannedFile> files;
   for (int i = 0; i < n; ++i) {
-    const std::string path = "D:\\f" + std::to_string(i);
+    const std::wstring path = L"D:\\f" + std::to_wstring(i);
     files.push_back({path, size});
     disk->sizes[path] = size;
   }
@@ -221,7 +225,7 @@ TEST(AdmittingAFolder, CountIsComparedSignedSoANegativeLimitRefusesEveryFolder) 
 TEST(AdmittingAFolder, OneTooLargeFileClearsTheFilesListedBefore) {
   RecordingList list;
   FakeDisk disk;
-  for (int i = 0; i < 5; ++i) list.Insert("earlier" + std::to_string(i), 1);
+  for (int i = 0; i < 5; ++i) list.Insert(L"earlier" + std::to_wstring(i), 1);
   std::vector<ScannedFile> files = Files(3, 10, &disk);
   files[1].size = 2000;
   disk.sizes[files[1].path] = 2000;
@@ -279,7 +283,7 @@ TEST(AdmittingAFolder, AFileOfFourGibibytesIsTooLarge) {
 
 TEST(AdmittingAFolder, AnEmptyFolderKeepsTheListAndRefreshesTheTitles) {
   RecordingList list;
-  for (int i = 0; i < 3; ++i) list.Insert("x" + std::to_string(i), 1);
+  for (int i = 0; i < 3; ++i) list.Insert(L"x" + std::to_wstring(i), 1);
   FakeDisk disk;
   AdmitFolder({}, disk, list, kDefaults);
   EXPECT_EQ(3, list.RowCount());
@@ -288,7 +292,7 @@ TEST(AdmittingAFolder, AnEmptyFolderKeepsTheListAndRefreshesTheTitles) {
 
 TEST(AdmittingAFolder, ALoweredCountLimitClearsTheListOnTheNextFolder) {
   RecordingList list;
-  for (int i = 0; i < 4; ++i) list.Insert("x" + std::to_string(i), 1);
+  for (int i = 0; i < 4; ++i) list.Insert(L"x" + std::to_wstring(i), 1);
   FakeDisk disk;
   AdmitFolder({}, disk, list, MakeLimits(-1, -1, 2));
   EXPECT_EQ(std::vector<Refusal>{Refusal::TooManyFiles}, list.refusals);

@@ -125,3 +125,49 @@ TEST(SplittingTheSelection, AnEndedPositionGivesNothingMore) {
 
 }  // namespace
 }  // namespace brimlet
+
+namespace brimlet {
+namespace {
+
+// The wide dialog's result and the folder scan's paths, with names code page
+// 949 lacks, and the form in which a long path is opened.
+TEST(WidePickerText, SelectionsFoldersAndLongPathsKeepEveryCharacter) {
+  const std::wstring several(L"C:\\up\0caf\u00e9.txt\0M\u00fcller.docx\0\0", 28);
+  WideSelectionReader reader(several.data(), several.size());
+  std::vector<std::wstring> paths;
+  for (std::size_t position = SelectionReader::FirstPosition(); position != SelectionReader::kEnd;) {
+    paths.push_back(reader.NextPath(&position));
+  }
+  EXPECT_EQ((std::vector<std::wstring>{L"C:\\up\\caf\u00e9.txt", L"C:\\up\\M\u00fcller.docx"}), paths);
+
+  const std::wstring one(L"D:\\\u0e20\u0e32\u0e29\u0e32.txt\0\0", 12);
+  std::size_t position = SelectionReader::FirstPosition();
+  EXPECT_EQ(L"D:\\\u0e20\u0e32\u0e29\u0e32.txt", WideSelectionReader(one.data(), one.size()).NextPath(&position));
+  EXPECT_EQ(SelectionReader::kEnd, position);
+  // A buffer cut short ends the walk without reading past it.
+  position = SelectionReader::FirstPosition();
+  WideSelectionReader cut(several.data(), 8);
+  cut.NextPath(&position);
+  EXPECT_EQ(std::wstring(), cut.NextPath(&position));
+  EXPECT_EQ(SelectionReader::kEnd, position);
+
+  EXPECT_EQ(L"C:", TrimFolderPath(std::wstring(L"C:\\ \\")));
+  EXPECT_EQ(L"C:\\r\u00e9sum\u00e9s", TrimFolderPath(std::wstring(L"C:\\r\u00e9sum\u00e9s\\")));
+  EXPECT_EQ(L"C:\\a.txt", JoinFolderAndName(L"C:\\", L"a.txt"));
+  EXPECT_EQ(L"C:\\d\\a.txt", JoinFolderAndName(L"C:\\d", L"a.txt"));
+
+  // Short paths are opened as listed; from MAX_PATH characters on, through
+  // the extended form, never twice.
+  const std::wstring shortPath = L"C:\\d\\caf\u00e9.txt";
+  EXPECT_EQ(shortPath, OpenablePath(shortPath));
+  const std::wstring deep = L"C:\\" + std::wstring(300, L'x') + L"\\caf\u00e9.txt";
+  EXPECT_EQ(L"\\\\?\\" + deep, OpenablePath(deep));
+  EXPECT_EQ(L"\\\\?\\" + deep, OpenablePath(OpenablePath(deep)));
+  const std::wstring share = L"\\\\server\\share\\" + std::wstring(300, L'y');
+  EXPECT_EQ(L"\\\\?\\UNC\\server\\share\\" + std::wstring(300, L'y'), OpenablePath(share));
+  const std::wstring relative = std::wstring(300, L'z');
+  EXPECT_EQ(relative, OpenablePath(relative));
+}
+
+}  // namespace
+}  // namespace brimlet

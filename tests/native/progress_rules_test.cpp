@@ -67,17 +67,17 @@ TEST(ProgressRelayTest, FramesCarryTheLatestStateAndTheEndOfAWatchedFile) {
   const std::optional<ProgressFrame> first = relay.Take();
   EXPECT_FALSE(first) << "a frame before anything was reported";
 
-  relay.AddFileRow(0, "C:\\big.bin", "big.bin", "3,000");
-  relay.AddFileRow(1, "C:\\small.txt", "small.txt", "4");
+  relay.AddFileRow(0, L"C:\\big.bin", L"big.bin", "3,000");
+  relay.AddFileRow(1, L"C:\\small.txt", L"small.txt", "4");
   relay.SetFileStatus(0, "전송중");
-  relay.SetCurrentFileName("C:\\big.bin");
+  relay.SetCurrentFileName(L"C:\\big.bin");
   relay.UpdateFileProgress(10);
   relay.UpdateFileProgress(40);
   relay.UpdateTotalProgress(39);
   std::optional<ProgressFrame> frame = relay.Take();
   ASSERT_TRUE(frame);
   EXPECT_EQ(2u, frame->newRows.size());
-  EXPECT_EQ("small.txt", frame->newRows[1].name);
+  EXPECT_EQ(L"small.txt", frame->newRows[1].name);
   EXPECT_EQ("전송중", frame->rowStatuses[0]);
   EXPECT_EQ("준비", frame->state.message);
   EXPECT_EQ(40, frame->state.filePercent);
@@ -89,19 +89,19 @@ TEST(ProgressRelayTest, FramesCarryTheLatestStateAndTheEndOfAWatchedFile) {
   relay.UpdateFileProgress(100);
   relay.UpdateTotalProgress(99);
   relay.SetFileStatus(0, "완료");
-  relay.SetCurrentFileName("C:\\small.txt");
+  relay.SetCurrentFileName(L"C:\\small.txt");
   relay.UpdateFileProgress(0);
   relay.UpdateTotalProgress(99);
   relay.SetStatusMessage("파일 전송중...");
   frame = relay.Take();
   ASSERT_TRUE(frame);
-  EXPECT_EQ("C:\\big.bin", frame->state.currentFile);
+  EXPECT_EQ(L"C:\\big.bin", frame->state.currentFile);
   EXPECT_EQ(100, frame->state.filePercent);
   EXPECT_EQ("(3,000 중 3,000 전송)", frame->state.fileSizeText);
   EXPECT_EQ("완료", frame->rowStatuses[0]);
   frame = relay.Take();
   ASSERT_TRUE(frame);
-  EXPECT_EQ("C:\\small.txt", frame->state.currentFile);
+  EXPECT_EQ(L"C:\\small.txt", frame->state.currentFile);
   EXPECT_EQ(0, frame->state.filePercent);
   EXPECT_EQ("파일 전송중...", frame->state.message);
   EXPECT_TRUE(frame->rowStatuses.empty());
@@ -110,7 +110,7 @@ TEST(ProgressRelayTest, FramesCarryTheLatestStateAndTheEndOfAWatchedFile) {
   // frames: only the watched one is replayed.
   relay.UpdateFileProgress(100);
   relay.UpdateTotalProgress(99);
-  for (const char* unseen : {"C:\\next.txt", "C:\\last.txt"}) {
+  for (const wchar_t* unseen : {L"C:\\next.txt", L"C:\\last.txt"}) {
     relay.SetCurrentFileName(unseen);
     relay.UpdateFileProgress(0);
     relay.UpdateTotalProgress(99);
@@ -119,11 +119,11 @@ TEST(ProgressRelayTest, FramesCarryTheLatestStateAndTheEndOfAWatchedFile) {
   }
   frame = relay.Take();
   ASSERT_TRUE(frame);
-  EXPECT_EQ("C:\\small.txt", frame->state.currentFile);
+  EXPECT_EQ(L"C:\\small.txt", frame->state.currentFile);
   EXPECT_EQ(100, frame->state.filePercent);
   frame = relay.Take();
   ASSERT_TRUE(frame);
-  EXPECT_EQ("C:\\last.txt", frame->state.currentFile);
+  EXPECT_EQ(L"C:\\last.txt", frame->state.currentFile);
   EXPECT_EQ(100, frame->state.totalPercent);
   EXPECT_FALSE(relay.Take());
 }

@@ -14,6 +14,20 @@
 
 namespace brimlet::testing {
 
+// The fakes name files by their bytes; the job carries wide paths. One unit
+// a byte, so any byte string, code page 949 ones included, goes and comes
+// back unchanged.
+inline std::wstring Units(const std::string& bytes) {
+  std::wstring units;
+  for (char c : bytes) units.push_back(static_cast<wchar_t>(static_cast<unsigned char>(c)));
+  return units;
+}
+inline std::string Bytes(const std::wstring& units) {
+  std::string bytes;
+  for (wchar_t c : units) bytes.push_back(static_cast<char>(c));
+  return bytes;
+}
+
 struct FakeFile {
   std::string content;           // the bytes read at send time
   std::uint64_t virtualSize = 0; // when set, that many zero bytes instead
@@ -28,8 +42,8 @@ class FakeFiles : public FileSource {
  public:
   std::map<std::string, FakeFile> files;
 
-  std::unique_ptr<FileReader> Open(std::size_t, const std::string& path) override {
-    auto it = files.find(path);
+  std::unique_ptr<FileReader> Open(std::size_t, const std::wstring& path) override {
+    auto it = files.find(Bytes(path));
     if (it == files.end() || !it->second.openable) return nullptr;
     return std::make_unique<Reader>(it->second);
   }
@@ -87,16 +101,16 @@ class FakeDialog : public ProgressSink {
   bool logPieces = true;  // off for jobs of many pieces
   std::vector<int> totalPercents;
 
-  void AddFileRow(std::size_t i, const std::string& path, const std::string& name,
+  void AddFileRow(std::size_t i, const std::wstring& path, const std::wstring& name,
                   const std::string& sizeText) override {
-    Log("row " + std::to_string(i) + " " + path + " " + name + " " + sizeText);
+    Log("row " + std::to_string(i) + " " + Bytes(path) + " " + Bytes(name) + " " + sizeText);
   }
   void SetStatusMessage(const std::string& t) override { Log("message " + t); }
   void SetStatusCount(const std::string& t) override { Log("count " + t); }
   void SetFileStatus(std::size_t i, const std::string& t) override {
     Log("status " + std::to_string(i) + " " + t);
   }
-  void SetCurrentFileName(const std::string& t) override { Log("name " + t); }
+  void SetCurrentFileName(const std::wstring& t) override { Log("name " + Bytes(t)); }
   void SetFileSizeText(const std::string& t) override { Piece("file size" + t); }
   void SetTotalSizeText(const std::string& t) override { lastTotalText = t; Piece("total size " + t); }
   void UpdateFileProgress(int p) override { Piece("file % " + std::to_string(p)); }
@@ -145,15 +159,15 @@ struct SendHarness : CancelTest {
   UploadJob Job(const std::vector<std::pair<std::string, std::string>>& listed) {
     UploadJob job;
     for (const auto& [path, type] : listed) {
-      auto reader = files.Open(job.entries.size(), path);
+      auto reader = files.Open(job.entries.size(), Units(path));
       if (!reader) continue;
-      AddJobFile(job, path, std::to_string(reader->Size()), reader->Size(), type);
+      AddJobFile(job, Units(path), path, std::to_string(reader->Size()), reader->Size(), type);
     }
     return job;
   }
 
   SendResult Send(const UploadJob& job) {
-    return SendFiles(job, {files, body, dialog, clock, *this, &IsCp949LeadByte});
+    return SendFiles(job, {files, body, dialog, clock, *this});
   }
 
   bool Logged(const std::string& entry) const {

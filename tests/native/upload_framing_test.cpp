@@ -11,7 +11,7 @@ namespace {
 
 TEST(UploadFramingTest, WorkedExampleCountsTo176) {
   UploadJob job;
-  AddJobFile(job, "C:\\a.txt", "5", 5, "text/plain");
+  AddJobFile(job, L"C:\\a.txt", "C:\\a.txt", "5", 5, "text/plain");
   ASSERT_EQ(1u, job.entries.size());
   const UploadJobEntry& e = job.entries[0];
   EXPECT_EQ("----MULTI-PARTS-FORM-DATA-BOUNDARY\r\n", e.boundaryLine);
@@ -26,7 +26,7 @@ TEST(UploadFramingTest, WorkedExampleCountsTo176) {
 
 TEST(UploadFramingTest, LaterPartsOpenWithCrLfAndCountOn) {
   UploadJob job;
-  for (int i = 0; i < 10; ++i) AddJobFile(job, "C:\\f", "1", 1, "a/b");
+  for (int i = 0; i < 10; ++i) AddJobFile(job, L"C:\\f", "C:\\f", "1", 1, "a/b");
   EXPECT_EQ("\r\n----MULTI-PARTS-FORM-DATA-BOUNDARY\r\n", job.entries[1].boundaryLine);
   EXPECT_NE(std::string::npos, job.entries[9].partHeader.find("name=\"FILE10\""));
   EXPECT_EQ(10u, job.jobFileCount);
@@ -36,8 +36,8 @@ TEST(UploadFramingTest, LaterPartsOpenWithCrLfAndCountOn) {
 
 TEST(UploadFramingTest, TotalsBeyond32BitsStayExact) {
   UploadJob job;
-  AddJobFile(job, "C:\\a", "", 0xFFFFFFFFu, "a/b");
-  AddJobFile(job, "C:\\b", "", 0xFFFFFFFFu, "a/b");
+  AddJobFile(job, L"C:\\a", "C:\\a", "", 0xFFFFFFFFu, "a/b");
+  AddJobFile(job, L"C:\\b", "C:\\b", "", 0xFFFFFFFFu, "a/b");
   EXPECT_EQ(0x1FFFFFFFEu, job.totalFileSize);
   EXPECT_EQ(0x1FFFFFFFEu + 36 + 38 + 2 * 84 + 40, ContentLength(job));
   EXPECT_EQ("Content-Length: 18446744073709551615\r\n",
@@ -48,7 +48,7 @@ TEST(UploadFramingTest, Cp949PathGoesIntoTheHeaderAsItsBytes) {
   UploadJob job;
   const std::string path = "C:\\문서\\보고서.hwp";  // CP949: two bytes a syllable
   ASSERT_EQ(18u, path.size());
-  AddJobFile(job, path, "0", 0, "application/x-hwp");
+  AddJobFile(job, L"C:\\문서\\보고서.hwp", path, "0", 0, "application/x-hwp");
   EXPECT_NE(std::string::npos, job.entries[0].partHeader.find("filename=\"" + path + "\""));
   EXPECT_EQ(76u + 1 + 18 + 17, job.entries[0].partHeader.size());
 }

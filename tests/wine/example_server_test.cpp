@@ -81,6 +81,45 @@ TEST_P(ExampleReceiver, StoresUnderItsOwnNamesAndGivesTheUsersNamesInIndexAndRep
   EXPECT_TRUE(server.Stop());
 }
 
+// A name with characters code page 949 lacks travels as references, and the
+// receiver files it under the name the user sees, not the references.
+TEST_P(ExampleReceiver, ReadsBackTheCharacterReferencesOfANameIntoItsIndex) {
+  scenario::ExampleServer server(GetParam());
+  ASSERT_TRUE(server.Started());
+  scenario::TempFolder folder(std::string("names-") + GetParam());
+  const std::wstring name = L"\ud55c caf\u00e9 \U0001F600.txt";
+  const std::wstring path = scenario::Wide(folder.path().c_str()) + L"\\" + name;
+  {
+    const fw::UniqueFile file(::CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                                            FILE_ATTRIBUTE_NORMAL, nullptr));
+    DWORD written = 0;
+    ASSERT_TRUE(file && ::WriteFile(file.get(), "menu", 4, &written, nullptr));
+  }
+  auto control = scenario::HostControl();
+  ASSERT_TRUE(control);
+  {
+    drivers::PickerScript script{{fw::NarrowFromWide(path.c_str(), path.size(), CP_UTF8)}, {}, false};
+    script.utf8 = true;
+    drivers::DialogWatcher picker(drivers::AnswerPickers(script));
+    ASSERT_EQ(S_OK, control->Call(L"AddFile"));
+  }
+  ASSERT_EQ(S_OK, control->Put(L"ScriptURL", Variant::FromString(scenario::Wide(server.Url("/receive").c_str()))));
+  drivers::DialogWatcher watcher(scenario::LeaveProgressOpen);
+  ASSERT_EQ(S_OK, control->Call(L"Upload"));
+  EXPECT_EQ(std::optional<bool>(true), scenario::WaitForUploadFinish(*control)) << server.Log();
+  const auto index = server.Index();
+  ASSERT_EQ(1u, index.size()) << server.Log();
+  EXPECT_TRUE(index[0].wideName == name) << index[0].name;
+  EXPECT_EQ("4", index[0].size);
+  EXPECT_EQ(".txt", index[0].stored.substr(32)) << index[0].stored;
+  std::string stored;
+  EXPECT_TRUE(scenario::ReadWholeFile(server.UploadFolder() + "\\" + index[0].stored, &stored));
+  EXPECT_EQ("menu", stored);
+  ::DeleteFileW(path.c_str());
+  control.reset();
+  EXPECT_TRUE(server.Stop());
+}
+
 // The example page of a whole flow, in the page host against the receiver:
 // its token header and record field reach the receiver, which stores the
 // file and answers JSON that the page's handler reads; with a token the

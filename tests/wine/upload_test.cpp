@@ -6,6 +6,7 @@
 #include <commctrl.h>
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <atomic>
 #include <cstdio>
 #include <cstdlib>
@@ -16,6 +17,7 @@
 #include <vector>
 
 #include "framework/message_drain.h"
+#include "framework/unique_handle.h"
 #include "module/dispatch_ids.h"
 #include "resources/resource_ids.h"
 #include "tests/drivers/dialog_watcher.h"
@@ -264,6 +266,151 @@ TEST_F(Upload, AKoreanPathTravelsAsItsCodePageBytes) {
   // The part names the file by the bytes the list shows, in code page 949.
   EXPECT_EQ(Part(true, 1, path, "application/octet-stream", "data") + kTrailer, requests[0].Body());
   EXPECT_NE(std::string::npos, requests[0].Body().find("\xBA\xB8\xB0\xED\xBC\xAD"));  // 보고서
+}
+
+// Files named with characters code page 949 lacks: added through the folder
+// browser and the open-file dialog, listed and given to the page whole,
+// shown whole in the progress dialog, and sent with each missing character
+// as a decimal reference. One of them lies deeper than MAX_PATH.
+class WideNamedFiles {
+ public:
+  explicit WideNamedFiles(std::wstring folder) : folder_(std::move(folder)) {}
+  WideNamedFiles(const WideNamedFiles&) = delete;
+  WideNamedFiles& operator=(const WideNamedFiles&) = delete;
+  ~WideNamedFiles() {
+    for (const std::wstring& path : paths_) ::DeleteFileW((L"\\\\?\\" + path).c_str());
+  }
+  std::wstring Write(const std::wstring& name, const std::string& content) {
+    const std::wstring path = folder_ + L"\\" + name;
+    const fw::UniqueFile file(::CreateFileW((L"\\\\?\\" + path).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                                            FILE_ATTRIBUTE_NORMAL, nullptr));
+    DWORD written = 0;
+    EXPECT_TRUE(file && ::WriteFile(file.get(), content.data(), static_cast<DWORD>(content.size()), &written,
+                                    nullptr) && written == content.size());
+    paths_.push_back(path);
+    return path;
+  }
+
+ private:
+  std::wstring folder_;
+  std::vector<std::wstring> paths_;
+};
+
+std::wstring ListTextW(HWND list, int row, int column) {
+  wchar_t text[1024] = {};
+  LVITEMW item{};
+  item.iSubItem = column;
+  item.pszText = text;
+  item.cchTextMax = 1024;
+  DWORD_PTR ignored = 0;
+  ::SendMessageTimeoutW(list, LVM_GETITEMTEXTW, row, reinterpret_cast<LPARAM>(&item), SMTO_NORMAL, 2000,
+                        &ignored);
+  return text;
+}
+
+std::vector<std::wstring> ListColumnW(HWND list, int column) {
+  std::vector<std::wstring> texts;
+  DWORD_PTR rows = 0;
+  ::SendMessageTimeoutW(list, LVM_GETITEMCOUNT, 0, 0, SMTO_NORMAL, 2000, &rows);
+  for (int row = 0; row < static_cast<int>(rows); ++row) texts.push_back(ListTextW(list, row, column));
+  return texts;
+}
+
+std::vector<std::wstring> Sorted(std::vector<std::wstring> texts) {
+  std::sort(texts.begin(), texts.end());
+  return texts;
+}
+
+TEST_F(Upload, NamesTheCodePageLacksAreListedShownAndSentAsReferences) {
+  const std::string folder = folder_->Subfolder("names");
+  const std::wstring wideFolder = scenario::Wide(folder.c_str());
+  WideNamedFiles disk(wideFolder);
+  const std::wstring deepName = std::wstring(240, L'l') + L"\u00e9.txt";
+  // name, what its part's file name ends in, content
+  const struct {
+    std::wstring name;
+    std::string wire;
+    std::string content;
+  } files[] = {
+      {L"a.txt", "\\a.txt", "a"},
+      {L"caf\u00e9.txt", "\\caf&#233;.txt", std::string(8 << 20, 'c')},  // keeps the dialog up
+      {L"M\u00fcller.docx", "\\M&#252;ller.docx", "mu"},
+      {L"\u0e20\u0e32\u0e29\u0e32.txt", "\\&#3616;&#3634;&#3625;&#3634;.txt", "thai"},
+      {L"\U0001F600.png", "\\&#128512;.png", "emoji"},
+      {L"\ud55c\uae00 caf\u00e9.hwp", "\\\xc7\xd1\xb1\xdb caf&#233;.hwp", "mixed"},
+      {deepName, "\\" + std::string(240, 'l') + "&#233;.txt", "deep"},
+  };
+  std::vector<std::wstring> paths;
+  for (const auto& file : files) paths.push_back(disk.Write(file.name, file.content));
+  ASSERT_GE(paths.back().size(), static_cast<size_t>(MAX_PATH)) << "the deep file must lie past MAX_PATH";
+  // One more, beside the folder, chosen by name in the open-file dialog.
+  WideNamedFiles beside(scenario::Wide(folder_->path().c_str()));
+  const std::wstring resume = beside.Write(L"r\u00e9sum\u00e9.pdf", "cv");
+
+  {
+    drivers::DialogWatcher picker(drivers::AnswerPickers({{}, folder, false}));
+    ASSERT_EQ(S_OK, control_->Call(L"AddFolder"));
+    EXPECT_TRUE(MessageTexts(picker).empty()) << MessageTexts(picker)[0];
+  }
+  {
+    drivers::PickerScript script{{folder_->path() + u8"\\r\u00e9sum\u00e9.pdf"}, {}, false};
+    script.utf8 = true;
+    drivers::DialogWatcher picker(drivers::AnswerPickers(script));
+    ASSERT_EQ(S_OK, control_->Call(L"AddFile"));
+    EXPECT_TRUE(MessageTexts(picker).empty()) << MessageTexts(picker)[0];
+  }
+  std::vector<std::wstring> expected = paths;
+  expected.push_back(resume);
+  const std::vector<std::wstring> listed = ListColumnW(scenario::FileListOf(*control_), 0);
+  EXPECT_EQ(Sorted(expected), Sorted(listed));
+  // The page reads the same paths, without loss and without any prefix.
+  ASSERT_EQ(expected.size(), listed.size());
+  for (size_t row = 0; row < listed.size(); ++row) {
+    Variant path;
+    ASSERT_EQ(S_OK, control_->InvokeId(DISPID_BRIMLET_FILEPATH, DISPATCH_METHOD,
+                                       {Variant::FromLong(static_cast<long>(row))}, &path));
+    EXPECT_EQ(listed[row], path.AsString());
+  }
+
+  std::optional<std::vector<std::wstring>> rowNames;
+  std::wstring currentFile;
+  std::mutex lock;
+  drivers::DialogWatcher watcher([&](const drivers::DialogSeen& seen) {
+    if (!IsProgressDialog(seen.window)) return IDOK;
+    HWND list = ::GetDlgItem(seen.window, 205);
+    std::vector<std::wstring> names = ListColumnW(list, 0);
+    wchar_t shown[1024] = {};
+    ::GetWindowTextW(::GetDlgItem(seen.window, 208), shown, 1024);
+    std::lock_guard<std::mutex> hold(lock);
+    if (!rowNames && names.size() == expected.size()) rowNames = names;
+    if (std::wstring(shown).find(L"caf\u00e9") != std::wstring::npos) currentFile = shown;
+    return 0;
+  });
+  SetUrl(receiver_.Url("/slow-read/1048576"));
+  ASSERT_EQ(S_OK, control_->Call(L"Upload"));
+  EXPECT_EQ(std::optional<bool>(true), WaitForFinish(60000));
+  {
+    std::lock_guard<std::mutex> hold(lock);
+    ASSERT_TRUE(rowNames) << "the dialog's rows were never seen";
+    std::vector<std::wstring> names;
+    for (const auto& file : files) names.push_back(file.name);
+    names.push_back(L"r\u00e9sum\u00e9.pdf");
+    EXPECT_EQ(Sorted(names), Sorted(*rowNames));
+    EXPECT_EQ(wideFolder + L"\\caf\u00e9.txt", currentFile);
+  }
+  const auto requests = receiver_.WaitForRequests(1);
+  ASSERT_EQ(1u, requests.size());
+  const std::string body = requests[0].Body();
+  EXPECT_EQ(std::to_string(body.size()), requests[0].Header("Content-Length"));
+  for (const auto& file : files) {
+    const std::string header = "filename=\"" + folder + file.wire + "\"\r\n";
+    const size_t at = body.find(header);
+    ASSERT_NE(std::string::npos, at) << header;
+    const size_t data = body.find("\r\n\r\n", at) + 4;
+    EXPECT_EQ(file.content, body.substr(data, file.content.size())) << header;
+  }
+  EXPECT_NE(std::string::npos, body.find("filename=\"" + folder_->path() + "\\r&#233;sum&#233;.pdf\"\r\n"));
+  EXPECT_EQ(std::string::npos, body.find('?')) << "no character was lost on the way";
 }
 
 // ---------------------------------------------------------------- refusals

@@ -42,4 +42,30 @@ std::string NameExtension(const std::string& path, LeadBytePredicate isLeadByte)
   return dot == std::string::npos ? std::string() : name.substr(dot);
 }
 
+std::wstring BaseName(const std::wstring& path) {
+  const std::size_t slash = path.rfind(L'\\');
+  return slash == std::wstring::npos ? path : path.substr(slash + 1);
+}
+
+std::wstring NameExtension(const std::wstring& path) {
+  const std::wstring name = BaseName(path);
+  const std::size_t dot = name.rfind(L'.');
+  return dot == std::wstring::npos ? std::wstring() : name.substr(dot);
+}
+
+std::wstring OpenablePath(const std::wstring& path) {
+  if (path.size() < kPlainPathLimit) return path;
+  if (path.compare(0, 4, L"\\\\?\\") == 0 || path.compare(0, 4, L"\\\\.\\") == 0) return path;
+  if (path.size() > 2 && path[0] == L'\\' && path[1] == L'\\') return L"\\\\?\\UNC\\" + path.substr(2);
+  const bool drive = path.size() > 2 && path[1] == L':' && (path[2] == L'\\' || path[2] == L'/') &&
+                     ((path[0] >= L'A' && path[0] <= L'Z') || (path[0] >= L'a' && path[0] <= L'z'));
+  if (!drive) return path;
+  // The extended form is taken literally: '/' is no separator there.
+  std::wstring extended = L"\\\\?\\" + path;
+  for (wchar_t& c : extended) {
+    if (c == L'/') c = L'\\';
+  }
+  return extended;
+}
+
 }  // namespace brimlet

@@ -36,4 +36,17 @@ std::string BaseName(const std::string& path, LeadBytePredicate isLeadByte);
 // depends on this alone, so it keys the icons of the upload's rows.
 std::string NameExtension(const std::string& path, LeadBytePredicate isLeadByte);
 
+// The same for wide (UTF-16) paths, where '\\' and '.' never occur inside
+// another character.
+std::wstring BaseName(const std::wstring& path);
+std::wstring NameExtension(const std::wstring& path);
+
+// The system's plain path functions take paths shorter than MAX_PATH (260
+// characters with the final NUL). A longer full path is opened and searched
+// through its extended form: "\\?\C:\..." for a drive, "\\?\UNC\server\share\..."
+// for a share. Shorter paths, relative ones and those already extended are
+// returned as they are: the list, the page and the wire never see the prefix.
+inline constexpr std::size_t kPlainPathLimit = 260;
+std::wstring OpenablePath(const std::wstring& path);
+
 }  // namespace brimlet

@@ -8,6 +8,7 @@
 
 #include "upload/portable/grouped_number.h"
 #include "upload/portable/multipart.h"
+#include "upload/portable/path_text.h"
 #include "upload/portable/transfer_math.h"
 #include "upload/portable/upload_messages.h"
 
@@ -65,7 +66,7 @@ SendResult Transfer::Run() {
   m_tStart = m_env.clock.Ticks();
   for (std::size_t i = 0; i < m_job.entries.size(); ++i) {
     const UploadJobEntry& entry = m_job.entries[i];
-    progress.AddFileRow(i, entry.path, BaseName(entry.path, m_env.isLeadByte), entry.sizeText);
+    progress.AddFileRow(i, entry.path, BaseName(entry.path), entry.sizeText);
   }
 
   std::string failure;

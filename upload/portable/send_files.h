@@ -11,7 +11,6 @@
 #include <optional>
 #include <string>
 
-#include "upload/portable/path_text.h"
 #include "upload/portable/upload_job.h"
 
 namespace brimlet {
@@ -43,7 +42,7 @@ class FileSource {
   virtual ~FileSource() = default;
   // Opens the job's file number `index` (from 0, in job order, each once)
   // for reading; null when it cannot be opened.
-  virtual std::unique_ptr<FileReader> Open(std::size_t index, const std::string& path) = 0;
+  virtual std::unique_ptr<FileReader> Open(std::size_t index, const std::wstring& path) = 0;
 };
 
 class BodyWriter {
@@ -66,13 +65,13 @@ class ProgressSink {
   virtual ~ProgressSink() = default;
   // One row per job file, in job order, before the body starts: its icon
   // comes from `path`, its text is `name`, its status reads "기다림".
-  virtual void AddFileRow(std::size_t index, const std::string& path,
-                          const std::string& name,
+  virtual void AddFileRow(std::size_t index, const std::wstring& path,
+                          const std::wstring& name,
                           const std::string& sizeText) = 0;
   virtual void SetStatusMessage(const std::string& text) = 0;
   virtual void SetStatusCount(const std::string& text) = 0;
   virtual void SetFileStatus(std::size_t index, const std::string& text) = 0;
-  virtual void SetCurrentFileName(const std::string& path) = 0;
+  virtual void SetCurrentFileName(const std::wstring& path) = 0;
   virtual void SetFileSizeText(const std::string& text) = 0;
   virtual void SetTotalSizeText(const std::string& text) = 0;
   virtual void UpdateFileProgress(int percent) = 0;
@@ -103,7 +102,6 @@ struct SendEnvironment {
   ProgressSink& progress;
   Clock& clock;
   CancelTest& cancel;
-  LeadBytePredicate isLeadByte;
 };
 
 enum class SendOutcome {

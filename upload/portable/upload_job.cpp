@@ -5,14 +5,15 @@
 
 namespace brimlet {
 
-void AddJobFile(UploadJob& job, const std::string& path,
+void AddJobFile(UploadJob& job, const std::wstring& path, const std::string& wireName,
                 const std::string& sizeText, std::uint64_t size,
                 const std::string& contentType) {
   const std::uint32_t number = ++job.jobFileCount;
   UploadJobEntry entry;
   entry.path = path;
   entry.sizeText = sizeText;
-  entry.partHeader = PartHeader(number, path, contentType);
+  entry.wireName = wireName;
+  entry.partHeader = PartHeader(number, wireName, contentType);
   entry.boundaryLine = BoundaryLine(number == 1 && job.fieldParts.empty());
   entry.size = size;
   job.bodyLength += entry.boundaryLine.size() + entry.partHeader.size() + size;

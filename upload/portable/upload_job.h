@@ -10,7 +10,8 @@
 namespace brimlet {
 
 struct UploadJobEntry {
-  std::string path;          // full path as listed; also the part's file name
+  std::wstring path;         // full path as listed and shown, to open
+  std::string wireName;      // the path as the part's file name carries it
   std::string sizeText;      // size column of the list, shown in the dialog
   std::string partHeader;
   std::string boundaryLine;
@@ -35,7 +36,9 @@ struct UploadJob {
 // Takes a file the caller has just opened and measured into the job: it gets
 // the next part number (refused files never reach here, so the numbers have
 // no gaps) and its framing counts towards the body length.
-void AddJobFile(UploadJob& job, const std::string& path,
+// `wireName` is the path in the bytes the request carries (WireName): every
+// length counts those bytes.
+void AddJobFile(UploadJob& job, const std::wstring& path, const std::string& wireName,
                 const std::string& sizeText, std::uint64_t size,
                 const std::string& contentType);
 

@@ -68,8 +68,8 @@ std::vector<IndexEntry> ExampleServer::Index() const {
     std::getline(fields, entry.type, '\t');
     std::getline(fields, entry.name);
     // The index is UTF-8, as the server's own tools read it.
-    const std::wstring name = fw::WideFromNarrow(entry.name, CP_UTF8);
-    entry.name = fw::NarrowFromWide(name.c_str(), name.size());
+    entry.wideName = fw::WideFromNarrow(entry.name, CP_UTF8);
+    entry.name = fw::NarrowFromWide(entry.wideName.c_str(), entry.wideName.size());
     entries.push_back(entry);
   }
   return entries;

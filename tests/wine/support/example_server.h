@@ -24,6 +24,7 @@ struct IndexEntry {
   std::string size;    // in bytes, as written
   std::string type;
   std::string name;    // the client's name, in the ANSI code page as the control shows it
+  std::wstring wideName;  // the same, whole: characters the code page lacks included
 };
 
 class ExampleServer {
