@@ -49,13 +49,13 @@ UINT_PTR CALLBACK FilePicker::OpenHook(HWND hook, UINT message, WPARAM, LPARAM d
 }
 
 LRESULT CALLBACK FilePicker::OpenDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam,
-                                            UINT_PTR id, DWORD_PTR data) {
+                                            UINT_PTR id, DWORD_PTR resultLength) {
   if (message == WM_COMMAND && LOWORD(wParam) == IDOK) {
     // Each answer is a length with its NUL, or negative when there is none
     // (a folder outside the file system).
     const LRESULT folder = std::max<LRESULT>(0, ::SendMessageW(dialog, CDM_GETFOLDERPATH, 0, 0));
-    const LRESULT spec = std::max<LRESULT>(0, ::SendMessageW(dialog, CDM_GETSPEC, 0, 0));
-    if (static_cast<DWORD_PTR>(folder + spec) + 2 > data) {
+    const LRESULT typedNames = std::max<LRESULT>(0, ::SendMessageW(dialog, CDM_GETSPEC, 0, 0));
+    if (static_cast<DWORD_PTR>(folder + typedNames) + 2 > resultLength) {
       ::PostMessageW(dialog, WM_COMMAND, IDCANCEL, 0);
       return 0;
     }

@@ -49,7 +49,7 @@ class FilePicker {
   static int CALLBACK BrowseCallback(HWND browser, UINT message, LPARAM, LPARAM data);
   static UINT_PTR CALLBACK OpenHook(HWND hook, UINT message, WPARAM, LPARAM data);
   static LRESULT CALLBACK OpenDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam,
-                                         UINT_PTR id, DWORD_PTR data);
+                                         UINT_PTR id, DWORD_PTR resultLength);
 
   OPENFILENAMEW m_request{};
   std::array<wchar_t, 4096> m_result{};
