@@ -6,18 +6,18 @@ namespace fw {
 
 Dialog::~Dialog() {
   // The window's last messages must not reach a half-destroyed object.
-  if (window_) ::SetWindowLongPtrA(window_, DWLP_USER, 0);
+  if (window_) ::SetWindowLongPtrW(window_, DWLP_USER, 0);
   modeless_.reset();
 }
 
 INT_PTR Dialog::DoModal(HWND owner) {
-  return ::DialogBoxParamA(ModuleInstance(), MAKEINTRESOURCEA(templateId_), owner, DialogProc,
+  return ::DialogBoxParamW(ModuleInstance(), MAKEINTRESOURCEW(templateId_), owner, DialogProc,
                            reinterpret_cast<LPARAM>(this));
 }
 
 bool Dialog::CreateModeless(HWND owner) {
   if (window_) return false;
-  HWND created = ::CreateDialogParamA(ModuleInstance(), MAKEINTRESOURCEA(templateId_), owner,
+  HWND created = ::CreateDialogParamW(ModuleInstance(), MAKEINTRESOURCEW(templateId_), owner,
                                       DialogProc, reinterpret_cast<LPARAM>(this));
   modeless_.reset(created);
   return created != nullptr;
@@ -60,15 +60,15 @@ bool Dialog::OnCommand(int id, int) {
 }
 
 INT_PTR CALLBACK Dialog::DialogProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
-  auto* dialog = reinterpret_cast<Dialog*>(::GetWindowLongPtrA(window, DWLP_USER));
+  auto* dialog = reinterpret_cast<Dialog*>(::GetWindowLongPtrW(window, DWLP_USER));
   if (message == WM_INITDIALOG) {
     dialog = reinterpret_cast<Dialog*>(lParam);
-    ::SetWindowLongPtrA(window, DWLP_USER, lParam);
+    ::SetWindowLongPtrW(window, DWLP_USER, lParam);
     dialog->window_ = window;
   }
   if (!dialog) return FALSE;
   if (message == WM_NCDESTROY) {
-    ::SetWindowLongPtrA(window, DWLP_USER, 0);
+    ::SetWindowLongPtrW(window, DWLP_USER, 0);
     dialog->window_ = nullptr;
     dialog->modeless_.release();  // already being destroyed
     return FALSE;

@@ -2,6 +2,10 @@
 // its object bound to its window from WM_INITDIALOG to WM_NCDESTROY. A
 // dialog class overrides the handlers it needs; everything else gets the
 // system's default dialog processing.
+//
+// Dialogs are made by the wide functions, so the dialog and its controls are
+// Unicode windows: a wide text (a file's name) keeps every character, and a
+// narrow text is read in the ANSI code page on its way in.
 #pragma once
 
 #include <windows.h>

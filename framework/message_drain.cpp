@@ -4,21 +4,21 @@ namespace fw {
 
 void PumpThreadMessagesThrough(const MessageFilter& filter) {
   MSG message;
-  while (::PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE)) {
+  while (::PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
     if (message.message == WM_QUIT) {
       ::PostQuitMessage(static_cast<int>(message.wParam));
       return;
     }
     if (filter && filter(message)) continue;
     ::TranslateMessage(&message);
-    ::DispatchMessageA(&message);
+    ::DispatchMessageW(&message);
   }
 }
 
 void PumpThreadMessages(HWND dialog) {
   if (!dialog) return PumpThreadMessagesThrough(nullptr);
   PumpThreadMessagesThrough(
-      [dialog](MSG& message) { return ::IsWindow(dialog) && ::IsDialogMessageA(dialog, &message); });
+      [dialog](MSG& message) { return ::IsWindow(dialog) && ::IsDialogMessageW(dialog, &message); });
 }
 
 bool PumpUntil(const std::function<bool()>& done, DWORD timeoutMs, const MessageFilter& filter) {

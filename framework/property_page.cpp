@@ -26,7 +26,7 @@ INT_PTR CALLBACK PropertyPage::DialogProc(HWND, UINT message, WPARAM, LPARAM) {
 }
 
 HWND PropertyPage::CreatePageWindow(HWND parent) const {
-  return ::CreateDialogParamA(ModuleInstance(), MAKEINTRESOURCEA(templateId_), parent, DialogProc, 0);
+  return ::CreateDialogParamW(ModuleInstance(), MAKEINTRESOURCEW(templateId_), parent, DialogProc, 0);
 }
 
 STDMETHODIMP PropertyPage::SetPageSite(IPropertyPageSite* site) {
@@ -98,7 +98,7 @@ STDMETHODIMP PropertyPage::Apply() {
 
 STDMETHODIMP PropertyPage::TranslateAccelerator(MSG* message) {
   if (!message) return E_POINTER;
-  return window_ && ::IsDialogMessageA(window_.get(), message) ? S_OK : S_FALSE;
+  return window_ && ::IsDialogMessageW(window_.get(), message) ? S_OK : S_FALSE;
 }
 
 }  // namespace fw

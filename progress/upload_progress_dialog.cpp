@@ -49,31 +49,7 @@ bool UploadProgressDialog::CreateModeless(HWND parent, HANDLE cancelEvent, Progr
   return fw::Dialog::CreateModeless(parent);
 }
 
-// A dialog made from a template by the ANSI functions makes ANSI controls,
-// and a wide text set on an ANSI control passes through the code page: é
-// would become '?'. The current file's label is made again as a wide
-// control in the same place, with the same style, identifier and font.
-void UploadProgressDialog::MakeCurrentFileLabelWide() {
-  HWND label = Item(IDC_CURRENT_FILE);
-  if (!label || ::IsWindowUnicode(label)) return;
-  RECT bounds{};
-  ::GetWindowRect(label, &bounds);
-  ::MapWindowPoints(nullptr, window(), reinterpret_cast<POINT*>(&bounds), 2);
-  const auto style = static_cast<DWORD>(::GetWindowLongPtrW(label, GWL_STYLE));
-  const auto exStyle = static_cast<DWORD>(::GetWindowLongPtrW(label, GWL_EXSTYLE));
-  const auto font = static_cast<WPARAM>(::SendMessageW(label, WM_GETFONT, 0, 0));
-  HWND wide = ::CreateWindowExW(exStyle, L"STATIC", L"", style, bounds.left, bounds.top,
-                                bounds.right - bounds.left, bounds.bottom - bounds.top, window(),
-                                reinterpret_cast<HMENU>(static_cast<INT_PTR>(IDC_CURRENT_FILE)),
-                                fw::ModuleInstance(), nullptr);
-  if (!wide) return;  // the ANSI label stays, and shows what its code page can
-  ::SetWindowPos(wide, label, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
-  ::SendMessageW(wide, WM_SETFONT, font, FALSE);
-  ::DestroyWindow(label);
-}
-
 bool UploadProgressDialog::OnInitDialog() {
-  MakeCurrentFileLabelWide();
   m_listFiles = Item(IDC_FILE_LIST);
   m_progressFile = Item(IDC_PROGRESS_FILE);
   m_progressTotal = Item(IDC_PROGRESS_TOTAL);

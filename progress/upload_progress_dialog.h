@@ -57,7 +57,6 @@ class UploadProgressDialog final : public fw::Dialog {
   bool ShowNextFrame();
   void AddRows(const std::vector<ProgressRow>& rows);
   int ImageFor(const std::wstring& path);
-  void MakeCurrentFileLabelWide();
   void Redraw();
   void ShowRowStatuses();
   void ShowPanes();
