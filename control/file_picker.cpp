@@ -71,7 +71,7 @@ int FilePicker::ShowOpenDialog() {
 }
 
 std::wstring FilePicker::NextSelectedPath(std::size_t* position) const {
-  return WideSelectionReader(m_result.data(), m_result.size()).NextPath(position);
+  return SelectionReader(m_result.data(), m_result.size()).NextPath(position);
 }
 
 int CALLBACK FilePicker::BrowseCallback(HWND browser, UINT message, LPARAM, LPARAM data) {

@@ -8,25 +8,17 @@ const char kDefaultFilter[] = "모든 파일|*.*|";
 
 namespace {
 
-template <class Char>
-bool IsSpace(Char c) {
-  return c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\v' || c == '\f';
+bool IsSpace(wchar_t c) {
+  return c == L' ' || c == L'\t' || c == L'\n' || c == L'\r' || c == L'\v' || c == L'\f';
 }
 
+// Whether the last separator ('\', or '/' when there is no '\') is the last
+// character of `text`.
 bool EndsInSeparator(const std::wstring& text) {
   if (text.empty()) return false;
   std::size_t separator = text.rfind(L'\\');
   if (separator == std::wstring::npos) separator = text.rfind(L'/');
   return separator != std::wstring::npos && separator == text.size() - 1;
-}
-
-// Whether the last separator ('\', or '/' when there is no '\') is the last
-// character of `text`.
-bool EndsInSeparator(const std::string& text, LeadBytePredicate isLead) {
-  if (text.empty()) return false;
-  std::size_t separator = FindLastCharacter(text, '\\', isLead);
-  if (separator == std::string::npos) separator = FindLastCharacter(text, '/', isLead);
-  return separator != std::string::npos && separator == LastCharacterStart(text, isLead);
 }
 
 }  // namespace
@@ -41,23 +33,6 @@ std::string ConvertFilter(const std::string& filter, LeadBytePredicate isLead) {
   if (list.empty() || list.back() != '\0') list.push_back('\0');
   list.push_back('\0');
   return list;
-}
-
-std::string JoinFolderAndName(const std::string& folder, const std::string& name,
-                              LeadBytePredicate isLead) {
-  if (EndsInSeparator(folder, isLead)) return folder + name;
-  return folder + '\\' + name;
-}
-
-std::string TrimFolderPath(const std::string& path, LeadBytePredicate isLead) {
-  std::string result = path;
-  for (;;) {
-    std::string copy = result;
-    while (!copy.empty() && IsSpace(copy.back())) copy.pop_back();
-    if (!EndsInSeparator(copy, isLead)) return result;
-    copy.erase(LastCharacterStart(copy, isLead));
-    result = copy;
-  }
 }
 
 std::wstring JoinFolderAndName(const std::wstring& folder, const std::wstring& name) {
@@ -78,21 +53,21 @@ std::wstring TrimFolderPath(const std::wstring& path) {
 
 std::size_t SelectionReader::StringLength(std::size_t offset) const {
   std::size_t end = offset;
-  while (end < m_size && m_buffer[end] != '\0') ++end;
+  while (end < m_size && m_buffer[end] != L'\0') ++end;
   return end - offset;
 }
 
-std::string SelectionReader::NextPath(std::size_t* position) const {
+std::wstring SelectionReader::NextPath(std::size_t* position) const {
   if (!position || *position == kEnd || *position >= m_size) {
     if (position) *position = kEnd;
     return {};
   }
   const std::size_t folderLength = StringLength(0);
-  const std::string folder(m_buffer, folderLength);
+  const std::wstring folder(m_buffer, folderLength);
   std::size_t name = *position;
   if (name == FirstPosition()) {
     name = folderLength + 1;
-    if (At(name) == '\0') {  // one file: its full path stands alone
+    if (At(name) == L'\0') {  // one file: its full path stands alone
       *position = kEnd;
       return folder;
     }
@@ -102,45 +77,9 @@ std::string SelectionReader::NextPath(std::size_t* position) const {
     return {};
   }
   const std::size_t nameLength = StringLength(name);
-  const std::string chosen(m_buffer + name, nameLength);
-  const std::size_t next = name + nameLength + 1;
-  *position = At(next) == '\0' ? kEnd : next;
-  return JoinFolderAndName(folder, chosen, m_isLead);
-}
-
-namespace {
-
-std::size_t WideLength(const wchar_t* buffer, std::size_t size, std::size_t offset) {
-  std::size_t end = offset;
-  while (end < size && buffer[end] != L'\0') ++end;
-  return end - offset;
-}
-
-}  // namespace
-
-std::wstring WideSelectionReader::NextPath(std::size_t* position) const {
-  if (!position || *position == SelectionReader::kEnd || *position >= m_size) {
-    if (position) *position = SelectionReader::kEnd;
-    return {};
-  }
-  const std::size_t folderLength = WideLength(m_buffer, m_size, 0);
-  const std::wstring folder(m_buffer, folderLength);
-  std::size_t name = *position;
-  if (name == SelectionReader::FirstPosition()) {
-    name = folderLength + 1;
-    if ((name < m_size ? m_buffer[name] : L'\0') == L'\0') {  // one file: its full path stands alone
-      *position = SelectionReader::kEnd;
-      return folder;
-    }
-  }
-  if (name >= m_size) {  // an unterminated buffer has nothing more
-    *position = SelectionReader::kEnd;
-    return {};
-  }
-  const std::size_t nameLength = WideLength(m_buffer, m_size, name);
   const std::wstring chosen(m_buffer + name, nameLength);
   const std::size_t next = name + nameLength + 1;
-  *position = (next < m_size ? m_buffer[next] : L'\0') == L'\0' ? SelectionReader::kEnd : next;
+  *position = At(next) == L'\0' ? kEnd : next;
   return JoinFolderAndName(folder, chosen);
 }
 

@@ -1,8 +1,8 @@
 // The text rules of the file picker: the dialog's filter list, the splitting
 // of a multi-file selection into full paths, and the folder path trimming of
-// the folder scan. All scanning is character by character in a multi-byte
-// code page, so the trail byte of a double-byte character is never taken for
-// a separator; the code page enters as a lead-byte predicate.
+// the folder scan. The filter is a text of the ANSI code page, scanned
+// character by character so that the trail byte of a double-byte character is
+// never taken for a separator; the code page enters as a lead-byte predicate.
 #pragma once
 
 #include <cstddef>
@@ -23,54 +23,33 @@ extern const char kDefaultFilter[];        // "모든 파일|*.*|"
 std::string ConvertFilter(const std::string& filter, LeadBytePredicate isLead);
 
 // Folder and name joined with one '\', or directly when the folder already
-// ends in a separator (C:\ + a.txt -> C:\a.txt).
-std::string JoinFolderAndName(const std::string& folder, const std::string& name,
-                              LeadBytePredicate isLead);
+// ends in a separator (C:\ + a.txt -> C:\a.txt). Paths are wide (UTF-16), as
+// the W dialogs and finds give them: no separator and no NUL ever occurs
+// inside another character.
+std::wstring JoinFolderAndName(const std::wstring& folder, const std::wstring& name);
 
 // Trailing separators removed, repeatedly (C:\ -> C:); trailing white space
 // goes only where a separator follows it.
-std::string TrimFolderPath(const std::string& path, LeadBytePredicate isLead);
-
-// The same rules for wide (UTF-16) paths, as the W dialogs and finds give
-// them: no separator and no NUL ever occurs inside another character.
-std::wstring JoinFolderAndName(const std::wstring& folder, const std::wstring& name);
 std::wstring TrimFolderPath(const std::wstring& path);
 
 // Walks the result of a multi-select open-file dialog: either one full path
 // followed by two NULs, or a folder, a NUL, each name and a NUL, and a final
-// NUL. Reads never go past `size` bytes, terminated or not.
+// NUL. Reads never go past `size` characters, terminated or not.
 class SelectionReader {
  public:
   static constexpr std::size_t kEnd = static_cast<std::size_t>(-1);
 
-  SelectionReader(const char* buffer, std::size_t size, LeadBytePredicate isLead)
-      : m_buffer(buffer), m_size(size), m_isLead(isLead) {}
+  SelectionReader(const wchar_t* buffer, std::size_t size) : m_buffer(buffer), m_size(size) {}
 
   static std::size_t FirstPosition() { return 0; }
   // The next full path; `position` moves on, and becomes kEnd after the last.
-  std::string NextPath(std::size_t* position) const;
+  std::wstring NextPath(std::size_t* position) const;
 
  private:
   // Length of the NUL-terminated string at `offset`, bounded by the buffer.
   std::size_t StringLength(std::size_t offset) const;
-  char At(std::size_t offset) const { return offset < m_size ? m_buffer[offset] : '\0'; }
+  wchar_t At(std::size_t offset) const { return offset < m_size ? m_buffer[offset] : L'\0'; }
 
-  const char* m_buffer;
-  std::size_t m_size;
-  LeadBytePredicate m_isLead;
-};
-
-// The same walk over the wide result of the W dialog; reads never go past
-// `size` characters.
-class WideSelectionReader {
- public:
-  WideSelectionReader(const wchar_t* buffer, std::size_t size) : m_buffer(buffer), m_size(size) {}
-
-  // The next full path; `position` moves on, and becomes
-  // SelectionReader::kEnd after the last.
-  std::wstring NextPath(std::size_t* position) const;
-
- private:
   const wchar_t* m_buffer;
   std::size_t m_size;
 };
