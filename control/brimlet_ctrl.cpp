@@ -7,12 +7,14 @@
 #include "control/portable/picker_text.h"
 #include "framework/activation_context.h"
 #include "framework/message_drain.h"
+#include "framework/text.h"
 #include "module/dispatch_ids.h"
 #include "module/module_ids.h"
 #include "progress/upload_thread.h"
 #include "resources/resource_ids.h"
 #include "upload/portable/reply_text.h"
 #include "upload/portable/upload_messages.h"
+#include "upload/portable/wire_name.h"
 
 namespace {
 
@@ -214,9 +216,13 @@ HRESULT CBrimletCtrl::FileSize(fw::DispatchCall& call) {
   return S_OK;
 }
 
+// A field goes out as a form page in the ANSI code page sends it: each
+// character the code page lacks as a character reference, not as '?'.
 HRESULT CBrimletCtrl::SetFormField(fw::DispatchCall& call) {
-  std::string name, value;
-  if (!call.StringArg(0, &name) || !call.StringArg(1, &value)) return call.refusal();
+  std::wstring givenName, givenValue;
+  if (!call.StringArg(0, &givenName) || !call.StringArg(1, &givenValue)) return call.refusal();
+  const std::string name = brimlet::WireName(givenName, &fw::AnsiCharacter);
+  const std::string value = brimlet::WireName(givenValue, &fw::AnsiCharacter);
   if (const auto why = brimlet::FormFieldRefusal(name, value)) return call.Refuse(E_INVALIDARG, "SetFormField: " + *why);
   m_formFields.Set(name, value);
   return S_OK;

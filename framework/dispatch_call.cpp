@@ -39,6 +39,14 @@ bool DispatchCall::StringArg(UINT index, std::string* value) {
   return true;
 }
 
+bool DispatchCall::StringArg(UINT index, std::wstring* value) {
+  VARIANT converted;
+  if (!Arg(index, VT_BSTR, &converted)) return false;
+  value->assign(converted.bstrVal ? converted.bstrVal : L"", ::SysStringLen(converted.bstrVal));
+  ::VariantClear(&converted);
+  return true;
+}
+
 bool DispatchCall::LongArg(UINT index, LONG* value) {
   VARIANT converted;
   if (!Arg(index, VT_I4, &converted)) return false;

@@ -22,6 +22,7 @@ class DispatchCall {
   // when it is missing or does not convert, after refusing the call (the
   // HRESULT to return is then refusal()).
   bool StringArg(UINT index, std::string* value);
+  bool StringArg(UINT index, std::wstring* value);  // every character as given
   bool LongArg(UINT index, LONG* value);
 
   void ReturnString(const std::string& text);

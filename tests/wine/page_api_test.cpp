@@ -157,11 +157,12 @@ TEST_F(PageApi, TheFinishHandlerReadsTheReplyAndTheFailureOfItsUpload) {
 }
 
 // Fields go before the files and header lines with the request, both as
-// the page last set them; once cleared, the request is what it was without.
+// the page last set them (a character code page 949 lacks as a reference, as
+// a form page sends it); once cleared, the request is what it was without.
 TEST_F(PageApi, FieldsAndHeaderLinesReachTheServerAndLeaveNoTraceOnceCleared) {
   const std::string file = folder_.File("a.bin", 5);
   const std::string boundary = "----MULTI-PARTS-FORM-DATA-BOUNDARY";
-  Run("upload.SetFormField('record_id', '42'); upload.SetFormField('메모', '첫째 줄');"
+  Run("upload.SetFormField('record_id', '42'); upload.SetFormField('메모', '첫째 줄 caf\\u00e9 \\ud83d\\ude00');"
       "upload.SetFormField('record_id', '43'); upload.SetRequestHeader('X-Upload-Token', 'abc 123');"
       "upload.SetRequestHeader('x-upload-token', 'def');");
   AddFiles({file});
@@ -177,7 +178,7 @@ TEST_F(PageApi, FieldsAndHeaderLinesReachTheServerAndLeaveNoTraceOnceCleared) {
   const std::string fileParts = "Content-Disposition: form-data; name=\"FILE1\"; filename=\"" + file +
                                 "\"\r\nContent-Type: application/octet-stream\r\n\r\nxxxxx\r\n" + boundary + "--\r\n";
   EXPECT_EQ(boundary + "\r\nContent-Disposition: form-data; name=\"record_id\"\r\n\r\n43\r\n" + boundary +
-                "\r\nContent-Disposition: form-data; name=\"메모\"\r\n\r\n첫째 줄\r\n" + boundary + "\r\n" +
+                "\r\nContent-Disposition: form-data; name=\"메모\"\r\n\r\n첫째 줄 caf&#233; &#128512;\r\n" + boundary + "\r\n" +
                 fileParts,
             requests[0].Body());
   EXPECT_EQ("def", requests[0].Header("X-Upload-Token"));

@@ -2,7 +2,8 @@
 // sends each character of a name in that code page, and writes a character
 // the code page lacks as a decimal character reference ("&#233;" for é), one
 // per code point, so a receiver can restore the name exactly while every name
-// the code page holds still goes out byte for byte as before.
+// the code page holds still goes out byte for byte as before. The page's form
+// fields, name and value, go out the same way.
 #pragma once
 
 #include <optional>
