@@ -4,6 +4,7 @@
 // again, switched between views through the real context menu, and read back
 // through the list window itself.
 #include <windows.h>
+#include <dlgs.h>  // the open-file dialog's control ids
 #include <commctrl.h>
 #include <shellapi.h>
 #include <shlobj.h>
@@ -320,9 +321,8 @@ TEST_F(FileList, TheSameFileChosenTwiceIsListedTwice) {
 
 // The file-type box of the open-file dialog, as the user sees it.
 Strings FileTypes(HWND dialog) {
-  constexpr int kFileTypeCombo = 1136;
   Strings types;
-  HWND combo = ::GetDlgItem(dialog, kFileTypeCombo);
+  HWND combo = ::GetDlgItem(dialog, cmb1);
   DWORD_PTR count = 0;
   if (!combo || !::SendMessageTimeoutA(combo, CB_GETCOUNT, 0, 0, SMTO_NORMAL, 2000, &count)) return types;
   for (DWORD_PTR i = 0; i < count; ++i) {

@@ -4,6 +4,7 @@
 // answers with an HRESULT and changes nothing it should not, and ends with a
 // plain upload that still arrives whole.
 #include <windows.h>
+#include <dlgs.h>  // the open-file dialog's control ids
 #include <commctrl.h>
 #include <gtest/gtest.h>
 
@@ -40,7 +41,6 @@ using Strings = std::vector<std::string>;
 
 const char kBadUrl[] = "오류: URL은 http:// 또는 https:// 로 시작해야 합니다.";
 const char kTooMany[] = "선택하신 파일 개수가 설정된 개수 보다 많습니다.";
-const int kFileTypeCombo = 0x470;  // the open-file dialog's list of file types
 const wchar_t* const kMethods[] = {L"Upload",       L"Remove",    L"RemoveAll", L"AddFile",
                                    L"SelectFolder", L"UploadCancel", L"AddFolder", L"AboutBox"};
 
@@ -364,7 +364,7 @@ TEST_F(HostilePage, AddFileUnderOddFiltersOpensTheDialogAndDoesWhatItWasAnswered
     drivers::DialogWatcher watcher([&](const drivers::DialogSeen& seen) {
       if (drivers::IsOpenFileDialog(seen.window) && lastDialog.exchange(seen.window) != seen.window) {
         ++opened;
-        ::SendMessageTimeoutA(::GetDlgItem(seen.window, kFileTypeCombo), CB_GETCOUNT, 0, 0, SMTO_NORMAL, 5000,
+        ::SendMessageTimeoutA(::GetDlgItem(seen.window, cmb1), CB_GETCOUNT, 0, 0, SMTO_NORMAL, 5000,
                               &types);
       }
       return pickers(seen);

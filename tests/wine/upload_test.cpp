@@ -92,14 +92,14 @@ std::string ListText(HWND list, int row, int column) {
 ProgressSeen ReadProgress(HWND dialog) {
   ProgressSeen seen;
   seen.caption = drivers::WindowTextA(dialog);
-  seen.currentFile = ItemText(dialog, 208);
-  seen.fileTime = ItemText(dialog, 207);
-  seen.filePercent = ItemText(dialog, 219);
-  seen.totalTime = ItemText(dialog, 206);
-  seen.totalPercent = ItemText(dialog, 218);
+  seen.currentFile = ItemText(dialog, IDC_CURRENT_FILE);
+  seen.fileTime = ItemText(dialog, IDC_FILE_TIME_LEFT);
+  seen.filePercent = ItemText(dialog, IDC_FILE_PERCENT);
+  seen.totalTime = ItemText(dialog, IDC_TOTAL_TIME_LEFT);
+  seen.totalPercent = ItemText(dialog, IDC_TOTAL_PERCENT);
   HWND bar = ::FindWindowExA(dialog, nullptr, STATUSCLASSNAMEA, nullptr);
   for (int pane = 0; pane < 3; ++pane) seen.panes.push_back(bar ? PaneText(bar, pane) : "");
-  HWND list = ::GetDlgItem(dialog, 205);
+  HWND list = ::GetDlgItem(dialog, IDC_FILE_LIST);
   DWORD_PTR rows = 0;
   ::SendMessageTimeoutA(list, LVM_GETITEMCOUNT, 0, 0, SMTO_NORMAL, 2000, &rows);
   for (int row = 0; row < static_cast<int>(rows); ++row) {
@@ -377,10 +377,10 @@ TEST_F(Upload, NamesTheCodePageLacksAreListedShownAndSentAsReferences) {
   std::mutex lock;
   drivers::DialogWatcher watcher([&](const drivers::DialogSeen& seen) {
     if (!IsProgressDialog(seen.window)) return IDOK;
-    HWND list = ::GetDlgItem(seen.window, 205);
+    HWND list = ::GetDlgItem(seen.window, IDC_FILE_LIST);
     std::vector<std::wstring> names = ListColumnW(list, 0);
     wchar_t shown[1024] = {};
-    ::GetWindowTextW(::GetDlgItem(seen.window, 208), shown, 1024);
+    ::GetWindowTextW(::GetDlgItem(seen.window, IDC_CURRENT_FILE), shown, 1024);
     std::lock_guard<std::mutex> hold(lock);
     if (!rowNames && names.size() == expected.size()) rowNames = names;
     if (std::wstring(shown).find(L"caf\u00e9") != std::wstring::npos) currentFile = shown;
