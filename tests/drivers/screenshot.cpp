@@ -49,6 +49,12 @@ bool SaveWindowPng(HWND window, const std::string& path) {
   const int width = client.right;
   const int height = client.bottom;
   if (width <= 0 || height <= 0) return false;
+  // What a window's thread has not painted yet is black on its surface (a
+  // dialog of another thread, pictured as soon as it shows): have every
+  // pending paint done first, unless that thread does not answer.
+  DWORD_PTR ignored = 0;
+  if (::SendMessageTimeoutW(window, WM_NULL, 0, 0, SMTO_ABORTIFHUNG, 2000, &ignored))
+    ::RedrawWindow(window, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_UPDATENOW | RDW_ALLCHILDREN);
 
   fw::UniqueWindowDC source(fw::WindowDC{window, ::GetDC(window)});
   if (!source) return false;
