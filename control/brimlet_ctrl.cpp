@@ -231,8 +231,12 @@ HRESULT CBrimletCtrl::SetFormField(fw::DispatchCall& call) {
 void CBrimletCtrl::ClearFormFields() { m_formFields.Clear(); }
 
 HRESULT CBrimletCtrl::SetRequestHeader(fw::DispatchCall& call) {
-  std::string name, value;
-  if (!call.StringArg(0, &name) || !call.StringArg(1, &value)) return call.refusal();
+  std::string name;
+  std::wstring givenValue;
+  if (!call.StringArg(0, &name) || !call.StringArg(1, &givenValue)) return call.refusal();
+  const std::optional<std::string> inCodePage = brimlet::CodePageText(givenValue, &fw::AnsiCharacter);
+  if (!inCodePage) return call.Refuse(E_INVALIDARG, std::string("SetRequestHeader: ") + brimlet::kHeaderValueCodePage);
+  const std::string& value = *inCodePage;
   if (value.empty()) {
     // An empty value removes the line; a name that could never be set is
     // still refused, so a typo does not pass unnoticed.

@@ -65,5 +65,16 @@ TEST(WireNameTest, NamesTheCodePageLacksBecomeReferencesAndTheRestStaysItsBytes)
   EXPECT_EQ("&#65533;&#65533;", WireName(Utf16({0xDE00, 0xD83D}), &Cp949Character));
 }
 
+// A header line has no references: a text the code page holds is its bytes,
+// one it does not hold is nothing at all, not a text with '?' in it.
+TEST(WireNameTest, HeaderTextIsTheCodePageBytesOrNothing) {
+  EXPECT_EQ(std::optional<std::string>("token \xc5\xe4\xc5\xab 1"),
+            CodePageText(L"token \ud1a0\ud070 1", &Cp949Character));  // "토큰"
+  EXPECT_EQ(std::optional<std::string>(""), CodePageText(L"", &Cp949Character));
+  EXPECT_EQ(std::nullopt, CodePageText(L"caf\u00e9", &Cp949Character));
+  EXPECT_EQ(std::nullopt, CodePageText(Utf16({u'a', 0xD83D, 0xDE00}), &Cp949Character));
+  EXPECT_EQ(std::nullopt, CodePageText(Utf16({u'a', 0xD83D}), &Cp949Character));
+}
+
 }  // namespace
 }  // namespace brimlet

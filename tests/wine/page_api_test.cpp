@@ -200,6 +200,7 @@ TEST_F(PageApi, WrongCallsAreRefusedWithAReasonAndChangeNothing) {
       "attempt('header name with a space', function () { upload.SetRequestHeader('X Bad', 'y'); });"
       "attempt('header name not ASCII', function () { upload.SetRequestHeader('헤더', 'y'); });"
       "attempt('header value with a line break', function () { upload.SetRequestHeader('X-A', 'b\\r\\nX-B: c'); });"
+      "attempt('header value outside the code page', function () { upload.SetRequestHeader('X-A', 'caf\\u00e9'); });"
       "attempt('count set', function () { upload.FileCount = 3; });"
       "attempt('good field', function () { upload.SetFormField('ok', '1'); upload.ClearFormFields(); });");
   const std::vector<std::string> expected = {
@@ -208,6 +209,7 @@ TEST_F(PageApi, WrongCallsAreRefusedWithAReasonAndChangeNothing) {
       "field name with a quote 80070057 true",     "field value with a line break 80070057 true",
       "owned header 80070057 true",                "header name with a space 80070057 true",
       "header name not ASCII 80070057 true",       "header value with a line break 80070057 true",
+      "header value outside the code page 80070057 true",
       "count set 80020003 true",                   "good field taken"};
   EXPECT_EQ(expected, NewLines());
 

@@ -52,6 +52,7 @@ const char kFieldValueLineBreak[] = "필드 값에 줄바꿈을 쓸 수 없습�
 const char kHeaderNameEmpty[] = "헤더 이름이 비어 있습니다.";
 const char kHeaderNameCharacters[] = "헤더 이름에는 공백, 콜론, 줄바꿈이나 ASCII 밖의 글자를 쓸 수 없습니다.";
 const char kHeaderValueControl[] = "헤더 값에 줄바꿈이나 제어 문자를 쓸 수 없습니다.";
+const char kHeaderValueCodePage[] = "헤더 값에 코드 페이지 949에 없는 글자를 쓸 수 없습니다.";
 
 const char kCancelledReason[] = "업로드가 취소되었습니다.";
 const char kNotStartedReason[] = "업로드를 시작하지 못했습니다.";

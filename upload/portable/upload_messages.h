@@ -53,6 +53,7 @@ extern const char kFieldValueLineBreak[];
 extern const char kHeaderNameEmpty[];
 extern const char kHeaderNameCharacters[];  // not a token
 extern const char kHeaderValueControl[];    // a line break or a control character
+extern const char kHeaderValueCodePage[];   // a character the ANSI code page lacks
 // "<name> 헤더는 컨트롤이 정합니다.": a header the control writes itself.
 std::string FormatOwnedHeaderRefusal(const std::string& name);
 

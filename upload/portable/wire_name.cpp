@@ -41,4 +41,15 @@ std::string WireName(const std::wstring& name, CharacterEncoder encode) {
   return wire;
 }
 
+std::optional<std::string> CodePageText(const std::wstring& text, CharacterEncoder encode) {
+  std::string bytes;
+  bytes.reserve(text.size());
+  for (std::size_t i = 0; i < text.size();) {
+    const std::optional<std::string> character = encode(NextCodePoint(text, i));
+    if (!character || character->empty()) return std::nullopt;
+    bytes += *character;
+  }
+  return bytes;
+}
+
 }  // namespace brimlet

@@ -21,4 +21,9 @@ using CharacterEncoder = std::optional<std::string> (*)(char32_t codePoint);
 // page and goes out as U+FFFD, as a browser sends it.
 std::string WireName(const std::wstring& name, CharacterEncoder encode);
 
+// The text in the code page, or nothing when it holds a character the code
+// page lacks: for a header line, where no reference is understood and a '?'
+// in its place would send something else than the page gave.
+std::optional<std::string> CodePageText(const std::wstring& text, CharacterEncoder encode);
+
 }  // namespace brimlet
