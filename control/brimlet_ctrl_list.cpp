@@ -21,7 +21,7 @@
 #include "framework/unique_handle.h"
 #include "module/dispatch_ids.h"
 #include "resources/resource_ids.h"
-#include "upload/portable/path_text.h"
+#include "upload/listed_file.h"
 #include "upload/portable/upload_messages.h"
 
 namespace brimlet {
@@ -30,17 +30,11 @@ namespace {
 const char kInitialFolder[] = "c:\\";
 const wchar_t kAllFiles[] = L"*.*";
 
-// The in-use test: read access, shared with readers only, so a file that
-// another program holds open for writing is refused.
+// The in-use test: the file is opened as the upload will open it.
 class InUseTest : public FileOpener {
  public:
   std::optional<std::uint64_t> OpenedSize(const std::wstring& path) override {
-    fw::UniqueFile file(::CreateFileW(OpenablePath(path).c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
-                                      OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
-    if (!file) return std::nullopt;
-    LARGE_INTEGER size{};
-    if (!::GetFileSizeEx(file.get(), &size)) return std::nullopt;
-    return static_cast<std::uint64_t>(size.QuadPart);
+    return OpenFileSize(OpenListedFile(path, FILE_ATTRIBUTE_NORMAL).get());
   }
 };
 

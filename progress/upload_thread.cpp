@@ -6,8 +6,8 @@
 #include "framework/text.h"
 #include "framework/window_class.h"
 #include "upload/content_type.h"
+#include "upload/listed_file.h"
 #include "upload/portable/content_type_key.h"
-#include "upload/portable/path_text.h"
 #include "upload/portable/reply_text.h"
 #include "upload/portable/upload_messages.h"
 #include "upload/portable/wire_name.h"
@@ -21,11 +21,6 @@ const char kDummyWindowName[] = "CUpload Dummy Window";
 
 // Sent by the sender to the hidden window: lParam the text to show.
 constexpr UINT WM_TELL_USER = WM_APP + 1;
-
-fw::UniqueFile OpenForReading(const std::wstring& path) {
-  return fw::UniqueFile(::CreateFileW(OpenablePath(path).c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
-                                      FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
-}
 
 void Tell(const std::string& text) { fw::AppMessageBox(text); }
 
@@ -51,9 +46,9 @@ void UploadThread::SetPageParts(std::string fieldParts, std::vector<std::string>
 }
 
 void UploadThread::AddJobFile(const std::wstring& path, const std::string& sizeText) {
-  fw::UniqueFile file = OpenForReading(path);
-  LARGE_INTEGER size{};
-  if (!file || !::GetFileSizeEx(file.get(), &size)) {
+  fw::UniqueFile file = OpenListedFile(path, FILE_FLAG_SEQUENTIAL_SCAN);
+  const std::optional<std::uint64_t> size = OpenFileSize(file.get());
+  if (!size) {
     m_strLastTold = kFileInUse;
     Tell(m_strLastTold);
     return;
@@ -61,8 +56,7 @@ void UploadThread::AddJobFile(const std::wstring& path, const std::string& sizeT
   // The type is looked up by the name as it is sent: for every name the
   // code page holds, exactly the key it always was.
   const std::string wireName = WireName(path, &fw::AnsiCharacter);
-  brimlet::AddJobFile(m_job, path, wireName, sizeText, static_cast<std::uint64_t>(size.QuadPart),
-                      ContentTypeOf(wireName));
+  brimlet::AddJobFile(m_job, path, wireName, sizeText, *size, ContentTypeOf(wireName));
   m_jobFiles.push_back(std::move(file));
 }
 
