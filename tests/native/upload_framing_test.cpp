@@ -96,24 +96,20 @@ TEST(ContentTypeKeyTest, NoAnswerGivesOctetStream) {
   EXPECT_EQ("text/plain", ContentTypeOrDefault(std::string("text/plain")));
 }
 
-TEST(PathTextTest, BaseNameStepsOverTrailBytes) {
-  EXPECT_EQ("a.txt", BaseName("C:\\docs\\a.txt", &IsCp949LeadByte));
-  EXPECT_EQ("보고서.hwp", BaseName("C:\\문서\\보고서.hwp", &IsCp949LeadByte));
-  EXPECT_EQ("plain", BaseName("plain", &IsCp949LeadByte));
-  EXPECT_EQ("", BaseName("C:\\dir\\", &IsCp949LeadByte));
-  EXPECT_EQ("\x95\\x", BaseName("C:\\d\\\x95\\x", &WideTrailLead));
-  // A lead byte at the very end stands alone and does not hide anything.
-  EXPECT_EQ("", BaseName("C:\\d\\", &WideTrailLead));
+TEST(PathTextTest, BaseNameIsWhatFollowsTheLastBackslash) {
+  EXPECT_EQ(L"a.txt", BaseName(L"C:\\docs\\a.txt"));
+  EXPECT_EQ(L"보고서.hwp", BaseName(L"C:\\문서\\보고서.hwp"));
+  EXPECT_EQ(L"caf\u00e9.txt", BaseName(L"C:\\r\u00e9sum\u00e9s\\caf\u00e9.txt"));
+  EXPECT_EQ(L"plain", BaseName(L"plain"));
+  EXPECT_EQ(L"", BaseName(L"C:\\dir\\"));
 }
 
 TEST(PathTextTest, NameExtensionComesFromTheFileNameOnly) {
-  EXPECT_EQ(".hwp", NameExtension("C:\\문서\\보고서.hwp", &IsCp949LeadByte));
-  EXPECT_EQ(".TXT", NameExtension("C:\\a\\b.c.TXT", &IsCp949LeadByte));
-  EXPECT_EQ("", NameExtension("C:\\my.dir\\README", &IsCp949LeadByte));
-  EXPECT_EQ("", NameExtension("C:\\dir.d\\", &IsCp949LeadByte));
-  // A trail byte equal to '.' is part of its character, not a dot.
-  EXPECT_EQ("", NameExtension("C:\\d\\x\x95.", &WideTrailLead));
-  EXPECT_EQ(".e\x95.", NameExtension("C:\\d\\x.e\x95.", &WideTrailLead));
+  EXPECT_EQ(L".hwp", NameExtension(L"C:\\문서\\보고서.hwp"));
+  EXPECT_EQ(L".TXT", NameExtension(L"C:\\a\\b.c.TXT"));
+  EXPECT_EQ(L"", NameExtension(L"C:\\my.dir\\README"));
+  EXPECT_EQ(L"", NameExtension(L"C:\\dir.d\\"));
+  EXPECT_EQ(L".\u0e20\u0e32", NameExtension(L"C:\\d\\x.\u0e20\u0e32"));
 }
 
 }  // namespace

@@ -14,14 +14,6 @@ std::size_t NextCharOffset(const char* text, std::size_t size, std::size_t i,
   return i + 1;
 }
 
-std::size_t LastCharacterStart(const std::string& text, LeadBytePredicate isLeadByte) {
-  std::size_t last = 0;
-  for (std::size_t i = 0; i < text.size(); i = NextCharOffset(text.data(), text.size(), i, isLeadByte)) {
-    last = i;
-  }
-  return last;
-}
-
 std::size_t FindLastCharacter(const std::string& text, char c,
                               LeadBytePredicate isLeadByte, std::size_t from) {
   std::size_t found = std::string::npos;
@@ -29,17 +21,6 @@ std::size_t FindLastCharacter(const std::string& text, char c,
     if (i >= from && text[i] == c) found = i;
   }
   return found;
-}
-
-std::string BaseName(const std::string& path, LeadBytePredicate isLeadByte) {
-  const std::size_t slash = FindLastCharacter(path, '\\', isLeadByte);
-  return slash == std::string::npos ? path : path.substr(slash + 1);
-}
-
-std::string NameExtension(const std::string& path, LeadBytePredicate isLeadByte) {
-  const std::string name = BaseName(path, isLeadByte);
-  const std::size_t dot = FindLastCharacter(name, '.', isLeadByte);
-  return dot == std::string::npos ? std::string() : name.substr(dot);
 }
 
 std::wstring BaseName(const std::wstring& path) {

@@ -20,25 +20,20 @@ bool IsCp949LeadByte(unsigned char byte);
 std::size_t NextCharOffset(const char* text, std::size_t size, std::size_t i,
                            LeadBytePredicate isLeadByte);
 
-// Offset of the last character (0 for an empty text).
-std::size_t LastCharacterStart(const std::string& text, LeadBytePredicate isLeadByte);
-
 // Position of the last character equal to `c` at or after `from`, or npos.
 std::size_t FindLastCharacter(const std::string& text, char c,
                               LeadBytePredicate isLeadByte,
                               std::size_t from = 0);
 
+// Paths as the system names them are wide (UTF-16), where '\\' and '.' never
+// occur inside another character.
+
 // The text after the last backslash, or the whole path when there is none.
-std::string BaseName(const std::string& path, LeadBytePredicate isLeadByte);
+std::wstring BaseName(const std::wstring& path);
 
 // The extension of the path's file name from its last '.', dot included
 // (".txt"), or empty when the name has no dot. The shell's icon for a name
 // depends on this alone, so it keys the icons of the upload's rows.
-std::string NameExtension(const std::string& path, LeadBytePredicate isLeadByte);
-
-// The same for wide (UTF-16) paths, where '\\' and '.' never occur inside
-// another character.
-std::wstring BaseName(const std::wstring& path);
 std::wstring NameExtension(const std::wstring& path);
 
 // The system's plain path functions take paths shorter than MAX_PATH (260
