@@ -1,6 +1,7 @@
 #include "framework/dialog.h"
 
 #include "framework/module.h"
+#include "framework/text.h"
 
 namespace fw {
 
@@ -23,18 +24,6 @@ bool Dialog::CreateModeless(HWND owner) {
   return created != nullptr;
 }
 
-void UpdateWindowText(HWND window, const std::string& text) {
-  if (!window) return;
-  const int length = ::GetWindowTextLengthA(window);
-  if (length == static_cast<int>(text.size())) {
-    std::string shown(text.size() + 1, '\0');
-    const int got = ::GetWindowTextA(window, shown.data(), static_cast<int>(shown.size()));
-    shown.resize(got > 0 ? got : 0);
-    if (shown == text) return;
-  }
-  ::SetWindowTextA(window, text.c_str());
-}
-
 void UpdateWindowText(HWND window, const std::wstring& text) {
   if (!window) return;
   const int length = ::GetWindowTextLengthW(window);
@@ -46,6 +35,8 @@ void UpdateWindowText(HWND window, const std::wstring& text) {
   }
   ::SetWindowTextW(window, text.c_str());
 }
+
+void UpdateWindowText(HWND window, const std::string& text) { UpdateWindowText(window, WideFromNarrow(text)); }
 
 void Dialog::SetItemText(int id, const std::string& text) const {
   if (window_) ::SetDlgItemTextA(window_, id, text.c_str());

@@ -32,10 +32,9 @@ bool DispatchCall::Arg(UINT index, VARTYPE type, VARIANT* converted) {
 }
 
 bool DispatchCall::StringArg(UINT index, std::string* value) {
-  VARIANT converted;
-  if (!Arg(index, VT_BSTR, &converted)) return false;
-  *value = NarrowFromBstr(converted.bstrVal);
-  ::VariantClear(&converted);
+  std::wstring given;
+  if (!StringArg(index, &given)) return false;
+  *value = NarrowFromWide(given.data(), given.size());
   return true;
 }
 
@@ -54,12 +53,7 @@ bool DispatchCall::LongArg(UINT index, LONG* value) {
   return true;
 }
 
-void DispatchCall::ReturnString(const std::string& text) {
-  if (!result_) return;
-  ::VariantInit(result_);
-  result_->vt = VT_BSTR;
-  result_->bstrVal = BstrFromNarrow(text);
-}
+void DispatchCall::ReturnString(const std::string& text) { ReturnString(WideFromNarrow(text)); }
 
 void DispatchCall::ReturnString(const std::wstring& text) {
   if (!result_) return;
