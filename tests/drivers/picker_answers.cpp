@@ -59,19 +59,7 @@ bool IsFolderBrowser(HWND dialog) {
   return found;
 }
 
-bool TypeAndConfirm(HWND openDialog, const std::string& text) {
-  HWND edit = FileNameEdit(openDialog);
-  if (!edit) return false;
-  DWORD_PTR ignored = 0;
-  ::SendMessageTimeoutA(edit, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(text.c_str()), SMTO_NORMAL,
-                        kPressTimeoutMs, &ignored);
-  Press(openDialog, IDOK);
-  return true;
-}
-
-namespace {
-
-bool TypeAndConfirmWide(HWND openDialog, const std::wstring& text) {
+bool TypeAndConfirm(HWND openDialog, const std::wstring& text) {
   HWND edit = FileNameEdit(openDialog);
   if (!edit) return false;
   DWORD_PTR ignored = 0;
@@ -80,10 +68,6 @@ bool TypeAndConfirmWide(HWND openDialog, const std::wstring& text) {
   Press(openDialog, IDOK);
   return true;
 }
-
-std::wstring FromUtf8(const std::string& text) { return fw::WideFromNarrow(text, CP_UTF8); }
-
-}  // namespace
 
 // The text of the tree item the browser has selected.
 std::string SelectedTreeText(HWND browser) {
@@ -151,11 +135,7 @@ DialogWatcher::Answer AnswerPickers(PickerScript script,
     if (state->script.cancel) return IDCANCEL;
     if (openDialog && state->typed < state->script.fileEntries.size()) {
       const std::string& entry = state->script.fileEntries[state->typed++];
-      if (state->script.utf8) {
-        TypeAndConfirmWide(dialog.window, FromUtf8(entry));
-      } else {
-        TypeAndConfirm(dialog.window, entry);
-      }
+      TypeAndConfirm(dialog.window, fw::WideFromNarrow(entry, state->script.utf8 ? CP_UTF8 : CP_ACP));
       return 0;  // asked again next round, for the next entry or to wait
     }
     // The browser settles on its initial folder as it opens: the user's

@@ -22,7 +22,7 @@ bool IsFolderBrowser(HWND dialog);
 // Types `text` into the file-name field and presses Open; false when the
 // dialog has no such field. Returns once the dialog handled the press, or
 // after a bounded wait if the press opened something modal.
-bool TypeAndConfirm(HWND openDialog, const std::string& text);
+bool TypeAndConfirm(HWND openDialog, const std::wstring& text);
 // Selects `folder` (a path) in the browser and presses OK.
 bool SelectFolderAndConfirm(HWND browser, const std::string& folder);
 
