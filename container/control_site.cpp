@@ -2,6 +2,11 @@
 
 #include <new>
 
+#include <shlguid.h>
+#include <urlmon.h>
+
+#include "container/page_browser.h"
+
 namespace container {
 
 ControlSite::ControlSite(HWND window) : window_(window) {
@@ -18,6 +23,7 @@ const fw::InterfaceEntry* ControlSite::InterfaceTable() {
       fw::Entry<ControlSite, IOleInPlaceFrame>(IID_IOleInPlaceFrame),
       fw::Entry<ControlSite, IOleControlSite>(IID_IOleControlSite),
       fw::Entry<ControlSite, IDispatch>(IID_IDispatch),
+      fw::Entry<ControlSite, IServiceProvider>(IID_IServiceProvider),
       {nullptr, 0},
   };
   return table;
@@ -27,9 +33,11 @@ const fw::InterfaceEntry* ControlSite::InterfaceTable() {
 
 STDMETHODIMP ControlSite::SaveObject() { return S_OK; }
 
-STDMETHODIMP ControlSite::GetMoniker(DWORD, DWORD, IMoniker** moniker) {
-  if (moniker) *moniker = nullptr;
-  return E_NOTIMPL;
+STDMETHODIMP ControlSite::GetMoniker(DWORD, DWORD which, IMoniker** moniker) {
+  if (!moniker) return E_POINTER;
+  *moniker = nullptr;
+  if (pageAddress_.empty() || addressBy_ != AddressBy::kMoniker || which != OLEWHICHMK_CONTAINER) return E_NOTIMPL;
+  return ::CreateURLMonikerEx(nullptr, pageAddress_.c_str(), moniker, URL_MK_UNIFORM);
 }
 
 STDMETHODIMP ControlSite::GetContainer(IOleContainer** container) {
@@ -134,6 +142,17 @@ STDMETHODIMP ControlSite::TranslateAccelerator(MSG*, DWORD) { return S_FALSE; }
 STDMETHODIMP ControlSite::OnFocus(BOOL) { return S_OK; }
 // The control shows its own property frame.
 STDMETHODIMP ControlSite::ShowPropertyFrame() { return E_NOTIMPL; }
+
+// ---------------------------------------------------------- IServiceProvider
+
+STDMETHODIMP ControlSite::QueryService(REFGUID service, REFIID iid, void** result) {
+  if (!result) return E_POINTER;
+  *result = nullptr;
+  if (pageAddress_.empty() || addressBy_ != AddressBy::kBrowser || !::IsEqualGUID(service, SID_SWebBrowserApp))
+    return E_NOINTERFACE;
+  const fw::ComPtr<PageBrowser> browser = PageBrowser::Create(pageAddress_);
+  return browser ? browser->QueryInterface(iid, result) : E_OUTOFMEMORY;
+}
 
 // ---------------------------------------------------------- ambient IDispatch
 

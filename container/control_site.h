@@ -6,19 +6,37 @@
 #include <windows.h>
 #include <ocidl.h>
 #include <olectl.h>
+#include <servprov.h>
 
 #include <map>
 #include <string>
+#include <utility>
 
 #include "container/script_object.h"
 #include "container/variant.h"
 
 namespace container {
 
+// How the container tells the control the address of its page, as a browser
+// does: its document's moniker, or the browser behind the site's
+// IServiceProvider.
+enum class AddressBy { kMoniker, kBrowser };
+
 class ControlSite
-    : public ScriptObject<ControlSite, IOleClientSite, IOleInPlaceSite, IOleInPlaceFrame, IOleControlSite> {
+    : public ScriptObject<ControlSite, IOleClientSite, IOleInPlaceSite, IOleInPlaceFrame, IOleControlSite,
+                          IServiceProvider> {
  public:
   static const fw::InterfaceEntry* InterfaceTable();
+
+  // The page's address the control is told; none (the default) makes the
+  // container a desktop program's, with no address to give.
+  void SetPageAddress(std::wstring address, AddressBy by) {
+    pageAddress_ = std::move(address);
+    addressBy_ = by;
+  }
+
+  // IServiceProvider
+  STDMETHODIMP QueryService(REFGUID service, REFIID iid, void** result) override;
 
   // IOleClientSite
   STDMETHODIMP SaveObject() override;
@@ -80,12 +98,14 @@ class ControlSite
 
  private:
   friend class fw::ComObject<ControlSite, IOleClientSite, IOleInPlaceSite, IOleInPlaceFrame,
-                             IOleControlSite, IDispatch>;
+                             IOleControlSite, IServiceProvider, IDispatch>;
   explicit ControlSite(HWND window);
 
   HWND window_;
   fw::ComPtr<IOleInPlaceActiveObject> activeObject_;
   std::map<DISPID, Variant> ambients_;
+  std::wstring pageAddress_;
+  AddressBy addressBy_ = AddressBy::kMoniker;
 };
 
 }  // namespace container

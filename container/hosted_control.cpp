@@ -79,7 +79,9 @@ HRESULT HostedControl::CreateHostWindow(const HostOptions& options) {
   ::ShowWindow(window_.get(), SW_SHOWNORMAL);
   ::UpdateWindow(window_.get());
   site_ = ControlSite::Create(window_.get());
-  return site_ ? S_OK : E_OUTOFMEMORY;
+  if (!site_) return E_OUTOFMEMORY;
+  site_->SetPageAddress(options.pageAddress, options.addressBy);
+  return S_OK;
 }
 
 HRESULT HostedControl::Instantiate(const HostOptions& options) {

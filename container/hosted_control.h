@@ -41,6 +41,10 @@ struct HostOptions {
   fw::ComPtr<IPropertyBag> bag;   // for PropertyBag
   fw::ComPtr<IStream> stream;     // for Stream (positioned at its start)
   bool activate = true;           // in-place activate after loading
+  // The address of the page the control is on, told the way `addressBy`
+  // says; empty: no page, as in a desktop program.
+  std::wstring pageAddress;
+  AddressBy addressBy = AddressBy::kMoniker;
 };
 
 class HostedControl {

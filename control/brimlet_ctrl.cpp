@@ -6,7 +6,11 @@
 #include "control/portable/list_text.h"
 #include "control/portable/picker_text.h"
 #include "framework/activation_context.h"
+#include "framework/dispatch_call.h"
 #include "framework/message_drain.h"
+#include "framework/page_address.h"
+#include "framework/portable/dispatch_text.h"
+#include "framework/registry_key.h"
 #include "framework/text.h"
 #include "module/dispatch_ids.h"
 #include "module/module_ids.h"
@@ -23,6 +27,26 @@ constexpr DWORD kPersistedVersion = MAKELONG(0, 1);
 constexpr LONG kDefaultMaxSize = 0x40000000;  // 1 GiB
 constexpr LONG kDefaultMaxFileCount = 100;
 
+// Where a deployer lists the sites that may use the control.
+const wchar_t kSiteLockKey[] = L"SOFTWARE\\Policies\\BRIMLET";
+const wchar_t kSiteLockValue[] = L"AllowedSites";
+
+// The lock's entries; one that is not plain ASCII can name no origin and is
+// left out rather than turned into another.
+std::optional<std::vector<std::string>> AllowedSites() {
+  const auto written = fw::ReadMachinePolicyList(kSiteLockKey, kSiteLockValue);
+  if (!written) return std::nullopt;
+  std::vector<std::string> entries;
+  for (const std::wstring& entry : *written) {
+    std::string ascii;
+    for (const wchar_t c : entry) {
+      if (c < 0x20 || c > 0x7E) break;
+      ascii += static_cast<char>(c);
+    }
+    if (ascii.size() == entry.size()) entries.push_back(ascii);
+  }
+  return entries;
+}
 
 }  // namespace
 
@@ -85,7 +109,22 @@ STDMETHODIMP CBrimletCtrl::Invoke(DISPID id, REFIID iid, LCID, WORD flags, DISPP
   // The page may drop the control from inside a call (an event handler, or
   // a timer that a dialog's message loop runs): it lives until the call ends.
   const fw::ComPtr<IUnknown> self(static_cast<IOleObject*>(this));
+  if (!m_pageStanding.allowed) {
+    const DISPPARAMS none{};
+    fw::DispatchCall refused(none, result, exception, argError);
+    return refused.Refuse(E_ACCESSDENIED, fw::kSiteNotAllowed);
+  }
   return fw::DispatchInvoke(*this, kDispatchTable, id, iid, flags, params, result, exception, argError);
+}
+
+// ------------------------------------------------------------------ the page
+// Read once the site is set, which the control asks for before its stored
+// properties are loaded: a refused page never has them applied.
+void CBrimletCtrl::OnClientSiteSet(IOleClientSite* site) {
+  const std::optional<std::wstring> address = fw::PageAddressOf(site);
+  m_strPageOrigin.reset();
+  if (address) m_strPageOrigin = brimlet::OriginOf(fw::NarrowFromWide(address->data(), address->size(), CP_UTF8));
+  m_pageStanding = brimlet::StandingOf(m_strPageOrigin, AllowedSites());
 }
 
 // ------------------------------------------------------------------ persistence
@@ -155,6 +194,7 @@ void CBrimletCtrl::Upload() {
   worker->SetPriority(THREAD_PRIORITY_NORMAL);
   // Later changes to the list or the properties do not reach this upload.
   worker->SetDestination(m_strScriptURL, m_bServerResponse != FALSE);
+  worker->SetPageOrigin(m_strPageOrigin.value_or(std::string()));
   worker->SetPageParts(brimlet::FormFieldParts(m_formFields), brimlet::RequestHeaderLines(m_requestHeaders));
   for (const auto& [path, sizeText] : rows) worker->AddJobFile(path, sizeText);
   HANDLE cancel = nullptr;
@@ -205,7 +245,8 @@ bool CBrimletCtrl::RowOfIndex(fw::DispatchCall& call, const char* member, int* r
 HRESULT CBrimletCtrl::FilePath(fw::DispatchCall& call) {
   int row = 0;
   if (!RowOfIndex(call, "FilePath", &row)) return call.refusal();
-  call.ReturnString(m_wndFileList.RowPath(row));
+  const std::wstring path = m_wndFileList.RowPath(row);
+  call.ReturnString(m_pageStanding.seesFullPaths ? path : brimlet::FakePath(path));
   return S_OK;
 }
 

@@ -14,6 +14,7 @@
 #include "framework/dispatch_table.h"
 #include "framework/ole_control.h"
 #include "framework/unique_handle.h"
+#include "upload/portable/page_origin.h"
 #include "upload/portable/page_request_parts.h"
 #include "upload/portable/upload_report.h"
 
@@ -75,6 +76,8 @@ class CBrimletCtrl final : public fw::OleControl {
 
  protected:
   void DoPropExchange(fw::PropExchange& px) override;
+  void OnClientSiteSet(IOleClientSite* site) override;
+  bool PageAllowed() const override { return m_pageStanding.allowed; }
   void OnDraw(HDC dc, const RECT& bounds) override;
   std::optional<LRESULT> OnMessage(UINT message, WPARAM wParam, LPARAM lParam) override;
   int OnCreate(const CREATESTRUCTA& create) override;
@@ -145,6 +148,11 @@ class CBrimletCtrl final : public fw::OleControl {
   // What the page added to its uploads: not persisted, kept across uploads.
   brimlet::NamedValues m_formFields{&brimlet::SameFieldName};
   brimlet::NamedValues m_requestHeaders{&brimlet::SameHeaderName};
+  // The page the control sits in, learned when its site is set: its origin
+  // (nothing when the container gave no address) and what the deployer's
+  // site lock lets it do.
+  std::optional<std::string> m_strPageOrigin;
+  brimlet::PageStanding m_pageStanding;
   // The last finished upload, as the page reads it.
   LONG m_lastResponseStatus = 0;
   std::wstring m_lastResponseText;

@@ -220,6 +220,8 @@ void CBrimletCtrl::NotifyFilesChanged(int rowsBefore) {
 
 // ------------------------------------------------------------------ menu
 bool CBrimletCtrl::OnContextMenu(HWND, POINT point) {
+  // A page the site lock refuses gets no menu: its items open the dialogs.
+  if (!PageAllowed()) return true;
   // Loaded afresh for every request: nothing carries over between showings.
   fw::UniqueMenu menu(::LoadMenuA(fw::ModuleInstance(), MAKEINTRESOURCEA(IDR_POPUP_MENU)));
   if (!menu) return true;

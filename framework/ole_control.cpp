@@ -15,6 +15,17 @@ namespace {
 
 const char kWindowClass[] = "BrimletOleControl";
 
+constexpr DWORD kSafetyOptions = INTERFACESAFE_FOR_UNTRUSTED_CALLER | INTERFACESAFE_FOR_UNTRUSTED_DATA;
+
+// IDispatchEx, which script hosts ask about first; its IID is in dispex.h,
+// but no import library defines it.
+constexpr IID kIidDispatchEx = {0xa6ef9860, 0xc720, 0x11d0, {0x93, 0x37, 0x00, 0xa0, 0xc9, 0x0d, 0xca, 0xa9}};
+
+bool IsScriptingInterface(REFIID iid) { return ::IsEqualIID(iid, IID_IDispatch) || ::IsEqualIID(iid, kIidDispatchEx); }
+bool IsInitializationInterface(REFIID iid) {
+  return ::IsEqualIID(iid, IID_IPersistPropertyBag) || ::IsEqualIID(iid, IID_IPersistStreamInit);
+}
+
 // HIMETRIC (0.01 mm) from pixels at the screen's resolution.
 SIZEL HimetricFromPixels(int cx, int cy) {
   HDC screen = ::GetDC(nullptr);
@@ -57,6 +68,7 @@ const InterfaceEntry* OleControl::InterfaceTable() {
       Entry<C, IProvideClassInfo2>(IID_IProvideClassInfo2),
       Entry<C, ISpecifyPropertyPages>(IID_ISpecifyPropertyPages),
       Entry<C, IConnectionPointContainer>(IID_IConnectionPointContainer),
+      Entry<C, IObjectSafety>(IID_IObjectSafety),
       {nullptr, 0}};
   return table;
 }
@@ -98,8 +110,11 @@ STDMETHODIMP OleControl::SetClientSite(IOleClientSite* site) {
     InPlaceDeactivate();
   }
   clientSite_ = ComPtr<IOleClientSite>(site);
+  if (site) OnClientSiteSet(site);
   return S_OK;
 }
+
+void OleControl::OnClientSiteSet(IOleClientSite*) {}
 
 STDMETHODIMP OleControl::GetClientSite(IOleClientSite** site) {
   return clientSite_.CopyTo(site);
@@ -139,6 +154,7 @@ STDMETHODIMP OleControl::DoVerb(LONG verb, LPMSG, IOleClientSite* site, LONG, HW
       if (window_) ::ShowWindow(window_.get(), SW_HIDE);
       return S_OK;
     case OLEIVERB_PROPERTIES:
+      if (!PageAllowed()) return E_ACCESSDENIED;
       OnProperties(parent ? parent : window_.get());
       return S_OK;
     default:
@@ -443,6 +459,7 @@ STDMETHODIMP OleControl::InitNew() {
 
 STDMETHODIMP OleControl::Load(LPSTREAM stream) {
   if (!stream) return E_POINTER;
+  if (!PageAllowed()) return E_ACCESSDENIED;
   std::vector<std::uint8_t> payload;
   if (!ReadFramedRecord(stream, &payload)) return E_FAIL;
   RecordReader reader(std::move(payload));
@@ -465,6 +482,7 @@ STDMETHODIMP OleControl::GetSizeMax(ULARGE_INTEGER* size) {
 
 STDMETHODIMP OleControl::Load(IPropertyBag* bag, IErrorLog* log) {
   if (!bag) return E_POINTER;
+  if (!PageAllowed()) return E_ACCESSDENIED;
   BagExchange px(bag, log, PropExchange::Mode::Load);
   return LoadTransactionally(px);
 }
@@ -556,6 +574,30 @@ void OleControl::BoundPropertyChanged(DISPID id) {
     auto notify = sink.As<IPropertyNotifySink>(IID_IPropertyNotifySink);
     if (notify) notify->OnChanged(id);
   }
+}
+
+// ------------------------------------------------------------------ IObjectSafety
+STDMETHODIMP OleControl::GetInterfaceSafetyOptions(REFIID iid, DWORD* supported, DWORD* enabled) {
+  if (!supported || !enabled) return E_POINTER;
+  *supported = *enabled = 0;
+  ComPtr<IUnknown> probe;
+  if (FAILED(QueryInterface(iid, probe.put_void()))) return E_NOINTERFACE;
+  *supported = kSafetyOptions;
+  if (IsScriptingInterface(iid)) *enabled = scriptingSafety_;
+  if (IsInitializationInterface(iid)) *enabled = initializationSafety_;
+  return S_OK;
+}
+
+STDMETHODIMP OleControl::SetInterfaceSafetyOptions(REFIID iid, DWORD mask, DWORD enabled) {
+  const bool safetyAsked = (mask & enabled & kSafetyOptions) != 0;
+  if (!PageAllowed() && safetyAsked && (IsScriptingInterface(iid) || IsInitializationInterface(iid))) return E_FAIL;
+  if ((mask & ~kSafetyOptions) != 0) return E_FAIL;
+  ComPtr<IUnknown> probe;
+  if (FAILED(QueryInterface(iid, probe.put_void()))) return E_NOINTERFACE;
+  DWORD* options = IsScriptingInterface(iid) ? &scriptingSafety_
+                   : IsInitializationInterface(iid) ? &initializationSafety_ : nullptr;
+  if (options) *options = (*options & ~mask) | (enabled & mask);
+  return S_OK;
 }
 
 }  // namespace fw

@@ -7,6 +7,7 @@
 
 #include <windows.h>
 #include <ocidl.h>
+#include <objsafe.h>
 #include <olectl.h>
 #include <optional>
 #include <string>
@@ -37,7 +38,7 @@ struct ControlClassInfo {
 class OleControl : public ComObject<OleControl, IDispatch, IOleObject, IOleInPlaceObject,
                                     IOleInPlaceActiveObject, IOleControl, IViewObject2,
                                     IPersistStreamInit, IPersistPropertyBag, IProvideClassInfo2,
-                                    ISpecifyPropertyPages, IConnectionPointContainer>,
+                                    ISpecifyPropertyPages, IConnectionPointContainer, IObjectSafety>,
                    public MessageHandlers {
  public:
   OleControl(const OleControl&) = delete;
@@ -132,12 +133,24 @@ class OleControl : public ComObject<OleControl, IDispatch, IOleObject, IOleInPla
   STDMETHODIMP EnumConnectionPoints(IEnumConnectionPoints** points) override;
   STDMETHODIMP FindConnectionPoint(REFIID iid, IConnectionPoint** point) override;
 
+  // IObjectSafety: safe for scripting and for initialization, unless the
+  // control refuses its page (PageAllowed).
+  STDMETHODIMP GetInterfaceSafetyOptions(REFIID iid, DWORD* supported, DWORD* enabled) override;
+  STDMETHODIMP SetInterfaceSafetyOptions(REFIID iid, DWORD mask, DWORD enabled) override;
+
   // Runs the exchange in reset mode: every property that has a default takes it.
   virtual void OnResetState();
 
  protected:
   explicit OleControl(const ControlClassInfo& info);
   ~OleControl() override;
+
+  // The container has given the control its site (a site taken away is not
+  // told): where the control learns which page it is on.
+  virtual void OnClientSiteSet(IOleClientSite* site);
+  // Whether the page may use the control at all. A refused page is told the
+  // control is not safe for it, and the control loads no stored properties.
+  virtual bool PageAllowed() const { return true; }
 
   // The base exchanges the control's extent; a control exchanges its version
   // first, then calls this, then its own properties.
@@ -186,6 +199,11 @@ class OleControl : public ComObject<OleControl, IDispatch, IOleObject, IOleInPla
   bool inPlaceActive_ = false;
   bool uiActive_ = false;
   UniqueWindow window_;  // exists while in-place active
+
+  // The safety options the container enabled, for scripting (IDispatch) and
+  // for initialization (the persistence interfaces).
+  DWORD scriptingSafety_ = 0;
+  DWORD initializationSafety_ = 0;
 
   ConnectionPoint eventPoint_;
   ConnectionPoint notifyPoint_;

@@ -70,4 +70,30 @@ bool ClassesKeyEmpty(const std::string& path) {
   return subkeys == 0 && values == 0;
 }
 
+std::optional<std::vector<std::wstring>> ReadMachinePolicyList(const wchar_t* path, const wchar_t* name) {
+  UniqueHKey key;
+  if (::RegOpenKeyExW(HKEY_LOCAL_MACHINE, path, 0, KEY_QUERY_VALUE | KEY_WOW64_64KEY, key.put()) != ERROR_SUCCESS)
+    return std::nullopt;
+  DWORD type = 0, size = 0;
+  const LSTATUS found = ::RegQueryValueExW(key.get(), name, nullptr, &type, nullptr, &size);
+  if (found == ERROR_FILE_NOT_FOUND) return std::nullopt;
+  std::vector<std::wstring> entries;
+  if (found != ERROR_SUCCESS || (type != REG_MULTI_SZ && type != REG_SZ)) return entries;
+  // Room for the terminators a writer may have left off.
+  std::vector<wchar_t> data(size / sizeof(wchar_t) + 2, L'\0');
+  DWORD got = size;
+  if (::RegQueryValueExW(key.get(), name, nullptr, &type, reinterpret_cast<BYTE*>(data.data()), &got) != ERROR_SUCCESS ||
+      got > size)
+    return entries;
+  const std::size_t length = got / sizeof(wchar_t);
+  for (std::size_t at = 0; at < length;) {
+    const std::wstring entry(data.data() + at);
+    if (entry.empty()) break;
+    entries.push_back(entry);
+    at += entry.size() + 1;
+    if (type == REG_SZ) break;
+  }
+  return entries;
+}
+
 }  // namespace fw

@@ -2,7 +2,9 @@
 #pragma once
 
 #include <windows.h>
+#include <optional>
 #include <string>
+#include <vector>
 
 #include "framework/unique_handle.h"
 
@@ -30,5 +32,13 @@ bool DeleteClassesValue(const std::string& path, const char* valueName);
 bool ClassesKeyExists(const std::string& path);
 // True when the key has no subkeys and no values left.
 bool ClassesKeyEmpty(const std::string& path);
+
+// A machine policy list: the strings of HKEY_LOCAL_MACHINE\path's value
+// `name`, read through the 64-bit view, so that a 32-bit and a 64-bit module
+// read the same list. Nothing when the key or the value is missing. A single
+// string (REG_SZ) is a list of one; a value of any other type, or one that
+// cannot be read, is a list of none: a policy that was meant is never read
+// as no policy.
+std::optional<std::vector<std::wstring>> ReadMachinePolicyList(const wchar_t* path, const wchar_t* name);
 
 }  // namespace fw

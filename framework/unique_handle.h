@@ -79,6 +79,7 @@ using UniqueBitmap = Unique<HBITMAP, &::DeleteObject, NullHandle<HBITMAP>>;
 using UniqueIcon = Unique<HICON, &::DestroyIcon, NullHandle<HICON>>;
 using UniqueInternet = Unique<HINTERNET, &::InternetCloseHandle, NullHandle<HINTERNET>>;
 using UniqueBstr = Unique<BSTR, &::SysFreeString, NullHandle<BSTR>>;
+using UniqueCoTaskString = Unique<LPOLESTR, &::CoTaskMemFree, NullHandle<LPOLESTR>>;
 using UniqueFind = Unique<HANDLE, &::FindClose, InvalidFileHandle>;
 using UniqueActivationContext = Unique<HANDLE, &::ReleaseActCtx, InvalidFileHandle>;
 using UniqueWindowDC = Unique<WindowDC, &ReleaseWindowDC, NullHandle<WindowDC>>;

@@ -96,11 +96,15 @@ void UploadThread::InitInstance() {
   }
   m_dlgProgress.FlushProgress();
 
-  m_report->status = m_sender->status();
-  m_report->reply = m_sender->reply();
-  m_report->replyIsUtf8 = m_sender->replyIsUtf8();
-  if (m_job.serverResponse && !m_report->reply.empty())
-    Tell(ShownReply(m_report->reply, &fw::IsAnsiLeadByte));
+  // The user is shown the reply whoever may read it; a page on another
+  // origin reads it only when the server said so.
+  if (m_job.serverResponse && !m_sender->reply().empty())
+    Tell(ShownReply(m_sender->reply(), &fw::IsAnsiLeadByte));
+  if (m_sender->replyReadable()) {
+    m_report->status = m_sender->status();
+    m_report->reply = m_sender->reply();
+    m_report->replyIsUtf8 = m_sender->replyIsUtf8();
+  }
   // The reason the page reads: what the user was told last, else why.
   std::string reason = m_sender->told();
   if (!shown) {
@@ -109,6 +113,8 @@ void UploadThread::InitInstance() {
     reason = kCancelledReason;
   } else if (reason.empty() && m_report->status != 0) {
     reason = FormatStatusReason(m_report->status);
+  } else if (reason.empty() && m_sender->status() != 0) {
+    reason = kWithheldStatusReason;
   } else if (reason.empty()) {
     reason = m_strLastTold;  // every file was refused when the job was filled
   }

@@ -40,6 +40,8 @@ class UploadThread final : public fw::WorkerThread {
 
   // Job filling, on the control's thread while the worker is suspended.
   void SetDestination(const std::string& url, bool serverResponse);
+  // The page's origin; empty when the page has no address.
+  void SetPageOrigin(const std::string& origin) { m_job.pageOrigin = origin; }
   // The page's form field parts and header lines; before the files.
   void SetPageParts(std::string fieldParts, std::vector<std::string> headerLines);
   // Opens the file and measures it; the open file goes with the job, so it

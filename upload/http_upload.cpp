@@ -33,6 +33,23 @@ bool AddHeader(HINTERNET request, const std::string& line, DWORD mode) {
   return ::HttpAddRequestHeadersA(request, line.c_str(), static_cast<DWORD>(line.size()), mode) != FALSE;
 }
 
+// Every value of a reply header, joined as one: a header given twice is
+// read as the list it then is. Empty when there is none.
+std::string HeaderValue(HINTERNET request, const std::string& name) {
+  std::string joined;
+  DWORD index = 0;
+  for (int seen = 0; seen < 16; ++seen) {
+    char value[1024] = {};
+    name.copy(value, sizeof value - 1);
+    DWORD size = sizeof value - 1;
+    const DWORD asked = index;
+    if (!::HttpQueryInfoA(request, HTTP_QUERY_CUSTOM, value, &size, &index)) break;
+    joined += (joined.empty() ? "" : ", ") + std::string(value, size);
+    if (index == asked) break;
+  }
+  return joined;
+}
+
 // The piece of `url` that a component of the split points at.
 std::string Piece(const char* text, DWORD length) { return text ? std::string(text, length) : std::string(); }
 
@@ -83,8 +100,8 @@ std::optional<UrlParts> SplitUploadUrl(const std::string& url) {
   return UrlPartsOf(address);
 }
 
-bool HttpUpload::Open(const UrlParts& url, std::uint64_t contentLength,
-                      const std::vector<std::string>& pageHeaders, const Tell& tell) {
+bool HttpUpload::Connect(const UrlParts& url, const Tell& tell) {
+  if (m_connection) return true;
   m_internet.reset(::InternetOpenA(nullptr, INTERNET_OPEN_TYPE_PRECONFIG, nullptr, nullptr, 0));
   if (!m_internet) {
     tell(kOpenInternetError);
@@ -98,6 +115,53 @@ bool HttpUpload::Open(const UrlParts& url, std::uint64_t contentLength,
     return false;
   }
   if (::InternetAttemptConnect(0) != ERROR_SUCCESS) tell(kConnectError);
+  return true;
+}
+
+bool HttpUpload::Publish(fw::UniqueInternet request) {
+  std::lock_guard<std::mutex> hold(m_lock);
+  if (m_aborted) return false;
+  m_request = std::move(request);
+  return true;
+}
+
+bool HttpUpload::Preflight(const UrlParts& url, const std::vector<std::string>& lines, CorsAnswer* answer,
+                           const Tell& tell) {
+  if (!Connect(url, tell)) return false;
+  constexpr DWORD kPreflightFlags = INTERNET_FLAG_NO_CACHE_WRITE | INTERNET_FLAG_RELOAD | INTERNET_FLAG_NO_COOKIES |
+                                    INTERNET_FLAG_NO_AUTH | INTERNET_FLAG_KEEP_CONNECTION;
+  const char* acceptTypes[] = {"*/*", nullptr};
+  fw::UniqueInternet request(::HttpOpenRequestA(m_connection.get(), "OPTIONS", url.object.c_str(), "HTTP/1.0",
+                                                nullptr, acceptTypes,
+                                                kPreflightFlags | (url.secure ? INTERNET_FLAG_SECURE : 0), 0));
+  if (!request) {
+    tell(kRequestHandleError);
+    return false;
+  }
+  LimitSilence(request.get());
+  for (const std::string& line : lines) {
+    if (!AddHeader(request.get(), line, HTTP_ADDREQ_FLAG_ADD | HTTP_ADDREQ_FLAG_REPLACE)) {
+      tell(kRequestHeaderError);
+      return false;
+    }
+  }
+  if (!Publish(std::move(request))) return false;
+  HINTERNET asking = Request();
+  const bool answered = asking && ::HttpSendRequestA(asking, nullptr, 0, nullptr, 0);
+  const DWORD error = ::GetLastError();
+  if (answered) *answer = ReplyCors();
+  {
+    // The question is over; the upload's own request comes next.
+    std::lock_guard<std::mutex> hold(m_lock);
+    m_request.reset();
+  }
+  if (!answered) tell(FormatSendRequestError(error));
+  return answered;
+}
+
+bool HttpUpload::Open(const UrlParts& url, std::uint64_t contentLength,
+                      const std::vector<std::string>& pageHeaders, const Tell& tell) {
+  if (!Connect(url, tell)) return false;
 
   const char* acceptTypes[] = {"*/*", nullptr};
   fw::UniqueInternet request(::HttpOpenRequestA(m_connection.get(), "POST", url.object.c_str(), "HTTP/1.0", nullptr,
@@ -122,10 +186,7 @@ bool HttpUpload::Open(const UrlParts& url, std::uint64_t contentLength,
   }
   // Published only now, so that an Abort meanwhile finds nothing half made;
   // after an Abort there is no request to make.
-  std::lock_guard<std::mutex> hold(m_lock);
-  if (m_aborted) return false;
-  m_request = std::move(request);
-  return true;
+  return Publish(std::move(request));
 }
 
 HINTERNET HttpUpload::Request() const {
@@ -167,6 +228,17 @@ DWORD HttpUpload::StatusCode() const {
       !::HttpQueryInfoA(request, HTTP_QUERY_STATUS_CODE | HTTP_QUERY_FLAG_NUMBER, &status, &size, nullptr))
     return 0;
   return status;
+}
+
+CorsAnswer HttpUpload::ReplyCors() const {
+  CorsAnswer answer;
+  answer.status = StatusCode();
+  HINTERNET request = Request();
+  if (!request) return answer;
+  answer.allowOrigin = HeaderValue(request, "Access-Control-Allow-Origin");
+  answer.allowCredentials = HeaderValue(request, "Access-Control-Allow-Credentials");
+  answer.allowHeaders = HeaderValue(request, "Access-Control-Allow-Headers");
+  return answer;
 }
 
 std::string HttpUpload::ReplyContentType() const {

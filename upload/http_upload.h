@@ -19,6 +19,7 @@
 #include <vector>
 
 #include "framework/unique_handle.h"
+#include "upload/portable/cross_origin.h"
 #include "upload/portable/send_files.h"
 #include "upload/portable/url_parts.h"
 
@@ -33,6 +34,13 @@ class HttpUpload final : public BodyWriter {
  public:
   // Shows a failure to the user; the upload decides whether it goes on.
   using Tell = std::function<void(const std::string&)>;
+
+  // Asks a server of another origin whether it takes the page's upload: an
+  // OPTIONS request with `lines` (each ending in CR LF), sent without
+  // cookies or credentials as browsers send it, and the answer's status and
+  // Access-Control-Allow-* headers. False, after telling why, when no answer
+  // came. The connection stays open for the upload.
+  bool Preflight(const UrlParts& url, const std::vector<std::string>& lines, CorsAnswer* answer, const Tell& tell);
 
   // Opens everything up to the request with its three header lines and the
   // page's own (`pageHeaders`, each ending in CR LF). Failures that make the
@@ -49,6 +57,8 @@ class HttpUpload final : public BodyWriter {
   bool End();
   // The reply's status code, 0 when there is none.
   DWORD StatusCode() const;
+  // The reply's status and Access-Control-Allow-* headers.
+  CorsAnswer ReplyCors() const;
   // The reply's Content-Type header value, empty when it has none.
   std::string ReplyContentType() const;
   // Up to `limit` bytes of the reply body; false when there is no request.
@@ -58,6 +68,10 @@ class HttpUpload final : public BodyWriter {
   void Abort();
 
  private:
+  // The session and the connection, once for the upload and its question.
+  bool Connect(const UrlParts& url, const Tell& tell);
+  // Makes `request` the one Abort closes; false once aborted.
+  bool Publish(fw::UniqueInternet request);
   // The request handle for one call; null once aborted.
   HINTERNET Request() const;
 

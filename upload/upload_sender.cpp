@@ -4,6 +4,8 @@
 #include <optional>
 
 #include "framework/text.h"
+#include "upload/portable/cross_origin.h"
+#include "upload/portable/page_origin.h"
 #include "upload/portable/reply_status.h"
 #include "upload/portable/reply_text.h"
 #include "upload/portable/upload_messages.h"
@@ -90,9 +92,27 @@ bool UploadSender::Send() {
     TellUnlessCancelled(kUrlSchemeError);
     return false;
   }
-  const std::uint64_t length = ContentLength(m_job);
-  if (!m_http.Open(*url, length, m_job.headerLines, [this](const std::string& text) { TellUnlessCancelled(text); }))
+  // A page with an address is held to the rules browsers hold their pages
+  // to; without one the request is what it always was.
+  const std::string& page = m_job.pageOrigin;
+  const std::string target = OriginOf(*url);
+  if (!page.empty() && MixedContent(page, *url)) {
+    TellUnlessCancelled(kMixedContentError);
     return false;
+  }
+  const HttpUpload::Tell tell = [this](const std::string& text) { TellUnlessCancelled(text); };
+  if (NeedsPreflight(page, target, m_job.headerLines)) {
+    CorsAnswer answer;
+    if (!m_http.Preflight(*url, PreflightHeaderLines(page, m_job.headerLines), &answer, tell)) return false;
+    if (!PreflightAllows(answer, page, m_job.headerLines)) {
+      TellUnlessCancelled(kCrossOriginRefused);
+      return false;
+    }
+  }
+  std::vector<std::string> headerLines = m_job.headerLines;
+  if (!page.empty()) headerLines.push_back(OriginHeaderLine(page));
+  const std::uint64_t length = ContentLength(m_job);
+  if (!m_http.Open(*url, length, headerLines, tell)) return false;
 
   m_report.bodyTotal.store(length);
   m_lastProgressPost = ::GetTickCount();
@@ -123,6 +143,7 @@ bool UploadSender::Send() {
   m_progress.SetStatusMessage(kStatusDone);
   // The reply is kept for the page whether or not the user is shown it.
   m_status = static_cast<long>(status);
+  m_replyReadable = PageReadsReply(page, target, m_http.ReplyCors());
   m_replyIsUtf8 = IsUtf8ContentType(m_http.ReplyContentType());
   std::string received;
   m_http.ReadReply(kReplyKeptBytes, &received);

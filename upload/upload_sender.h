@@ -57,6 +57,8 @@ class UploadSender final : private CancelTest {
   long status() const { return m_status; }
   const std::string& reply() const { return m_reply; }
   bool replyIsUtf8() const { return m_replyIsUtf8; }
+  // Whether the page may read the status and the reply.
+  bool replyReadable() const { return m_replyReadable; }
 
  private:
   bool Cancelled() override { return m_cancelled.load(); }
@@ -81,6 +83,7 @@ class UploadSender final : private CancelTest {
   long m_status = 0;
   std::string m_reply;
   bool m_replyIsUtf8 = false;
+  bool m_replyReadable = true;
 };
 
 }  // namespace brimlet

@@ -2,6 +2,7 @@
 
 #include "progress/portable/progress_text.h"
 #include "resources/resource_ids.h"
+#include "upload/portable/path_text.h"
 
 namespace brimlet {
 
@@ -34,5 +35,7 @@ std::string IndexRefusal(const std::string& member, long index, long count) {
   if (count == 0) return member + ": 목록이 비어 있습니다.";
   return member + ": " + std::to_string(index) + "번 파일은 없습니다 (0부터 " + std::to_string(count - 1) + "까지).";
 }
+
+std::wstring FakePath(const std::wstring& path) { return L"C:\\fakepath\\" + BaseName(path); }
 
 }  // namespace brimlet

@@ -26,6 +26,10 @@ ColumnTitles RefreshedTitles(std::uint32_t fileCount, std::uint32_t totalBytes,
 // range of rows there are.
 std::string IndexRefusal(const std::string& member, long index, long count);
 
+// What FilePath gives a page that may not read the user's folders:
+// "C:\fakepath\" and the file's name, as a browser's file input does.
+std::wstring FakePath(const std::wstring& path);
+
 // The list view's view modes, as the two low bits of its style.
 enum class ViewMode : unsigned { Icon = 0, Report = 1, SmallIcon = 2, List = 3 };
 

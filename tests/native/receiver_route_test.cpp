@@ -37,6 +37,7 @@ TEST(ReceiverRoute, EachDirectiveSetsItsBehaviour) {
   EXPECT_EQ(BodyStorage::kDiscard, Parsed("/discard").storage);
   EXPECT_EQ(BodyStorage::kDrain, Parsed("/drain").storage);
   EXPECT_TRUE(Parsed("/__quit").quit);
+  EXPECT_EQ("http://a.example:81", Parsed("/allow-origin/http%3A%2F%2Fa.example%3a81/ok").allowOrigin);
 }
 
 TEST(ReceiverRoute, DirectivesCombineInAnyOrder) {
@@ -68,6 +69,8 @@ TEST(ReceiverRoute, MistakesAreRefusedWithAReason) {
       "/status/199",              // an interim status is no answer
       "/status/600",              // past the last class
       "/status/-500",             // signed
+      "/allow-origin",            // origin missing
+      "/allow-origin/http%3",     // a cut escape
       "/reply/268435457",         // more than the reply limit
       "/reply/99999999999999999999",  // overflow
       "/slow-reply/120001",       // longer than the wait limit

@@ -360,6 +360,13 @@ void Connection::Run() {
   const int status = routed.ok ? route.status : 404;
   Commit(Outcome::kComplete, status);
   const bool bodyless = status == 204 || status == 304;
+  std::string cors;
+  if (routed.ok && !route.allowOrigin.empty()) {
+    cors = "Access-Control-Allow-Origin: " + route.allowOrigin + "\r\nAccess-Control-Allow-Credentials: true\r\n";
+    if (parsed.head.method == "OPTIONS")
+      cors += "Access-Control-Allow-Methods: POST\r\nAccess-Control-Allow-Headers: " +
+              parsed.head.Header("Access-Control-Request-Headers").value_or("") + "\r\n";
+  }
   if (!routed.ok || bodyless || !route.replyBytes) {
     std::string body = routed.ok ? ShortReplyText(status) : routed.error + "\n";
     std::string type = "text/plain";
@@ -370,10 +377,10 @@ void Connection::Run() {
       body = KoreanReplyText();
     }
     if (bodyless || route.emptyReply) body.clear();
-    const std::string answer = ResponseHead(status, body.size(), type) + body;
+    const std::string answer = ResponseHead(status, body.size(), type, cors) + body;
     SendAll(answer.data(), answer.size());
   } else {
-    const std::string answerHead = ResponseHead(status, *route.replyBytes);
+    const std::string answerHead = ResponseHead(status, *route.replyBytes, "text/plain", cors);
     if (SendAll(answerHead.data(), answerHead.size())) SendReplyText(*route.replyBytes);
   }
   LingeringClose();

@@ -55,7 +55,8 @@ std::string StatusReason(int status) {
   }
 }
 
-std::string ResponseHead(int status, std::uint64_t contentLength, const std::string& contentType) {
+std::string ResponseHead(int status, std::uint64_t contentLength, const std::string& contentType,
+                         const std::string& extraLines) {
   return "HTTP/1.1 " + std::to_string(status) + " " + StatusReason(status) +
          "\r\n"
          "Server: brimlet-receiver\r\n"
@@ -63,8 +64,8 @@ std::string ResponseHead(int status, std::uint64_t contentLength, const std::str
          "Content-Length: " +
          std::to_string(contentLength) +
          "\r\n"
-         "Connection: close\r\n"
-         "\r\n";
+         "Connection: close\r\n" +
+         extraLines + "\r\n";
 }
 
 }  // namespace receiver

@@ -23,6 +23,7 @@ std::string StatusReason(int status);
 
 // Status line and headers, blank line included. Every answer closes its
 // connection, so clients never wait for a second request.
-std::string ResponseHead(int status, std::uint64_t contentLength, const std::string& contentType = "text/plain");
+std::string ResponseHead(int status, std::uint64_t contentLength, const std::string& contentType = "text/plain",
+                         const std::string& extraLines = "");
 
 }  // namespace receiver

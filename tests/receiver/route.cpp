@@ -7,7 +7,7 @@ namespace {
 
 enum class Directive {
   kOk, kEmpty, kStatus, kReply, kSlowReply, kSlowRead, kCloseMidBody,
-  kJsonReply, kKoreanReply, kStore, kDiscard, kDrain, kQuit, kCount
+  kJsonReply, kKoreanReply, kStore, kDiscard, kDrain, kAllowOrigin, kQuit, kCount
 };
 
 struct DirectiveName {
@@ -32,6 +32,7 @@ constexpr DirectiveName kDirectives[] = {
     {Directive::kStore, "store", false, 0, 0},
     {Directive::kDiscard, "discard", false, 0, 0},
     {Directive::kDrain, "drain", false, 0, 0},
+    {Directive::kAllowOrigin, "allow-origin", false, 0, 0},
     {Directive::kQuit, "__quit", false, 0, 0},
 };
 
@@ -49,6 +50,23 @@ std::optional<std::uint64_t> ParseNumber(std::string_view text) {
     number = number * 10 + static_cast<unsigned>(c - '0');
   }
   return number;
+}
+
+// %XX escapes decoded; nothing when one is malformed.
+std::optional<std::string> PercentDecoded(std::string_view text) {
+  std::string decoded;
+  for (std::size_t i = 0; i < text.size(); ++i) {
+    if (text[i] != '%') {
+      decoded += text[i];
+      continue;
+    }
+    if (i + 2 >= text.size()) return std::nullopt;
+    const std::string hex(text.substr(i + 1, 2));
+    if (hex.find_first_not_of("0123456789abcdefABCDEF") != std::string::npos) return std::nullopt;
+    decoded += static_cast<char>(std::stoi(hex, nullptr, 16));
+    i += 2;
+  }
+  return decoded;
 }
 
 RouteParse Fail(std::string why) {
@@ -107,6 +125,12 @@ RouteParse ParseRoute(std::string_view target) {
       case Directive::kStore: route.storage = BodyStorage::kStore; break;
       case Directive::kDiscard: route.storage = BodyStorage::kDiscard; break;
       case Directive::kDrain: route.storage = BodyStorage::kDrain; break;
+      case Directive::kAllowOrigin: {
+        const auto origin = PercentDecoded(NextSegment(path));
+        if (!origin || origin->empty()) return Fail("bad origin after allow-origin");
+        route.allowOrigin = *origin;
+        break;
+      }
       case Directive::kQuit: route.quit = true; break;
       case Directive::kCount: break;
     }

@@ -19,6 +19,11 @@
 //   store              record the body in the request's file (the default)
 //   discard            record only the body's length and FNV-1a hash
 //   drain              record only the body's length: the fastest mode
+//   allow-origin/ORIGIN   answer as a server that takes uploads from pages of
+//                      ORIGIN (percent-encoded: http%3A%2F%2Fa.example%3A81):
+//                      every answer carries Access-Control-Allow-Origin: ORIGIN
+//                      and Access-Control-Allow-Credentials: true, and one to
+//                      OPTIONS allows POST and the headers the request names
 //   __quit             answer 200 and stop the receiver (never recorded)
 //
 // Directives combine: /status/500/reply/150000, /slow-read/65536/discard.
@@ -53,6 +58,7 @@ struct Route {
   std::uint64_t readBytesPerSecond = 0;  // 0: as fast as it arrives
   std::optional<std::uint64_t> closeAfterBodyBytes;
   BodyStorage storage = BodyStorage::kStore;
+  std::string allowOrigin;  // allow-origin/ORIGIN, decoded; empty without
   bool quit = false;
 };
 

@@ -6,6 +6,7 @@
 #include <windows.h>
 #include <dlgs.h>  // the open-file dialog's control ids
 #include <commctrl.h>
+#include <objsafe.h>
 #include <gtest/gtest.h>
 
 #include <atomic>
@@ -18,6 +19,7 @@
 #include <string>
 #include <vector>
 
+#include "container/property_bag.h"
 #include "framework/message_drain.h"
 #include "framework/text.h"
 #include "module/dispatch_ids.h"
@@ -439,6 +441,181 @@ TEST_F(HostilePage, UploadUnderOddAddressesEndsOnceEachAndSendsOnlyWhatSplits) {
   // Nothing else reached the receiver: what was refused never connected.
   EXPECT_EQ(sent, receiver_.WaitForRequests(sent + 1, 500).size());
   ExpectAPlainUploadStillArrives();
+}
+
+// ---------------------------------------------------------------- the page's origin
+// The deployer's lock, where a policy writes it: the 64-bit view of the
+// machine's registry, whichever module reads it. Gone with the object.
+class SiteLock {
+ public:
+  explicit SiteLock(const std::wstring& sites) {  // entries separated by '|'
+    std::wstring data = sites + L"||";
+    for (wchar_t& c : data) c = c == L'|' ? L'\0' : c;
+    fw::UniqueHKey key;
+    EXPECT_EQ(ERROR_SUCCESS, ::RegCreateKeyExW(HKEY_LOCAL_MACHINE, kKey, 0, nullptr, 0, KEY_WRITE | KEY_WOW64_64KEY,
+                                               nullptr, key.put(), nullptr));
+    EXPECT_EQ(ERROR_SUCCESS, ::RegSetValueExW(key.get(), L"AllowedSites", 0, REG_MULTI_SZ,
+                                              reinterpret_cast<const BYTE*>(data.c_str()),
+                                              static_cast<DWORD>(data.size() * sizeof(wchar_t))));
+  }
+  ~SiteLock() { ::RegDeleteKeyExW(HKEY_LOCAL_MACHINE, kKey, KEY_WOW64_64KEY, 0); }
+  SiteLock(const SiteLock&) = delete;
+  SiteLock& operator=(const SiteLock&) = delete;
+
+ private:
+  static constexpr const wchar_t* kKey = L"SOFTWARE\\Policies\\BRIMLET";
+};
+
+class PageOrigin : public HostilePage {
+ protected:
+  // The control hosted on a page at `address`, told as a browser tells it.
+  HRESULT HostOn(const std::string& address, container::AddressBy by,
+                 container::Initialise init = container::Initialise::New) {
+    control_.reset();
+    container::HostOptions options;
+    options.pageAddress = fw::WideFromNarrow(address);
+    options.addressBy = by;
+    options.init = init;
+    if (init == container::Initialise::PropertyBag) {
+      auto bag = container::MemoryPropertyBag::Create();
+      Variant stored = Variant::FromString(L"http://stored.example/");
+      bag->Write(L"ScriptURL", stored.get());
+      options.bag = fw::ComPtr<IPropertyBag>(bag.get());
+    }
+    HRESULT loaded = S_OK;
+    control_ = scenario::HostControl(options, &loaded);
+    return loaded;
+  }
+  HRESULT Safety(REFIID iid, DWORD option) {
+    const auto safety = control_->As<IObjectSafety>(IID_IObjectSafety);
+    return safety ? safety->SetInterfaceSafetyOptions(iid, option, option) : E_NOINTERFACE;
+  }
+  std::string Text(const wchar_t* name) {
+    const std::wstring text = Value(name).AsString();
+    return fw::NarrowFromWide(text.data(), text.size());
+  }
+  // Lists the small file and uploads it to `route` with the page's headers;
+  // the outcome and the boxes the user saw.
+  std::pair<std::optional<bool>, Strings> UploadTo(const std::string& address, bool withHeader) {
+    ListSmallFile();
+    EXPECT_EQ(S_OK, control_->Put(L"ScriptURL", Variant::FromString(fw::WideFromNarrow(address))));
+    if (withHeader) {
+      Variant ignored;
+      EXPECT_EQ(S_OK, control_->InvokeId(Id(L"SetRequestHeader"), DISPATCH_METHOD,
+                                         {Variant::FromString(L"X-Token"), Variant::FromString(L"7")}, &ignored));
+    }
+    drivers::DialogWatcher watcher(scenario::LeaveProgressOpen);
+    const std::optional<bool> outcome = UploadOnce();
+    EXPECT_EQ(0, Rows()) << "the list empties after every upload";
+    return {outcome, MessageTexts(watcher)};
+  }
+};
+
+TEST_F(PageOrigin, ALockedOutPageGetsNothingAndAListedOneAllOfTheControl) {
+  const std::string port = std::to_string(receiver_.Port());
+  const SiteLock lock(L"https://*.example.com|http://127.0.0.1:" + fw::WideFromNarrow(port));
+
+  // Refused: not safe for it, every member denied with the reason, no
+  // stored property applied, no dialog.
+  EXPECT_EQ(E_ACCESSDENIED, HostOn("https://example.com.evil.net/up.html", container::AddressBy::kBrowser,
+                                   container::Initialise::PropertyBag));
+  EXPECT_EQ(E_FAIL, Safety(IID_IDispatch, INTERFACESAFE_FOR_UNTRUSTED_CALLER));
+  EXPECT_EQ(E_FAIL, Safety(IID_IPersistPropertyBag, INTERFACESAFE_FOR_UNTRUSTED_DATA));
+  {
+    drivers::DialogWatcher watcher;
+    for (const auto& [name, flags] : {std::pair{L"ScriptURL", DISPATCH_PROPERTYGET},
+                                      std::pair{L"MaxFileCount", DISPATCH_PROPERTYPUT}, std::pair{L"AddFile", DISPATCH_METHOD}}) {
+      EXCEPINFO exception{};
+      Variant result;
+      std::vector<Variant> args;
+      if (flags == DISPATCH_PROPERTYPUT) args.push_back(Variant::FromLong(1));
+      EXPECT_EQ(DISP_E_EXCEPTION, control_->InvokeId(Id(name), static_cast<WORD>(flags), args, &result, &exception));
+      EXPECT_EQ(E_ACCESSDENIED, exception.scode) << name;
+      const std::wstring why(exception.bstrDescription ? exception.bstrDescription : L"");
+      EXPECT_EQ(scenario::Wide("이 사이트에서는 이 컨트롤을 쓸 수 없습니다."), why) << name;
+      ::SysFreeString(exception.bstrDescription);
+      ::SysFreeString(exception.bstrSource);
+    }
+    EXPECT_FALSE(watcher.WaitFor(1, 1000)) << "no dialog opens";
+  }
+
+  // Listed (the page's own origin, told by its document's moniker): safe,
+  // and the page reads full paths, its reply and sends its headers.
+  EXPECT_EQ(S_OK, HostOn(receiver_.Url("/up.html"), container::AddressBy::kMoniker));
+  EXPECT_EQ(S_OK, Safety(IID_IDispatch, INTERFACESAFE_FOR_UNTRUSTED_CALLER));
+  ListSmallFile();
+  Variant path;
+  EXPECT_EQ(S_OK, control_->InvokeId(Id(L"FilePath"), DISPATCH_METHOD, {Variant::FromLong(0)}, &path));
+  EXPECT_EQ(fw::WideFromNarrow(small_), path.AsString());
+  EXPECT_EQ(Strings{}, UploadTo(receiver_.Url("/ok/same"), true).second);
+  EXPECT_EQ(200, Value(L"ResponseStatus").get()->lVal);
+  const auto requests = receiver_.WaitForRequests(1);
+  ASSERT_EQ(1u, requests.size()) << "same origin: no question asked";
+  EXPECT_EQ(0u, requests[0].Head().find("POST /ok/same HTTP/1.0\r\n"));
+  EXPECT_EQ("http://127.0.0.1:" + port, requests[0].Header("Origin"));
+  EXPECT_EQ("7", requests[0].Header("X-Token"));
+}
+
+TEST_F(PageOrigin, AnotherOriginIsAskedFirstAndReadsOnlyWhatTheServerAllows) {
+  const std::string port = std::to_string(receiver_.Port());
+  const std::string page = "http://localhost:" + port;  // the receiver is 127.0.0.1: another origin
+  EXPECT_EQ(S_OK, HostOn(page + "/up.html", container::AddressBy::kBrowser));
+  ListSmallFile();
+  Variant path;
+  EXPECT_EQ(S_OK, control_->InvokeId(Id(L"FilePath"), DISPATCH_METHOD, {Variant::FromLong(0)}, &path));
+  EXPECT_EQ(L"C:\\fakepath\\small.bin", path.AsString()) << "no lock lists the page";
+  EXCEPINFO forbidden{};
+  EXPECT_EQ(DISP_E_EXCEPTION, control_->InvokeId(Id(L"SetRequestHeader"), DISPATCH_METHOD,
+                                                 {Variant::FromString(L"Sec-Fetch-Site"), Variant::FromString(L"x")},
+                                                 &path, &forbidden));
+  EXPECT_EQ(E_INVALIDARG, forbidden.scode);
+  EXPECT_EQ(scenario::Wide("SetRequestHeader: Sec-Fetch-Site 헤더는 페이지가 정할 수 없습니다."),
+            std::wstring(forbidden.bstrDescription ? forbidden.bstrDescription : L""));
+  ::SysFreeString(forbidden.bstrDescription);
+  ::SysFreeString(forbidden.bstrSource);
+
+  // Fields and files alone go out, but the reply is withheld.
+  auto [posted, postedBoxes] = UploadTo(receiver_.Url("/ok/plain"), false);
+  EXPECT_EQ(std::optional<bool>(true), posted);
+  EXPECT_EQ(0, Value(L"ResponseStatus").get()->lVal);
+  EXPECT_EQ("", Text(L"ResponseText"));
+  // With a header, a server that does not agree gets the question only.
+  const char kRefused[] = "서버가 이 페이지에서 보내는 업로드를 받지 않습니다.";
+  auto [refused, refusedBoxes] = UploadTo(receiver_.Url("/ok/silent"), true);
+  EXPECT_EQ(std::optional<bool>(false), refused);
+  EXPECT_EQ(Strings{kRefused}, refusedBoxes);
+  EXPECT_EQ(kRefused, Text(L"ErrorText"));
+  // One that names the page posts, and the page reads its reply.
+  const std::string allows = "/allow-origin/http%3A%2F%2Flocalhost%3A" + port + "/ok/allowed";
+  auto [allowed, allowedBoxes] = UploadTo(receiver_.Url(allows), true);
+  EXPECT_EQ(std::optional<bool>(true), allowed);
+  EXPECT_EQ(Strings{}, allowedBoxes);
+  EXPECT_EQ(200, Value(L"ResponseStatus").get()->lVal);
+  EXPECT_EQ("OK\n", Text(L"ResponseText"));
+
+  const auto requests = receiver_.WaitForRequests(4);
+  ASSERT_EQ(4u, requests.size());
+  const Strings lines = {"POST /ok/plain HTTP/1.0\r\n", "OPTIONS /ok/silent HTTP/1.0\r\n",
+                         "OPTIONS " + allows + " HTTP/1.0\r\n", "POST " + allows + " HTTP/1.0\r\n"};
+  for (size_t i = 0; i < 4; ++i) {
+    EXPECT_EQ(0u, requests[i].Head().find(lines[i])) << requests[i].Head();
+    EXPECT_EQ(page, requests[i].Header("Origin")) << lines[i];
+  }
+  for (size_t i : {1, 2}) {
+    EXPECT_EQ("POST", requests[i].Header("Access-Control-Request-Method"));
+    EXPECT_EQ("x-token", requests[i].Header("Access-Control-Request-Headers"));
+    EXPECT_EQ("", requests[i].Header("X-Token")) << "the question carries no page header";
+  }
+  EXPECT_EQ("7", requests[3].Header("X-Token"));
+
+  // An https page never sends the user's files over plain http.
+  EXPECT_EQ(S_OK, HostOn("https://localhost/up.html", container::AddressBy::kMoniker));
+  const char kMixed[] = "오류: https 페이지에서는 http:// 주소로 업로드할 수 없습니다.";
+  auto [mixed, mixedBoxes] = UploadTo(receiver_.Url("/ok/mixed"), false);
+  EXPECT_EQ(std::optional<bool>(false), mixed);
+  EXPECT_EQ(Strings{kMixed}, mixedBoxes);
+  EXPECT_EQ(kMixed, Text(L"ErrorText"));
+  EXPECT_EQ(4u, receiver_.WaitForRequests(5, 500).size()) << "nothing was sent";
 }
 
 // ---------------------------------------------------------------- dropped mid-call

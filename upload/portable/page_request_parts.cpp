@@ -35,6 +35,14 @@ bool IsTokenCharacter(char c) {
 // Header lines the control writes itself, or that WinInet does.
 const char* const kOwnedHeaders[] = {"Content-Type", "Content-Length", "Host", "Accept"};
 
+// What browsers never let a page set: the request's framing, the user's
+// cookies and where the request comes from are the browser's to say.
+const char* const kForbiddenHeaders[] = {
+    "Accept-Charset", "Accept-Encoding", "Access-Control-Request-Headers", "Access-Control-Request-Method",
+    "Connection", "Cookie", "Cookie2", "Date", "DNT", "Expect", "Keep-Alive", "Origin", "Referer", "Set-Cookie",
+    "TE", "Trailer", "Transfer-Encoding", "Upgrade", "Via"};
+const char* const kForbiddenPrefixes[] = {"Proxy-", "Sec-"};
+
 }  // namespace
 
 std::optional<std::string> FormFieldRefusal(const std::string& name, const std::string& value) {
@@ -52,6 +60,11 @@ std::optional<std::string> RequestHeaderRefusal(const std::string& name, const s
     return kHeaderNameCharacters;
   for (const char* owned : kOwnedHeaders)
     if (EqualIgnoringAsciiCase(name, owned)) return FormatOwnedHeaderRefusal(name);
+  for (const char* forbidden : kForbiddenHeaders)
+    if (EqualIgnoringAsciiCase(name, forbidden)) return FormatForbiddenHeaderRefusal(name);
+  for (const std::string prefix : kForbiddenPrefixes)
+    if (name.size() >= prefix.size() && EqualIgnoringAsciiCase(name.substr(0, prefix.size()), prefix))
+      return FormatForbiddenHeaderRefusal(name);
   const bool control = std::any_of(value.begin(), value.end(), [](char c) {
     const auto byte = static_cast<unsigned char>(c);
     return (byte < 0x20 && byte != '\t') || byte == 0x7F;

@@ -21,6 +21,9 @@ struct UploadJobEntry {
 struct UploadJob {
   std::string url;
   bool serverResponse = false;
+  // The origin of the page that asked for the upload; empty when the
+  // container gave no address, and the upload is then as it always was.
+  std::string pageOrigin;
   // The page's form fields as the body's first parts, framing included.
   std::string fieldParts;
   // The page's own request header lines, each ending in CR LF.

@@ -63,6 +63,14 @@ std::string FormatOwnedHeaderRefusal(const std::string& name) {
   return name + " 헤더는 컨트롤이 정합니다.";
 }
 
+std::string FormatForbiddenHeaderRefusal(const std::string& name) {
+  return name + " 헤더는 페이지가 정할 수 없습니다.";
+}
+
+const char kCrossOriginRefused[] = "서버가 이 페이지에서 보내는 업로드를 받지 않습니다.";
+const char kMixedContentError[] = "오류: https 페이지에서는 http:// 주소로 업로드할 수 없습니다.";
+const char kWithheldStatusReason[] = "서버 응답 오류";
+
 std::string FormatSendRequestError(unsigned long errorCode) {
   return "오류: HttpSendRequestEx: " + std::to_string(errorCode);
 }

@@ -56,6 +56,15 @@ extern const char kHeaderValueControl[];    // a line break or a control charact
 extern const char kHeaderValueCodePage[];   // a character the ANSI code page lacks
 // "<name> 헤더는 컨트롤이 정합니다.": a header the control writes itself.
 std::string FormatOwnedHeaderRefusal(const std::string& name);
+// "<name> 헤더는 페이지가 정할 수 없습니다.": a header only a browser sets.
+std::string FormatForbiddenHeaderRefusal(const std::string& name);
+
+// A server of another origin that did not agree to the page's upload.
+extern const char kCrossOriginRefused[];
+// An https page whose upload would go out over plain http.
+extern const char kMixedContentError[];
+// Why an upload failed, to a page that may not read the server's status.
+extern const char kWithheldStatusReason[];
 
 // "오류: HttpSendRequestEx: %d" with the system's error code.
 std::string FormatSendRequestError(unsigned long errorCode);
