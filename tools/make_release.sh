@@ -14,6 +14,12 @@
 #                            (default: the certificates given with the signer)
 #   BRIMLET_SIGN_TIMESTAMP   optional RFC 3161 timestamp server URL
 # Without a certificate the bundle is made unsigned and one line says so.
+#
+# The site lock, from the environment:
+#   BRIMLET_ALLOWED_SITES    sites separated by spaces (https://a.example.com
+#                            https://*.example.org http://intranet:8080): both
+#                            INFs then write them as the lock on install and
+#                            remove it on uninstall. Unset or empty: no lock.
 set -euo pipefail
 
 fail() { echo "release: $*" >&2; exit 1; }
@@ -41,6 +47,29 @@ for arch in win32:x86 win64:x64; do
     fail "$dir/package/BRIMLET.INF does not carry version ${version//./,} (rebuild: ./dev release)"
 done
 command -v gcab >/dev/null || fail "gcab is not installed"
+
+# A site is a scheme, a host or "*." and a domain of two labels or more, and
+# an optional port; nothing else, so no entry can carry a quote, a %, a comma
+# or a line break into the INF. Letters are written in lower case, as a
+# page's origin is.
+label='[a-z0-9]([a-z0-9-]*[a-z0-9])?'
+site_form="^https?://(\\*\\.$label\\.$label(\\.$label)*|$label(\\.$label)*|\\[[0-9a-f:.]+\\])(:[1-9][0-9]{0,4})?\$"
+sites=()
+read -r -d '' -a given_sites <<<"${BRIMLET_ALLOWED_SITES:-}" || true
+for site in ${given_sites[@]+"${given_sites[@]}"}; do
+  lower=${site,,} port=
+  [[ $lower =~ :([0-9]+)$ ]] && port=${BASH_REMATCH[1]}
+  [[ $lower =~ $site_form ]] && [ "${port:-1}" -le 65535 ] ||
+    fail "BRIMLET_ALLOWED_SITES: '$site' is not a site: http:// or https://, then a host or *. and a domain, then an optional port (1 to 65535), and nothing after"
+  # The default port is left out, as in a page's origin.
+  [[ $lower == https://*:443 || $lower == http://*:80 ]] && lower=${lower%:*}
+  sites+=("$lower")
+done
+lock_value='HKLM,"SOFTWARE\Policies\BRIMLET","AllowedSites"'
+lock_line=$lock_value,0x10000
+for site in ${sites[@]+"${sites[@]}"}; do lock_line+=",\"$site\""; done
+# Setup reads an INF line of up to 4,096 characters.
+[ ${#lock_line} -lt 4096 ] || fail "BRIMLET_ALLOWED_SITES: more sites than one INF line holds"
 
 work="" secrets=""
 cleanup() { rm -rf ${work:+"$work"} ${secrets:+"$secrets"}; }
@@ -119,6 +148,29 @@ sign() {  # sign FILE: signs in place and proves the signature
     fail "the signature of ${file#$work/} does not verify against $ca (BRIMLET_SIGN_CA names the issuing CA): $(grep -i -m 3 'fail\|error' "$secrets/err")"
 }
 
+# ---------------------------------------------------------------- site lock
+# Both modules read the lock from HKLM\SOFTWARE\Policies\BRIMLET through the
+# 64-bit registry view. The x64 INF is installed by a 64-bit process and
+# writes that view. The x86 INF is installed by a 32-bit process, which on
+# 64-bit Windows has its HKLM\SOFTWARE redirected to Wow6432Node; but
+# HKLM\SOFTWARE\Policies is one of the keys WOW64 shares between the views
+# (on every 64-bit Windows, XP x64 onwards), so its write lands in the very
+# key the 64-bit view reads. Each site is one string of the REG_MULTI_SZ
+# value (AddReg flag 0x10000); uninstalling deletes the value.
+lock_inf() {  # lock_inf INF: writes the lock into this copy of the INF (CR LF lines)
+  # Through the environment: awk -v would read the backslashes as escapes.
+  add=$lock_line remove=$lock_value awk '
+    { print }
+    /^\[DefaultInstall\]\r?$/ { printf "AddReg=Brimlet.SiteLock\r\n"; ++found }
+    /^\[DefaultUninstall\]\r?$/ { printf "DelReg=Brimlet.SiteLock.Remove\r\n"; ++found }
+    END {
+      printf "\r\n; The site lock: only pages of these sites may use the control.\r\n"
+      printf "[Brimlet.SiteLock]\r\n%s\r\n\r\n[Brimlet.SiteLock.Remove]\r\n%s\r\n", ENVIRON["add"], ENVIRON["remove"]
+      exit found != 2
+    }' "$1" >"$1.locked" || fail "${1#$work/} has no [DefaultInstall] or [DefaultUninstall] to add the lock to"
+  mv "$1.locked" "$1"
+}
+
 # ---------------------------------------------------------------- bundle
 bundle="$work/$name"
 mkdir -p "$bundle"
@@ -126,6 +178,7 @@ for arch in win32:x86 win64:x64; do
   dir=$build_root/${arch%%:*} cab_arch=${arch##*:}
   mkdir "$bundle/$cab_arch"
   cp "$dir/BRIMLET.OCX" "$dir/package/BRIMLET.INF" "$bundle/$cab_arch/"
+  [ ${#sites[@]} -eq 0 ] || lock_inf "$bundle/$cab_arch/BRIMLET.INF"
   [ $signing = no ] || sign "$bundle/$cab_arch/BRIMLET.OCX"
   # The CAB is made here, from the module as shipped (signed when signing).
   (cd "$bundle/$cab_arch" && gcab -c -z -n "BRIMLET-$cab_arch.cab" BRIMLET.INF BRIMLET.OCX) ||

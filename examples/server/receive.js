@@ -10,7 +10,8 @@
 // index.tsv and into the reply; an upload that breaks a limit, or does not
 // arrive whole, stores nothing. With ?reply=json the reply is JSON, listing
 // the files and the page's form fields too; with an upload token set, a
-// request without it in X-Upload-Token is refused.
+// request without it in X-Upload-Token is refused. A page on another origin
+// may upload only when its origin is in ALLOWED_ORIGINS.
 'use strict';
 
 const crypto = require('crypto');
@@ -58,8 +59,14 @@ const MAX_FIELD_BYTES = setting('BRIMLET_MAX_FIELD_BYTES', 65536);
 // The token the page sends in the X-Upload-Token header (one the site gave
 // it, as against cross-site request forgery). Empty: no token is asked for.
 const UPLOAD_TOKEN = process.env.BRIMLET_UPLOAD_TOKEN || '';
+// The origins of pages elsewhere that may upload here and read the reply
+// (scheme://host[:port] as a browser writes it, separated by spaces or
+// commas). Empty: none; a page on this server's own origin needs no entry.
+const ALLOWED_ORIGINS = new Set((process.env.BRIMLET_ALLOWED_ORIGINS || '').toLowerCase()
+  .split(/[\s,]+/).filter((origin) => origin && origin !== 'null'));
 
 const INDEX = 'index.tsv';
+const TOKEN = /^[!#$%&'*+.^_`|~0-9A-Za-z-]+$/;
 const FIELD = /^FILE[1-9][0-9]*$/;
 const EXTENSION = /\.([A-Za-z0-9]+)$/;
 
@@ -354,12 +361,55 @@ function receive(req, res) {
   req.pipe(parser);
 }
 
+// ----------------------------------------------------------------- origins
+
+// The request's Origin when ALLOWED_ORIGINS lists it ("null", the origin of
+// a page without an address, never does), else null.
+function listedOrigin(req) {
+  const origin = req.headers.origin;
+  return origin && ALLOWED_ORIGINS.has(origin.toLowerCase()) ? origin : null;
+}
+
+// The headers that let a page of that origin read the reply, sent with the
+// user's cookies.
+function allowOrigin(res, origin) {
+  res.setHeader('Access-Control-Allow-Origin', origin);
+  res.setHeader('Access-Control-Allow-Credentials', 'true');
+  res.setHeader('Vary', 'Origin');
+}
+
+// The question a page on another origin asks before it sends its own
+// headers: allowed for a listed origin, refused for any other.
+function answerPreflight(req, res) {
+  const origin = listedOrigin(req);
+  if (!origin) {
+    replyAfterBody(req, res, 403, 'Refused: pages of this origin may not upload here.');
+    return;
+  }
+  allowOrigin(res, origin);
+  res.setHeader('Access-Control-Allow-Methods', 'POST');
+  const names = (req.headers['access-control-request-headers'] || '').split(',')
+    .map((name) => name.trim()).filter((name) => name);
+  if (names.length && names.every((name) => TOKEN.test(name))) {
+    res.setHeader('Access-Control-Allow-Headers', names.join(', '));
+  }
+  res.writeHead(204, { Connection: 'close' });
+  res.end();
+}
+
 const server = http.createServer((req, res) => {
   // One line a request: the launcher in tests/server reads a quiet log as idle.
   res.on('finish', () => console.error(`${req.method} ${req.url} ${res.statusCode}`));
   res.replyAsJson = new URL(req.url, 'http://receiver').searchParams.get('reply') === 'json';
-  if (req.method === 'POST') receive(req, res);
-  else reply(res, 200, 'Upload receiver: POST the files as FILE1, FILE2, ...');
+  if (req.method === 'OPTIONS' && req.headers.origin && req.headers['access-control-request-method']) {
+    answerPreflight(req, res);
+  } else if (req.method === 'POST') {
+    const origin = listedOrigin(req);
+    if (origin) allowOrigin(res, origin);
+    receive(req, res);
+  } else {
+    reply(res, 200, 'Upload receiver: POST the files as FILE1, FILE2, ...');
+  }
 });
 
 server.listen(Number(process.env.BRIMLET_PORT || 8080), '127.0.0.1', () => {

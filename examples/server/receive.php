@@ -15,7 +15,8 @@
 // post_max_size, max_file_uploads) apply first, and this script reports them
 // as its own when they are the lower. With ?reply=json the reply is JSON,
 // listing the files and the page's form fields too; with an upload token
-// set, a request without it in X-Upload-Token is refused.
+// set, a request without it in X-Upload-Token is refused. A page on another
+// origin may upload only when its origin is in ALLOWED_ORIGINS.
 
 // A whole number from the environment, or `$default`; null when it is not one.
 function setting(string $name, int $default): ?int {
@@ -55,6 +56,11 @@ define('MAX_FIELD_BYTES', setting('BRIMLET_MAX_FIELD_BYTES', 65536));
 // The token the page sends in the X-Upload-Token header (one the site gave
 // it, as against cross-site request forgery). Empty: no token is asked for.
 define('UPLOAD_TOKEN', (string)getenv('BRIMLET_UPLOAD_TOKEN'));
+// The origins of pages elsewhere that may upload here and read the reply
+// (scheme://host[:port] as a browser writes it, separated by spaces or
+// commas). Empty: none; a page on this script's own origin needs no entry.
+define('ALLOWED_ORIGINS', preg_split('/[\s,]+/', strtolower((string)getenv('BRIMLET_ALLOWED_ORIGINS')), -1,
+                                     PREG_SPLIT_NO_EMPTY));
 
 const INDEX = 'index.tsv';
 const TOKEN = '[!#$%&\'*+.^_`|~0-9A-Za-z-]+';
@@ -319,5 +325,49 @@ function receive(): void {
                           'files' => $files, 'fields' => $fields]);
 }
 
-if (($_SERVER['REQUEST_METHOD'] ?? 'GET') === 'POST') receive();
-else reply(200, 'Upload receiver: POST the files as FILE1, FILE2, ...');
+// ----------------------------------------------------------------- origins
+
+// The request's Origin when ALLOWED_ORIGINS lists it ("null", the origin of
+// a page without an address, never counts as listed), else null.
+function listed_origin(): ?string {
+    $origin = (string)($_SERVER['HTTP_ORIGIN'] ?? '');
+    $listed = $origin !== '' && $origin !== 'null' && in_array(strtolower($origin), ALLOWED_ORIGINS, true);
+    return $listed ? $origin : null;
+}
+
+// The headers that let a page of that origin read the reply, sent with
+// the user's cookies.
+function allow_origin(string $origin): void {
+    header("Access-Control-Allow-Origin: $origin");
+    header('Access-Control-Allow-Credentials: true');
+    header('Vary: Origin');
+}
+
+// The question a page on another origin asks before it sends its own
+// headers: allowed for a listed origin, refused for any other.
+function answer_preflight(): void {
+    $origin = listed_origin();
+    if ($origin === null) {
+        reply(403, 'Refused: pages of this origin may not upload here.');
+        return;
+    }
+    http_response_code(204);
+    allow_origin($origin);
+    header('Access-Control-Allow-Methods: POST');
+    $names = preg_split('/[ \t]*,[ \t]*/', trim((string)($_SERVER['HTTP_ACCESS_CONTROL_REQUEST_HEADERS'] ?? '')),
+                        -1, PREG_SPLIT_NO_EMPTY);
+    $token = TOKEN;
+    if ($names && !preg_grep("/^$token\$/", $names, PREG_GREP_INVERT)) {
+        header('Access-Control-Allow-Headers: ' . implode(', ', $names));
+    }
+}
+
+$method = $_SERVER['REQUEST_METHOD'] ?? 'GET';
+if ($method === 'OPTIONS' && isset($_SERVER['HTTP_ORIGIN'], $_SERVER['HTTP_ACCESS_CONTROL_REQUEST_METHOD'])) {
+    answer_preflight();
+} elseif ($method === 'POST') {
+    if (($origin = listed_origin()) !== null) allow_origin($origin);
+    receive();
+} else {
+    reply(200, 'Upload receiver: POST the files as FILE1, FILE2, ...');
+}

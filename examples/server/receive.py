@@ -11,7 +11,8 @@ from the client; the client's name, size and type go to the folder's
 index.tsv and into the reply; an upload that breaks a limit, or does not
 arrive whole, stores nothing. With ?reply=json the reply is JSON, listing the
 files and the page's form fields too; with an upload token set, a request
-without it in X-Upload-Token is refused.
+without it in X-Upload-Token is refused. A page on another origin may upload
+only when its origin is in ALLOWED_ORIGINS.
 
 The body is parsed as it arrives, never held in memory: a part is written to
 its file piece by piece.
@@ -66,6 +67,10 @@ MAX_FIELD_BYTES = setting("BRIMLET_MAX_FIELD_BYTES", 65536)
 # The token the page sends in the X-Upload-Token header (one the site gave
 # it, as against cross-site request forgery). Empty: no token is asked for.
 UPLOAD_TOKEN = os.environ.get("BRIMLET_UPLOAD_TOKEN", "")
+# The origins of pages elsewhere that may upload here and read the reply
+# (scheme://host[:port] as a browser writes it, separated by spaces or
+# commas). Empty: none; a page on this server's own origin needs no entry.
+ALLOWED_ORIGINS = set(re.split(r"[\s,]+", os.environ.get("BRIMLET_ALLOWED_ORIGINS", "").lower())) - {"", "null"}
 
 PIECE = 65536
 MAX_HEADER_BYTES = 16384
@@ -404,6 +409,7 @@ class Handler(http.server.BaseHTTPRequestHandler):
             self.send_header("Content-Type", content_type)
             self.send_header("Content-Length", str(len(data)))
             self.send_header("Connection", "close")
+            self.send_origin_headers()
             self.end_headers()
             self.wfile.write(data)
         except OSError:
@@ -418,7 +424,47 @@ class Handler(http.server.BaseHTTPRequestHandler):
     def do_GET(self):
         self.reply(200, "Upload receiver: POST the files as FILE1, FILE2, ...")
 
+    # ------------------------------------------------------------ origins
+
+    allowed_origin = None  # the request's Origin once it is found listed
+
+    def listed_origin(self):
+        """The request's Origin when ALLOWED_ORIGINS lists it ("null", the
+        origin of a page without an address, never does), else None."""
+        origin = self.headers.get("Origin", "")
+        return origin if origin.lower() in ALLOWED_ORIGINS else None
+
+    def send_origin_headers(self):
+        """The headers that let a page of the allowed origin read the
+        reply, sent with the user's cookies."""
+        if self.allowed_origin:
+            self.send_header("Access-Control-Allow-Origin", self.allowed_origin)
+            self.send_header("Access-Control-Allow-Credentials", "true")
+            self.send_header("Vary", "Origin")
+
+    def do_OPTIONS(self):
+        """The question a page on another origin asks before it sends its
+        own headers: allowed for a listed origin, refused for any other."""
+        if "Origin" not in self.headers or "Access-Control-Request-Method" not in self.headers:
+            self.send_error(501, "Unsupported method (%r)" % self.command)
+            return
+        self.allowed_origin = self.listed_origin()
+        if not self.allowed_origin:
+            self.reply(403, "Refused: pages of this origin may not upload here.")
+            return
+        names = [name.strip() for name in self.headers.get("Access-Control-Request-Headers", "").split(",")]
+        names = [name for name in names if name]
+        self.send_response(204)
+        self.send_origin_headers()
+        self.send_header("Access-Control-Allow-Methods", "POST")
+        if names and all(re.fullmatch(TOKEN, name.encode("latin-1")) for name in names):
+            self.send_header("Access-Control-Allow-Headers", ", ".join(names))
+        self.send_header("Connection", "close")
+        self.end_headers()
+        self.close_connection = True
+
     def do_POST(self):
+        self.allowed_origin = self.listed_origin()
         content_type = self.headers.get("Content-Type", "").encode("latin-1")
         boundary = parameter(content_type, rb"boundary")
         length = self.headers.get("Content-Length", "")

@@ -3,6 +3,7 @@
 # a throwaway certificate authority, every signature must verify, a changed
 # byte must break it, the CABs must open and hold the signed modules, the
 # checksums must hold, and bad signing input must stop the release cleanly.
+# With sites given, both INFs write them as the control's site lock.
 #   run.sh BUILD_ROOT                 the bundle checks (needs both builds)
 #   run.sh BUILD_ROOT --wine ARCH     the signed module of ARCH (win32|win64)
 #                                     registers and runs under Wine (run from
@@ -30,7 +31,7 @@ verifies() { osslsigncode verify -CAfile "$1" -in "$2" >"$work/verify.log" 2>&1 
 release_with() {  # release_with OUT_DIR [VAR=VALUE...]
   local out=$1; shift
   env -u BRIMLET_SIGN_PKCS12 -u BRIMLET_SIGN_PASSWORD -u BRIMLET_SIGN_CERT -u BRIMLET_SIGN_KEY \
-      -u BRIMLET_SIGN_CA -u BRIMLET_SIGN_TIMESTAMP "$@" \
+      -u BRIMLET_SIGN_CA -u BRIMLET_SIGN_TIMESTAMP -u BRIMLET_ALLOWED_SITES "$@" \
       bash "$release" "$build_root" "$out" >"$out.stdout" 2>"$out.stderr"
 }
 
@@ -167,6 +168,44 @@ openssl pkcs12 -export -in "$pki/signer.pem" -inkey "$pki/signer.key" -certfile 
 check "a PKCS#12 file without a password signs too" release_with "$out" BRIMLET_SIGN_PKCS12="$pki/open.p12"
 check "its module verifies" verifies "$pki/ca.pem" "$out/$name/x64/BRIMLET.OCX"
 
+# ---------------------------------------------------------- site lock
+# What setup does with an INF's registry (read as tests/install reads an
+# INF): the lines of the sections install names under AddReg, and uninstall
+# under DelReg; "LF" when a line does not end in CR LF.
+registry_lines() {  # registry_lines INF
+  python3 - "$1" "$source_root/tests/install" <<'PY'
+import sys
+sys.path.insert(0, sys.argv[2])
+from check_packages import sections, values
+data = open(sys.argv[1], "rb").read()
+inf = sections(data.decode("ascii"))
+if b"\n" in data.replace(b"\r\n", b""):
+    print("LF")
+for section, key, what in (("defaultinstall", "addreg", "install"), ("defaultuninstall", "delreg", "uninstall")):
+    for name in values(inf.get(section, [])).get(key, "").lower().split(","):
+        for line in inf.get(name.strip(), []):
+            print(what, line)
+PY
+}
+out="$work/lock"
+check "a signed release with sites given succeeds" release_with "$out" \
+    BRIMLET_SIGN_PKCS12="$pki/signer.p12" BRIMLET_SIGN_PASSWORD=correct-horse \
+    BRIMLET_ALLOWED_SITES=$'https://a.example.com  HTTPS://*.Example.org\nhttp://intranet:8080 https://b.example.com:443'
+for arch in win32:x86 win64:x64; do
+  cab_arch=${arch##*:} inf="$out/$name/${arch##*:}/BRIMLET.INF"
+  check "$cab_arch: installing the INF writes the sites as AllowedSites (REG_MULTI_SZ), in lower case, without a default port; uninstalling deletes it" \
+    test "$(registry_lines "$inf")" = \
+    'install HKLM,"SOFTWARE\Policies\BRIMLET","AllowedSites",0x10000,"https://a.example.com","https://*.example.org","http://intranet:8080","https://b.example.com"
+uninstall HKLM,"SOFTWARE\Policies\BRIMLET","AllowedSites"'
+  check "$cab_arch: the rest of the INF is as built" \
+    test -z "$(diff "$build_root/${arch%%:*}/package/BRIMLET.INF" "$inf" | grep '^<')"
+  mkdir -p "$work/lock-$cab_arch"
+  check "$cab_arch: the signed CAB verifies and holds that INF" \
+    bash -c 'verifies() { osslsigncode verify -CAfile "$1" -in "$2" >/dev/null 2>&1; }
+             verifies "$1" "$2" && gcab -x -C "$3" "$2" && cmp "$3/BRIMLET.INF" "$4"' _ \
+    "$pki/ca.pem" "$out/$name/$cab_arch/BRIMLET-$cab_arch.cab" "$work/lock-$cab_arch" "$inf"
+done
+
 # ---------------------------------------------------------- bad input
 nothing_left() {  # the out folder holds no bundle, archive or half-made folder
   [ -z "$(ls -A "$1" 2>/dev/null)" ] || { echo "  left behind:"; ls -A "$1" | sed 's/^/    /'; return 1; }
@@ -198,6 +237,9 @@ refused cert-without-key "without BRIMLET_SIGN_KEY" BRIMLET_SIGN_CERT="$pki/sign
 refused untrusted "does not verify" \
     BRIMLET_SIGN_PKCS12="$pki/signer.p12" BRIMLET_SIGN_PASSWORD=correct-horse \
     BRIMLET_SIGN_CA="$pki/stranger.pem"
+refused site-with-path "'https://b.example.com/upload' is not a site" \
+    BRIMLET_ALLOWED_SITES="https://a.example.com https://b.example.com/upload"
+refused site-with-quote "is not a site" BRIMLET_ALLOWED_SITES='https://a.example.com",HKLM'
 check "a failed release leaves no signing material in the temporary folder" \
     test -z "$(find "${TMPDIR:-/tmp}" -maxdepth 1 -name 'brimlet-sign.*' -newer "$pki/signer.p12" 2>/dev/null)"
 
@@ -206,6 +248,10 @@ out="$work/unsigned"
 check "a release without a certificate succeeds" release_with "$out"
 check "it says in one line that the bundle is unsigned" \
     test "$(grep -c . "$out.stdout")" = 1 -a "$(grep -ci unsigned "$out.stdout")" = 1
+for arch in win32:x86 win64:x64; do
+  check "${arch##*:}: without sites its INF is the build's, byte for byte" \
+      cmp "$build_root/${arch%%:*}/package/BRIMLET.INF" "$out/$name/${arch##*:}/BRIMLET.INF"
+done
 check "its modules carry no signature" fails osslsigncode verify -CAfile "$pki/ca.pem" -in "$out/$name/x86/BRIMLET.OCX"
 check "its checksums check out" bash -c "cd '$out/$name' && sha256sum --quiet -c SHA256SUMS"
 

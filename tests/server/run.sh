@@ -3,7 +3,8 @@
 # sends and checks what it stored: byte for byte, under a name of its own
 # making, with the client's name, size and type in its index and its reply;
 # the page's form fields and the stored files in a JSON reply when asked;
-# nothing from a request without the upload token.
+# nothing from a request without the upload token; the CORS answers only to
+# a page of a listed origin.
 #   run.sh PATH/TO/make_upload_body [php|node|python ...]
 # Prints one line per check and "N passed, N failed" at the end.
 set -uo pipefail
@@ -200,6 +201,20 @@ php_site_does_not_run_uploads() {
   [ "${reply: -3}" = 200 ] && [[ ${stored[0]} =~ ^[0-9a-f]{32}$ ]] && same_text "$got" "$(cat "$files/shell")"
 }
 
+# cors PORT METHOD ORIGIN CURL-ARGS...: the answer's status, then its
+# Access-Control-* and Vary headers (names in lower case, sorted).
+cors() {
+  local answer
+  answer=$(curl -s --http1.0 --max-time 10 -X "$2" -H "Origin: $3" "${@:4}" -o /dev/null -D - \
+                "http://127.0.0.1:$1/receive" | tr -d '\r')
+  printf '%s\n' "${answer%%$'\n'*}" | cut -d' ' -f2
+  printf '%s\n' "$answer" | grep -i '^\(access-control-\|vary:\)' | sed 's/^[^:]*/\L&/' | sort
+}
+preflight=(-H 'Access-Control-Request-Method: POST' -H 'Access-Control-Request-Headers: X-Upload-Token, X-Record')
+upload=(-H @"$work/headers" -H "$token_header" --data-binary @"$work/later")
+page=https://pages.example.test
+allowed=$'access-control-allow-credentials: true\naccess-control-allow-origin: '$page$'\nvary: Origin'
+
 # ------------------------------------------------------------ each receiver
 for kind in "${kinds[@]}"; do
   # No folder given: each stores into its default one, in the temporary
@@ -308,6 +323,28 @@ PY
   check "$kind: a body cut short stores nothing, and nothing is left in the temporary folder" \
     bash -c '[ "$1" = "$(cat "$2")" ] && [ "$(ls "$3")" = brimlet-uploads ]' _ \
     "$before" <(snapshot "$uploads") "$work/$kind/tmp"
+
+  check "$kind: by default no page of another origin is allowed: its preflight is refused, its upload is stored, and neither answer lets it read" \
+    same_text "$(cors "$port" OPTIONS "$page" "${preflight[@]}"; cors "$port" POST "$page" "${upload[@]}")" $'403\n200'
+
+  # Another start of this receiver that allows the page's origin, written
+  # in other letter case, beside another.
+  BRIMLET_ALLOWED_ORIGINS="http://127.0.0.1:8081, HTTPS://Pages.Example.Test" bash "$here/serve.sh" "$kind" \
+      --dir "$work/$kind/cors" --port-file "$work/$kind/cors-port" --lease "$work/$kind/lease" \
+      --log "$work/$kind/cors-log" --idle-timeout 120 &
+  pids+=($!)
+  for _ in $(seq 300); do [ -s "$work/$kind/cors-port" ] && break; sleep 0.1; done
+  cors_port=$(cat "$work/$kind/cors-port" 2>/dev/null)
+  check "$kind: the preflight of a listed origin is allowed, for POST and the page's headers" \
+    same_text "$(cors "$cors_port" OPTIONS "$page" "${preflight[@]}")" \
+    $'204\naccess-control-allow-credentials: true\naccess-control-allow-headers: X-Upload-Token, X-Record\naccess-control-allow-methods: POST\naccess-control-allow-origin: '$page$'\nvary: Origin'
+  check "$kind: ... a header name that is no token is not allowed" \
+    same_text "$(cors "$cors_port" OPTIONS "$page" -H 'Access-Control-Request-Method: POST' -H 'Access-Control-Request-Headers: x-a, x(b)' | grep -c allow-headers)" 0
+  check "$kind: the upload of a listed origin is stored, and its reply is the page's to read, refusals too" \
+    same_text "$(cors "$cors_port" POST "$page" "${upload[@]}"; cors "$cors_port" POST "$page" -H 'Content-Type: text/plain' -H "$token_header" --data-binary x)" \
+    "200"$'\n'"$allowed"$'\n400\n'"$allowed"
+  check "$kind: another port or scheme is another origin: its preflight is refused, its reply not its to read" \
+    same_text "$(cors "$cors_port" OPTIONS "$page:8443" "${preflight[@]}"; cors "$cors_port" POST "${page/https/http}" "${upload[@]}")" $'403\n200'
 
   rm -f "$work/$kind/lease"
   for _ in $(seq 100); do [ -e "$work/$kind/port" ] || break; sleep 0.1; done
