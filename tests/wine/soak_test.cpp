@@ -102,8 +102,11 @@ long WineDialogKeys(const scenario::ProcessFigures& figures) {
 // one cut off mid-body. The last path segment only names the upload.
 const char* const kServerEndings[] = {"/ok/a.asp", "/status/500/b.asp", "/close-mid-body/64/c.asp",
                                       "/ok/d.asp", "/status/403/e.asp"};
-// The cancelled ones: a body larger than the socket buffers, read slowly, so
-// that the upload is mid-file when it is cancelled.
+// The cancelled ones: a body larger than the socket buffers can ever hold,
+// read slowly, so that the upload is mid-file when it is cancelled. Linux
+// grows a loopback connection's buffers up to 4 MiB to send and 32 MiB to
+// receive: an 8 MiB body could sit in them whole before a cancel on a busy
+// machine, and the receiver then read it all.
 const char kSlowRoute[] = "/slow-read/1048576/discard/slow.asp";
 
 enum class Ending { kByServer, kUploadCancel, kDialogCancel, kControlDestroyed };
@@ -166,7 +169,7 @@ class Soak : public scenario::HostedUploadTest {
     HostedUploadTest::SetUp();
     if (HasFatalFailure()) return;
     folder_->File("small.bin", 1000);
-    folder_->File("slow.bin", 8 << 20);
+    folder_->File("slow.bin", 64 << 20);
   }
 
   // One pick, then `count` uploads of it started together, each ended the
