@@ -2,6 +2,9 @@
 
 #include <commctrl.h>
 
+#include <algorithm>
+#include <atomic>
+
 #include "brimlet_idl.h"
 #include "control/portable/list_text.h"
 #include "control/portable/picker_text.h"
@@ -47,6 +50,11 @@ std::optional<std::vector<std::string>> AllowedSites() {
   }
   return entries;
 }
+
+// Numbers the uploads of every control of the process: a number names one
+// upload only, so an end or a progress report can never be taken for
+// another upload's.
+std::atomic<WPARAM> g_lastUploadNumber{0};
 
 }  // namespace
 
@@ -171,18 +179,29 @@ void CBrimletCtrl::SetEnablePopupMenu(BOOL value) {
 void CBrimletCtrl::Upload() {
   // The job is a snapshot of the rows as the page asked for the upload,
   // taken before anything runs a message loop: the drain below (or an
-  // in-use message box) may deliver the end of an earlier upload, whose
-  // handler empties the list.
+  // in-use message box) may deliver the end of an earlier upload, which
+  // removes that upload's rows.
   std::vector<std::pair<std::wstring, std::string>> rows;  // path, size text
-  for (int row = 0, count = FileListRowCount(); row < count; ++row)
+  std::vector<std::uint64_t> rowIds;
+  for (int row = 0, count = FileListRowCount(); row < count; ++row) {
     rows.emplace_back(m_wndFileList.RowPath(row), m_wndFileList.RowSizeText(row));
+    rowIds.push_back(m_wndFileList.RowId(row));
+  }
   if (rows.empty()) {
     // Nothing to send is not a failure: the page hears of it at once.
     FinishUpload(true, brimlet::UploadReport{});
     return;
   }
+  std::sort(rowIds.begin(), rowIds.end());
+  const bool reachable =
+      m_wndUploads || m_wndUploads.Create([this](UINT message, WPARAM upload, LPARAM) {
+        return OnUploadMessage(message, upload);
+      });
+  const WPARAM number = ++g_lastUploadNumber;
   auto report = std::make_shared<brimlet::UploadReport>();
-  brimlet::UploadThread* worker = fw::WorkerThread::CreateSuspended(std::make_unique<brimlet::UploadThread>(GetSafeHwnd(), report));
+  auto worker = reachable ? fw::WorkerThread::CreateSuspended(
+                                std::make_unique<brimlet::UploadThread>(m_wndUploads.get(), number, report))
+                          : fw::Suspended<brimlet::UploadThread>(nullptr);
   if (!worker) {
     // A page waits for the end of every upload it starts; the list is kept
     // so that the user may try again.
@@ -190,6 +209,13 @@ void CBrimletCtrl::Upload() {
     FinishUpload(false, *report);
     return;
   }
+  // Recorded before the drain and the in-use boxes, which run the page's
+  // messages: an UploadCancel from them finds it. Whatever leaves early
+  // lets the worker run abandoned, and it ends the upload as not started.
+  HANDLE cancel = nullptr;
+  ::DuplicateHandle(::GetCurrentProcess(), worker->cancelEvent(), ::GetCurrentProcess(), &cancel,
+                    EVENT_MODIFY_STATE, FALSE, 0);
+  m_runningUploads.push_back({number, fw::UniqueHandle(cancel), report, std::move(rowIds)});
   fw::PumpThreadMessages();
   worker->SetPriority(THREAD_PRIORITY_NORMAL);
   // Later changes to the list or the properties do not reach this upload.
@@ -197,11 +223,8 @@ void CBrimletCtrl::Upload() {
   worker->SetPageOrigin(m_strPageOrigin.value_or(std::string()));
   worker->SetPageParts(brimlet::FormFieldParts(m_formFields), brimlet::RequestHeaderLines(m_requestHeaders));
   for (const auto& [path, sizeText] : rows) worker->AddJobFile(path, sizeText);
-  HANDLE cancel = nullptr;
-  ::DuplicateHandle(::GetCurrentProcess(), worker->cancelEvent(), ::GetCurrentProcess(), &cancel,
-                    EVENT_MODIFY_STATE, FALSE, 0);
-  m_runningUploads.push_back({worker, fw::UniqueHandle(cancel), std::move(report)});
-  worker->Resume();
+  // A cancel meanwhile is in the worker's event: it ends at once, unsent.
+  worker.Resume();
 }
 
 void CBrimletCtrl::UploadCancel() { CancelRunningUploads(); }
@@ -304,40 +327,36 @@ void CBrimletCtrl::OnDraw(HDC dc, const RECT& bounds) {
   ::FillRect(dc, &bounds, static_cast<HBRUSH>(::GetStockObject(WHITE_BRUSH)));
 }
 
-std::optional<LRESULT> CBrimletCtrl::OnMessage(UINT message, WPARAM wParam, LPARAM lParam) {
-  if (message == WM_UPLOAD_FINISHED) return OnUploadFinished(wParam, lParam);
-  if (message == WM_UPLOAD_PROGRESS) return OnUploadProgress(wParam);
+std::optional<LRESULT> CBrimletCtrl::OnUploadMessage(UINT message, WPARAM upload) {
+  if (message == WM_UPLOAD_FINISHED) return OnUploadFinished(upload);
+  if (message == WM_UPLOAD_PROGRESS) return OnUploadProgress(upload);
   return std::nullopt;
 }
 
-CBrimletCtrl::RunningUpload* CBrimletCtrl::FindRunningUpload(WPARAM worker) {
-  // The oldest record of this worker: a later upload may have been given
-  // the same address once this one had ended.
-  for (RunningUpload& upload : m_runningUploads)
-    if (upload.worker == reinterpret_cast<const void*>(worker)) return &upload;
+CBrimletCtrl::RunningUpload* CBrimletCtrl::FindRunningUpload(WPARAM upload) {
+  for (RunningUpload& running : m_runningUploads)
+    if (running.number == upload) return &running;
   return nullptr;
 }
 
-LRESULT CBrimletCtrl::OnUploadFinished(WPARAM worker, LPARAM lParam) {
-  // The page's handler may drop the control; it lives until the list is
-  // emptied after the event.
+LRESULT CBrimletCtrl::OnUploadFinished(WPARAM upload) {
+  // The page's handler may drop the control; it lives until the rows are
+  // removed after the event.
   const fw::ComPtr<IUnknown> self(static_cast<IOleObject*>(this));
-  RunningUpload* upload = FindRunningUpload(worker);
-  std::shared_ptr<brimlet::UploadReport> report;
-  if (upload) {
-    report = upload->report;
-    m_runningUploads.erase(m_runningUploads.begin() + (upload - m_runningUploads.data()));
-  }
-  const brimlet::UploadReport unreported;
-  FinishUpload(lParam != 0, report ? *report : unreported);
-  const int rows = FileListRowCount();
-  ResetFileList();
-  NotifyFilesChanged(rows);
+  RunningUpload* running = FindRunningUpload(upload);
+  // Only the upload's own report says it has ended: a message naming no
+  // running upload, or one still running, changes nothing.
+  if (!running || !running->report->ended.load(std::memory_order_acquire)) return 0;
+  const std::shared_ptr<brimlet::UploadReport> report = running->report;
+  const std::vector<std::uint64_t> taken = std::move(running->rows);
+  m_runningUploads.erase(m_runningUploads.begin() + (running - m_runningUploads.data()));
+  FinishUpload(report->succeeded, *report);
+  RemoveUploadedRows(taken);
   return 0;
 }
 
-LRESULT CBrimletCtrl::OnUploadProgress(WPARAM worker) {
-  RunningUpload* upload = FindRunningUpload(worker);
+LRESULT CBrimletCtrl::OnUploadProgress(WPARAM number) {
+  RunningUpload* upload = FindRunningUpload(number);
   if (!upload) return 0;
   const std::shared_ptr<brimlet::UploadReport> report = upload->report;
   // Taken before the counts are read: a count written after this is posted

@@ -4,7 +4,9 @@
 #pragma once
 
 #include <windows.h>
+#include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
 #include <utility>
 #include <vector>
@@ -12,6 +14,7 @@
 #include "control/file_list_view.h"
 #include "framework/command_table.h"
 #include "framework/dispatch_table.h"
+#include "framework/message_window.h"
 #include "framework/ole_control.h"
 #include "framework/unique_handle.h"
 #include "upload/portable/page_origin.h"
@@ -79,7 +82,6 @@ class CBrimletCtrl final : public fw::OleControl {
   void OnClientSiteSet(IOleClientSite* site) override;
   bool PageAllowed() const override { return m_pageStanding.allowed; }
   void OnDraw(HDC dc, const RECT& bounds) override;
-  std::optional<LRESULT> OnMessage(UINT message, WPARAM wParam, LPARAM lParam) override;
   int OnCreate(const CREATESTRUCTA& create) override;
   void OnDestroy() override;
   bool OnContextMenu(HWND window, POINT point) override;
@@ -94,9 +96,13 @@ class CBrimletCtrl final : public fw::OleControl {
   template <class T>
   void SetBound(T& member, const T& value, DISPID id);
   struct RunningUpload;
-  LRESULT OnUploadFinished(WPARAM wParam, LPARAM lParam);
-  LRESULT OnUploadProgress(WPARAM wParam);
-  RunningUpload* FindRunningUpload(WPARAM worker);
+  // What the uploads post to the message window.
+  std::optional<LRESULT> OnUploadMessage(UINT message, WPARAM upload);
+  LRESULT OnUploadFinished(WPARAM upload);
+  LRESULT OnUploadProgress(WPARAM upload);
+  RunningUpload* FindRunningUpload(WPARAM upload);
+  // Removes the rows an upload took (their ids, ascending) and no other.
+  void RemoveUploadedRows(const std::vector<std::uint64_t>& taken);
   // Sets what the page reads of the last finished upload, then tells it.
   void FinishUpload(bool success, const brimlet::UploadReport& report);
   void FireUploadFinish(bool success);
@@ -134,14 +140,17 @@ class CBrimletCtrl final : public fw::OleControl {
   // Nothing consults these two; they read back the last value a page set.
   BOOL m_bShowProgress = TRUE;
   BOOL m_bEnablePopupMenu = TRUE;
-  // This control's uploads still running, by worker, in the order they
-  // started. The control never touches a worker: it only signals the
-  // cancel events, as a confirmed cancel in the dialog does, and reads the
-  // reports the workers fill.
+  // This control's uploads still running, by number (never given twice in
+  // the process), in the order they started. Each is recorded, with its
+  // cancel handle, before anything can run the page's messages. The
+  // control never touches a worker: it only signals the cancel events, as
+  // a confirmed cancel in the dialog does, and reads the reports the
+  // workers fill.
   struct RunningUpload {
-    const void* worker;
+    WPARAM number;
     fw::UniqueHandle cancel;
     std::shared_ptr<brimlet::UploadReport> report;
+    std::vector<std::uint64_t> rows;  // the ids of the rows it took, ascending
     std::uint64_t progressFired = 0;  // body bytes the page last heard of
   };
   std::vector<RunningUpload> m_runningUploads;
@@ -157,4 +166,9 @@ class CBrimletCtrl final : public fw::OleControl {
   LONG m_lastResponseStatus = 0;
   std::wstring m_lastResponseText;
   std::string m_lastErrorText;
+  // Where the uploads report: made at the first upload and kept for the
+  // control's whole life, whatever the container does with the control's
+  // window meanwhile. Declared last: it goes first, so no report reaches
+  // a control being taken apart.
+  fw::MessageWindow m_wndUploads;
 };

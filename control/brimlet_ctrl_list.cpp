@@ -6,6 +6,7 @@
 #include <commctrl.h>
 #include <shellapi.h>
 
+#include <algorithm>
 #include <new>
 #include <vector>
 
@@ -195,6 +196,27 @@ void CBrimletCtrl::Remove() {
       RefreshListHeader();
     } else {
       ResetFileList();
+    }
+  }
+  NotifyFilesChanged(before);
+}
+
+// After UploadFinish: what the page listed meanwhile (in its handler, for
+// the next batch) stays, and so does what a new window lists after an
+// in-place deactivation, whose rows no upload took.
+void CBrimletCtrl::RemoveUploadedRows(const std::vector<std::uint64_t>& taken) {
+  const int before = FileListRowCount();
+  {
+    const brimlet::RedrawHold batch(m_wndFileList);
+    for (int row = before - 1; row >= 0; --row) {
+      if (!std::binary_search(taken.begin(), taken.end(), m_wndFileList.RowId(row))) continue;
+      m_wndFileList.DeleteRow(row);
+      if (m_nFileCount > 0) --m_nFileCount;
+    }
+    if (FileListRowCount() == 0) {
+      ResetFileList();
+    } else if (FileListRowCount() != before) {
+      RefreshListHeader();
     }
   }
   NotifyFilesChanged(before);

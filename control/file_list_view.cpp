@@ -88,6 +88,11 @@ std::wstring FileListView::RowPath(int row) const {
   return listed ? listed->path : std::wstring();
 }
 
+std::uint64_t FileListView::RowId(int row) const {
+  const Row* listed = RowAt(row);
+  return listed ? listed->id : 0;
+}
+
 std::string FileListView::RowSizeText(int row) const {
   const Row* listed = RowAt(row);
   return listed ? listed->sizeText : std::string();
@@ -120,7 +125,7 @@ void FileListView::AppendRow(const std::wstring& path, std::uint32_t size, const
   Row listed;
   try {
     if (m_rows.size() == m_rows.capacity()) m_rows.reserve(m_rows.size() * 2 + 64);
-    listed = Row{path, size, sizeText};
+    listed = Row{path, size, sizeText, ++m_lastRowId};
   } catch (const std::bad_alloc&) {
     return;
   }

@@ -45,6 +45,10 @@ class FileListView {
   // the window 4,000 messages.
   std::wstring RowPath(int row) const;
   std::string RowSizeText(int row) const;
+  // What names the row for as long as it is listed: never given to another
+  // row of this object, even after the window was made again. 0 for a row
+  // that is not there.
+  std::uint64_t RowId(int row) const;
   // Appends a row showing `sizeText` and the shell's icon for `path`. The
   // path is written with the wide messages, which every list view takes
   // whatever its parent's character set, so no character of it is lost.
@@ -73,6 +77,7 @@ class FileListView {
     std::wstring path;
     std::uint32_t size = 0;
     std::string sizeText;
+    std::uint64_t id = 0;
   };
   const Row* RowAt(int row) const;
   // The position in the image lists of the icon for `path`, copied in on
@@ -89,6 +94,7 @@ class FileListView {
   std::map<int, int> m_imageOfShellIcon;
   bool m_imagesWanted = false;  // from the first row on
   bool m_imagesLent = false;
+  std::uint64_t m_lastRowId = 0;  // the id of the newest row ever listed
   std::vector<Row> m_rows;  // by row, as listed, in the list's order; one per row of the window
   bool m_redrawHeld = false;
 };

@@ -2,6 +2,8 @@
 
 #include <commctrl.h>
 
+#include <string>
+
 #include "framework/message_box.h"
 #include "framework/message_drain.h"
 #include "framework/module.h"
@@ -37,6 +39,30 @@ void SetSubItemText(HWND list, int row, int column, const std::string& text) {
   item.iSubItem = column;
   item.pszText = const_cast<char*>(text.c_str());
   ::SendMessageA(list, LVM_SETITEMTEXTA, row, reinterpret_cast<LPARAM>(&item));
+}
+
+// The message box of this thread that shows `text`, if one is open.
+struct BoxSearch {
+  const std::string& text;
+  HWND found;
+};
+
+BOOL CALLBACK MatchBox(HWND window, LPARAM parameter) {
+  auto* search = reinterpret_cast<BoxSearch*>(parameter);
+  char className[16] = {};
+  char shown[512] = {};
+  if (::GetClassNameA(window, className, sizeof className) > 0 && std::string(className) == "#32770" &&
+      ::GetDlgItemTextA(window, 0xFFFF, shown, sizeof shown) > 0 && search->text == shown) {
+    search->found = window;
+    return FALSE;
+  }
+  return TRUE;
+}
+
+HWND OpenBoxShowing(const std::string& text) {
+  BoxSearch search{text, nullptr};
+  ::EnumThreadWindows(::GetCurrentThreadId(), &MatchBox, reinterpret_cast<LPARAM>(&search));
+  return search.found;
 }
 
 }  // namespace
@@ -88,6 +114,14 @@ bool UploadProgressDialog::OnInitDialog() {
 std::optional<INT_PTR> UploadProgressDialog::OnMessage(UINT message, WPARAM wParam, LPARAM) {
   if (message == WM_TIMER && wParam == kFrameTimer) {
     ShowNextFrame();
+    // The box's own loop runs this timer: a cancel from the page while the
+    // user is asked answers the question, so the upload ends now and not
+    // when the user comes back.
+    if (m_bAsking && m_hCancelEvent && ::WaitForSingleObject(m_hCancelEvent, 0) == WAIT_OBJECT_0) {
+      m_bAsking = false;
+      if (HWND box = OpenBoxShowing(fw::LoadResourceString(IDS_CONFIRM_CANCEL)))
+        ::PostMessageA(box, WM_COMMAND, MAKEWPARAM(IDNO, BN_CLICKED), 0);
+    }
     return TRUE;
   }
   if (message == WM_DESTROY) ::KillTimer(window(), kFrameTimer);
@@ -103,9 +137,11 @@ bool UploadProgressDialog::OnCommand(int id, int notifyCode) {
 }
 
 void UploadProgressDialog::OnCancelUpload() {
-  if (fw::AppMessageBox(IDS_CONFIRM_CANCEL, MB_YESNO | MB_ICONQUESTION) == IDYES && m_hCancelEvent) {
-    ::SetEvent(m_hCancelEvent);
-  }
+  if (m_bAsking) return;  // already asked
+  m_bAsking = true;
+  const int answer = fw::AppMessageBox(IDS_CONFIRM_CANCEL, MB_YESNO | MB_ICONQUESTION);
+  m_bAsking = false;
+  if (answer == IDYES && m_hCancelEvent) ::SetEvent(m_hCancelEvent);
 }
 
 void UploadProgressDialog::PumpDialogMessages() { fw::PumpThreadMessages(window()); }

@@ -70,6 +70,7 @@ class UploadProgressDialog final : public fw::Dialog {
   HWND m_progressFile = nullptr;   // control 203
   HWND m_progressTotal = nullptr;  // control 204
   HANDLE m_hCancelEvent = nullptr;  // the worker's
+  bool m_bAsking = false;  // the cancel question is open
   ProgressRelay* m_relay = nullptr;  // the worker's
   int m_nRangeMin = 0, m_nRangeMax = 100;
   // The frame being drawn.

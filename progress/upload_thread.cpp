@@ -19,15 +19,16 @@ namespace {
 const char kDummyWindowClass[] = "BrimletUploadDummy";
 const char kDummyWindowName[] = "CUpload Dummy Window";
 
-// Sent by the sender to the hidden window: lParam the text to show.
+// Sent by the sender to the worker's message window: wParam the number of
+// the text waiting to be shown.
 constexpr UINT WM_TELL_USER = WM_APP + 1;
 
 void Tell(const std::string& text) { fw::AppMessageBox(text); }
 
 }  // namespace
 
-UploadThread::UploadThread(HWND controlWindow, std::shared_ptr<UploadReport> report)
-    : m_hControlWindow(controlWindow), m_report(std::move(report)),
+UploadThread::UploadThread(HWND notifyWindow, WPARAM uploadId, std::shared_ptr<UploadReport> report)
+    : m_hNotifyWindow(notifyWindow), m_uploadId(uploadId), m_report(std::move(report)),
       m_hCancelEvent(::CreateEventA(nullptr, TRUE, FALSE, nullptr)) {}
 
 // The sender thread is waited for first (m_senderThread is declared last).
@@ -68,23 +69,31 @@ std::string UploadThread::ContentTypeOf(const std::string& path) {
   return m_contentTypes.emplace(*key, ContentTypeForKey(key)).first->second;
 }
 
+void UploadThread::OnAbandoned() {
+  m_bAbandoned = true;
+  ::SetEvent(m_hCancelEvent.get());
+}
+
 void UploadThread::InitInstance() {
-  // Without its hidden window the sender could tell the user nothing: the
-  // upload ends here, and the page still hears of it.
-  if (!CreateHiddenWindow()) return Finish(false, kNotStartedReason);
+  // Cancelled while the job was filled (the page's thread ran messages
+  // then: a timer, an in-use box): nothing goes out.
+  if (::WaitForSingleObject(m_hCancelEvent.get(), 0) == WAIT_OBJECT_0)
+    return Finish(false, m_bAbandoned ? kNotStartedReason : kCancelledReason);
+  // Without its windows the sender could tell the user nothing: the upload
+  // ends here, and the page still hears of it.
+  if (!CreateWindows()) return Finish(false, kNotStartedReason);
   m_sender = std::make_unique<UploadSender>(
       m_job, std::move(m_jobFiles), m_relay, m_hCancelEvent.get(),
       [this](const std::string& text) { TellFromSender(text); }, *m_report,
-      UploadSender::ProgressTarget{m_hControlWindow, reinterpret_cast<WPARAM>(this)});
+      UploadSender::ProgressTarget{m_hNotifyWindow, m_uploadId});
   if (!m_senderThread.Start([this] { m_sender->Run(); })) return Finish(false, kNotStartedReason);
   // The request is on its way meanwhile. Without a dialog the upload could
   // be neither watched nor cancelled by the user: it is cancelled.
   const bool shown = m_dlgProgress.CreateModeless(m_wndDummy.get(), m_hCancelEvent.get(), &m_relay);
   if (!shown) ::SetEvent(m_hCancelEvent.get());
   if (!ServiceUntilSentOrCancelled()) {
-    // Cancelled: closing the request ends the sender's blocked call at once
-    // on Windows; some WinInet implementations finish that call first (a
-    // write the socket still takes, a wait for the reply).
+    // Cancelled: the sender stops at its next step, and its request is
+    // closed at once unless a call of its own is using it.
     m_sender->Abort();
     // The user and the page are not kept waiting for it: the upload ends
     // here, and this thread stays only until the sender has left, holding
@@ -124,18 +133,28 @@ void UploadThread::InitInstance() {
 
 void UploadThread::Finish(bool success, const std::string& reason) {
   m_report->errorText = success ? std::string() : reason;
-  ::PostMessageA(m_hControlWindow, WM_UPLOAD_FINISHED, reinterpret_cast<WPARAM>(this), success ? 1 : 0);
+  m_report->succeeded = success;
+  // Everything above is the control's to read once it sees this.
+  m_report->ended.store(true, std::memory_order_release);
+  ::PostMessageA(m_hNotifyWindow, WM_UPLOAD_FINISHED, m_uploadId, success ? 1 : 0);
 }
 
-void UploadThread::ExitInstance() { DestroyWindows(); }
+// The sender has ended by now (InitInstance waits for it on every path that
+// started it): nothing can ask the message window for anything any more.
+void UploadThread::ExitInstance() {
+  DestroyWindows();
+  m_wndTell.Destroy();
+}
 
-bool UploadThread::CreateHiddenWindow() {
-  if (!fw::RegisterWindowClassOnce(kDummyWindowClass, &HiddenWindowProc)) return false;
+bool UploadThread::CreateWindows() {
+  if (!m_wndTell.Create([this](UINT message, WPARAM wParam, LPARAM) { return OnTellMessage(message, wParam); }))
+    return false;
+  // The dialog's owner: a plain top-level window that takes no message of
+  // its own.
+  if (!fw::RegisterWindowClassOnce(kDummyWindowClass, &::DefWindowProcA)) return false;
   m_wndDummy.reset(::CreateWindowExA(0, kDummyWindowClass, kDummyWindowName, 0, 0, 0, 0, 0, nullptr, nullptr,
                                      fw::ModuleInstance(), nullptr));
-  if (!m_wndDummy) return false;
-  ::SetWindowLongPtrA(m_wndDummy.get(), GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
-  return true;
+  return static_cast<bool>(m_wndDummy);
 }
 
 bool UploadThread::ServiceUntilSentOrCancelled() {
@@ -150,8 +169,8 @@ bool UploadThread::ServiceUntilSentOrCancelled() {
 }
 
 void UploadThread::ServiceUntilSenderEnds() {
-  // Messages are still taken: a sender may be sending one to the hidden
-  // window (which then answers as a window that has gone).
+  // Messages are still taken: a sender may be asking the message window to
+  // tell the user something, which it now declines.
   HANDLE sender = m_senderThread.handle();
   while (::MsgWaitForMultipleObjectsEx(1, &sender, INFINITE, QS_ALLINPUT, MWMO_INPUTAVAILABLE) == WAIT_OBJECT_0 + 1)
     fw::PumpThreadMessages();
@@ -160,21 +179,37 @@ void UploadThread::ServiceUntilSenderEnds() {
 }
 
 void UploadThread::TellFromSender(const std::string& text) {
-  ::SendMessageA(m_wndDummy.get(), WM_TELL_USER, 0, reinterpret_cast<LPARAM>(&text));
+  WPARAM number = 0;
+  {
+    std::lock_guard<std::mutex> hold(m_tellLock);
+    number = ++m_nextTell;
+    m_pendingTell.emplace(number, text);
+  }
+  // Returns once this thread has shown the text (or declined to).
+  ::SendMessageA(m_wndTell.get(), WM_TELL_USER, number, 0);
+  std::lock_guard<std::mutex> hold(m_tellLock);
+  m_pendingTell.reset();
 }
 
-LRESULT CALLBACK UploadThread::HiddenWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
-  if (message == WM_TELL_USER) {
-    auto* self = reinterpret_cast<UploadThread*>(::GetWindowLongPtrA(window, GWLP_USERDATA));
-    // The box appears over the dialog as the sender last reported it.
-    if (self) self->m_dlgProgress.FlushProgress();
-    Tell(*reinterpret_cast<const std::string*>(lParam));
-    return 0;
+std::optional<LRESULT> UploadThread::OnTellMessage(UINT message, WPARAM wParam) {
+  if (message != WM_TELL_USER) return std::nullopt;
+  std::string text;
+  {
+    std::lock_guard<std::mutex> hold(m_tellLock);
+    if (!m_pendingTell || m_pendingTell->first != wParam) return 0;
+    text = std::move(m_pendingTell->second);
+    m_pendingTell.reset();
   }
-  return ::DefWindowProcA(window, message, wParam, lParam);
+  // After a cancel the upload has ended for the user: nothing more is shown.
+  if (m_bWindowsGone) return 0;
+  // The box appears over the dialog as the sender last reported it.
+  m_dlgProgress.FlushProgress();
+  Tell(text);
+  return 0;
 }
 
 void UploadThread::DestroyWindows() {
+  m_bWindowsGone = true;
   m_dlgProgress.DestroyWindow();
   m_wndDummy.reset();
 }

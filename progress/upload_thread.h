@@ -1,26 +1,32 @@
 // The worker that carries out one upload. The control fills its job while
 // the thread waits, then resumes it. The worker's own thread owns the
-// windows: a hidden window and the progress dialog, which it keeps serviced
+// windows: a message window the sender asks to tell the user things, a
+// hidden window that owns the progress dialog, and the dialog, all kept serviced
 // from start to end. The network runs on a second thread, the sender,
 // started before the dialog is made so that the request goes out at once;
 // its progress reaches the dialog through a relay the dialog reads on a
 // timer, and what it has to tell the user is shown on the worker's thread.
 // Once the sender has ended, the worker shows the server's reply when the
-// page asked for it, posts the outcome to the control's window and ends,
+// page asked for it, posts the outcome to the control and ends,
 // deleting itself.
 //
-// The worker knows the control only by its window handle: a control
-// destroyed meanwhile is simply not told (a post to a dead window fails).
+// The worker knows the control only by the control's message window and the
+// upload's number: a control destroyed meanwhile is simply not told (a post
+// to a dead window fails), and a control that took another upload's end for
+// this one would find no record of that number.
 #pragma once
 
 #include <windows.h>
 
 #include <map>
 #include <memory>
+#include <mutex>
+#include <optional>
 #include <string>
 #include <vector>
 
 #include "framework/joinable_thread.h"
+#include "framework/message_window.h"
 #include "framework/unique_handle.h"
 #include "framework/worker_thread.h"
 #include "progress/portable/progress_relay.h"
@@ -34,8 +40,9 @@ namespace brimlet {
 
 class UploadThread final : public fw::WorkerThread {
  public:
-  // The report (shared with the control) is filled before the end is posted.
-  UploadThread(HWND controlWindow, std::shared_ptr<UploadReport> report);
+  // The report (shared with the control) is filled before the end is posted
+  // to `notifyWindow` with `uploadId`.
+  UploadThread(HWND notifyWindow, WPARAM uploadId, std::shared_ptr<UploadReport> report);
   ~UploadThread() override;
 
   // Job filling, on the control's thread while the worker is suspended.
@@ -54,11 +61,14 @@ class UploadThread final : public fw::WorkerThread {
  protected:
   void InitInstance() override;
   void ExitInstance() override;
+  // The job was left half filled: the upload ends as not started.
+  void OnAbandoned() override;
 
  private:
-  static LRESULT CALLBACK HiddenWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
   std::string ContentTypeOf(const std::string& path);
-  bool CreateHiddenWindow();
+  bool CreateWindows();
+  // The sender's request to tell the user, on this thread.
+  std::optional<LRESULT> OnTellMessage(UINT message, WPARAM wParam);
   // Services this thread's windows until the sender has ended (true) or the
   // upload was cancelled (false).
   bool ServiceUntilSentOrCancelled();
@@ -71,8 +81,10 @@ class UploadThread final : public fw::WorkerThread {
   // Fills the report and posts the end to the control.
   void Finish(bool success, const std::string& reason);
 
-  HWND m_hControlWindow;
+  HWND m_hNotifyWindow;
+  WPARAM m_uploadId;
   std::shared_ptr<UploadReport> m_report;
+  bool m_bAbandoned = false;
   std::string m_strLastTold;  // the last failure told at job time
   fw::UniqueHandle m_hCancelEvent;
   UploadJob m_job;
@@ -81,6 +93,16 @@ class UploadThread final : public fw::WorkerThread {
   // of one type would otherwise read the same registry value for each.
   std::map<std::string, std::string> m_contentTypes;
   ProgressRelay m_relay;
+  // What the sender asks this thread to show, by number: a message that
+  // names another number (one this module never sent) shows nothing.
+  std::mutex m_tellLock;
+  WPARAM m_nextTell = 0;
+  std::optional<std::pair<WPARAM, std::string>> m_pendingTell;
+  bool m_bWindowsGone = false;  // on this thread: the user is told nothing more
+  // Where the sender's requests arrive: made before the sender starts and
+  // destroyed only after it has ended, so the sender's copy of its handle
+  // always names it.
+  fw::MessageWindow m_wndTell;
   // The hidden window owns the dialog: the dialog is declared after it so
   // it goes first.
   fw::UniqueWindow m_wndDummy;

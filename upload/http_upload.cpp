@@ -120,9 +120,16 @@ bool HttpUpload::Connect(const UrlParts& url, const Tell& tell) {
 
 bool HttpUpload::Publish(fw::UniqueInternet request) {
   std::lock_guard<std::mutex> hold(m_lock);
-  if (m_aborted) return false;
+  if (m_aborted.load()) return false;
   m_request = std::move(request);
   return true;
+}
+
+template <class Call, class Result>
+Result HttpUpload::WithRequest(const Call& call, Result none) const {
+  std::lock_guard<std::mutex> hold(m_lock);
+  if (m_aborted.load() || !m_request) return none;
+  return call(m_request.get());
 }
 
 bool HttpUpload::Preflight(const UrlParts& url, const std::vector<std::string>& lines, CorsAnswer* answer,
@@ -146,9 +153,14 @@ bool HttpUpload::Preflight(const UrlParts& url, const std::vector<std::string>& 
     }
   }
   if (!Publish(std::move(request))) return false;
-  HINTERNET asking = Request();
-  const bool answered = asking && ::HttpSendRequestA(asking, nullptr, 0, nullptr, 0);
-  const DWORD error = ::GetLastError();
+  DWORD error = ERROR_INTERNET_OPERATION_CANCELLED;
+  const bool answered = WithRequest(
+      [&error](HINTERNET asking) {
+        if (::HttpSendRequestA(asking, nullptr, 0, nullptr, 0)) return true;
+        error = ::GetLastError();
+        return false;
+      },
+      false);
   if (answered) *answer = ReplyCors();
   {
     // The question is over; the upload's own request comes next.
@@ -189,27 +201,31 @@ bool HttpUpload::Open(const UrlParts& url, std::uint64_t contentLength,
   return Publish(std::move(request));
 }
 
-HINTERNET HttpUpload::Request() const {
-  std::lock_guard<std::mutex> hold(m_lock);
-  return m_request.get();
-}
-
 bool HttpUpload::Begin(std::string& failureText) {
-  INTERNET_BUFFERSA buffers{};
-  buffers.dwStructSize = sizeof buffers;
-  HINTERNET request = Request();
-  if (request && ::HttpSendRequestExA(request, &buffers, nullptr, HSR_INITIATE, 0)) return true;
-  failureText = FormatSendRequestError(::GetLastError());
-  return false;
+  DWORD error = ERROR_INTERNET_OPERATION_CANCELLED;
+  const bool begun = WithRequest(
+      [&error](HINTERNET request) {
+        INTERNET_BUFFERSA buffers{};
+        buffers.dwStructSize = sizeof buffers;
+        if (::HttpSendRequestExA(request, &buffers, nullptr, HSR_INITIATE, 0)) return true;
+        error = ::GetLastError();
+        return false;
+      },
+      false);
+  if (!begun) failureText = FormatSendRequestError(error);
+  return begun;
 }
 
 bool HttpUpload::Write(const void* data, std::size_t size) {
   const char* next = static_cast<const char*>(data);
   while (size > 0) {
-    DWORD written = 0;
-    HINTERNET request = Request();
-    if (!request || !::InternetWriteFile(request, next, static_cast<DWORD>(size), &written) || written == 0)
-      return false;
+    const DWORD written = WithRequest(
+        [next, size](HINTERNET request) {
+          DWORD done = 0;
+          return ::InternetWriteFile(request, next, static_cast<DWORD>(size), &done) ? done : 0;
+        },
+        DWORD{0});
+    if (written == 0) return false;
     next += written;
     size -= written;
   }
@@ -217,46 +233,58 @@ bool HttpUpload::Write(const void* data, std::size_t size) {
 }
 
 bool HttpUpload::End() {
-  HINTERNET request = Request();
-  return request && ::HttpEndRequestA(request, nullptr, HSR_INITIATE, 0) != FALSE;
+  return WithRequest([](HINTERNET request) { return ::HttpEndRequestA(request, nullptr, HSR_INITIATE, 0) != FALSE; },
+                     false);
 }
 
-DWORD HttpUpload::StatusCode() const {
+namespace {
+
+DWORD StatusOf(HINTERNET request) {
   DWORD status = 0, size = sizeof status;
-  HINTERNET request = Request();
-  if (!request ||
-      !::HttpQueryInfoA(request, HTTP_QUERY_STATUS_CODE | HTTP_QUERY_FLAG_NUMBER, &status, &size, nullptr))
-    return 0;
+  if (!::HttpQueryInfoA(request, HTTP_QUERY_STATUS_CODE | HTTP_QUERY_FLAG_NUMBER, &status, &size, nullptr)) return 0;
   return status;
 }
 
+}  // namespace
+
+DWORD HttpUpload::StatusCode() const { return WithRequest(&StatusOf, DWORD{0}); }
+
 CorsAnswer HttpUpload::ReplyCors() const {
-  CorsAnswer answer;
-  answer.status = StatusCode();
-  HINTERNET request = Request();
-  if (!request) return answer;
-  answer.allowOrigin = HeaderValue(request, "Access-Control-Allow-Origin");
-  answer.allowCredentials = HeaderValue(request, "Access-Control-Allow-Credentials");
-  answer.allowHeaders = HeaderValue(request, "Access-Control-Allow-Headers");
-  return answer;
+  return WithRequest(
+      [](HINTERNET request) {
+        CorsAnswer answer;
+        answer.status = StatusOf(request);
+        answer.allowOrigin = HeaderValue(request, "Access-Control-Allow-Origin");
+        answer.allowCredentials = HeaderValue(request, "Access-Control-Allow-Credentials");
+        answer.allowHeaders = HeaderValue(request, "Access-Control-Allow-Headers");
+        return answer;
+      },
+      CorsAnswer{});
 }
 
 std::string HttpUpload::ReplyContentType() const {
-  char value[256] = {};
-  DWORD size = sizeof value - 1;
-  HINTERNET request = Request();
-  if (!request || !::HttpQueryInfoA(request, HTTP_QUERY_CONTENT_TYPE, value, &size, nullptr)) return {};
-  return std::string(value, size);
+  return WithRequest(
+      [](HINTERNET request) {
+        char value[256] = {};
+        DWORD size = sizeof value - 1;
+        if (!::HttpQueryInfoA(request, HTTP_QUERY_CONTENT_TYPE, value, &size, nullptr)) return std::string();
+        return std::string(value, size);
+      },
+      std::string());
 }
 
 bool HttpUpload::ReadReply(std::size_t limit, std::string* body) const {
   body->clear();
-  if (!Request()) return false;
+  if (!WithRequest([](HINTERNET) { return true; }, false)) return false;
   char piece[1024];
   while (body->size() < limit) {
-    DWORD got = 0;
-    HINTERNET request = Request();
-    if (!request || !::InternetReadFile(request, piece, sizeof piece, &got) || got == 0) break;
+    const DWORD got = WithRequest(
+        [&piece](HINTERNET request) {
+          DWORD read = 0;
+          return ::InternetReadFile(request, piece, sizeof piece, &read) ? read : 0;
+        },
+        DWORD{0});
+    if (got == 0) break;
     body->append(piece, got);
   }
   if (body->size() > limit) body->resize(limit);
@@ -264,9 +292,11 @@ bool HttpUpload::ReadReply(std::size_t limit, std::string* body) const {
 }
 
 void HttpUpload::Abort() {
-  std::lock_guard<std::mutex> hold(m_lock);
-  m_aborted = true;
-  m_request.reset();
+  m_aborted.store(true);
+  // A call holding the request finds it aborted when it returns, and the
+  // request is closed by its owner's Close.
+  std::unique_lock<std::mutex> hold(m_lock, std::try_to_lock);
+  if (hold.owns_lock()) m_request.reset();
 }
 
 void HttpUpload::Close() {

@@ -3,14 +3,19 @@
 // the request and the reply. The handles close in reverse order of opening,
 // when the object goes or Close is called.
 //
-// The calls block; one thread makes them. Any other thread may Abort: the
-// request handle is closed there, which is how WinInet ends a blocking call
-// on it at once (it fails), and every later call fails without touching
-// the network.
+// The calls block; one thread makes them, each holding the lock for as long
+// as it uses the request. Any other thread may Abort: every later call fails
+// without touching the network, and the request is closed there only when
+// no call holds it. A handle is closed only while nothing uses it, as
+// WinInet asks, so a closed request can never be written through, even when
+// a later request of the process is given the same value. A call that
+// blocks ends within the silence limit, and the caller closes the request
+// then.
 #pragma once
 
 #include <windows.h>
 
+#include <atomic>
 #include <cstdint>
 #include <functional>
 #include <mutex>
@@ -64,7 +69,8 @@ class HttpUpload final : public BodyWriter {
   // Up to `limit` bytes of the reply body; false when there is no request.
   bool ReadReply(std::size_t limit, std::string* body) const;
   void Close();
-  // From any thread: closes the request now, ending a call blocked on it.
+  // From any thread, without waiting: no call is made after it, and the
+  // request is closed now unless a call is using it.
   void Abort();
 
  private:
@@ -72,11 +78,12 @@ class HttpUpload final : public BodyWriter {
   bool Connect(const UrlParts& url, const Tell& tell);
   // Makes `request` the one Abort closes; false once aborted.
   bool Publish(fw::UniqueInternet request);
-  // The request handle for one call; null once aborted.
-  HINTERNET Request() const;
+  // `call(request)` with the lock held; `none` once aborted or without one.
+  template <class Call, class Result>
+  Result WithRequest(const Call& call, Result none) const;
 
-  mutable std::mutex m_lock;  // guards m_request and m_aborted against Abort
-  bool m_aborted = false;
+  mutable std::mutex m_lock;  // held by every use of m_request
+  std::atomic<bool> m_aborted{false};
 
   // In the order they are opened, so that they close in reverse.
   fw::UniqueInternet m_internet;

@@ -1,5 +1,7 @@
-// The messages an upload posts to the control's window. wParam is always
-// the upload's worker, which the control knows its upload by.
+// The messages an upload posts to the control's message window. wParam is
+// always the upload's number, which the control knows its upload by; the
+// control believes neither message without its record of that number, and
+// an end only once the report says the upload has ended.
 #pragma once
 
 #include <windows.h>

@@ -161,7 +161,7 @@ void UploadSender::ReportWritten(std::uint64_t bytes) {
   // the newest counts when it does. The last byte is always told.
   if (m_report.progressPosted.exchange(true) && !last) return;
   m_lastProgressPost = now;
-  if (!::PostMessageA(m_target.window, WM_UPLOAD_PROGRESS, m_target.worker, 0)) m_report.progressPosted.store(false);
+  if (!::PostMessageA(m_target.window, WM_UPLOAD_PROGRESS, m_target.upload, 0)) m_report.progressPosted.store(false);
 }
 
 void UploadSender::Abort() {

@@ -6,9 +6,9 @@
 //
 // Cancelling is signalled through the upload's cancel event, from the
 // dialog or from the page. The worker, which waits on that event, calls
-// Abort: the request is closed, which ends a write or a wait for the reply
-// that would otherwise block for as long as the link or the server takes;
-// the upload then ends as cancelled, and nothing is told.
+// Abort: no further call is made on the request (a call under way ends
+// within the silence limit), the upload ends as cancelled, and nothing is
+// told. The worker does not wait for it to end the upload for the page.
 #pragma once
 
 #include <windows.h>
@@ -30,11 +30,11 @@ class UploadSender final : private CancelTest {
  public:
   using Tell = std::function<void(const std::string&)>;
 
-  // Where the sender posts the page's progress: the control's window, and
-  // the worker the control knows the upload by.
+  // Where the sender posts the page's progress: the control's message
+  // window, and the number the control knows the upload by.
   struct ProgressTarget {
     HWND window;
-    WPARAM worker;
+    WPARAM upload;
   };
 
   // `files` holds the job's files, opened when the job was filled, in job
@@ -45,7 +45,7 @@ class UploadSender final : private CancelTest {
 
   // The whole upload; returns when it has ended, however it ended.
   void Run();
-  // From any thread: closes the request and stops the upload.
+  // From any thread, without waiting: stops the upload.
   void Abort();
 
   // Once Run has returned: whether the server took the upload, the failure

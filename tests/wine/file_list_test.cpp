@@ -17,6 +17,7 @@
 #include <vector>
 
 #include "framework/com_ptr.h"
+#include "module/dispatch_ids.h"
 #include "tests/drivers/dialog_watcher.h"
 #include "tests/drivers/picker_answers.h"
 #include "tests/wine/support/contract_checks.h"
@@ -788,6 +789,28 @@ TEST_F(FileList, TheImageListsGoWithTheWindowAndOnlyOnce) {
   HWND again = scenario::FileListOf(*control_);
   ASSERT_NE(nullptr, again);
   EXPECT_EQ(0, ListView_GetItemCount(again));
+}
+
+// A page that picks its next batch in its UploadFinish handler keeps it: the
+// upload takes away only the files it took.
+TEST_F(FileList, FilesListedInTheUploadFinishHandlerStayListed) {
+  File("sent.txt", 10);
+  const std::string next = File("next.txt", 20);
+  drivers::DialogWatcher watcher;
+  AddFiles(dir(), {"sent.txt"}, &watcher);
+  ASSERT_EQ(1, ListView_GetItemCount(list_));
+  // Refused before any connection: the upload ends after the user's message.
+  ASSERT_EQ(S_OK, control_->Put(L"ScriptURL", Variant::FromString(L"ftp://127.0.0.1/")));
+  control_->events().SetHandler([&](const container::EventCall& call) {
+    if (call.id == DISPID_BRIMLET_UPLOADFINISH) AddFiles(dir(), {"next.txt"}, &watcher);
+  });
+  ASSERT_EQ(S_OK, control_->Call(L"Upload"));
+  ASSERT_TRUE(control_->PumpUntil([&] { return control_->events().Count(DISPID_BRIMLET_UPLOADFINISH) > 0; }, 30000));
+  control_->PumpUntil([] { return false; }, 300);
+  EXPECT_EQ(Strings{next}, RowTexts(list_));
+  Variant count;
+  ASSERT_EQ(S_OK, control_->Get(L"FileCount", &count));
+  EXPECT_EQ(1, count.get()->lVal);
 }
 
 }  // namespace

@@ -192,7 +192,9 @@ TEST_F(Upload, ASecondUploadStartedAsTheFirstEndsSendsTheRowsItWasAskedFor) {
   const UINT kUploadFinished = WM_USER + 1;
   MSG queued{};
   const DWORD deadline = ::GetTickCount() + 30000;
-  while (!::PeekMessageA(&queued, control_->controlWindow(), kUploadFinished, kUploadFinished, PM_NOREMOVE) &&
+  // Posted to a window of the control's thread that is not the control's
+  // visible one.
+  while (!::PeekMessageA(&queued, nullptr, kUploadFinished, kUploadFinished, PM_NOREMOVE) &&
          static_cast<LONG>(deadline - ::GetTickCount()) > 0)
     ::Sleep(10);
   ASSERT_EQ(kUploadFinished, queued.message) << "the first upload did not end";
@@ -516,6 +518,50 @@ TEST_F(Upload, EveryFileInUseAtUploadTimeStillRunsTheWorkerAndFails) {
   EXPECT_TRUE(receiver_.WaitForRequests(1, 500).empty());
 }
 
+// A page's timer that cancels while the user reads an in-use message: the
+// upload was asked for, so it is cancelled, and nothing goes out.
+struct TimerCancel {
+  container::HostedControl* control = nullptr;
+  const drivers::DialogWatcher* watcher = nullptr;
+  std::atomic<bool> cancelled{false};
+};
+TimerCancel g_timerCancel;
+constexpr UINT_PTR kCancelTimer = 25;
+
+void CALLBACK CancelOnceABoxIsOpen(HWND, UINT, UINT_PTR, DWORD) {
+  if (g_timerCancel.cancelled || g_timerCancel.watcher->Count() == 0) return;
+  EXPECT_EQ(S_OK, g_timerCancel.control->Call(L"UploadCancel"));
+  g_timerCancel.cancelled = true;
+}
+
+TEST_F(Upload, UploadCancelFromATimerWhileAnInUseMessageIsOpenSendsNothing) {
+  const std::string held = File("held.bin", "1");
+  File("free.bin", "2");
+  AddFiles({"held.bin", "free.bin"});
+  SetUrl(receiver_.Url("/ok"));
+  scenario::FileHolder hold(held);
+  ASSERT_TRUE(hold.holding());
+  // The message stays open until the page's timer has cancelled.
+  drivers::DialogWatcher watcher([](const drivers::DialogSeen& seen) {
+    if (seen.text == kInUse) return g_timerCancel.cancelled ? IDOK : 0;
+    return LeaveProgressOpen(seen);
+  });
+  g_timerCancel.control = control_.get();
+  g_timerCancel.watcher = &watcher;
+  g_timerCancel.cancelled = false;
+  ::SetTimer(control_->hostWindow(), kCancelTimer, 50, &CancelOnceABoxIsOpen);
+  ASSERT_EQ(S_OK, control_->Call(L"Upload"));
+  ::KillTimer(control_->hostWindow(), kCancelTimer);
+  EXPECT_TRUE(g_timerCancel.cancelled);
+  EXPECT_EQ(std::optional<bool>(false), WaitForFinish());
+  Variant error;
+  ASSERT_EQ(S_OK, control_->Get(L"ErrorText", &error));
+  EXPECT_STREQ(L"업로드가 취소되었습니다.", error.get()->bstrVal);
+  EXPECT_EQ(Strings{kInUse}, MessageTexts(watcher)) << "no progress dialog, no other message";
+  EXPECT_EQ(0, Rows());
+  EXPECT_TRUE(receiver_.WaitForRequests(1, 1000).empty());
+}
+
 TEST_F(Upload, AServerThatNeverAnswersEndsTheUploadInBoundedTime) {
   File("a.bin", "x");
   AddFiles({"a.bin"});
@@ -709,6 +755,37 @@ TEST_F(SlowUpload, UploadCancelStopsItWithoutAsking) {
   ASSERT_EQ(S_OK, control_->Call(L"UploadCancel"));
   EXPECT_EQ(std::optional<bool>(false), WaitForFinish());
   EXPECT_TRUE(MessageTexts(watcher).empty());
+}
+
+// A hide and show, or a re-layout, deactivates the control in place and
+// activates it again: its window goes and a new one comes mid-upload.
+TEST_F(SlowUpload, DeactivatedAndActivatedAgainMidUploadItEndsOnceAndTheNextReadsItsOwnStatus) {
+  SetUrl(receiver_.Url("/slow-read/1048576/status/201"));
+  drivers::DialogWatcher watcher(LeaveProgressOpen);
+  ASSERT_EQ(S_OK, control_->Call(L"Upload"));
+  ASSERT_TRUE(control_->PumpUntil([&] { return watcher.Count() > 0; }, 10000));
+  const HWND before = control_->controlWindow();
+  ASSERT_EQ(S_OK, control_->As<IOleInPlaceObject>(IID_IOleInPlaceObject)->InPlaceDeactivate());
+  ASSERT_EQ(S_OK, control_->DoVerb(OLEIVERB_INPLACEACTIVATE));
+  ASSERT_NE(nullptr, control_->controlWindow());
+  EXPECT_FALSE(::IsWindow(before));
+  EXPECT_EQ(std::optional<bool>(true), WaitForFinish());
+  Variant status;
+  ASSERT_EQ(S_OK, control_->Get(L"ResponseStatus", &status));
+  EXPECT_EQ(201, status.get()->lVal);
+
+  // The next upload hears its own end, not the first one's again.
+  AddFiles({"small.txt"});
+  SetUrl(receiver_.Url("/status/409"));
+  ASSERT_EQ(S_OK, control_->Call(L"Upload"));
+  ASSERT_TRUE(control_->PumpUntil([&] { return control_->events().Count(DISPID_BRIMLET_UPLOADFINISH) >= 2; }, 30000));
+  control_->PumpUntil([] { return false; }, 500);
+  const auto finishes = control_->events().Of(DISPID_BRIMLET_UPLOADFINISH);
+  ASSERT_EQ(2u, finishes.size());
+  EXPECT_EQ(VARIANT_FALSE, finishes[1].args[0].get()->boolVal);
+  ASSERT_EQ(S_OK, control_->Get(L"ResponseStatus", &status));
+  EXPECT_EQ(409, status.get()->lVal);
+  EXPECT_EQ(2u, receiver_.WaitForRequests(2).size());
 }
 
 TEST_F(SlowUpload, TwoUploadsRunSideBySideEachWithItsOwnDialog) {

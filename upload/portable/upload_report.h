@@ -19,12 +19,14 @@ struct UploadReport {
   std::atomic<std::uint64_t> bodyTotal{0};
   std::atomic<bool> progressPosted{false};
 
-  // Written by the worker before it posts the upload's end, read by the
-  // control when that arrives.
+  // Written by the worker before it sets `ended` and posts the upload's
+  // end, read by the control only once `ended` is set.
   long status = 0;          // the HTTP status, 0 when no answer came
   std::string reply;        // the kept reply body, as received
   bool replyIsUtf8 = false;
   std::string errorText;    // empty after a success
+  bool succeeded = false;
+  std::atomic<bool> ended{false};
 };
 
 // The reasons given when an upload failed without telling the user why.
