@@ -135,6 +135,21 @@ for cab_arch in x86 x64; do
   check "$cab_arch: the module's version resource agrees with the archive name" \
       test "$(file_version "$bundle/$cab_arch/BRIMLET.OCX")" = "$version"
 done
+# Shipped without debug information; the symbols beside the bundle, one file
+# a module, which the module names and which resolves its addresses.
+for arch in win32:x86:i686 win64:x64:x86_64; do
+  IFS=: read -r tree cab_arch tools <<<"$arch"
+  debug="$out/$name-$cab_arch.debug"
+  check "$cab_arch: the shipped module carries no symbols" \
+      test -z "$("$tools-w64-mingw32-nm" "$bundle/$cab_arch/BRIMLET.OCX" 2>/dev/null)"
+  check "$cab_arch: it is smaller than the build's by its symbols" \
+      test "$(stat -c %s "$bundle/$cab_arch/BRIMLET.OCX")" -lt "$(stat -c %s "$build_root/$tree/BRIMLET.OCX")"
+  check "$cab_arch: it names its symbols file, $name-$cab_arch.debug" grep -qa "$name-$cab_arch.debug" "$bundle/$cab_arch/BRIMLET.OCX"
+  address=$("$tools-w64-mingw32-nm" "$debug" 2>/dev/null | awk '$3 == "DllRegisterServer" { print "0x" $1 }')
+  check "$cab_arch: the symbols file resolves an address of the module to its function" \
+      test "$("$tools-w64-mingw32-addr2line" -f -e "$debug" "${address:-0}" 2>/dev/null | head -n 1)" = DllRegisterServer
+  check "$cab_arch: the symbols file is not in the bundle" test ! -e "$bundle/$name-$cab_arch.debug"
+done
 check "SHA256SUMS checks out" bash -c "cd '$bundle' && sha256sum --quiet -c SHA256SUMS"
 check "SHA256SUMS lists every other file of the bundle" \
     test "$(cd "$bundle" && find . -type f ! -name SHA256SUMS | wc -l)" = "$(wc -l < "$bundle/SHA256SUMS")"
