@@ -2,7 +2,7 @@
 # Packs the release bundle from finished builds, signing it when a certificate
 # is given.
 #   make_release.sh BUILD_ROOT OUT_DIR
-# BUILD_ROOT holds win32/ and win64/ (./dev's build folder). Writes
+# BUILD_ROOT holds native/, win32/ and win64/ (./dev's build folder). Writes
 # OUT_DIR/BRIMLET-<version>/ and OUT_DIR/BRIMLET-<version>.tar.gz (with its
 # .sha256 beside it), and the modules' symbols beside them
 # (BRIMLET-<version>-x86.debug, -x64.debug), or nothing at all when anything
@@ -21,7 +21,9 @@
 #   BRIMLET_ALLOWED_SITES    sites separated by spaces (https://a.example.com
 #                            https://*.example.org http://intranet:8080): both
 #                            INFs then write them as the lock on install and
-#                            remove it on uninstall. Unset or empty: no lock.
+#                            remove it on uninstall, and both Windows Installer
+#                            packages write them unless ALLOWEDSITES is given.
+#                            Unset or empty: no lock.
 set -euo pipefail
 
 fail() { echo "release: $*" >&2; exit 1; }
@@ -49,9 +51,13 @@ for arch in win32:x86 win64:x64; do
     fail "$dir/package/BRIMLET.INF does not carry version ${version//./,} (rebuild: ./dev release)"
 done
 command -v gcab >/dev/null || fail "gcab is not installed"
-for tool in i686-w64-mingw32-objcopy x86_64-w64-mingw32-objcopy; do
+for tool in i686-w64-mingw32-objcopy x86_64-w64-mingw32-objcopy wixl python3; do
   command -v "$tool" >/dev/null || fail "$tool is not installed"
 done
+# The packages' registry rows come from the module's registry list, printed
+# by a program of the native build.
+registry_wix=$build_root/native/registry_wix
+[ -x "$registry_wix" ] || fail "$registry_wix is missing (build the native tree first: ./dev release)"
 
 # A site is a scheme, a host or "*." and a domain of two labels or more, and
 # an optional port; nothing else, so no entry can carry a quote, a %, a comma
@@ -191,6 +197,17 @@ strip_module() {  # strip_module x86|x64 BUILT SHIPPED
     fail "cannot strip $2"
 }
 
+# ---------------------------------------------------------------- packages
+# The Windows Installer package of one architecture (tools/make_package.sh),
+# holding the module as shipped.
+make_package() {  # make_package x86|x64
+  bash "$source_root/tools/make_package.sh" "$registry_wix" "$1" "$version" "$bundle/$1/BRIMLET.OCX" \
+      "$bundle/$1/BRIMLET-$1.msi" ${sites[@]+"${sites[@]}"} 2>"$work/package.err" ||
+    fail "building BRIMLET-$1.msi failed: $(cat "$work/package.err")"
+  rm -f "$work/package.err"
+  [ $signing = no ] || sign "$bundle/$1/BRIMLET-$1.msi"
+}
+
 # ---------------------------------------------------------------- bundle
 bundle="$work/$name"
 mkdir -p "$bundle"
@@ -205,6 +222,7 @@ for arch in win32:x86 win64:x64; do
   (cd "$bundle/$cab_arch" && gcab -c -z -n "BRIMLET-$cab_arch.cab" BRIMLET.INF BRIMLET.OCX) ||
     fail "packing BRIMLET-$cab_arch.cab failed"
   [ $signing = no ] || sign "$bundle/$cab_arch/BRIMLET-$cab_arch.cab"
+  make_package "$cab_arch"
 done
 mkdir "$bundle/examples"
 (cd "$source_root/examples" && tar --exclude=node_modules -cf - .) | (cd "$bundle/examples" && tar -xf -)
