@@ -1,6 +1,6 @@
 // The module's registry list, which its self-registration and the Windows
-// Installer packages both carry: the identities it registers are the type
-// library's, and the module's path fills its marks as regsvr32 would write it.
+// Installer packages both carry: the identities it registers are the ones the
+// type library declares.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -41,19 +41,6 @@ TEST(RegistrationTableTest, TheLibraryItsInterfacesAndTheControlAreTheOnesTheTyp
     if (std::regex_search(entry.key, match, identity)) registered.insert(match[2].matched ? match[2] : match[3]);
   }
   EXPECT_EQ(declared, registered);
-}
-
-TEST(RegistrationTableTest, TheModulesPathFillsTheServerTheBitmapAndTheLibraryOfItsPlatform) {
-  const std::string module = "C:\\Program Files\\BRIMLET\\BRIMLET.OCX";
-  std::set<std::string> written;
-  for (const fw::RegistryEntry& entry : ModuleRegistryEntries(64))
-    if (fw::WithModulePath(entry.value, module) != entry.value)
-      written.insert(entry.key.substr(entry.key.rfind('\\') + 1) + "=" + fw::WithModulePath(entry.value, module));
-  EXPECT_EQ((std::set<std::string>{"InprocServer32=C:\\Program Files\\BRIMLET\\BRIMLET.OCX",
-                                   "ToolboxBitmap32=C:\\Program Files\\BRIMLET\\BRIMLET.OCX, 1",
-                                   "win64=C:\\Program Files\\BRIMLET\\BRIMLET.OCX",
-                                   "HELPDIR=C:\\Program Files\\BRIMLET"}),
-            written);
 }
 
 }  // namespace
