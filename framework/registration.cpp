@@ -9,24 +9,6 @@
 #include "framework/registry_key.h"
 
 namespace fw {
-namespace {
-
-// What RegisterInprocClass writes below CLSID\{...}; unregistering removes
-// exactly these.
-const char* const kClassSubkeys[] = {"InprocServer32", "ProgID", "Control", "ToolboxBitmap32",
-                                     "MiscStatus", "TypeLib", "Version"};
-
-bool RegisterInprocClass(HINSTANCE module, REFCLSID clsid, UINT typeNameId) {
-  const std::string path = ModulePath(module);
-  if (path.empty()) return false;
-  const std::string key = "CLSID\\" + GuidText(clsid);
-  const std::string typeName = LoadResourceString(typeNameId);
-  const std::string apartment = "Apartment";
-  return SetClassesValue(key, &typeName) &&
-         SetClassesValue(key + "\\InprocServer32", &path, "ThreadingModel", &apartment);
-}
-
-}  // namespace
 
 bool RegisterModuleTypeLib(HINSTANCE module) {
   std::wstring path = ModulePathW(module);
@@ -71,39 +53,27 @@ bool UnregisterModuleTypeLib(REFGUID typeLib, WORD major, WORD minor, LCID lcid)
                                        registered.wMinorVerNum, registered.lcid, registered.syskind));
 }
 
-bool RegisterControlClass(HINSTANCE module, const ControlClassRegistration& control) {
-  if (!RegisterInprocClass(module, control.clsid, control.typeNameId)) return false;
-  const std::string clsid = GuidText(control.clsid);
-  const std::string key = "CLSID\\" + clsid;
-  const std::string empty;
-  const std::string bitmap = ModulePath(module) + ", " + std::to_string(control.bitmapId);
-  const std::string misc = std::to_string(control.miscStatus);
-  const std::string zero = "0";
-  const std::string typeLib = GuidText(control.typeLib);
-  const std::string version = std::to_string(control.typeLibMajor) + "." + std::to_string(control.typeLibMinor);
-  const std::string typeName = LoadResourceString(control.typeNameId);
-  return SetClassesValue(key + "\\ProgID", &control.progId) &&
-         SetClassesValue(key + "\\Control", &empty) &&
-         SetClassesValue(key + "\\ToolboxBitmap32", &bitmap) &&
-         SetClassesValue(key + "\\MiscStatus", &zero) &&
-         SetClassesValue(key + "\\MiscStatus\\1", &misc) &&
-         SetClassesValue(key + "\\TypeLib", &typeLib) &&
-         SetClassesValue(key + "\\Version", &version) &&
-         SetClassesValue(control.progId, &typeName) &&
-         SetClassesValue(control.progId + "\\CLSID", &clsid);
+bool RegisterEntries(HINSTANCE module, const std::vector<RegistryEntry>& entries) {
+  const std::string path = ModulePath(module);
+  if (path.empty()) return false;
+  for (const RegistryEntry& entry : entries) {
+    if (entry.writer != RegistryWriter::kModule) continue;
+    const std::string value = WithModulePath(entry.value, path);
+    const bool written = entry.name.empty() ? SetClassesValue(entry.key, &value)
+                                            : SetClassesValue(entry.key, nullptr, entry.name.c_str(), &value);
+    if (!written) return false;
+  }
+  return true;
 }
 
-bool RegisterPropertyPageClass(HINSTANCE module, REFCLSID clsid, UINT typeNameId) {
-  return RegisterInprocClass(module, clsid, typeNameId);
-}
-
-bool UnregisterClass(REFCLSID clsid, const char* progId) {
-  const std::string key = "CLSID\\" + GuidText(clsid);
+bool UnregisterEntries(const std::vector<RegistryEntry>& entries) {
   bool ok = true;
-  for (const char* subkey : kClassSubkeys) ok = DeleteClassesTree(key + "\\" + subkey) && ok;
-  ok = DeleteClassesValue(key, "") && ok;
-  if (ClassesKeyEmpty(key)) ok = DeleteClassesTree(key) && ok;
-  if (progId) ok = DeleteClassesTree(progId) && ok;
+  // A key's entries come before those of the keys below it.
+  for (auto entry = entries.rbegin(); entry != entries.rend(); ++entry) {
+    if (entry->writer != RegistryWriter::kModule) continue;
+    ok = DeleteClassesValue(entry->key, entry->name.c_str()) && ok;
+    if (ClassesKeyEmpty(entry->key)) ok = DeleteClassesTree(entry->key) && ok;
+  }
   return ok;
 }
 

@@ -1,22 +1,15 @@
-// Self-registration services of a control module: the type library, a control
-// class and a property page class.
+// Self-registration services of a control module: the type library, and the
+// classes and ProgIDs of a list of registry entries.
 #pragma once
 
 #include <windows.h>
 #include <oaidl.h>
 #include <string>
+#include <vector>
+
+#include "framework/portable/registry_entries.h"
 
 namespace fw {
-
-struct ControlClassRegistration {
-  CLSID clsid;
-  std::string progId;
-  UINT typeNameId;   // string resource with the user type name
-  UINT bitmapId;     // toolbox bitmap resource
-  DWORD miscStatus;  // OLEMISC_ bits
-  GUID typeLib;
-  WORD typeLibMajor, typeLibMinor;
-};
 
 // Loads the type library from the module's own resources and registers it.
 bool RegisterModuleTypeLib(HINSTANCE module);
@@ -26,11 +19,12 @@ bool RegisterModuleTypeLib(HINSTANCE module);
 HRESULT LoadRegisteredTypeLib(REFGUID typeLib, WORD major, WORD minor, LCID lcid, ITypeLib** library);
 bool UnregisterModuleTypeLib(REFGUID typeLib, WORD major, WORD minor, LCID lcid);
 
-// Writes the class's keys (apartment threaded, not insertable) and its ProgID.
-bool RegisterControlClass(HINSTANCE module, const ControlClassRegistration& control);
-bool RegisterPropertyPageClass(HINSTANCE module, REFCLSID clsid, UINT typeNameId);
-// Removes the keys that registration wrote, and the ProgID when given. Keys
-// that others added below the class (its implemented categories) stay.
-bool UnregisterClass(REFCLSID clsid, const char* progId);
+// Writes the entries of the list that the module writes itself
+// (RegistryWriter::kModule), with the module's own path for the marks.
+bool RegisterEntries(HINSTANCE module, const std::vector<RegistryEntry>& entries);
+// Removes those values again, and each key that is left empty, the deepest
+// first. Keys that others added below them (a class's implemented
+// categories) stay, and so do the keys that hold them.
+bool UnregisterEntries(const std::vector<RegistryEntry>& entries);
 
 }  // namespace fw

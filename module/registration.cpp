@@ -11,7 +11,7 @@
 #include "framework/module.h"
 #include "framework/registration.h"
 #include "module/module_ids.h"
-#include "resources/resource_ids.h"
+#include "module/portable/registration_table.h"
 
 namespace brimlet {
 namespace {
@@ -24,23 +24,12 @@ const CATID kCatidSafeForInitializing = {
     0x7dd95802, 0x9882, 0x11cf, {0x9f, 0xa9, 0x00, 0xaa, 0x00, 0x6c, 0x42, 0xc4}};
 constexpr LCID kCategoryLocale = 0x0409;
 
-bool UpdateControlRegistry(bool registering) {
-  if (!registering) return fw::UnregisterClass(CLSID_Brimlet, kControlProgId);
-  const fw::ControlClassRegistration control{
-      CLSID_Brimlet, kControlProgId, IDS_BRIMLET_TYPE_NAME, IDB_BRIMLET_TOOLBOX, kControlMiscStatus,
-      LIBID_BRIMLETLib, kTypeLibMajor, kTypeLibMinor};
-  return fw::RegisterControlClass(fw::ModuleInstance(), control);
-}
-
-// The page's ProgID belongs to its class object only; it is not registered.
-bool UpdatePropPageRegistry(bool registering) {
-  if (!registering) return fw::UnregisterClass(CLSID_BrimletPropPage, nullptr);
-  return fw::RegisterPropertyPageClass(fw::ModuleInstance(), CLSID_BrimletPropPage,
-                                       IDS_BRIMLET_PAGE_TYPE_NAME);
-}
-
+// The control's and the property page's classes and the control's ProgID,
+// as the module's registry list holds them (the page's ProgID belongs to its
+// class object only and is not registered).
 bool UpdateRegistryAll(bool registering) {
-  return UpdateControlRegistry(registering) && UpdatePropPageRegistry(registering);
+  const auto entries = ModuleRegistryEntries(sizeof(void*) == 8 ? 64 : 32);
+  return registering ? fw::RegisterEntries(fw::ModuleInstance(), entries) : fw::UnregisterEntries(entries);
 }
 
 fw::ComPtr<ICatRegister> CreateCategoryManager(HRESULT* hr) {

@@ -2,9 +2,11 @@
 # Packs the release bundle from finished builds, signing it when a certificate
 # is given.
 #   make_release.sh BUILD_ROOT OUT_DIR
-# BUILD_ROOT holds win32/ and win64/ (./dev's build folder). Writes
+# BUILD_ROOT holds native/, win32/ and win64/ (./dev's build folder). Writes
 # OUT_DIR/BRIMLET-<version>/ and OUT_DIR/BRIMLET-<version>.tar.gz (with its
-# .sha256 beside it), or nothing at all when anything fails.
+# .sha256 beside it), and the modules' symbols beside them
+# (BRIMLET-<version>-x86.debug, -x64.debug), or nothing at all when anything
+# fails.
 #
 # Signing (Authenticode, osslsigncode), from the environment:
 #   BRIMLET_SIGN_PKCS12 + BRIMLET_SIGN_PASSWORD   a PKCS#12 file and its password
@@ -19,7 +21,9 @@
 #   BRIMLET_ALLOWED_SITES    sites separated by spaces (https://a.example.com
 #                            https://*.example.org http://intranet:8080): both
 #                            INFs then write them as the lock on install and
-#                            remove it on uninstall. Unset or empty: no lock.
+#                            remove it on uninstall, and both Windows Installer
+#                            packages write them unless ALLOWEDSITES is given.
+#                            Unset or empty: no lock.
 set -euo pipefail
 
 fail() { echo "release: $*" >&2; exit 1; }
@@ -47,6 +51,13 @@ for arch in win32:x86 win64:x64; do
     fail "$dir/package/BRIMLET.INF does not carry version ${version//./,} (rebuild: ./dev release)"
 done
 command -v gcab >/dev/null || fail "gcab is not installed"
+for tool in i686-w64-mingw32-objcopy x86_64-w64-mingw32-objcopy wixl python3; do
+  command -v "$tool" >/dev/null || fail "$tool is not installed"
+done
+# The packages' registry rows come from the module's registry list, printed
+# by a program of the native build.
+registry_wix=$build_root/native/registry_wix
+[ -x "$registry_wix" ] || fail "$registry_wix is missing (build the native tree first: ./dev release)"
 
 # A site is a scheme, a host or "*." and a domain of two labels or more, and
 # an optional port; nothing else, so no entry can carry a quote, a %, a comma
@@ -171,19 +182,47 @@ lock_inf() {  # lock_inf INF: writes the lock into this copy of the INF (CR LF l
   mv "$1.locked" "$1"
 }
 
+# ---------------------------------------------------------------- symbols
+# The modules that ship (alone, in the CABs and in the packages) carry no
+# debug information: each one's symbols go to a file of their own beside the
+# bundle, named for the version and architecture, which the shipped module
+# names in its .gnu_debuglink. A crash address in a shipped module is
+# resolved against that file (README, "Symbols").
+strip_module() {  # strip_module x86|x64 BUILT SHIPPED
+  local tools symbols="$work/$name-$1.debug"
+  case $1 in x86) tools=i686-w64-mingw32 ;; x64) tools=x86_64-w64-mingw32 ;; esac
+  "$tools-objcopy" --only-keep-debug "$2" "$symbols" ||
+    fail "cannot copy the symbols of $2"
+  (cd "$work" && "$tools-objcopy" --strip-all --add-gnu-debuglink="$name-$1.debug" "$2" "$3") ||
+    fail "cannot strip $2"
+}
+
+# ---------------------------------------------------------------- packages
+# The Windows Installer package of one architecture (tools/make_package.sh),
+# holding the module as shipped.
+make_package() {  # make_package x86|x64
+  bash "$source_root/tools/make_package.sh" "$registry_wix" "$1" "$version" "$bundle/$1/BRIMLET.OCX" \
+      "$bundle/$1/BRIMLET-$1.msi" ${sites[@]+"${sites[@]}"} 2>"$work/package.err" ||
+    fail "building BRIMLET-$1.msi failed: $(cat "$work/package.err")"
+  rm -f "$work/package.err"
+  [ $signing = no ] || sign "$bundle/$1/BRIMLET-$1.msi"
+}
+
 # ---------------------------------------------------------------- bundle
 bundle="$work/$name"
 mkdir -p "$bundle"
 for arch in win32:x86 win64:x64; do
   dir=$build_root/${arch%%:*} cab_arch=${arch##*:}
   mkdir "$bundle/$cab_arch"
-  cp "$dir/BRIMLET.OCX" "$dir/package/BRIMLET.INF" "$bundle/$cab_arch/"
+  strip_module "$cab_arch" "$dir/BRIMLET.OCX" "$bundle/$cab_arch/BRIMLET.OCX"
+  cp "$dir/package/BRIMLET.INF" "$bundle/$cab_arch/"
   [ ${#sites[@]} -eq 0 ] || lock_inf "$bundle/$cab_arch/BRIMLET.INF"
   [ $signing = no ] || sign "$bundle/$cab_arch/BRIMLET.OCX"
   # The CAB is made here, from the module as shipped (signed when signing).
   (cd "$bundle/$cab_arch" && gcab -c -z -n "BRIMLET-$cab_arch.cab" BRIMLET.INF BRIMLET.OCX) ||
     fail "packing BRIMLET-$cab_arch.cab failed"
   [ $signing = no ] || sign "$bundle/$cab_arch/BRIMLET-$cab_arch.cab"
+  make_package "$cab_arch"
 done
 mkdir "$bundle/examples"
 (cd "$source_root/examples" && tar --exclude=node_modules -cf - .) | (cd "$bundle/examples" && tar -xf -)
@@ -195,9 +234,10 @@ cp "$source_root/README.md" "$bundle/"
 (cd "$work" && sha256sum "$name.tar.gz" > "$name.tar.gz.sha256")
 
 # ---------------------------------------------------------------- in place
-rm -rf "${out_dir:?}/$name" "$out_dir/$name.tar.gz" "$out_dir/$name.tar.gz.sha256"
+rm -rf "${out_dir:?}/$name" "$out_dir/$name.tar.gz" "$out_dir/$name.tar.gz.sha256" \
+       "$out_dir/$name-x86.debug" "$out_dir/$name-x64.debug"
 mv "$bundle" "$out_dir/$name"
-mv "$work/$name.tar.gz" "$work/$name.tar.gz.sha256" "$out_dir/"
+mv "$work/$name.tar.gz" "$work/$name.tar.gz.sha256" "$work/$name-x86.debug" "$work/$name-x64.debug" "$out_dir/"
 if [ $signing = yes ]; then
   echo "release: $out_dir/$name.tar.gz (signed by $(openssl x509 -in "$secrets/signer.pem" -noout -subject -nameopt oneline | sed 's/^subject= *//'))"
 else

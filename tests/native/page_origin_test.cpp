@@ -61,6 +61,15 @@ TEST(PageOriginTest, TheLockNamesAnOriginExactlyOrTheHostsBelowADomain) {
   for (const auto& row : rows) EXPECT_EQ(row.listed, SiteListed(lock, OriginOf(row.page))) << row.page;
 }
 
+TEST(PageOriginTest, OneEntryOfTheLockMayNameSeveralSitesSeparatedBySpaces) {
+  const std::vector<std::string> lock = {"https://a.example.com  https://*.example.org\thttp://intranet:8080"};
+  EXPECT_TRUE(SiteListed(lock, "https://a.example.com"));
+  EXPECT_TRUE(SiteListed(lock, "https://up.example.org"));
+  EXPECT_TRUE(SiteListed(lock, "http://intranet:8080"));
+  EXPECT_FALSE(SiteListed(lock, "https://example.org"));
+  EXPECT_FALSE(SiteListed(lock, "https://b.example.com"));
+}
+
 TEST(PageOriginTest, APageStandsAsItsAddressAndTheLockSay) {
   const std::vector<std::string> lock = {"https://a.example"};
   const struct {

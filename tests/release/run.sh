@@ -101,7 +101,7 @@ check "a release signed from a PKCS#12 file succeeds" release_with "$out" \
     BRIMLET_SIGN_PKCS12="$pki/signer.p12" BRIMLET_SIGN_PASSWORD=correct-horse
 bundle="$out/$name"
 check "it names the signer" contains "$out.stdout" "signed by.*Brimlet test signer"
-signed=(x86/BRIMLET.OCX x64/BRIMLET.OCX x86/BRIMLET-x86.cab x64/BRIMLET-x64.cab)
+signed=(x86/BRIMLET.OCX x64/BRIMLET.OCX x86/BRIMLET-x86.cab x64/BRIMLET-x64.cab x86/BRIMLET-x86.msi x64/BRIMLET-x64.msi)
 for file in "${signed[@]}"; do
   check "$file verifies against the CA" verifies "$pki/ca.pem" "$bundle/$file"
   check "$file does not verify against another CA" fails verifies "$pki/stranger.pem" "$bundle/$file"
@@ -134,6 +134,24 @@ print("%d.%d.%d.%d" % (ms >> 16, ms & 0xFFFF, ls >> 16, ls & 0xFFFF))' "$1"
 for cab_arch in x86 x64; do
   check "$cab_arch: the module's version resource agrees with the archive name" \
       test "$(file_version "$bundle/$cab_arch/BRIMLET.OCX")" = "$version"
+done
+# Shipped without debug information; the symbols beside the bundle, one file
+# a module, which the module names and which resolves its addresses.
+for arch in win32:x86:i686 win64:x64:x86_64; do
+  IFS=: read -r tree cab_arch tools <<<"$arch"
+  debug="$out/$name-$cab_arch.debug"
+  check "$cab_arch: the shipped module carries no symbols" \
+      test -z "$("$tools-w64-mingw32-nm" "$bundle/$cab_arch/BRIMLET.OCX" 2>/dev/null)"
+  check "$cab_arch: it is smaller than the build's by its symbols" \
+      test "$(stat -c %s "$bundle/$cab_arch/BRIMLET.OCX")" -lt "$(stat -c %s "$build_root/$tree/BRIMLET.OCX")"
+  check "$cab_arch: it names its symbols file, $name-$cab_arch.debug" grep -qa "$name-$cab_arch.debug" "$bundle/$cab_arch/BRIMLET.OCX"
+  # (A 32-bit symbol carries a leading underscore and its stdcall suffix.)
+  defined=$(grep -n '^STDAPI DllRegisterServer' "$source_root/module/dll_main.cpp" | cut -d: -f1)
+  address=$("$tools-w64-mingw32-nm" "$debug" 2>/dev/null | awk '$3 ~ /^_?DllRegisterServer$/ { print "0x" $1; exit }')
+  check "$cab_arch: the symbols file resolves an address of the module to its function and line" \
+      test "$("$tools-w64-mingw32-addr2line" -f -e "$debug" "${address:-0}" 2>/dev/null | sed 's/@[0-9]*$//' | tr '\n' ' ')" \
+           = "DllRegisterServer $source_root/module/dll_main.cpp:$defined "
+  check "$cab_arch: the symbols file is not in the bundle" test ! -e "$bundle/$name-$cab_arch.debug"
 done
 check "SHA256SUMS checks out" bash -c "cd '$bundle' && sha256sum --quiet -c SHA256SUMS"
 check "SHA256SUMS lists every other file of the bundle" \

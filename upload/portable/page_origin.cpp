@@ -131,8 +131,15 @@ bool SameOrigin(const std::string& a, const std::string& b) { return a != kOpaqu
 bool SiteListed(const std::vector<std::string>& allowedSites, const std::string& pageOrigin) {
   const auto page = TupleOf(pageOrigin);
   if (!page) return false;
-  return std::any_of(allowedSites.begin(), allowedSites.end(),
-                     [&](const std::string& entry) { return EntryNames(entry, *page); });
+  for (const std::string& entry : allowedSites) {
+    // An entry holds one site or several separated by spaces or tabs.
+    for (size_t start = entry.find_first_not_of(" \t"); start != std::string::npos;) {
+      const size_t end = entry.find_first_of(" \t", start);
+      if (EntryNames(entry.substr(start, end - start), *page)) return true;
+      start = end == std::string::npos ? end : entry.find_first_not_of(" \t", end);
+    }
+  }
+  return false;
 }
 
 PageStanding StandingOf(const std::optional<std::string>& pageOrigin,

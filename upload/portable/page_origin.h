@@ -29,7 +29,9 @@ bool SameOrigin(const std::string& a, const std::string& b);
 // Whether an entry of the lock names the page's origin: "https://a.example.com"
 // that origin exactly, "https://*.example.com" any host below example.com
 // (never example.com itself, never an address literal), scheme and port
-// always as written. Entries that do not parse name nothing.
+// always as written. Entries that do not parse name nothing. An entry may
+// hold several sites separated by spaces, as the Windows Installer package
+// writes the sites it is given.
 bool SiteListed(const std::vector<std::string>& allowedSites, const std::string& pageOrigin);
 
 // What a page may do with the control.
