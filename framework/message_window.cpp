@@ -4,6 +4,7 @@
 #include <utility>
 
 #include "framework/module.h"
+#include "framework/window_binding.h"
 #include "framework/window_class.h"
 
 namespace fw {
@@ -23,18 +24,8 @@ bool MessageWindow::Create(Handler handler) {
 }
 
 LRESULT CALLBACK MessageWindow::WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
-  auto* self = reinterpret_cast<MessageWindow*>(::GetWindowLongPtrA(window, GWLP_USERDATA));
-  if (message == WM_NCCREATE) {
-    self = static_cast<MessageWindow*>(reinterpret_cast<CREATESTRUCTA*>(lParam)->lpCreateParams);
-    ::SetWindowLongPtrA(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(self));
-    self->window_.reset(window);
-  }
+  auto* self = BoundObject(window, message, lParam, &MessageWindow::window_);
   if (!self) return ::DefWindowProcA(window, message, wParam, lParam);
-  if (message == WM_NCDESTROY) {
-    ::SetWindowLongPtrA(window, GWLP_USERDATA, 0);
-    self->window_.release();  // already being destroyed
-    return ::DefWindowProcA(window, message, wParam, lParam);
-  }
   if (self->handler_) {
     // Nothing thrown may leave a window procedure: a handler that fails
     // has handled its message.

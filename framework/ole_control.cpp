@@ -8,6 +8,7 @@
 #include "framework/module.h"
 #include "framework/registration.h"
 #include "framework/text.h"
+#include "framework/window_binding.h"
 #include "framework/window_class.h"
 
 namespace fw {
@@ -313,18 +314,8 @@ void OleControl::DestroyControlWindow() {
 }
 
 LRESULT CALLBACK OleControl::WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
-  auto* control = reinterpret_cast<OleControl*>(::GetWindowLongPtrA(window, GWLP_USERDATA));
-  if (message == WM_NCCREATE) {
-    control = static_cast<OleControl*>(reinterpret_cast<CREATESTRUCTA*>(lParam)->lpCreateParams);
-    ::SetWindowLongPtrA(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(control));
-    control->window_.reset(window);
-  }
+  auto* control = BoundObject(window, message, lParam, &OleControl::window_);
   if (!control) return ::DefWindowProcA(window, message, wParam, lParam);
-  if (message == WM_NCDESTROY) {
-    ::SetWindowLongPtrA(window, GWLP_USERDATA, 0);
-    control->window_.release();  // already being destroyed
-    return ::DefWindowProcA(window, message, wParam, lParam);
-  }
   // Dialogs, menus and child windows that a handler creates take the module's
   // common controls, whatever the container's process uses.
   ActivationScope scope;
