@@ -2,6 +2,8 @@
 
 #include <string>
 
+#include "module/portable/module_identity.h"
+
 namespace brimlet {
 namespace {
 
@@ -19,13 +21,9 @@ const std::string kLibraryLocale = "409";
 const std::string kLibraryFlags = "10";
 // The categories' names are written in US English (0x0409).
 const std::string kCategoryLocale = "409";
-const std::string kControlProgId = "BRIMLET.BrimletCtrl.1";
 const std::string kControlTypeName = "Brimlet Control";
 const std::string kPropPageTypeName = "Brimlet Property Page";
 const std::string kToolboxBitmapId = "1";
-// OLEMISC_SETCLIENTSITEFIRST | OLEMISC_ACTIVATEWHENVISIBLE | OLEMISC_INSIDEOUT |
-// OLEMISC_CANTLINKINSIDE | OLEMISC_RECOMPOSEONRESIZE (0x00020191)
-const std::string kControlMiscStatus = "131473";
 // The proxy of dispatch-only interfaces (PSDispatch).
 const std::string kDispatchProxy = "{00020420-0000-0000-C000-000000000046}";
 
@@ -64,11 +62,12 @@ std::vector<fw::RegistryEntry> ModuleRegistryEntries(int bits) {
   entries.push_back({control + "\\Control", "", ""});
   entries.push_back({control + "\\ToolboxBitmap32", "", std::string(fw::kModulePathMark) + ", " + kToolboxBitmapId});
   entries.push_back({control + "\\MiscStatus", "", "0"});
-  entries.push_back({control + "\\MiscStatus\\1", "", kControlMiscStatus});
+  entries.push_back({control + "\\MiscStatus\\1", "", std::to_string(kControlMiscStatus)});
   entries.push_back({control + "\\TypeLib", "", kLibraryId});
   entries.push_back({control + "\\Version", "", kLibraryVersion});
-  entries.push_back({kControlProgId, "", kControlTypeName});
-  entries.push_back({kControlProgId + "\\CLSID", "", kControlClsid});
+  const std::string progId = kControlProgId;
+  entries.push_back({progId, "", kControlTypeName});
+  entries.push_back({progId + "\\CLSID", "", kControlClsid});
   // The page's ProgID belongs to its class object only; it is not registered.
   AddInprocClass(entries, kPropPageClsid, kPropPageTypeName);
 
