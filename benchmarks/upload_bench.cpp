@@ -318,6 +318,7 @@ int main(int argc, char** argv) {
   if (only != "all" && only != "big" && only != "many" && only != "probe")
     return Usage("--payloads is big, many, probe or all");
   std::vector<bench::TableRow> rows;
+  std::vector<bench::BreakdownRow> breakdown;
   for (int p = 0; p < 2; ++p) {
     if (only != "all" && only != kinds[p]) continue;
     for (const char* receiverName : receivers) {
@@ -330,6 +331,11 @@ int main(int argc, char** argv) {
       row.control = bench.Run(payloads[p], url);
       // Right after the control, so that both meet the same load.
       row.floorBytesPerSecond = Bench::Floor(payloads[p], url);
+      // Where the many small files' time goes: the control's calls again,
+      // one kind after another on one thread.
+      if (payloads[p].folder)
+        breakdown.push_back({row.payload, receiverName, row.control,
+                             bench::ReplayPhases(bench::FilesOf(payloads[p].path), url)});
       std::fprintf(stderr, "   %s into the %s receiver: %s\n", row.payload.c_str(), receiverName,
                    row.control.succeeded ? "done" : row.control.failure.c_str());
       rows.push_back(std::move(row));
@@ -341,6 +347,16 @@ int main(int argc, char** argv) {
                               std::to_string(bench::kControlPieceSize >> 10) +
                               " KiB, small files packed together; curl -F with -H 'Expect:';\n"
                               "   CPU s: user + kernel over the upload; peaks: before -> after it\n";
+    std::fwrite(table.data(), 1, table.size(), stdout);
+    std::fflush(stdout);
+  }
+  if (!breakdown.empty()) {
+    const std::string table = bench::FormatBreakdown(
+        "   where the time goes: the control beside its own calls made one after another on one thread, "
+        "each kind timed\n   (opens: open and measure every file; framing: part headers, pieces packed, "
+        "progress; reads: read and close;\n   request: open, begin, end, answer); threads: the control's "
+        "time beyond their sum (threads starting, handing over, waiting, the dialog)",
+        breakdown);
     std::fwrite(table.data(), 1, table.size(), stdout);
     std::fflush(stdout);
   }
