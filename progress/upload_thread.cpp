@@ -1,5 +1,7 @@
 #include "progress/upload_thread.h"
 
+#include <algorithm>
+
 #include "framework/message_box.h"
 #include "framework/message_drain.h"
 #include "framework/module.h"
@@ -59,13 +61,13 @@ void UploadThread::OpenAndSend() {
 bool UploadThread::OpenListedFiles() {
   std::vector<ListedFile> listed = std::move(m_listedFiles);
   m_job.entries.reserve(listed.size());
-  m_jobFiles.reserve(listed.size());
+  m_jobFiles.reserve(std::min(listed.size(), kFilesHeldOpen));
   for (std::size_t i = 0; i < listed.size(); ++i) {
     // Asking the event is a call into the system: a cancel is looked for
     // every few files, and after every message, which the user may take
     // long to answer.
     if (i % kOpensPerCancelCheck == 0 && Cancelled()) return false;
-    ListedFile& file = listed[i];
+    const ListedFile file = std::move(listed[i]);  // the job keeps its own copy
     fw::UniqueFile handle = OpenListedFile(file.path, FILE_FLAG_SEQUENTIAL_SCAN);
     const std::optional<std::uint64_t> size = OpenFileSize(handle.get());
     if (!size) {
@@ -80,7 +82,11 @@ bool UploadThread::OpenListedFiles() {
     // code page holds, exactly the key it always was.
     const std::string wireName = WireName(file.path, &fw::AnsiCharacter);
     brimlet::AddJobFile(m_job, file.path, wireName, file.sizeText, *size, ContentTypeOf(wireName));
-    m_jobFiles.push_back(std::move(handle));
+    if (m_jobFiles.size() < kFilesHeldOpen) {
+      m_jobFiles.push_back(std::move(handle));
+    } else {
+      m_closer.Close(std::move(handle));
+    }
   }
   return !Cancelled();
 }

@@ -108,7 +108,9 @@ class UploadThread final : public fw::WorkerThread {
   fw::UniqueHandle m_hCancelEvent;
   std::vector<ListedFile> m_listedFiles;  // until they are opened
   UploadJob m_job;
-  std::vector<fw::UniqueFile> m_jobFiles;  // in job order, read and closed by the sender
+  // The job's first files, kept open (kFilesHeldOpen), in job order; read
+  // and closed by the sender.
+  std::vector<fw::UniqueFile> m_jobFiles;
   // Closes the files the sender has read. Its last batch may still be
   // closing as the page hears of the end; this thread waits for it before
   // it lets the module go.

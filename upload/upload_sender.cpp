@@ -4,6 +4,7 @@
 #include <optional>
 
 #include "framework/text.h"
+#include "upload/listed_file.h"
 #include "upload/portable/cross_origin.h"
 #include "upload/portable/page_origin.h"
 #include "upload/portable/reply_status.h"
@@ -36,14 +37,17 @@ class HandleReader final : public FileReader {
   FileCloser& m_closer;
 };
 
-// Hands out the handles opened when the job was filled: each file is opened
-// once for the whole upload, and closed beside the loop once it is read.
+// Hands out the handles kept open when the job was filled, each file opened
+// once for the whole upload; a file past them (kFilesHeldOpen) is opened
+// again now. Every file is closed beside the loop once it is read.
 class JobFiles final : public FileSource {
  public:
   JobFiles(std::vector<fw::UniqueFile>& files, FileCloser& closer) : m_files(files), m_closer(closer) {}
-  std::unique_ptr<FileReader> Open(std::size_t index, const std::wstring&) override {
-    if (index >= m_files.size() || !m_files[index]) return nullptr;
-    return std::make_unique<HandleReader>(std::move(m_files[index]), m_closer);
+  std::unique_ptr<FileReader> Open(std::size_t index, const std::wstring& path) override {
+    fw::UniqueFile file =
+        index < m_files.size() ? std::move(m_files[index]) : OpenListedFile(path, FILE_FLAG_SEQUENTIAL_SCAN);
+    if (!file) return nullptr;
+    return std::make_unique<HandleReader>(std::move(file), m_closer);
   }
 
  private:

@@ -38,8 +38,10 @@ class UploadSender final : private CancelTest {
     WPARAM upload;
   };
 
-  // `files` holds the job's files, opened when the job was filled, in job
-  // order; the sender reads each from its handle and hands it to `closer`
+  // `files` holds the job's first files (at most kFilesHeldOpen), opened
+  // when the job was filled, in job order; the sender reads each from its
+  // handle, opens the files past them as it comes to them, and hands each to
+  // `closer`
   // once read, and closes whatever is left when it ends. The job, the files
   // and the closer belong to the caller; the job and the files are filled
   // before Run. The report gets the body's progress as it goes (its other
