@@ -14,6 +14,7 @@
 #include "upload/http_upload.h"
 #include "upload/listed_file.h"
 #include "upload/portable/multipart.h"
+#include "upload/portable/wire_name.h"
 
 namespace bench {
 namespace {
@@ -219,7 +220,9 @@ std::optional<Phases> ReplayPhases(const std::vector<std::string>& paths, const 
   {
     const PhaseTimer timer(phases.framing);
     for (std::size_t i = 0; i < paths.size(); ++i) {
-      brimlet::AddJobFile(job, fw::WideFromNarrow(paths[i]), paths[i], "", sizes[i], "application/octet-stream");
+      const std::wstring path = fw::WideFromNarrow(paths[i]);
+      brimlet::AddJobFile(job, path, brimlet::WireName(path, &fw::AnsiCharacter), "", sizes[i],
+                          "application/octet-stream");
     }
   }
   brimlet::HttpUpload request;
