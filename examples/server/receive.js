@@ -396,7 +396,10 @@ function receive(req, res) {
       upload.refuse(413, Buffer.concat([Buffer.from('Refused: the field '), field.shown,
                                         Buffer.from(` is longer than ${MAX_FIELD_BYTES} bytes; nothing stored.`)]));
     } else {
-      upload.fields.push({ name: field.name, value: decoded(Buffer.from(value, 'latin1')).name });
+      // Read as the file names are: a character CP949 lacks comes as a
+      // reference here too.
+      upload.fields.push({ name: withCharacters(field.name),
+                           value: withCharacters(decoded(Buffer.from(value, 'latin1')).name) });
     }
   });
   parser.on('fieldsLimit', () => {

@@ -298,7 +298,10 @@ function fields_or_refusal(): array {
             $shown = decoded($field['name'])[1];
             return [[413, "Refused: the field $shown is longer than " . MAX_FIELD_BYTES . ' bytes; nothing stored.'], []];
         }
-        $field = ['name' => decoded($field['name'])[0], 'value' => decoded($field['value'])[0]];
+        // Read as the file names are: a character CP949 lacks comes as a
+        // reference here too.
+        $field = ['name' => with_characters(decoded($field['name'])[0]),
+                  'value' => with_characters(decoded($field['value'])[0])];
     }
     unset($field);
     return [null, $fields];

@@ -347,11 +347,13 @@ class StoredFile:
 
 class FormField:
     """One part without a file name: a form field, its value kept in memory
-    up to MAX_FIELD_BYTES."""
+    up to MAX_FIELD_BYTES. Its name and value are read as the file names
+    are: a character CP949 lacks comes as a reference there too."""
 
     def __init__(self, upload, raw_name):
         self.upload = upload
-        self.name, self.shown = decoded(raw_name)
+        name, self.shown = decoded(raw_name)
+        self.name = with_characters(name)
         self.value = b""
 
     def write(self, data):
@@ -364,7 +366,7 @@ class FormField:
 
     def close(self):
         if not self.upload.refusal:
-            self.upload.fields.append((self.name, decoded(self.value)[0]))
+            self.upload.fields.append((self.name, with_characters(decoded(self.value)[0])))
 
 
 class Upload:

@@ -117,7 +117,7 @@ many=(); for i in $(seq 17); do many+=(--file "$files/evil" "C:\\many\\$i.txt");
 body too_many "${many[@]}"
 body too_large --file "$files/korean" 'C:\ok.txt' --file "$files/too_large" "$(cp949 'C:\큰 파일.zip')"
 note_value='따옴표 " 역슬래시 \ 끝/'
-body flow --field record_id 42 --field "$(cp949 메모)" "$(cp949 "$note_value")" \
+body flow --field 'record&#233;' 'caf&#233; &#8238;42' --field "$(cp949 메모)" "$(cp949 "$note_value")" \
   --file "$files/korean" "$(cp949 'C:\문서\보고서.hwp')"
 # Characters that CP949 lacks, written as the control writes them: as
 # decimal character references among the CP949 bytes.
@@ -286,9 +286,9 @@ for kind in "${kinds[@]}"; do
     "$reply" "${names[0]:-}" "${names[1]:-}" "${stored[0]:-}" "${stored[1]:-}" "$uploads" "$files" "$scripts"
   reply=$(post "$port" flow '/receive?reply=json')
   read_index "$uploads" $((expected_count + 4))
-  check "$kind: asked for JSON, the reply lists the stored file and the fields as sent, decoded from CP949" \
+  check "$kind: asked for JSON, the reply lists the stored file and the fields as sent, decoded from CP949, their references read as in names" \
     bash -c '[ "$1" = "$2" ] && cmp -s "$3/$4" "$5"' _ "$reply" \
-    '{"ok":true,"message":"Stored 1 file.","files":[{"name":"보고서.hwp","size":'"$(stat -c %s "$files/korean")"',"type":"application/octet-stream","stored":"'"${stored[0]:-}"'"}],"fields":[{"name":"record_id","value":"42"},{"name":"메모","value":"따옴표 \" 역슬래시 \\ 끝/"}]}'$'\n200' \
+    '{"ok":true,"message":"Stored 1 file.","files":[{"name":"보고서.hwp","size":'"$(stat -c %s "$files/korean")"',"type":"application/octet-stream","stored":"'"${stored[0]:-}"'"}],"fields":[{"name":"recordé","value":"café \u0026#8238;42"},{"name":"메모","value":"따옴표 \" 역슬래시 \\ 끝/"}]}'$'\n200' \
     "$uploads" "${stored[0]:-}" "$files/korean"
   reply=$(post "$port" refs '/receive?reply=json')
   read_index "$uploads" $((expected_count + 5))
