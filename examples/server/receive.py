@@ -456,7 +456,7 @@ class Upload:
                 os.ftruncate(fd, length)
                 return False
         except OSError as error:
-            sys.stderr.write("cannot restore the index: %s\n" % error)
+            sys.stderr.write("cannot write or restore the index: %s\n" % error)
             return False
         finally:
             os.close(fd)
