@@ -41,6 +41,21 @@ struct StringAccess {
   }
 };
 
+// A string property whose setter takes the page's text as given, to refuse
+// what the code page would change.
+template <class T, std::string (T::*Get)() const, void (T::*Set)(const std::wstring&)>
+struct WideSetStringAccess {
+  static HRESULT get(T& object, VARIANT* result) {
+    result->vt = VT_BSTR;
+    result->bstrVal = BstrFromNarrow((object.*Get)());
+    return result->bstrVal ? S_OK : E_OUTOFMEMORY;
+  }
+  static HRESULT put(T& object, const VARIANT& value) {
+    (object.*Set)(std::wstring(value.bstrVal, ::SysStringLen(value.bstrVal)));
+    return S_OK;
+  }
+};
+
 template <class T, LONG (T::*Get)() const, void (T::*Set)(LONG)>
 struct LongAccess {
   static HRESULT get(T& object, VARIANT* result) {
@@ -130,6 +145,10 @@ constexpr DispatchMember<T> MethodWithArgs(DISPID id, const wchar_t* name, UINT 
 template <class T, std::string (T::*Get)() const, void (T::*Set)(const std::string&)>
 constexpr DispatchMember<T> StringProperty(DISPID id, const wchar_t* name) {
   return {id, name, VT_BSTR, &StringAccess<T, Get, Set>::get, &StringAccess<T, Get, Set>::put, nullptr};
+}
+template <class T, std::string (T::*Get)() const, void (T::*Set)(const std::wstring&)>
+constexpr DispatchMember<T> StringProperty(DISPID id, const wchar_t* name) {
+  return {id, name, VT_BSTR, &WideSetStringAccess<T, Get, Set>::get, &WideSetStringAccess<T, Get, Set>::put, nullptr};
 }
 template <class T, LONG (T::*Get)() const, void (T::*Set)(LONG)>
 constexpr DispatchMember<T> LongProperty(DISPID id, const wchar_t* name) {

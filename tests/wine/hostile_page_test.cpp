@@ -409,12 +409,17 @@ TEST_F(HostilePage, UploadUnderOddAddressesEndsOnceEachAndSendsOnlyWhatSplits) {
       {"file:///C:/x", nullptr},
       {"\\\\server\\share", nullptr},
       {"HTTP://127.0.0.1:" + port + "/ok/x#frag", "POST /ok/x HTTP/1.0\r\n"},
+      // Thai, which code page 949 lacks, would go out as "/ok/???/r.php".
+      {receiver_.Url("/ok/") + u8"\u0E44\u0E17\u0E22/r.php", nullptr},
+      {receiver_.Url("/ok/") + u8"\uD55C\uAE00", "POST /ok/"},
   };
   size_t sent = 0;
   for (const auto& c : cases) {
     const std::string shown = c.address.substr(0, 60);
     ListSmallFile();
-    ASSERT_EQ(S_OK, control_->Put(L"ScriptURL", Variant::FromString(fw::WideFromNarrow(c.address)))) << shown;
+    // Written in UTF-8, so that an address may hold what the code page lacks.
+    ASSERT_EQ(S_OK, control_->Put(L"ScriptURL", Variant::FromString(fw::WideFromNarrow(c.address, CP_UTF8))))
+        << shown;
     drivers::DialogWatcher watcher(scenario::LeaveProgressOpen);
     const std::optional<bool> outcome = UploadOnce();
     EXPECT_EQ(0, Rows()) << shown << ": the list empties after every upload";

@@ -647,6 +647,15 @@ TEST_F(Upload, TheServersReplyIsShownBeforeTheEventAsFarAsABoxCanHoldIt) {
     EXPECT_EQ(0, eventsWhenShown.load());
     control_->events().SetHandler(nullptr);
   }
+  // A reply that says it is UTF-8 reads as the page reads it, not as code
+  // page 949 bytes.
+  AddFiles({"a.bin"});
+  SetUrl(receiver_.Url("/json-reply"));
+  drivers::DialogWatcher watcher(LeaveProgressOpen);
+  control_->events().Clear();
+  ASSERT_EQ(S_OK, control_->Call(L"Upload"));
+  EXPECT_EQ(std::optional<bool>(true), WaitForFinish());
+  EXPECT_EQ(Strings{"{\"stored\":\"보고서.txt\",\"note\":\"저장했습니다\"}"}, MessageTexts(watcher));
 }
 
 TEST_F(Upload, AnEmptyReplyShowsNoBox) {
