@@ -141,8 +141,9 @@ void CBrimletCtrl::DoPropExchange(fw::PropExchange& px) {
   fw::OleControl::DoPropExchange(px);
   // The order is the layout of the stream form: do not reorder.
   fw::PX_String(px, "ScriptURL", m_strScriptURL);  // no default: a reset keeps it
-  if (px.loading()) m_bScriptURLFits = !px.lastStringLossy();
+  if (px.loading()) m_bScriptURLFits = !px.lastLossyText();
   fw::PX_String(px, "Filter", m_strFilter, std::string(brimlet::kDefaultFilter));
+  if (px.mode() != fw::PropExchange::Mode::Save) m_wstrFilterGiven = px.lastLossyText();
   fw::PX_Long(px, "MaxTotalSize", m_lMaxTotalSize, kDefaultMaxSize);
   fw::PX_Long(px, "MaxFileSize", m_lMaxFileSize, kDefaultMaxSize);
   fw::PX_Long(px, "MaxFileCount", m_lMaxFileCount, kDefaultMaxFileCount);
@@ -167,7 +168,14 @@ void CBrimletCtrl::SetScriptURL(const std::wstring& value) {
   m_bScriptURLFits = exact.has_value();
   SetBound(m_strScriptURL, exact ? *exact : fw::NarrowFromWide(value.data(), value.size()), DISPID_BRIMLET_SCRIPTURL);
 }
-void CBrimletCtrl::SetFilter(const std::string& value) { SetBound(m_strFilter, value, DISPID_BRIMLET_FILTER); }
+// The dialog gets the filter as the page gave it: a pattern whose character
+// the code page lacks would otherwise become '?', which matches any.
+void CBrimletCtrl::SetFilter(const std::wstring& value) {
+  const std::optional<std::string> exact = fw::AnsiText(value.data(), value.size());
+  m_wstrFilterGiven.reset();
+  if (!exact) m_wstrFilterGiven = value;
+  SetBound(m_strFilter, exact ? *exact : fw::NarrowFromWide(value.data(), value.size()), DISPID_BRIMLET_FILTER);
+}
 void CBrimletCtrl::SetMaxFileSize(LONG value) { SetBound(m_lMaxFileSize, value, DISPID_BRIMLET_MAXFILESIZE); }
 void CBrimletCtrl::SetMaxTotalSize(LONG value) { SetBound(m_lMaxTotalSize, value, DISPID_BRIMLET_MAXTOTALSIZE); }
 void CBrimletCtrl::SetMaxFileCount(LONG value) { SetBound(m_lMaxFileCount, value, DISPID_BRIMLET_MAXFILECOUNT); }

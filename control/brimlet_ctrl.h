@@ -37,7 +37,7 @@ class CBrimletCtrl final : public fw::OleControl {
   std::string GetScriptURL() const { return m_strScriptURL; }
   void SetScriptURL(const std::wstring& value);
   std::string GetFilter() const { return m_strFilter; }
-  void SetFilter(const std::string& value);
+  void SetFilter(const std::wstring& value);
   LONG GetMaxFileSize() const { return m_lMaxFileSize; }
   void SetMaxFileSize(LONG value);
   LONG GetMaxTotalSize() const { return m_lMaxTotalSize; }
@@ -140,6 +140,9 @@ class CBrimletCtrl final : public fw::OleControl {
   // back as converted, but no upload goes to the address it now spells.
   bool m_bScriptURLFits = true;
   std::string m_strFilter;
+  // The filter as the page gave it, while it holds a character the code
+  // page lacks (m_strFilter then reads '?' there).
+  std::optional<std::wstring> m_wstrFilterGiven;
   // Nothing consults these two; they read back the last value a page set.
   BOOL m_bShowProgress = TRUE;
   BOOL m_bEnablePopupMenu = TRUE;

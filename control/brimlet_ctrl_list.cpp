@@ -136,7 +136,7 @@ void CBrimletCtrl::InsertFile(const std::wstring& path, DWORD size) {
 // ------------------------------------------------------------------ adding
 void CBrimletCtrl::AddFile() {
   if (!m_wndFileList) return;
-  brimlet::FilePicker picker(m_strFilter, OFN_ALLOWMULTISELECT | OFN_HIDEREADONLY | OFN_NOCHANGEDIR,
+  brimlet::FilePicker picker(m_wstrFilterGiven.value_or(fw::WideFromNarrow(m_strFilter)), OFN_ALLOWMULTISELECT | OFN_HIDEREADONLY | OFN_NOCHANGEDIR,
                              GetSafeHwnd());
   if (picker.ShowOpenDialog() != brimlet::FilePicker::kConfirmed) return;
   std::vector<std::wstring> paths;

@@ -144,7 +144,7 @@ void BagExchange::String(const char* name, std::string& value,
   if (loading()) {
     if (Read(name, VT_BSTR, &v)) {
       const std::optional<std::string> exact = AnsiText(v.bstrVal, ::SysStringLen(v.bstrVal));
-      SetLastStringLossy(!exact);
+      SetLastLossyText(exact ? std::nullopt : std::optional<std::wstring>(std::wstring(v.bstrVal, ::SysStringLen(v.bstrVal))));
       value = exact ? *exact : NarrowFromBstr(v.bstrVal);
       ::VariantClear(&v);
     } else if (fallback) {

@@ -348,6 +348,7 @@ TEST_F(HostilePage, AddFileUnderOddFiltersOpensTheDialogAndDoesWhatItWasAnswered
     std::wstring filter;
     bool pick;       // a file is picked; otherwise the dialog is cancelled
     int types = -1;  // the entries of the dialog's type list, when checked
+    const wchar_t* firstType = nullptr;  // the first entry's text, when checked
   } filters[] = {
       {"|", L"|", true},
       {"||||", L"||||", false},
@@ -355,6 +356,8 @@ TEST_F(HostilePage, AddFileUnderOddFiltersOpensTheDialogAndDoesWhatItWasAnswered
       {"20,000 pairs", pairs, true, 20000},
       {"embedded NUL", std::wstring(L"a\0b|*.*|", 8), false},
       {"1 MiB", std::wstring(1 << 20, L'x'), true},
+      // Thai, which code page 949 lacks: not "???|*.???", which lists all.
+      {"Thai", L"\u0E44\u0E17\u0E22|*.\u0E44\u0E17\u0E22|", false, 1, L"\u0E44\u0E17\u0E22"},
   };
   int expectedRows = 0;
   for (const auto& filter : filters) {
@@ -362,12 +365,18 @@ TEST_F(HostilePage, AddFileUnderOddFiltersOpensTheDialogAndDoesWhatItWasAnswered
     std::atomic<int> opened{0};
     std::atomic<HWND> lastDialog{nullptr};
     DWORD_PTR types = 0;
+    wchar_t firstType[256] = {};
     auto pickers = drivers::AnswerPickers({filter.pick ? Strings{small_} : Strings{}, {}, !filter.pick});
     drivers::DialogWatcher watcher([&](const drivers::DialogSeen& seen) {
       if (drivers::IsOpenFileDialog(seen.window) && lastDialog.exchange(seen.window) != seen.window) {
         ++opened;
         ::SendMessageTimeoutA(::GetDlgItem(seen.window, cmb1), CB_GETCOUNT, 0, 0, SMTO_NORMAL, 5000,
                               &types);
+        DWORD_PTR length = 0;
+        if (::SendMessageTimeoutW(::GetDlgItem(seen.window, cmb1), CB_GETLBTEXTLEN, 0, 0, SMTO_NORMAL, 5000,
+                                  &length) && length < 256)
+          ::SendMessageTimeoutW(::GetDlgItem(seen.window, cmb1), CB_GETLBTEXT, 0,
+                                reinterpret_cast<LPARAM>(firstType), SMTO_NORMAL, 5000, &length);
       }
       return pickers(seen);
     });
@@ -376,6 +385,7 @@ TEST_F(HostilePage, AddFileUnderOddFiltersOpensTheDialogAndDoesWhatItWasAnswered
     if (filter.types >= 0) {
       EXPECT_EQ(static_cast<DWORD_PTR>(filter.types), types) << filter.label << ": every type reaches the dialog";
     }
+    if (filter.firstType) EXPECT_EQ(std::wstring(filter.firstType), firstType) << filter.label;
     EXPECT_TRUE(MessageTexts(watcher).empty()) << filter.label;
     if (filter.pick) ++expectedRows;
     EXPECT_EQ(expectedRows, Rows()) << filter.label;
