@@ -51,6 +51,18 @@ TEST(DelimiterWatchTest, FindsTheDelimiterWhereverThePiecesCutIt) {
   for (const auto& c : cases) EXPECT_EQ(c.stoppedAt, StoppedAt(c.content, c.cuts)) << c.name;
 }
 
+// Within a piece the watch looks closer only where the delimiter could
+// stand: it must still find it at every offset, among bytes of its own.
+TEST(DelimiterWatchTest, FindsTheDelimiterAtEveryOffsetOfAPiece) {
+  for (const char filler : {'z', '-', 'A', '\r'}) {
+    for (std::size_t at = 0; at + kDelimiter.size() <= 120; ++at) {
+      std::string piece(120, filler);
+      piece.replace(at, kDelimiter.size(), kDelimiter);
+      EXPECT_EQ(0, StoppedAt(piece, {})) << "at " << at << " among '" << filler << "'";
+    }
+  }
+}
+
 TEST(DelimiterWatchTest, NearMissesAndPartialDelimitersPass) {
   const std::string hyphens = "----MULTI-PARTS-FORM-DATA-BOUNDARY";
   const struct {

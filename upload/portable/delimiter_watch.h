@@ -5,8 +5,9 @@
 // never sent whole.
 #pragma once
 
+#include <array>
 #include <cstddef>
-#include <functional>
+#include <cstdint>
 #include <string>
 #include <string_view>
 
@@ -22,6 +23,7 @@ std::string BodyDelimiter();
 // that starts with the hyphens and the boundary forms the delimiter too.
 class DelimiterWatch {
  public:
+  // `delimiter`: from 2 to 255 bytes.
   explicit DelimiterWatch(std::string delimiter = BodyDelimiter());
 
   // Starts a part whose content follows `before` in the body. Only its last
@@ -32,10 +34,13 @@ class DelimiterWatch {
   bool Found(const char* piece, std::size_t size);
 
  private:
+  bool FoundWithin(const char* piece, std::size_t size) const;
+
   const std::string m_delimiter;
-  // Most bytes of a piece are skipped without being compared, so the watch
-  // costs a fraction of the copy that brought the piece in.
-  const std::boyer_moore_horspool_searcher<std::string::const_iterator> m_searcher;
+  // Where each byte value stands in the delimiter.
+  std::array<std::string, 256> m_offsets;
+  // The two-byte sequences the delimiter holds, a bit for each.
+  std::array<std::uint64_t, 65536 / 64> m_pairs{};
   // The last delimiter-length-less-one bytes of the body so far: enough to
   // complete a delimiter that the next piece finishes.
   std::string m_tail;
