@@ -28,23 +28,10 @@ struct DispatchMember {
   UINT argCount;
 };
 
-template <class T, std::string (T::*Get)() const, void (T::*Set)(const std::string&)>
-struct StringAccess {
-  static HRESULT get(T& object, VARIANT* result) {
-    result->vt = VT_BSTR;
-    result->bstrVal = BstrFromNarrow((object.*Get)());
-    return result->bstrVal ? S_OK : E_OUTOFMEMORY;
-  }
-  static HRESULT put(T& object, const VARIANT& value) {
-    (object.*Set)(NarrowFromBstr(value.bstrVal));
-    return S_OK;
-  }
-};
-
-// A string property whose setter takes the page's text as given, to refuse
-// what the code page would change.
+// A string property: its setter takes the page's text as given, so that
+// nothing the code page would change is taken silently.
 template <class T, std::string (T::*Get)() const, void (T::*Set)(const std::wstring&)>
-struct WideSetStringAccess {
+struct StringAccess {
   static HRESULT get(T& object, VARIANT* result) {
     result->vt = VT_BSTR;
     result->bstrVal = BstrFromNarrow((object.*Get)());
@@ -142,13 +129,9 @@ constexpr DispatchMember<T> MethodWithArgs(DISPID id, const wchar_t* name, UINT 
   return {id, name, VT_EMPTY, nullptr, nullptr, nullptr, &CallAccess<T, Fn>::invoke, argCount};
 }
 
-template <class T, std::string (T::*Get)() const, void (T::*Set)(const std::string&)>
-constexpr DispatchMember<T> StringProperty(DISPID id, const wchar_t* name) {
-  return {id, name, VT_BSTR, &StringAccess<T, Get, Set>::get, &StringAccess<T, Get, Set>::put, nullptr};
-}
 template <class T, std::string (T::*Get)() const, void (T::*Set)(const std::wstring&)>
 constexpr DispatchMember<T> StringProperty(DISPID id, const wchar_t* name) {
-  return {id, name, VT_BSTR, &WideSetStringAccess<T, Get, Set>::get, &WideSetStringAccess<T, Get, Set>::put, nullptr};
+  return {id, name, VT_BSTR, &StringAccess<T, Get, Set>::get, &StringAccess<T, Get, Set>::put, nullptr};
 }
 template <class T, LONG (T::*Get)() const, void (T::*Set)(LONG)>
 constexpr DispatchMember<T> LongProperty(DISPID id, const wchar_t* name) {
