@@ -453,6 +453,23 @@ TEST_F(HostilePage, UploadUnderOddAddressesEndsOnceEachAndSendsOnlyWhatSplits) {
     EXPECT_EQ("127.0.0.1:" + port, request.Header("Host")) << shown;
     EXPECT_EQ("", request.Header("Authorization")) << shown << ": credentials are never sent";
   }
+  // The same address from a <param>, whose text reaches the control wide.
+  container::HostOptions options;
+  options.init = container::Initialise::PropertyBag;
+  auto bag = container::MemoryPropertyBag::Create();
+  Variant stored = Variant::FromString(fw::WideFromNarrow(receiver_.Url("/ok/") + u8"\u0E44\u0E17\u0E22", CP_UTF8));
+  bag->Write(L"ScriptURL", stored.get());
+  options.bag = fw::ComPtr<IPropertyBag>(bag.get());
+  control_.reset();
+  HRESULT loaded = E_FAIL;
+  control_ = scenario::HostControl(options, &loaded);
+  ASSERT_EQ(S_OK, loaded);
+  ListSmallFile();
+  {
+    drivers::DialogWatcher watcher(scenario::LeaveProgressOpen);
+    EXPECT_EQ(std::optional<bool>(false), UploadOnce());
+    EXPECT_EQ(Strings{kBadUrl}, MessageTexts(watcher));
+  }
   // Nothing else reached the receiver: what was refused never connected.
   EXPECT_EQ(sent, receiver_.WaitForRequests(sent + 1, 500).size());
   ExpectAPlainUploadStillArrives();
