@@ -141,7 +141,9 @@ void CBrimletCtrl::DoPropExchange(fw::PropExchange& px) {
   fw::OleControl::DoPropExchange(px);
   // The order is the layout of the stream form: do not reorder.
   fw::PX_String(px, "ScriptURL", m_strScriptURL);  // no default: a reset keeps it
+  if (px.loading()) m_bScriptURLFits = !px.lastLossyText();
   fw::PX_String(px, "Filter", m_strFilter, std::string(brimlet::kDefaultFilter));
+  if (px.mode() != fw::PropExchange::Mode::Save) m_wstrFilterGiven = px.lastLossyText();
   fw::PX_Long(px, "MaxTotalSize", m_lMaxTotalSize, kDefaultMaxSize);
   fw::PX_Long(px, "MaxFileSize", m_lMaxFileSize, kDefaultMaxSize);
   fw::PX_Long(px, "MaxFileCount", m_lMaxFileCount, kDefaultMaxFileCount);
@@ -158,8 +160,22 @@ void CBrimletCtrl::SetBound(T& member, const T& value, DISPID id) {
   SetModifiedFlag();
 }
 
-void CBrimletCtrl::SetScriptURL(const std::string& value) { SetBound(m_strScriptURL, value, DISPID_BRIMLET_SCRIPTURL); }
-void CBrimletCtrl::SetFilter(const std::string& value) { SetBound(m_strFilter, value, DISPID_BRIMLET_FILTER); }
+// Servers may rely on Korean path characters going out as code page 949
+// bytes, so the address stays in the code page; one it cannot spell is
+// refused when an upload starts rather than sent as '?'.
+void CBrimletCtrl::SetScriptURL(const std::wstring& value) {
+  const std::optional<std::string> exact = fw::AnsiText(value.data(), value.size());
+  m_bScriptURLFits = exact.has_value();
+  SetBound(m_strScriptURL, exact ? *exact : fw::NarrowFromWide(value.data(), value.size()), DISPID_BRIMLET_SCRIPTURL);
+}
+// The dialog gets the filter as the page gave it: a pattern whose character
+// the code page lacks would otherwise become '?', which matches any.
+void CBrimletCtrl::SetFilter(const std::wstring& value) {
+  const std::optional<std::string> exact = fw::AnsiText(value.data(), value.size());
+  m_wstrFilterGiven.reset();
+  if (!exact) m_wstrFilterGiven = value;
+  SetBound(m_strFilter, exact ? *exact : fw::NarrowFromWide(value.data(), value.size()), DISPID_BRIMLET_FILTER);
+}
 void CBrimletCtrl::SetMaxFileSize(LONG value) { SetBound(m_lMaxFileSize, value, DISPID_BRIMLET_MAXFILESIZE); }
 void CBrimletCtrl::SetMaxTotalSize(LONG value) { SetBound(m_lMaxTotalSize, value, DISPID_BRIMLET_MAXTOTALSIZE); }
 void CBrimletCtrl::SetMaxFileCount(LONG value) { SetBound(m_lMaxFileCount, value, DISPID_BRIMLET_MAXFILECOUNT); }
@@ -222,7 +238,9 @@ void CBrimletCtrl::Upload() {
   fw::PumpThreadMessages();
   worker->SetPriority(THREAD_PRIORITY_NORMAL);
   // Later changes to the list or the properties do not reach this upload.
-  worker->SetDestination(m_strScriptURL, m_bServerResponse != FALSE);
+  // An address the code page cannot spell goes as none, which the worker
+  // refuses as it refuses every address it cannot send.
+  worker->SetDestination(m_bScriptURLFits ? m_strScriptURL : std::string(), m_bServerResponse != FALSE);
   worker->SetPageOrigin(m_strPageOrigin.value_or(std::string()));
   worker->SetPageParts(brimlet::FormFieldParts(m_formFields), brimlet::RequestHeaderLines(m_requestHeaders));
   worker->SetListedFiles(std::move(rows));
@@ -298,9 +316,13 @@ HRESULT CBrimletCtrl::SetFormField(fw::DispatchCall& call) {
 void CBrimletCtrl::ClearFormFields() { m_formFields.Clear(); }
 
 HRESULT CBrimletCtrl::SetRequestHeader(fw::DispatchCall& call) {
-  std::string name;
-  std::wstring givenValue;
-  if (!call.StringArg(0, &name) || !call.StringArg(1, &givenValue)) return call.refusal();
+  std::wstring givenName, givenValue;
+  if (!call.StringArg(0, &givenName) || !call.StringArg(1, &givenValue)) return call.refusal();
+  // Only ASCII makes a header name; one the code page would turn into
+  // another (é into e) is refused as it was given.
+  const std::optional<std::string> exactName = fw::AnsiText(givenName.data(), givenName.size());
+  if (!exactName) return call.Refuse(E_INVALIDARG, std::string("SetRequestHeader: ") + brimlet::kHeaderNameCharacters);
+  const std::string& name = *exactName;
   const std::optional<std::string> inCodePage = brimlet::CodePageText(givenValue, &fw::AnsiCharacter);
   if (!inCodePage) return call.Refuse(E_INVALIDARG, std::string("SetRequestHeader: ") + brimlet::kHeaderValueCodePage);
   const std::string& value = *inCodePage;
@@ -379,7 +401,7 @@ LRESULT CBrimletCtrl::OnUploadProgress(WPARAM number) {
 
 void CBrimletCtrl::FinishUpload(bool success, const brimlet::UploadReport& report) {
   m_lastResponseStatus = report.status;
-  m_lastResponseText = fw::WideFromNarrow(report.reply, report.replyIsUtf8 ? CP_UTF8 : brimlet::kKoreanCodePage);
+  m_lastResponseText = fw::WideFromNarrow(report.reply, brimlet::ReplyCodePage(report.replyIsUtf8));
   m_lastErrorText = success ? std::string() : report.errorText;
   FireUploadFinish(success);
 }

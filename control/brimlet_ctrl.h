@@ -35,9 +35,9 @@ class CBrimletCtrl final : public fw::OleControl {
 
   // Properties.
   std::string GetScriptURL() const { return m_strScriptURL; }
-  void SetScriptURL(const std::string& value);
+  void SetScriptURL(const std::wstring& value);
   std::string GetFilter() const { return m_strFilter; }
-  void SetFilter(const std::string& value);
+  void SetFilter(const std::wstring& value);
   LONG GetMaxFileSize() const { return m_lMaxFileSize; }
   void SetMaxFileSize(LONG value);
   LONG GetMaxTotalSize() const { return m_lMaxTotalSize; }
@@ -136,7 +136,13 @@ class CBrimletCtrl final : public fw::OleControl {
   LONG m_lMaxTotalSize = 0;
   BOOL m_bServerResponse = FALSE;
   std::string m_strScriptURL;
+  // False while ScriptURL holds a character the code page lacks: it reads
+  // back as converted, but no upload goes to the address it now spells.
+  bool m_bScriptURLFits = true;
   std::string m_strFilter;
+  // The filter as the page gave it, while it holds a character the code
+  // page lacks (m_strFilter then reads '?' there).
+  std::optional<std::wstring> m_wstrFilterGiven;
   // Nothing consults these two; they read back the last value a page set.
   BOOL m_bShowProgress = TRUE;
   BOOL m_bEnablePopupMenu = TRUE;

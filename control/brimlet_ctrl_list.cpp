@@ -19,6 +19,7 @@
 #include "control/system_number_format.h"
 #include "framework/message_box.h"
 #include "framework/module.h"
+#include "framework/text.h"
 #include "framework/unique_handle.h"
 #include "module/dispatch_ids.h"
 #include "resources/resource_ids.h"
@@ -136,8 +137,8 @@ void CBrimletCtrl::InsertFile(const std::wstring& path, DWORD size) {
 // ------------------------------------------------------------------ adding
 void CBrimletCtrl::AddFile() {
   if (!m_wndFileList) return;
-  brimlet::FilePicker picker(m_strFilter, OFN_ALLOWMULTISELECT | OFN_HIDEREADONLY | OFN_NOCHANGEDIR,
-                             GetSafeHwnd());
+  brimlet::FilePicker picker(m_wstrFilterGiven.value_or(fw::WideFromNarrow(m_strFilter)),
+                             OFN_ALLOWMULTISELECT | OFN_HIDEREADONLY | OFN_NOCHANGEDIR, GetSafeHwnd());
   if (picker.ShowOpenDialog() != brimlet::FilePicker::kConfirmed) return;
   std::vector<std::wstring> paths;
   for (std::size_t position = picker.FirstSelectedPosition();

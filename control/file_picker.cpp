@@ -20,10 +20,10 @@ constexpr UINT_PTR kOpenDialogSubclass = 1;
 
 FilePicker::FilePicker() = default;
 
-// The page's filter and the title are texts of the ANSI code page; the
-// dialog itself is the wide one, so the names it returns lose nothing.
-FilePicker::FilePicker(const std::string& filter, DWORD flags, HWND owner)
-    : m_filter(fw::WideFromNarrow(ConvertFilter(filter, &fw::IsAnsiLeadByte))),
+// The dialog is the wide one, so the names it returns lose nothing, and the
+// filter's separators are found in whole characters.
+FilePicker::FilePicker(const std::wstring& filter, DWORD flags, HWND owner)
+    : m_filter(ConvertFilter(filter)),
       m_title(fw::WideFromNarrow(kPickerTitle)) {
   m_request.hwndOwner = owner;
   m_request.lpstrFilter = m_filter.c_str();

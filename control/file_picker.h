@@ -23,7 +23,7 @@ class FilePicker {
   FilePicker();
   // For the open-file dialog: the '|'-separated filter, OFN_ flags (explorer
   // style is added) and the owner.
-  FilePicker(const std::string& filter, DWORD flags, HWND owner);
+  FilePicker(const std::wstring& filter, DWORD flags, HWND owner);
   FilePicker(const FilePicker&) = delete;
   FilePicker& operator=(const FilePicker&) = delete;
   virtual ~FilePicker() = default;

@@ -31,13 +31,6 @@ bool DispatchCall::Arg(UINT index, VARTYPE type, VARIANT* converted) {
   return true;
 }
 
-bool DispatchCall::StringArg(UINT index, std::string* value) {
-  std::wstring given;
-  if (!StringArg(index, &given)) return false;
-  *value = NarrowFromWide(given.data(), given.size());
-  return true;
-}
-
 bool DispatchCall::StringArg(UINT index, std::wstring* value) {
   VARIANT converted;
   if (!Arg(index, VT_BSTR, &converted)) return false;

@@ -21,7 +21,6 @@ class DispatchCall {
   // Argument `index` (0 for the leftmost) as text or as a number; false
   // when it is missing or does not convert, after refusing the call (the
   // HRESULT to return is then refusal()).
-  bool StringArg(UINT index, std::string* value);
   bool StringArg(UINT index, std::wstring* value);  // every character as given
   bool LongArg(UINT index, LONG* value);
 

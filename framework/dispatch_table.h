@@ -28,7 +28,9 @@ struct DispatchMember {
   UINT argCount;
 };
 
-template <class T, std::string (T::*Get)() const, void (T::*Set)(const std::string&)>
+// A string property: its setter takes the page's text as given, so that
+// nothing the code page would change is taken silently.
+template <class T, std::string (T::*Get)() const, void (T::*Set)(const std::wstring&)>
 struct StringAccess {
   static HRESULT get(T& object, VARIANT* result) {
     result->vt = VT_BSTR;
@@ -36,7 +38,7 @@ struct StringAccess {
     return result->bstrVal ? S_OK : E_OUTOFMEMORY;
   }
   static HRESULT put(T& object, const VARIANT& value) {
-    (object.*Set)(NarrowFromBstr(value.bstrVal));
+    (object.*Set)(std::wstring(value.bstrVal, ::SysStringLen(value.bstrVal)));
     return S_OK;
   }
 };
@@ -127,7 +129,7 @@ constexpr DispatchMember<T> MethodWithArgs(DISPID id, const wchar_t* name, UINT 
   return {id, name, VT_EMPTY, nullptr, nullptr, nullptr, &CallAccess<T, Fn>::invoke, argCount};
 }
 
-template <class T, std::string (T::*Get)() const, void (T::*Set)(const std::string&)>
+template <class T, std::string (T::*Get)() const, void (T::*Set)(const std::wstring&)>
 constexpr DispatchMember<T> StringProperty(DISPID id, const wchar_t* name) {
   return {id, name, VT_BSTR, &StringAccess<T, Get, Set>::get, &StringAccess<T, Get, Set>::put, nullptr};
 }

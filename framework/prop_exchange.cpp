@@ -143,7 +143,9 @@ void BagExchange::String(const char* name, std::string& value,
   ::VariantInit(&v);
   if (loading()) {
     if (Read(name, VT_BSTR, &v)) {
-      value = NarrowFromBstr(v.bstrVal);
+      const std::optional<std::string> exact = AnsiText(v.bstrVal, ::SysStringLen(v.bstrVal));
+      SetLastLossyText(exact ? std::nullopt : std::optional<std::wstring>(std::wstring(v.bstrVal, ::SysStringLen(v.bstrVal))));
+      value = exact ? *exact : NarrowFromBstr(v.bstrVal);
       ::VariantClear(&v);
     } else if (fallback) {
       value = *fallback;

@@ -22,6 +22,9 @@ class PropExchange {
   // True once any value could not be read or written; the exchange goes on,
   // and the caller decides what a failed exchange means.
   bool failed() const { return failed_; }
+  // The last text loaded as it was given, when it held a character the
+  // ANSI code page lacks and so reads otherwise (a bag's texts are wide).
+  const std::optional<std::wstring>& lastLossyText() const { return lastLossyText_; }
 
   // A value with a default takes it on reset and when a bag lacks it; one
   // without a default keeps its current value then.
@@ -34,10 +37,12 @@ class PropExchange {
  protected:
   explicit PropExchange(Mode mode) : mode_(mode) {}
   void Fail() { failed_ = true; }
+  void SetLastLossyText(std::optional<std::wstring> text) { lastLossyText_ = std::move(text); }
 
  private:
   Mode mode_;
   bool failed_ = false;
+  std::optional<std::wstring> lastLossyText_;
 };
 
 // Reset mode: every value with a default takes it.

@@ -14,6 +14,18 @@ std::string NarrowFromWide(const wchar_t* text, size_t length, UINT codePage) {
 
 std::string NarrowFromBstr(BSTR text) { return NarrowFromWide(text, ::SysStringLen(text)); }
 
+std::optional<std::string> AnsiText(const wchar_t* text, size_t length) {
+  if (!text || length == 0) return std::string();
+  const int wideLength = static_cast<int>(length);
+  BOOL usedDefault = FALSE;
+  const int size = ::WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, text, wideLength, nullptr, 0, nullptr,
+                                         &usedDefault);
+  if (size <= 0 || usedDefault) return std::nullopt;
+  std::string result(static_cast<size_t>(size), '\0');
+  ::WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, text, wideLength, &result[0], size, nullptr, nullptr);
+  return result;
+}
+
 std::wstring WideFromNarrow(const std::string& text, UINT codePage) {
   if (text.empty()) return {};
   const int narrowLength = static_cast<int>(text.size());

@@ -11,6 +11,9 @@ namespace fw {
 
 std::string NarrowFromWide(const wchar_t* text, size_t length, UINT codePage = CP_ACP);
 std::string NarrowFromBstr(BSTR text);
+// The text in the ANSI code page exactly, or nothing when the code page
+// lacks one of its characters (no '?' and no look-alike in its place).
+std::optional<std::string> AnsiText(const wchar_t* text, size_t length);
 std::wstring WideFromNarrow(const std::string& text, UINT codePage = CP_ACP);
 // A new BSTR that the caller frees; nullptr only when out of memory.
 BSTR BstrFromNarrow(const std::string& text);

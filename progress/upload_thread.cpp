@@ -140,8 +140,10 @@ void UploadThread::InitInstance() {
 
   // The user is shown the reply whoever may read it; a page on another
   // origin reads it only when the server said so.
-  if (m_job.serverResponse && !m_sender->reply().empty())
-    Tell(ShownReply(m_sender->reply(), &fw::IsAnsiLeadByte));
+  if (m_job.serverResponse && !m_sender->reply().empty()) {
+    const bool utf8 = m_sender->replyIsUtf8();
+    fw::AppMessageBox(fw::WideFromNarrow(ShownReply(m_sender->reply(), utf8, &fw::IsAnsiLeadByte), ReplyCodePage(utf8)));
+  }
   if (m_sender->replyReadable()) {
     m_report->status = m_sender->status();
     m_report->reply = m_sender->reply();

@@ -1,5 +1,7 @@
 #include "control/portable/picker_text.h"
 
+#include <algorithm>
+
 namespace brimlet {
 
 const char kPickerTitle[] = "Orvo 파일 업로더";
@@ -23,15 +25,13 @@ bool EndsInSeparator(const std::wstring& text) {
 
 }  // namespace
 
-std::string ConvertFilter(const std::string& filter, LeadBytePredicate isLead) {
-  std::string list = filter;
-  for (std::size_t i = 0; i < list.size(); i = NextCharOffset(list.data(), list.size(), i, isLead)) {
-    if (list[i] == '|') list[i] = '\0';
-  }
+std::wstring ConvertFilter(const std::wstring& filter) {
+  std::wstring list = filter;
+  std::replace(list.begin(), list.end(), L'|', L'\0');
   // The dialog reads pairs until an empty description: the list needs a NUL
   // after its last pattern and one more after that.
-  if (list.empty() || list.back() != '\0') list.push_back('\0');
-  list.push_back('\0');
+  if (list.empty() || list.back() != L'\0') list.push_back(L'\0');
+  list.push_back(L'\0');
   return list;
 }
 

@@ -1,8 +1,8 @@
 // The text rules of the file picker: the dialog's filter list, the splitting
 // of a multi-file selection into full paths, and the folder path trimming of
-// the folder scan. The filter is a text of the ANSI code page, scanned
-// character by character so that the trail byte of a double-byte character is
-// never taken for a separator; the code page enters as a lead-byte predicate.
+// the folder scan. The filter is taken wide, as the page gave it or as the
+// system decoded its code page text, so no trail byte of a double-byte
+// character is ever taken for a separator.
 #pragma once
 
 #include <cstddef>
@@ -20,7 +20,7 @@ extern const char kDefaultFilter[];        // "모든 파일|*.*|"
 
 // "desc|pattern|desc|pattern|" -> "desc\0pattern\0desc\0pattern\0\0". The
 // result always ends in two NULs, also when the filter lacks its final '|'.
-std::string ConvertFilter(const std::string& filter, LeadBytePredicate isLead);
+std::wstring ConvertFilter(const std::wstring& filter);
 
 // Folder and name joined with one '\', or directly when the folder already
 // ends in a separator (C:\ + a.txt -> C:\a.txt). Paths are wide (UTF-16), as

@@ -17,7 +17,6 @@
 const crypto = require('crypto');
 const fs = require('fs');
 const http = require('http');
-const os = require('os');
 const path = require('path');
 const busboy = require('busboy');
 
@@ -43,9 +42,11 @@ const ALLOWED_EXTENSIONS = new Set([
   'jpg', 'jpeg', 'png', 'gif', 'bmp', 'webp', //                            images
   'zip', '7z', 'gz', 'tar', //                                              archives
 ]);
-// Where the files go: a folder of its own, outside any folder a web server
-// serves. Created (owner only) when missing.
-const UPLOAD_DIR = process.env.BRIMLET_UPLOAD_DIR || path.join(os.tmpdir(), 'brimlet-uploads');
+// Where the files go: a folder of this server's user alone, outside any
+// folder a web server serves. Required: a default in a folder every user
+// shares could be made first by another user. Created (owner only) when
+// missing; refused when another user owns it or others may write to it.
+const UPLOAD_DIR = process.env.BRIMLET_UPLOAD_DIR || '';
 // Most files in one upload, largest file, largest request body. The body is
 // the files plus a part header each (about 100 bytes and the path), so keep
 // it a little above the page's MaxTotalSize.
@@ -64,10 +65,15 @@ const UPLOAD_TOKEN = process.env.BRIMLET_UPLOAD_TOKEN || '';
 // commas). Empty: none; a page on this server's own origin needs no entry.
 const ALLOWED_ORIGINS = new Set((process.env.BRIMLET_ALLOWED_ORIGINS || '').toLowerCase()
   .split(/[\s,]+/).filter((origin) => origin && origin !== 'null'));
+// A connection that sends nothing for this many seconds is dropped. An
+// upload may take as long as it needs while its bytes keep coming.
+const IDLE_SECONDS = setting('BRIMLET_IDLE_SECONDS', 120);
 
 const INDEX = 'index.tsv';
+// How long a refusal decided by the headers waits, reading and dropping the
+// body, so that the client is still there to read the answer.
+const LINGER_MS = 2000;
 const TOKEN = /^[!#$%&'*+.^_`|~0-9A-Za-z-]+$/;
-const FIELD = /^FILE[1-9][0-9]*$/;
 const EXTENSION = /\.([A-Za-z0-9]+)$/;
 
 // ------------------------------------------------------------------ names
@@ -95,15 +101,25 @@ function clientName(raw, field) {
   return { name: withCharacters(name), shown };
 }
 
+// Characters that end a line or turn the direction of the text around them:
+// read from a reference, one would split an index line for some readers, or
+// show "photo\u202egpj.txt" as "phototxt.jpg".
+function isLayoutControl(code) {
+  return code === 0x200e || code === 0x200f || code === 0x2028 || code === 0x2029 ||
+    (code >= 0x202a && code <= 0x202e) || (code >= 0x2066 && code <= 0x2069);
+}
+
 // A name with each decimal character reference the control wrote for a
 // character that CP949 lacks ("caf&#233;.txt") made that character again.
 // Only references to characters outside ASCII and the C1 controls are read,
-// so no reference can bring a slash, a control or a surrogate into a name;
-// any other stays as it was written.
+// and none to a line or direction control, so no reference can bring a
+// slash, a control or a surrogate into a name, nor change how it shows; any
+// other stays as it was written.
 function withCharacters(name) {
   return name.replace(/&#([0-9]{1,7});/g, (reference, digits) => {
     const code = Number(digits);
-    const readable = code >= 0xa0 && code <= 0x10ffff && (code < 0xd800 || code > 0xdfff);
+    const readable = code >= 0xa0 && code <= 0x10ffff && (code < 0xd800 || code > 0xdfff) &&
+      !isLayoutControl(code);
     return readable ? String.fromCodePoint(code) : reference;
   });
 }
@@ -121,6 +137,23 @@ function storedExtension(name) {
   const match = EXTENSION.exec(name);
   const extension = match ? match[1].toLowerCase() : '';
   return ALLOWED_EXTENSIONS.has(extension) ? `.${extension}` : '';
+}
+
+// Why files may not go to `folder`, or null. Made for this user alone when
+// missing; one that another user made, or may write to, could hold a link in
+// place of the index, or its owner could replace what is stored.
+function folderRefusal(folder) {
+  let info;
+  try {
+    fs.mkdirSync(folder, { recursive: true, mode: 0o700 });
+    info = fs.statSync(folder);
+  } catch (error) {
+    return null; // reported as the first file that cannot be created
+  }
+  if (!info.isDirectory() || info.uid !== process.geteuid() || (info.mode & 0o022) !== 0) {
+    return 'the upload folder belongs to another user, or others may write to it';
+  }
+  return null;
 }
 
 // Creates a new file under a random name; never opens an existing one.
@@ -152,7 +185,9 @@ function reply(res, status, text, upload) {
   if (res.replyAsJson) {
     const answer = { ok: status < 400, message: decoded(bytes).name };
     if (upload) Object.assign(answer, upload.summary());
-    data = Buffer.from(JSON.stringify(answer));
+    // < > & escaped: the JSON stays data inside a page's <script> too.
+    data = Buffer.from(JSON.stringify(answer).replace(/[<>&]/g,
+      (c) => `\\u00${c.charCodeAt(0).toString(16).toUpperCase()}`));
     type = 'application/json; charset=utf-8';
   } else {
     // Names are in the control's code page, as it shows them.
@@ -162,18 +197,23 @@ function reply(res, status, text, upload) {
   res.writeHead(status, {
     'Content-Type': type,
     'Content-Length': data.length,
+    'X-Content-Type-Options': 'nosniff',
     Connection: 'close',
   });
   res.end(data);
 }
 
-// Answers once the body is read, so that the client is there for the reply.
-function replyAfterBody(req, res, status, text) {
-  if (req.readableEnded || req.destroyed) {
-    reply(res, status, text);
-    return;
-  }
-  req.on('end', () => reply(res, status, text));
+// Answers a refusal the headers decide without reading the body. The HTTP
+// server closes a finished connection at once, which could reset it before
+// the client has read the answer: instead, what comes is read and dropped
+// for a moment only.
+function refuseUnread(req, res, status, text) {
+  const socket = req.socket;
+  socket.destroySoon = () => {
+    socket.end();
+    setTimeout(() => socket.destroy(), LINGER_MS).unref();
+  };
+  reply(res, status, text);
   req.resume();
 }
 
@@ -200,15 +240,36 @@ class Upload {
     this.files = [];
   }
 
-  // Adds the files to the index in one append; false if it cannot.
+  // Adds the files to the index in one append; false if it cannot, the
+  // index then cut back to what it was, so that no half line is left for
+  // the next one to run into. Never through a link. Synchronous: the
+  // uploads of this process write one at a time.
   keep() {
-    const lines = this.files.map((f) => `${f.stored}\t${f.size}\t${f.type}\t${f.name}\n`).join('');
+    const lines = Buffer.from(this.files.map((f) => `${f.stored}\t${f.size}\t${f.type}\t${f.name}\n`).join(''));
+    const { O_WRONLY, O_APPEND, O_CREAT, O_NOFOLLOW } = fs.constants;
+    let fd;
+    let length;
     try {
-      fs.appendFileSync(path.join(this.folder, INDEX), lines, { encoding: 'utf8', mode: 0o600 });
+      fd = fs.openSync(path.join(this.folder, INDEX), O_WRONLY | O_APPEND | O_CREAT | O_NOFOLLOW, 0o600);
+      length = fs.fstatSync(fd).size;
+    } catch (error) {
+      console.error(`cannot write the index: ${error.message}`);
+      if (fd !== undefined) fs.closeSync(fd);
+      return false;
+    }
+    try {
+      for (let at = 0; at < lines.length;) at += fs.writeSync(fd, lines, at);
       return true;
     } catch (error) {
       console.error(`cannot write the index: ${error.message}`);
+      try {
+        fs.ftruncateSync(fd, length);
+      } catch (truncateError) {
+        console.error(`cannot restore the index: ${truncateError.message}`);
+      }
       return false;
+    } finally {
+      fs.closeSync(fd);
     }
   }
 
@@ -271,21 +332,29 @@ class Upload {
 }
 
 function receive(req, res) {
+  // The HTTP parser has refused a length given twice, one that is not a
+  // number, and one beside a transfer coding (see clientError below).
   const declared = req.headers['content-length'];
   if (!/^[0-9]+$/.test(declared || '')) {
-    replyAfterBody(req, res, 411, 'Content-Length is required.');
+    refuseUnread(req, res, 411, 'Content-Length is required.');
     return;
   }
   if (UPLOAD_TOKEN && !hasToken(req)) {
-    replyAfterBody(req, res, 403, 'Refused: the upload token is missing or wrong; nothing stored.');
+    refuseUnread(req, res, 403, 'Refused: the upload token is missing or wrong; nothing stored.');
     return;
   }
   if (!/^multipart\/form-data/i.test(req.headers['content-type'] || '')) {
-    replyAfterBody(req, res, 400, 'Not a multipart upload.');
+    refuseUnread(req, res, 400, 'Not a multipart upload.');
     return;
   }
   if (Number(declared) > MAX_UPLOAD_BYTES) {
-    replyAfterBody(req, res, 413, `Refused: the upload is larger than ${MAX_UPLOAD_BYTES} bytes; nothing stored.`);
+    refuseUnread(req, res, 413, `Refused: the upload is larger than ${MAX_UPLOAD_BYTES} bytes; nothing stored.`);
+    return;
+  }
+  const why = folderRefusal(UPLOAD_DIR);
+  if (why) {
+    console.error(`${why}: ${UPLOAD_DIR}`);
+    refuseUnread(req, res, 500, `Not stored: ${why}; see README.md.`);
     return;
   }
   let parser;
@@ -299,31 +368,38 @@ function receive(req, res) {
                       limits: { fileSize: MAX_FILE_BYTES + 1, fields: MAX_FIELDS,
                                 fieldSize: MAX_FIELD_BYTES + 1 } });
   } catch (error) {
-    replyAfterBody(req, res, 400, 'Not a multipart upload.');
+    refuseUnread(req, res, 400, 'Not a multipart upload.');
     return;
-  }
-  try {
-    fs.mkdirSync(UPLOAD_DIR, { recursive: true, mode: 0o700 });
-  } catch (error) {
-    // Reported as the first file that cannot be created.
   }
   const upload = new Upload(UPLOAD_DIR);
   let settled = false;
   let cutShort = false;
+  // The control sends the fields first, then FILE1, FILE2, ... in order: a
+  // body of another shape is not the control's, or a file in it held a
+  // delimiter line and part headers of its own.
+  let fileParts = 0;
 
   parser.on('file', (field, stream, info) => {
-    if (upload.refusal || !FIELD.test(field) || !info.filename) stream.resume();
+    fileParts += 1;
+    if (!upload.refusal && field !== `FILE${fileParts}`) {
+      upload.refuse(400, 'Bad upload body (file parts out of order); nothing stored.');
+    }
+    if (upload.refusal || !info.filename) stream.resume();
     else upload.add(field, stream, info);
   });
   parser.on('field', (name, value, info) => {
     const field = decoded(Buffer.from(name || '', 'latin1'));
+    if (!upload.refusal && fileParts) upload.refuse(400, 'Bad upload body (a form field after a file); nothing stored.');
     if (upload.refusal) return;
     // Like a file, a value is cut one byte past the limit.
     if (info.valueTruncated) {
       upload.refuse(413, Buffer.concat([Buffer.from('Refused: the field '), field.shown,
                                         Buffer.from(` is longer than ${MAX_FIELD_BYTES} bytes; nothing stored.`)]));
     } else {
-      upload.fields.push({ name: field.name, value: decoded(Buffer.from(value, 'latin1')).name });
+      // Read as the file names are: a character CP949 lacks comes as a
+      // reference here too.
+      upload.fields.push({ name: withCharacters(field.name),
+                           value: withCharacters(decoded(Buffer.from(value, 'latin1')).name) });
     }
   });
   parser.on('fieldsLimit', () => {
@@ -349,8 +425,8 @@ function receive(req, res) {
     req.unpipe(parser);
     req.resume();
     await upload.discard();
-    replyAfterBody(req, res, 400, cutShort ? 'Upload cut short; nothing stored.'
-                                           : `Bad upload body (${error.message}); nothing stored.`);
+    refuseUnread(req, res, 400, cutShort ? 'Upload cut short; nothing stored.'
+                                         : `Bad upload body (${error.message}); nothing stored.`);
   });
   // The client went away before the end of its body.
   req.on('close', () => {
@@ -383,7 +459,7 @@ function allowOrigin(res, origin) {
 function answerPreflight(req, res) {
   const origin = listedOrigin(req);
   if (!origin) {
-    replyAfterBody(req, res, 403, 'Refused: pages of this origin may not upload here.');
+    refuseUnread(req, res, 403, 'Refused: pages of this origin may not upload here.');
     return;
   }
   allowOrigin(res, origin);
@@ -393,7 +469,7 @@ function answerPreflight(req, res) {
   if (names.length && names.every((name) => TOKEN.test(name))) {
     res.setHeader('Access-Control-Allow-Headers', names.join(', '));
   }
-  res.writeHead(204, { Connection: 'close' });
+  res.writeHead(204, { 'X-Content-Type-Options': 'nosniff', Connection: 'close' });
   res.end();
 }
 
@@ -412,6 +488,29 @@ const server = http.createServer((req, res) => {
   }
 });
 
+// A request the HTTP parser refuses (a length given twice or not a number,
+// a length beside a transfer coding, a malformed header) gets the answer
+// every refusal here has.
+server.on('clientError', (error, socket) => {
+  if (!socket.writable || error.code === 'ECONNRESET') {
+    socket.destroy();
+    return;
+  }
+  const text = 'Bad request headers; nothing stored.\r\n';
+  socket.end('HTTP/1.1 400 Bad Request\r\nContent-Type: text/plain; charset=euc-kr\r\n' +
+             `X-Content-Type-Options: nosniff\r\nContent-Length: ${text.length}\r\nConnection: close\r\n\r\n${text}`);
+});
+// An upload may take as long as its bytes keep coming: no limit on a whole
+// request (older Node has none; newer ends one after five minutes), only
+// on a connection that stays silent.
+server.requestTimeout = 0;
+server.setTimeout(IDLE_SECONDS * 1000, (socket) => socket.destroy());
+
+if (!UPLOAD_DIR) {
+  console.error('BRIMLET_UPLOAD_DIR must name the upload folder: one of this user\'s own, ' +
+                'outside every document root (see README.md)');
+  process.exit(1);
+}
 server.listen(Number(process.env.BRIMLET_PORT || 8080), '127.0.0.1', () => {
   const port = server.address().port;
   const portFile = process.env.BRIMLET_PORT_FILE;

@@ -36,9 +36,11 @@ const ALLOWED_EXTENSIONS = [
     'jpg', 'jpeg', 'png', 'gif', 'bmp', 'webp', //                            images
     'zip', '7z', 'gz', 'tar', //                                              archives
 ];
-// Where the files go: a folder of its own, outside any folder a web server
-// serves. Created (owner only) when missing.
-define('UPLOAD_DIR', getenv('BRIMLET_UPLOAD_DIR') ?: sys_get_temp_dir() . '/brimlet-uploads');
+// Where the files go: a folder of this server's user alone, outside any
+// folder a web server serves. Required: a default in a folder every user
+// shares could be made first by another user. Created (owner only) when
+// missing; refused when another user owns it or others may write to it.
+define('UPLOAD_DIR', (string)getenv('BRIMLET_UPLOAD_DIR'));
 // A folder under the document root (or beside this script) is refused: the
 // web server would hand out, or run, what lands there. Only set this when
 // that server is known to serve the folder as plain data.
@@ -87,15 +89,25 @@ function client_name(string $raw, string $field): array {
     return [with_characters($name), $shown];
 }
 
+// Characters that end a line or turn the direction of the text around them:
+// read from a reference, one would split an index line for some readers, or
+// show "photo\u{202E}gpj.txt" as "phototxt.jpg".
+function is_layout_control(int $code): bool {
+    return in_array($code, [0x200E, 0x200F, 0x2028, 0x2029], true) || ($code >= 0x202A && $code <= 0x202E)
+        || ($code >= 0x2066 && $code <= 0x2069);
+}
+
 // A name with each decimal character reference the control wrote for a
 // character that CP949 lacks ("caf&#233;.txt") made that character again.
 // Only references to characters outside ASCII and the C1 controls are read,
-// so no reference can bring a slash, a control or a surrogate into a name;
-// any other stays as it was written.
+// and none to a line or direction control, so no reference can bring a
+// slash, a control or a surrogate into a name, nor change how it shows; any
+// other stays as it was written.
 function with_characters(string $name): string {
     return preg_replace_callback('/&#([0-9]{1,7});/', function (array $match): string {
         $code = (int)$match[1];
-        $readable = $code >= 0xA0 && $code <= 0x10FFFF && ($code < 0xD800 || $code > 0xDFFF);
+        $readable = $code >= 0xA0 && $code <= 0x10FFFF && ($code < 0xD800 || $code > 0xDFFF)
+            && !is_layout_control($code);
         return $readable ? html_entity_decode($match[0], ENT_QUOTES | ENT_HTML5, 'UTF-8') : $match[0];
     }, $name);
 }
@@ -146,18 +158,53 @@ function resolved_path(string $path): ?string {
     return rtrim($real, '/') . ($rest ? '/' . implode('/', $rest) : '');
 }
 
-// Why files may not go to UPLOAD_DIR, or null when they may.
+// Why files may not go to UPLOAD_DIR, or null when they may. It is made
+// for this user alone when missing; one that another user made, or may
+// write to, could hold a link in place of the index, or its owner could
+// replace what is stored.
 function folder_refusal(): ?string {
+    if (UPLOAD_DIR === '') return 'no upload folder is set';
     $folder = resolved_path(UPLOAD_DIR);
     if ($folder === null) return 'the upload folder cannot be resolved; create it first';
-    if (STORE_UNDER_DOCUMENT_ROOT) return null;
-    foreach ([$_SERVER['DOCUMENT_ROOT'] ?? '', __DIR__] as $root) {
-        $root = $root === '' ? false : realpath($root);
-        if ($root !== false && strpos("$folder/", rtrim($root, '/') . '/') === 0) {
-            return 'the upload folder is under the web server\'s document root; see README.md';
+    if (!STORE_UNDER_DOCUMENT_ROOT) {
+        foreach ([$_SERVER['DOCUMENT_ROOT'] ?? '', __DIR__] as $root) {
+            $root = $root === '' ? false : realpath($root);
+            if ($root !== false && strpos("$folder/", rtrim($root, '/') . '/') === 0) {
+                return 'the upload folder is under the web server\'s document root';
+            }
         }
     }
+    if (!is_dir(UPLOAD_DIR)) @mkdir(UPLOAD_DIR, 0700, true);
+    clearstatcache();
+    $owner = @fileowner(UPLOAD_DIR);
+    if ($owner === false) return null;  // reported as the first file that cannot be created
+    // Without POSIX functions (Windows) the folder's access list is the host's to set.
+    if (function_exists('posix_geteuid') && (!is_dir(UPLOAD_DIR) || $owner !== posix_geteuid()
+                                             || (fileperms(UPLOAD_DIR) & 0022) !== 0)) {
+        return 'the upload folder belongs to another user, or others may write to it';
+    }
     return null;
+}
+
+// Adds lines to the index in one append; false if it cannot, the index then
+// cut back to what it was, so that no half line is left for the next one to
+// run into. Never through a link: PHP cannot open a file without following
+// one, so the file opened must be the one that was there, and no link.
+function append_to_index(string $lines): bool {
+    $path = UPLOAD_DIR . '/' . INDEX;
+    if (is_link($path) || ($index = @fopen($path, 'ab')) === false) return false;
+    $appended = false;
+    if (flock($index, LOCK_EX)) {
+        $opened = fstat($index);
+        $there = @lstat($path);
+        if ($there !== false && $opened['ino'] === $there['ino'] && $opened['dev'] === $there['dev']
+            && ($there['mode'] & 0170000) === 0100000) {
+            $appended = @fwrite($index, $lines) === strlen($lines) && fflush($index);
+            if (!$appended) ftruncate($index, $opened['size']);
+        }
+    }
+    fclose($index);
+    return $appended;
 }
 
 // ----------------------------------------------------------------- server
@@ -167,10 +214,12 @@ function folder_refusal(): ?string {
 function reply(int $status, string $text, ?array $stored = null): void {
     http_response_code($status);
     header('Connection: close');
+    header('X-Content-Type-Options: nosniff');  // a refusal echoes what the client sent
     if (($_GET['reply'] ?? '') === 'json') {
         header('Content-Type: application/json; charset=utf-8');
         $answer = array_merge(['ok' => $status < 400, 'message' => decoded($text)[0]], $stored ?? []);
-        echo json_encode($answer, JSON_UNESCAPED_UNICODE | JSON_UNESCAPED_SLASHES);
+        // < > & escaped: the JSON stays data inside a page's <script> too.
+        echo json_encode($answer, JSON_UNESCAPED_UNICODE | JSON_UNESCAPED_SLASHES | JSON_HEX_TAG | JSON_HEX_AMP);
         return;
     }
     // Names are in the control's code page, as it shows them.
@@ -201,8 +250,14 @@ function parts_or_refusal(): array {
     $maxFiles = lower_limit(MAX_FILES, max(1, (int)ini_get('max_file_uploads') - 1));
     $maxBytes = lower_limit(MAX_FILE_BYTES, ini_bytes((string)ini_get('upload_max_filesize')));
     $parts = [];
+    // The control sends FILE1, FILE2, ... in order: a body of another shape
+    // is not the control's, or a file in it held a delimiter line and part
+    // headers of its own. (PHP keeps no order between fields and files.)
+    $number = 0;
     foreach ($_FILES as $field => $file) {
-        if (!preg_match('/^FILE[1-9][0-9]*$/', $field) || is_array($file['name'])) continue;
+        if ((string)$field !== 'FILE' . ++$number || is_array($file['name'])) {
+            return [[400, 'Bad upload body (file parts out of order); nothing stored.'], []];
+        }
         if ($file['error'] === UPLOAD_ERR_NO_FILE) continue;  // an empty file name
         if ($file['error'] === UPLOAD_ERR_PARTIAL) return [[400, 'Upload cut short; nothing stored.'], []];
         if (count($parts) === $maxFiles) {
@@ -243,7 +298,10 @@ function fields_or_refusal(): array {
             $shown = decoded($field['name'])[1];
             return [[413, "Refused: the field $shown is longer than " . MAX_FIELD_BYTES . ' bytes; nothing stored.'], []];
         }
-        $field = ['name' => decoded($field['name'])[0], 'value' => decoded($field['value'])[0]];
+        // Read as the file names are: a character CP949 lacks comes as a
+        // reference here too.
+        $field = ['name' => with_characters(decoded($field['name'])[0]),
+                  'value' => with_characters(decoded($field['value'])[0])];
     }
     unset($field);
     return [null, $fields];
@@ -284,7 +342,7 @@ function receive(): void {
     $why = folder_refusal();
     if ($why !== null) {
         error_log('receive.php: ' . $why . ': ' . UPLOAD_DIR);
-        reply(500, "Not stored: $why.");
+        reply(500, "Not stored: $why; see README.md.");
         return;
     }
     [$refusal, $fields] = fields_or_refusal();
@@ -293,8 +351,6 @@ function receive(): void {
         reply(...$refusal);
         return;
     }
-    if (!is_dir(UPLOAD_DIR)) @mkdir(UPLOAD_DIR, 0700, true);
-
     foreach ($parts as &$part) {
         $part['stored'] = create_stored_file(UPLOAD_DIR, stored_extension($part['name']));
         $path = UPLOAD_DIR . '/' . $part['stored'];
@@ -313,7 +369,8 @@ function receive(): void {
         $index .= "{$p['stored']}\t{$p['size']}\t{$p['type']}\t{$p['name']}\n";
         $listing .= "\r\n{$p['shown']} (" . plural($p['size'], 'byte') . ", {$p['type']}) stored as {$p['stored']}";
     }
-    if (file_put_contents(UPLOAD_DIR . '/' . INDEX, $index, FILE_APPEND | LOCK_EX) === false) {
+    if (!append_to_index($index)) {
+        error_log('receive.php: cannot write the index in ' . UPLOAD_DIR);
         discard($parts);
         reply(500, 'Could not write the index; nothing stored.');
         return;
@@ -352,6 +409,7 @@ function answer_preflight(): void {
         return;
     }
     http_response_code(204);
+    header('X-Content-Type-Options: nosniff');
     allow_origin($origin);
     header('Access-Control-Allow-Methods: POST');
     $names = preg_split('/[ \t]*,[ \t]*/', trim((string)($_SERVER['HTTP_ACCESS_CONTROL_REQUEST_HEADERS'] ?? '')),

@@ -18,14 +18,18 @@ The body is parsed as it arrives, never held in memory: a part is written to
 its file piece by piece.
 """
 
+import fcntl
 import hmac
 import http.server
 import json
 import os
 import re
 import secrets
+import socket
+import stat
 import sys
-import tempfile
+import threading
+import time
 import urllib.parse
 
 
@@ -50,10 +54,11 @@ ALLOWED_EXTENSIONS = {
     "jpg", "jpeg", "png", "gif", "bmp", "webp",                               # images
     "zip", "7z", "gz", "tar",                                                 # archives
 }
-# Where the files go: a folder of its own, outside any folder a web server
-# serves. Created (owner only) when missing.
-UPLOAD_DIR = os.environ.get("BRIMLET_UPLOAD_DIR") or os.path.join(
-    tempfile.gettempdir(), "brimlet-uploads")
+# Where the files go: a folder of this server's user alone, outside any
+# folder a web server serves. Required: a default in a folder every user
+# shares could be made first by another user. Created (owner only) when
+# missing; refused when another user owns it or others may write to it.
+UPLOAD_DIR = os.environ.get("BRIMLET_UPLOAD_DIR", "")
 # Most files in one upload, largest file, largest request body. The body is
 # the files plus a part header each (about 100 bytes and the path), so keep
 # it a little above the page's MaxTotalSize.
@@ -71,11 +76,17 @@ UPLOAD_TOKEN = os.environ.get("BRIMLET_UPLOAD_TOKEN", "")
 # (scheme://host[:port] as a browser writes it, separated by spaces or
 # commas). Empty: none; a page on this server's own origin needs no entry.
 ALLOWED_ORIGINS = set(re.split(r"[\s,]+", os.environ.get("BRIMLET_ALLOWED_ORIGINS", "").lower())) - {"", "null"}
+# A client that sends nothing for this many seconds is dropped; at most this
+# many requests are served at once, any more answered 503 at once.
+IDLE_SECONDS = setting("BRIMLET_IDLE_SECONDS", 120)
+MAX_REQUESTS = setting("BRIMLET_MAX_REQUESTS", 16)
 
 PIECE = 65536
+# How long a refusal decided by the headers waits, reading and dropping the
+# body, so that the client is still there to read the answer.
+LINGER_SECONDS = 2
 MAX_HEADER_BYTES = 16384
 INDEX = "index.tsv"
-FIELD = re.compile(r"^FILE[1-9][0-9]*$")
 CONTROL = re.compile(rb"[\x00-\x1f\x7f]")
 TOKEN = rb"[!#$%&'*+.^_`|~0-9A-Za-z-]+"
 MEDIA_TYPE = re.compile(rb"[ \t]*(" + TOKEN + rb"/" + TOKEN + rb")[ \t]*(?:;|$)")
@@ -96,17 +107,23 @@ def decoded(raw):
 
 
 CHARACTER_REFERENCE = re.compile(r"&#([0-9]{1,7});")
+# Characters that end a line or turn the direction of the text around them:
+# read from a reference, one would split an index line for some readers, or
+# show "photo\u202egpj.txt" as "phototxt.jpg".
+LAYOUT_CONTROLS = {0x200E, 0x200F, 0x2028, 0x2029, *range(0x202A, 0x202F), *range(0x2066, 0x206A)}
 
 
 def with_characters(name):
     """A name with each decimal character reference the control wrote for a
     character that CP949 lacks ("caf&#233;.txt") made that character again.
     Only references to characters outside ASCII and the C1 controls are
-    read, so no reference can bring a slash, a control or a surrogate into
-    a name; any other stays as it was written."""
+    read, and none to a line or direction control, so no reference can bring
+    a slash, a control or a surrogate into a name, nor change how it shows;
+    any other stays as it was written."""
     def character(match):
         code = int(match.group(1))
-        readable = 0xA0 <= code <= 0x10FFFF and not 0xD800 <= code <= 0xDFFF
+        readable = (0xA0 <= code <= 0x10FFFF and not 0xD800 <= code <= 0xDFFF
+                    and code not in LAYOUT_CONTROLS)
         return chr(code) if readable else match.group(0)
     return CHARACTER_REFERENCE.sub(character, name)
 
@@ -133,6 +150,20 @@ def media_type(header):
     """The part's type/subtype in lower case, "text/plain" when it has none."""
     match = MEDIA_TYPE.match(header or b"")
     return match.group(1).lower().decode("ascii") if match else "text/plain"
+
+
+def folder_refusal(folder):
+    """Why files may not go to `folder`, or None. Made for this user alone
+    when missing; one that another user made, or may write to, could hold a
+    link in place of the index, or its owner could replace what is stored."""
+    try:
+        os.makedirs(folder, mode=0o700, exist_ok=True)
+        info = os.stat(folder)
+    except OSError:
+        return None  # reported as the first file that cannot be created
+    if not stat.S_ISDIR(info.st_mode) or info.st_uid != os.geteuid() or info.st_mode & 0o022:
+        return "the upload folder belongs to another user, or others may write to it"
+    return None
 
 
 def create_stored_file(folder, extension):
@@ -173,7 +204,10 @@ class Body:
     def fill(self):
         if self.left <= 0:
             return False
-        piece = self.stream.read(min(PIECE, self.left))
+        try:
+            piece = self.stream.read(min(PIECE, self.left))
+        except OSError:  # the idle limit passed, or the connection broke
+            raise BodyCutShort()
         if not piece:
             raise BodyCutShort()
         self.left -= len(piece)
@@ -184,6 +218,28 @@ class Body:
         """Reads what is left, so that the client is there for the reply."""
         while self.fill():
             self.buffer = b""
+
+
+PARAMETER = re.compile(rb'[ \t]*;[ \t]*(' + TOKEN + rb')[ \t]*=[ \t]*(?:"([^"]*)"|(' + TOKEN + rb'))[ \t]*')
+
+
+def disposition(header):
+    """The parameters of a part's Content-Disposition, names in lower case,
+    or None when it is not form-data with each parameter once. Read from
+    left to right, so text inside a quoted value is never taken for a
+    parameter: a field named "note; filename=x.txt" stays a field."""
+    start = re.match(rb"[ \t]*form-data[ \t]*", header, re.IGNORECASE)
+    if not start:
+        return None
+    parameters, at = {}, start.end()
+    while at < len(header):
+        match = PARAMETER.match(header, at)
+        if not match or match.group(1).lower() in parameters:
+            return None
+        quoted, token = match.group(2), match.group(3)
+        parameters[match.group(1).lower()] = quoted if quoted is not None else token
+        at = match.end()
+    return parameters
 
 
 def parameter(header, name):
@@ -291,11 +347,13 @@ class StoredFile:
 
 class FormField:
     """One part without a file name: a form field, its value kept in memory
-    up to MAX_FIELD_BYTES."""
+    up to MAX_FIELD_BYTES. Its name and value are read as the file names
+    are: a character CP949 lacks comes as a reference there too."""
 
     def __init__(self, upload, raw_name):
         self.upload = upload
-        self.name, self.shown = decoded(raw_name)
+        name, self.shown = decoded(raw_name)
+        self.name = with_characters(name)
         self.value = b""
 
     def write(self, data):
@@ -308,7 +366,7 @@ class FormField:
 
     def close(self):
         if not self.upload.refusal:
-            self.upload.fields.append((self.name, decoded(self.value)[0]))
+            self.upload.fields.append((self.name, with_characters(decoded(self.value)[0])))
 
 
 class Upload:
@@ -316,6 +374,7 @@ class Upload:
 
     def __init__(self, folder):
         self.folder = folder
+        self.file_parts = 0  # parts with a file name so far, stored or not
         self.files = []
         self.fields = []  # (name, value), in body order
         self.refusal = None  # (status, text) once the upload cannot succeed
@@ -325,18 +384,31 @@ class Upload:
             self.refusal = (status, text)
 
     def on_part(self, headers):
-        disposition = headers.get(b"content-disposition", b"")
-        field = (parameter(disposition, rb"name") or b"").decode("latin-1")
-        filename = parameter(disposition, rb"filename")
+        """The control sends the fields first, then FILE1, FILE2, ... in
+        order: a body of another shape is not the control's, or a file in it
+        held a delimiter line and part headers of its own."""
+        parameters = disposition(headers.get(b"content-disposition", b""))
         if self.refusal:
             return None
+        if parameters is None or b"name" not in parameters:
+            self.refuse(400, b"Bad upload body (a part without a form-data name); nothing stored.")
+            return None
+        filename = parameters.get(b"filename")
         if filename is None:
+            if self.file_parts:
+                self.refuse(400, b"Bad upload body (a form field after a file); nothing stored.")
+                return None
             if len(self.fields) == MAX_FIELDS:
                 self.refuse(413, ("Refused: more than %s in one upload; nothing stored."
                                  % plural(MAX_FIELDS, "field")).encode("ascii"))
                 return None
-            return FormField(self, parameter(disposition, rb"name") or b"")
-        if not FIELD.match(field) or not filename:
+            return FormField(self, parameters[b"name"])
+        self.file_parts += 1
+        field = parameters[b"name"].decode("latin-1")
+        if field != "FILE%d" % self.file_parts:
+            self.refuse(400, b"Bad upload body (file parts out of order); nothing stored.")
+            return None
+        if not filename:
             return None
         if len(self.files) == MAX_FILES:
             self.refuse(413, ("Refused: more than %s in one upload; nothing stored."
@@ -361,16 +433,33 @@ class Upload:
         self.files = []
 
     def keep(self):
-        """Adds the files to the index in one append; False if it cannot."""
-        lines = "".join("%s\t%d\t%s\t%s\n" % (p.stored, p.size, p.type, p.name) for p in self.files)
+        """Adds the files to the index in one append; False if it cannot,
+        the index then cut back to what it was, so that no half line is
+        left for the next one to run into. Never through a link."""
+        lines = memoryview("".join("%s\t%d\t%s\t%s\n" % (p.stored, p.size, p.type, p.name)
+                                   for p in self.files).encode("utf-8"))
         try:
-            fd = os.open(os.path.join(self.folder, INDEX), os.O_WRONLY | os.O_APPEND | os.O_CREAT, 0o600)
-            with os.fdopen(fd, "ab") as index:
-                index.write(lines.encode("utf-8"))
-            return True
+            fd = os.open(os.path.join(self.folder, INDEX),
+                         os.O_WRONLY | os.O_APPEND | os.O_CREAT | os.O_NOFOLLOW, 0o600)
         except OSError as error:
             sys.stderr.write("cannot write the index: %s\n" % error)
             return False
+        try:
+            fcntl.flock(fd, fcntl.LOCK_EX)  # one upload's lines at a time, across receivers
+            length = os.fstat(fd).st_size
+            try:
+                while lines:
+                    lines = lines[os.write(fd, lines):]
+                return True
+            except OSError as error:
+                sys.stderr.write("cannot write the index: %s\n" % error)
+                os.ftruncate(fd, length)
+                return False
+        except OSError as error:
+            sys.stderr.write("cannot write or restore the index: %s\n" % error)
+            return False
+        finally:
+            os.close(fd)
 
     def summary(self):
         return ("Stored %s." % plural(len(self.files), "file")).encode("ascii")
@@ -384,8 +473,16 @@ class Upload:
 
 # ---------------------------------------------------------------- server
 
+def json_text(answer):
+    """JSON in UTF-8 that stays data inside a page's <script> too: < > &
+    escaped, as every receiver here escapes them."""
+    text = json.dumps(answer, ensure_ascii=False, separators=(",", ":"))
+    return text.replace("<", "\\u003C").replace(">", "\\u003E").replace("&", "\\u0026").encode("utf-8")
+
+
 class Handler(http.server.BaseHTTPRequestHandler):
     server_version = "BrimletReceiver/2.0"
+    timeout = IDLE_SECONDS or None  # per read: a client that stops sending is dropped
 
     def reply(self, status, text, upload=None):
         """Plain text in the control's code page, or JSON when asked for."""
@@ -398,7 +495,7 @@ class Handler(http.server.BaseHTTPRequestHandler):
                 answer["files"] = [{"name": p.name, "size": p.size, "type": p.type, "stored": p.stored}
                                    for p in upload.files]
                 answer["fields"] = [{"name": name, "value": value} for name, value in upload.fields]
-            data = json.dumps(answer, ensure_ascii=False, separators=(",", ":")).encode("utf-8")
+            data = json_text(answer)
             content_type = "application/json; charset=utf-8"
         else:
             # Names are in the control's code page, as it shows them.
@@ -415,6 +512,27 @@ class Handler(http.server.BaseHTTPRequestHandler):
         except OSError:
             pass  # the client has gone
         self.close_connection = True
+
+    def refuse_unread(self, status, text):
+        """Answers a refusal the headers decide without reading the body,
+        then reads and drops what comes for a moment only, so that the
+        client is still there to read the answer."""
+        self.reply(status, text)
+        try:
+            self.connection.shutdown(socket.SHUT_WR)
+            self.connection.settimeout(LINGER_SECONDS)
+            until = time.monotonic() + LINGER_SECONDS
+            while time.monotonic() < until and self.connection.recv(PIECE):
+                pass
+        except OSError:
+            pass
+
+    def send_response(self, code, message=None):
+        """Every answer, the server's own ones to a bad request line too,
+        tells a browser to take its type as given: a refusal echoes what
+        the client sent."""
+        super().send_response(code, message)
+        self.send_header("X-Content-Type-Options", "nosniff")
 
     @property
     def wants_json(self):
@@ -467,34 +585,35 @@ class Handler(http.server.BaseHTTPRequestHandler):
         self.allowed_origin = self.listed_origin()
         content_type = self.headers.get("Content-Type", "").encode("latin-1")
         boundary = parameter(content_type, rb"boundary")
-        length = self.headers.get("Content-Length", "")
-        if not length.isdigit():
-            self.reply(411, "Content-Length is required.")
+        # Where the body ends must be beyond doubt: two lengths, or a length
+        # beside a transfer coding, could end it elsewhere for a proxy.
+        lengths = self.headers.get_all("Content-Length") or []
+        if (len(lengths) > 1 or self.headers.get_all("Transfer-Encoding") and lengths
+                or lengths and not re.fullmatch(r"[0-9]+", lengths[0].strip(" \t"))):
+            self.refuse_unread(400, "Bad request headers; nothing stored.")
             return
-        body = Body(self.rfile, int(length))
-        try:
-            # Compared in constant time: the time taken tells nothing of the token.
-            if UPLOAD_TOKEN and not hmac.compare_digest(
-                    self.headers.get("X-Upload-Token", "").encode("latin-1"),
-                    UPLOAD_TOKEN.encode("utf-8")):
-                body.drain()
-                self.reply(403, "Refused: the upload token is missing or wrong; nothing stored.")
-                return
-            if not content_type.lower().startswith(b"multipart/form-data") or not boundary:
-                body.drain()
-                self.reply(400, "Not a multipart upload.")
-                return
-            if body.left > MAX_UPLOAD_BYTES:
-                body.drain()
-                self.reply(413, "Refused: the upload is larger than %d bytes; nothing stored."
-                           % MAX_UPLOAD_BYTES)
-                return
-        except BodyCutShort:
+        if not lengths:
+            self.refuse_unread(411, "Content-Length is required.")
             return
-        try:
-            os.makedirs(UPLOAD_DIR, mode=0o700, exist_ok=True)
-        except OSError:
-            pass  # reported as the first file that cannot be created
+        body = Body(self.rfile, int(lengths[0]))
+        # Compared in constant time: the time taken tells nothing of the token.
+        if UPLOAD_TOKEN and not hmac.compare_digest(
+                self.headers.get("X-Upload-Token", "").encode("latin-1"),
+                UPLOAD_TOKEN.encode("utf-8")):
+            self.refuse_unread(403, "Refused: the upload token is missing or wrong; nothing stored.")
+            return
+        if not content_type.lower().startswith(b"multipart/form-data") or not boundary:
+            self.refuse_unread(400, "Not a multipart upload.")
+            return
+        if body.left > MAX_UPLOAD_BYTES:
+            self.refuse_unread(413, "Refused: the upload is larger than %d bytes; nothing stored."
+                               % MAX_UPLOAD_BYTES)
+            return
+        why = folder_refusal(UPLOAD_DIR)
+        if why:
+            sys.stderr.write("%s: %s\n" % (why, UPLOAD_DIR))
+            self.refuse_unread(500, "Not stored: %s; see README.md." % why)
+            return
         upload = Upload(UPLOAD_DIR)
         try:
             receive_parts(body, boundary, upload.on_part)
@@ -505,7 +624,7 @@ class Handler(http.server.BaseHTTPRequestHandler):
             return
         except BadBody as error:
             upload.discard()
-            self.reply(400, "Bad upload body (%s); nothing stored." % error)
+            self.refuse_unread(400, "Bad upload body (%s); nothing stored." % error)
             return
         except BaseException:
             upload.discard()
@@ -522,9 +641,45 @@ class Handler(http.server.BaseHTTPRequestHandler):
             self.reply(200, upload.listing(), upload)
 
 
+BUSY_TEXT = b"Busy: too many uploads at once; try again later.\r\n"
+BUSY = (b"HTTP/1.0 503 Service Unavailable\r\nContent-Type: text/plain; charset=euc-kr\r\n"
+        b"X-Content-Type-Options: nosniff\r\nConnection: close\r\nContent-Length: %d\r\n\r\n"
+        % len(BUSY_TEXT)) + BUSY_TEXT
+
+
+class Server(http.server.ThreadingHTTPServer):
+    """A thread per request, MAX_REQUESTS at most: one more is answered 503
+    at once instead of waiting behind clients that may never finish."""
+    daemon_threads = True
+
+    def __init__(self, address):
+        super().__init__(address, Handler)
+        self.slots = threading.BoundedSemaphore(MAX_REQUESTS)
+
+    def process_request(self, request, client_address):
+        if self.slots.acquire(blocking=False):
+            super().process_request(request, client_address)
+            return
+        try:
+            request.settimeout(1)
+            request.sendall(BUSY)
+        except OSError:
+            pass
+        self.shutdown_request(request)
+
+    def process_request_thread(self, request, client_address):
+        try:
+            super().process_request_thread(request, client_address)
+        finally:
+            self.slots.release()
+
+
 def main():
+    if not UPLOAD_DIR:
+        sys.exit("BRIMLET_UPLOAD_DIR must name the upload folder: one of this user's own, "
+                 "outside every document root (see README.md)")
     port = int(os.environ.get("BRIMLET_PORT", "8080"))
-    server = http.server.ThreadingHTTPServer(("127.0.0.1", port), Handler)
+    server = Server(("127.0.0.1", port))
     port_file = os.environ.get("BRIMLET_PORT_FILE")
     if port_file:
         with open(port_file + ".tmp", "w") as out:

@@ -9,14 +9,6 @@
 namespace brimlet {
 namespace {
 
-bool Cp949Lead(unsigned char c) { return c >= 0x81 && c <= 0xFE; }
-// Shift-JIS, where '\' (0x5C) and '|' (0x7C) occur as trail bytes: the
-// character-wise rules must never take them for separators.
-bool ShiftJisLead(unsigned char c) { return (c >= 0x81 && c <= 0x9F) || (c >= 0xE0 && c <= 0xFC); }
-bool NoLead(unsigned char) { return false; }
-
-const std::string kSjisWithBar = "\x81\x7C";        // one character ending in 0x7C
-
 std::vector<std::wstring> AllPaths(const std::wstring& buffer) {
   SelectionReader reader(buffer.data(), buffer.size());
   std::vector<std::wstring> paths;
@@ -26,29 +18,26 @@ std::vector<std::wstring> AllPaths(const std::wstring& buffer) {
 }
 
 TEST(FilterConversion, DefaultKoreanFilterBecomesOnePairWithTwoFinalNuls) {
-  const std::string converted = ConvertFilter("모든 파일|*.*|", Cp949Lead);
-  EXPECT_EQ(std::string("모든 파일\0*.*\0\0", 15), converted);
+  EXPECT_EQ(std::wstring(L"\uBAA8\uB4E0 \uD30C\uC77C\0*.*\0\0", 11), ConvertFilter(L"\uBAA8\uB4E0 \uD30C\uC77C|*.*|"));
 }
 
 TEST(FilterConversion, FilterWithoutFinalBarStillEndsInTwoNuls) {
-  EXPECT_EQ(std::string("Text\0*.txt\0All\0*.*\0\0", 20), ConvertFilter("Text|*.txt|All|*.*", Cp949Lead));
-  EXPECT_EQ(std::string("\0\0", 2), ConvertFilter("", Cp949Lead));
+  EXPECT_EQ(std::wstring(L"Text\0*.txt\0All\0*.*\0\0", 20), ConvertFilter(L"Text|*.txt|All|*.*"));
+  EXPECT_EQ(std::wstring(L"\0\0", 2), ConvertFilter(L""));
 }
 
-TEST(FilterConversion, TrailByteThatLooksLikeABarIsKept) {
-  const std::string filter = "A" + kSjisWithBar + "|*.a|";
-  const std::string converted = ConvertFilter(filter, ShiftJisLead);
-  EXPECT_EQ("A" + kSjisWithBar + std::string("\0*.a\0\0", 6), converted);
-  // Read byte-wise the same text splits inside the character.
-  EXPECT_NE(converted, ConvertFilter(filter, NoLead));
+// Characters no code page holds reach the dialog as they are: a Thai
+// pattern is not turned into "*.???", which would match any extension.
+TEST(FilterConversion, EveryCharacterReachesTheDialog) {
+  EXPECT_EQ(std::wstring(L"\u0E44\u0E17\0*.\u0E44\u0E17\0\0", 9), ConvertFilter(L"\u0E44\u0E17|*.\u0E44\u0E17|"));
 }
 
 TEST(FilterConversion, LongFilterIsConvertedWhole) {
-  std::string filter;
-  for (int i = 0; i < 2000; ++i) filter += "이미지|*.jpg|";
-  const std::string converted = ConvertFilter(filter, Cp949Lead);
+  std::wstring filter;
+  for (int i = 0; i < 2000; ++i) filter += L"\uC774\uBBF8\uC9C0|*.jpg|";
+  const std::wstring converted = ConvertFilter(filter);
   ASSERT_EQ(filter.size() + 1, converted.size());
-  EXPECT_EQ(4000u + 1, static_cast<std::size_t>(std::count(converted.begin(), converted.end(), '\0')));
+  EXPECT_EQ(4000u + 1, static_cast<std::size_t>(std::count(converted.begin(), converted.end(), L'\0')));
 }
 
 TEST(JoiningFolderAndName, OneSeparatorUnlessTheFolderEndsInOne) {

@@ -21,19 +21,25 @@ TEST(ReplyText, KeepsTheFirst99999BytesUpToAnyNul) {
 
 TEST(ReplyText, ShowsWhatAMessageBoxCanHoldAndNoHalfCharacter) {
   const std::string fits(32766, 'a');
-  EXPECT_EQ(fits, ShownReply(fits, &IsCp949LeadByte));
-  EXPECT_EQ(fits, ShownReply(std::string(99999, 'a'), &IsCp949LeadByte));
+  EXPECT_EQ(fits, ShownReply(fits, false, &IsCp949LeadByte));
+  EXPECT_EQ(fits, ShownReply(std::string(99999, 'a'), false, &IsCp949LeadByte));
 
   // A two-byte character that would straddle the limit is left out whole.
   std::string korean(32765, 'a');
   korean += "\xB0\xA1";  // 가
   korean += "tail";
-  const std::string shown = ShownReply(korean, &IsCp949LeadByte);
+  const std::string shown = ShownReply(korean, false, &IsCp949LeadByte);
   EXPECT_EQ(std::string(32765, 'a'), shown);
   // One byte earlier the same character fits.
   std::string earlier(32764, 'a');
   earlier += "\xB0\xA1tail";
-  EXPECT_EQ(std::string(32764, 'a') + "\xB0\xA1", ShownReply(earlier, &IsCp949LeadByte));
+  EXPECT_EQ(std::string(32764, 'a') + "\xB0\xA1", ShownReply(earlier, false, &IsCp949LeadByte));
+
+  // In a UTF-8 reply a character's bytes stay together: 가 takes three.
+  std::string utf8(32764, 'a');
+  utf8 += "\xEA\xB0\x80tail";
+  EXPECT_EQ(std::string(32764, 'a'), ShownReply(utf8, true, &IsCp949LeadByte));
+  EXPECT_EQ(std::string(32763, 'a') + "\xEA\xB0\x80", ShownReply(utf8.substr(1), true, &IsCp949LeadByte));
 }
 
 }  // namespace

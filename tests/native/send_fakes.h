@@ -59,7 +59,11 @@ class FakeFiles : public FileSource {
       if (file.reads++ == file.failingRead) return std::nullopt;
       if (file.claimedRead) return file.claimedRead;
       const auto n = static_cast<std::size_t>(std::min<std::uint64_t>(capacity, Length() - at));
-      if (!file.virtualSize) file.content.copy(static_cast<char*>(buffer), n, at);
+      if (file.virtualSize) {
+        std::fill_n(static_cast<char*>(buffer), n, '\0');
+      } else {
+        file.content.copy(static_cast<char*>(buffer), n, at);
+      }
       at += n;
       return n;
     }

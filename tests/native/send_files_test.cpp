@@ -209,7 +209,7 @@ TEST(SendFilesTest, FailuresStopTheUploadWithTheirMessage) {
   const struct {
     const char* name;
     std::function<void(SendHarness&)> spoil;  // applied after the job is filled
-    const char* message;
+    std::string message;
     std::size_t bodyBytes;  // what reached the body
   } cases[] = {
       {"second piece not written", [](SendHarness& h) { h.body.failingWrite = 1; },
@@ -236,6 +236,16 @@ TEST(SendFilesTest, FailuresStopTheUploadWithTheirMessage) {
        kFileChanged, 2 * kPiece},
       {"read fails", [](SendHarness& h) { h.files.files["C:\\a"].failingRead = 1; },
        kFileReadError, kPiece},
+      // The piece that would complete the delimiter never goes out.
+      {"file starts with the delimiter's hyphens and boundary",
+       [](SendHarness& h) { h.files.files["C:\\a"].content.replace(0, 34, "----MULTI-PARTS-FORM-DATA-BOUNDARY"); },
+       FormatDelimiterInFile("C:\\a"), 0},
+      {"file holds the delimiter across the first piece's end",
+       [](SendHarness& h) {
+         const std::size_t framing = kFirst.size() + Header(1, "C:\\a", "text/plain").size();
+         h.files.files["C:\\a"].content.replace(kPiece - framing - 5, 36, kLater.substr(0, 36));
+       },
+       FormatDelimiterInFile("C:\\a"), kPiece},
       {"read claims more than it was asked for",
        [](SendHarness& h) { h.files.files["C:\\a"].claimedRead = kPiece + 1; },
        kFileReadError, 0},

@@ -117,16 +117,30 @@ many=(); for i in $(seq 17); do many+=(--file "$files/evil" "C:\\many\\$i.txt");
 body too_many "${many[@]}"
 body too_large --file "$files/korean" 'C:\ok.txt' --file "$files/too_large" "$(cp949 'C:\큰 파일.zip')"
 note_value='따옴표 " 역슬래시 \ 끝/'
-body flow --field record_id 42 --field "$(cp949 메모)" "$(cp949 "$note_value")" \
+body flow --field 'record&#233;' 'caf&#233; &#8238;42' --field "$(cp949 메모)" "$(cp949 "$note_value")" \
   --file "$files/korean" "$(cp949 'C:\문서\보고서.hwp')"
 # Characters that CP949 lacks, written as the control writes them: as
 # decimal character references among the CP949 bytes.
 body refs --file "$files/korean" "$(cp949 'C:\x\')caf&#233; $(cp949 보고서) &#3652;&#3607;&#3618; &#128512;.txt" \
-  --file "$files/evil" 'C:\x\&#55357;&#47;&#65;&#x41;&#159;&#12345678;&#;.txt'
+  --file "$files/evil" 'C:\x\&#55357;&#47;&#65;&#x41;&#159;&#12345678;&#;&#8232;&#8233;&#8206;&#8207;&#8234;&#8238;&#8294;&#8297;.txt'
 body too_many_fields --field a 1 --field b 2 --field c 3 --file "$files/evil" 'C:\x.txt'
 body too_long_field --field "$(cp949 메모)" "$(cp949 "$note_value")x" --file "$files/evil" 'C:\x.txt'
 body too_long --file "$files/binary" 'C:\1.bin' --file "$files/binary" 'C:\2.bin' \
   --file "$files/binary" 'C:\3.bin' --file "$files/binary" 'C:\4.bin'
+# Bodies of a shape the control never sends: a file whose data holds a
+# delimiter line and a part header of its own, files out of their order, a
+# field after a file; fields whose names hold a parameter or markup.
+printf 'first\r\n----MULTI-PARTS-FORM-DATA-BOUNDARY\r\nContent-Disposition: form-data; name="FILE3"; filename="C:\\x\\planted.txt"\r\nContent-Type: text/plain\r\n\r\nplanted' >"$files/planted"
+body planted --file "$files/planted" 'C:\x\a.txt' --file "$files/evil" 'C:\x\b.txt'
+part() {  # part NAME [FILENAME]: a delimiter line and a part header
+  printf '\r\n----MULTI-PARTS-FORM-DATA-BOUNDARY\r\nContent-Disposition: form-data; name="%s"%s\r\n\r\n' \
+    "$1" "${2+; filename=\"$2\"}"
+}
+end_of_parts() { printf '\r\n----MULTI-PARTS-FORM-DATA-BOUNDARY--\r\n'; }
+{ part FILE2 'C:\x\b.txt'; printf two; part FILE1 'C:\x\a.txt'; printf one; end_of_parts; } >"$work/swapped"
+{ part FILE1 'C:\x\a.txt'; printf one; part note; printf late; end_of_parts; } >"$work/field_after"
+{ part 'note; filename=x.txt'; printf v; part '</script>&'; printf '<b>'; part FILE1 'C:\x\a.txt'; printf one
+  end_of_parts; } >"$work/odd_fields"
 check "the body is as long as the control declares" \
   [ "$(stat -c %s "$work/main")" = "$(cat "$work/main.length")" ]
 
@@ -137,6 +151,8 @@ check "the body is as long as the control declares" \
 export BRIMLET_MAX_FILES=16 BRIMLET_MAX_FILE_BYTES=$(stat -c %s "$files/binary") BRIMLET_MAX_UPLOAD_BYTES=1000000
 export BRIMLET_MAX_FIELDS=2 BRIMLET_MAX_FIELD_BYTES=$(cp949 "$note_value" | wc -c)
 export BRIMLET_UPLOAD_TOKEN=tok-5d1e9a
+# A client silent for 2 s is dropped; Python serves 3 requests at once.
+export BRIMLET_IDLE_SECONDS=2 BRIMLET_MAX_REQUESTS=3
 token_header="X-Upload-Token: $BRIMLET_UPLOAD_TOKEN"
 
 # post PORT BODY [PATH [TOKEN]]: prints the reply body (a JSON one as it is
@@ -217,11 +233,11 @@ allowed=$'access-control-allow-credentials: true\naccess-control-allow-origin: '
 
 # ------------------------------------------------------------ each receiver
 for kind in "${kinds[@]}"; do
-  # No folder given: each stores into its default one, in the temporary
-  # folder, which is this receiver's own here.
+  # The upload folder inside the receiver's own temporary folder, made by
+  # the receiver: nothing else may be left beside it.
   mkdir -p "$work/$kind/tmp"
   uploads=$work/$kind/tmp/brimlet-uploads
-  TMPDIR=$work/$kind/tmp bash "$here/serve.sh" "$kind" --port-file "$work/$kind/port" \
+  TMPDIR=$work/$kind/tmp bash "$here/serve.sh" "$kind" --dir "$uploads" --port-file "$work/$kind/port" \
        --lease "$work/$kind/lease" --log "$work/$kind/log" --idle-timeout 120 &
   pids+=($!)
   touch "$work/$kind/lease"
@@ -270,16 +286,16 @@ for kind in "${kinds[@]}"; do
     "$reply" "${names[0]:-}" "${names[1]:-}" "${stored[0]:-}" "${stored[1]:-}" "$uploads" "$files" "$scripts"
   reply=$(post "$port" flow '/receive?reply=json')
   read_index "$uploads" $((expected_count + 4))
-  check "$kind: asked for JSON, the reply lists the stored file and the fields as sent, decoded from CP949" \
+  check "$kind: asked for JSON, the reply lists the stored file and the fields as sent, decoded from CP949, their references read as in names" \
     bash -c '[ "$1" = "$2" ] && cmp -s "$3/$4" "$5"' _ "$reply" \
-    '{"ok":true,"message":"Stored 1 file.","files":[{"name":"보고서.hwp","size":'"$(stat -c %s "$files/korean")"',"type":"application/octet-stream","stored":"'"${stored[0]:-}"'"}],"fields":[{"name":"record_id","value":"42"},{"name":"메모","value":"따옴표 \" 역슬래시 \\ 끝/"}]}'$'\n200' \
+    '{"ok":true,"message":"Stored 1 file.","files":[{"name":"보고서.hwp","size":'"$(stat -c %s "$files/korean")"',"type":"application/octet-stream","stored":"'"${stored[0]:-}"'"}],"fields":[{"name":"recordé","value":"café \u0026#8238;42"},{"name":"메모","value":"따옴표 \" 역슬래시 \\ 끝/"}]}'$'\n200' \
     "$uploads" "${stored[0]:-}" "$files/korean"
   reply=$(post "$port" refs '/receive?reply=json')
   read_index "$uploads" $((expected_count + 5))
   check "$kind: the references the control writes for what CP949 lacks are read back in the names kept, any other reference stays as sent" \
     bash -c '[ "${1: -3}" = 200 ] && [[ $1 == *"\"name\":\"$4\""* ]] && [ "$2|$3" = "$4|$5" ] &&
              [[ $6 =~ ^[0-9a-f]{32}\.txt$ ]] && cmp -s "$7/$6" "$8"' _ \
-    "$reply" "${names[0]:-}" "${names[1]:-}" 'café 보고서 ไทย 😀.txt' '&#55357;&#47;&#65;&#x41;&#159;&#12345678;&#;.txt' \
+    "$reply" "${names[0]:-}" "${names[1]:-}" 'café 보고서 ไทย 😀.txt' '&#55357;&#47;&#65;&#x41;&#159;&#12345678;&#;&#8232;&#8233;&#8206;&#8207;&#8234;&#8238;&#8294;&#8297;.txt' \
     "${stored[0]:-}" "$uploads" "$files/korean"
   [ "$kind" != php ] || check "php: served from a document root, the upload folder is refused under it, and an upload allowed there is not run" \
     php_site_does_not_run_uploads
@@ -301,6 +317,58 @@ for kind in "${kinds[@]}"; do
                -w '%{http_code}' "http://127.0.0.1:$port/receive")
   check "$kind: a body that is not multipart is refused" \
     same_text "$reply" "Not a multipart upload."$'\r\n400'
+
+  # ------------------------------------------------ hostile clients
+  out_of_order="Bad upload body (file parts out of order); nothing stored."$'\r\n400'
+  before=$(snapshot "$uploads")
+  check "$kind: a file holding a delimiter line and a part header of its own, or files out of their order, are refused and store nothing" \
+    same_text "$(post "$port" planted; echo; post "$port" swapped; echo; snapshot "$uploads")" \
+    "$out_of_order"$'\n'"$out_of_order"$'\n'"$before"
+  # PHP's $_POST and $_FILES keep no order between fields and files.
+  [ "$kind" = php ] || check "$kind: a field after a file is refused and stores nothing" \
+    same_text "$(post "$port" field_after; echo; snapshot "$uploads")" \
+    "Bad upload body (a form field after a file); nothing stored."$'\r\n400\n'"$before"
+  reply=$(post "$port" odd_fields '/receive?reply=json')
+  read_index "$uploads" $((expected_count + 7))
+  # PHP names fields as $_POST does: the space and the dot become _.
+  note=note\;\ filename=x.txt; [ "$kind" != php ] || note=note\;_filename=x_txt
+  check "$kind: a field whose name holds a file name stays a field, and the JSON reply escapes < > & in it" \
+    same_text "$reply" '{"ok":true,"message":"Stored 1 file.","files":[{"name":"a.txt","size":3,"type":"text/plain","stored":"'"${stored[0]:-}"'"}],"fields":[{"name":"'"$note"'","value":"v"},{"name":"\u003C/script\u003E\u0026","value":"\u003Cb\u003E"}]}'$'\n200'
+  nosniff=$(for request in "-o /dev/null" "-o /dev/null -X OPTIONS -H Origin:http://elsewhere.test -H Access-Control-Request-Method:POST" \
+                           "-H @$work/headers --data-binary @$work/too_long_field" "-H @$work/headers -H X-Upload-Token:0 --data-binary @$work/flow"; do
+              # shellcheck disable=SC2086 # the words of each request are its options
+              curl -s --http1.0 --max-time 10 -D - -o /dev/null $request "http://127.0.0.1:$port/receive?reply=json" |
+                grep -ci '^X-Content-Type-Options: nosniff'
+            done | tr '\n' ' ')
+  check "$kind: every answer tells a browser to take its type as given: a GET, a refused preflight, refusals that echo a field name" \
+    same_text "$nosniff" '1 1 1 1 '
+  before=$(snapshot "$uploads")
+  chmod 0777 "$uploads"
+  refusals=$(post "$port" later)$'\n'
+  chmod 0700 "$uploads"
+  if [ "$(id -u)" = 0 ]; then  # only root can give the folder to another user
+    chown nobody "$uploads"; refusals+=$(post "$port" later)$'\n'; chown 0 "$uploads"
+  fi
+  printf '<?php // a page of the site\n' >"$work/$kind/page.php"
+  mv "$uploads/index.tsv" "$work/$kind/index.tsv" && ln -s "$work/$kind/page.php" "$uploads/index.tsv"
+  refusals+=$(post "$port" later)
+  rm "$uploads/index.tsv" && mv "$work/$kind/index.tsv" "$uploads/index.tsv"
+  foreign="Not stored: the upload folder belongs to another user, or others may write to it; see README.md."$'\r\n500\n'
+  [ "$(id -u)" != 0 ] || foreign+=$foreign
+  check "$kind: a folder others may write to, or another user's, stores nothing, nor does an index that is a link, whose file is left as it was" \
+    same_text "$refusals$(snapshot "$uploads"; cat "$work/$kind/page.php")" \
+    "$foreign"'Could not write the index; nothing stored.'$'\r\n500'"$before"$'\n<?php // a page of the site'
+  if [ "$kind" != php ]; then  # php -S reads every request whole before the script runs
+    check "$kind: a refusal the headers decide is answered without waiting for the body" \
+      same_text "$(python3 "$here/hostile.py" early "$port")" 403
+    check "$kind: a Content-Length that is no number, given twice, or beside Transfer-Encoding is refused" \
+      same_text "$(python3 "$here/hostile.py" length "$port")" "$(printf '400 Bad request headers; nothing stored.|%.0s' 1 2 3 4)"
+    # Five uploads stop a third of the way through: Python, serving three at
+    # once, answers 503 to one more request until its idle limit frees them.
+    busy=200; [ "$kind" != python ] || busy=503
+    check "$kind: uploads that stop sending are dropped after the idle limit, and Python answers past its cap at once" \
+      same_text "$(python3 "$here/hostile.py" hold "$port" 5)" "$busy 200 5"
+  fi
 
   # A client that stops two thirds into the body and closes its side: the
   # part it was in, and the one it had finished, leave nothing behind.
@@ -345,6 +413,34 @@ PY
     "200"$'\n'"$allowed"$'\n400\n'"$allowed"
   check "$kind: another port or scheme is another origin: its preflight is refused, its reply not its to read" \
     same_text "$(cors "$cors_port" OPTIONS "$page:8443" "${preflight[@]}"; cors "$cors_port" POST "${page/https/http}" "${upload[@]}")" $'403\n200'
+
+  # A disk that fills while the index is written: another start of this
+  # receiver, whose files may not grow past 8 KiB, its index 28 bytes short.
+  full=$work/$kind/full
+  mkdir -m 0700 "$full"
+  for _ in $(seq 157); do printf '%032d\t1\ttext/plain\tx.txt\n' 0; done >"$full/index.tsv"
+  cp "$full/index.tsv" "$work/$kind/full-index"
+  (ulimit -f 8; trap '' XFSZ; exec bash "$here/serve.sh" "$kind" --dir "$full" --port-file "$work/$kind/full-port" \
+     --lease "$work/$kind/lease" --log "$work/$kind/full-log" --idle-timeout 120) &
+  pids+=($!)
+  for _ in $(seq 300); do [ -s "$work/$kind/full-port" ] && break; sleep 0.1; done
+  check "$kind: a disk that fills while the index is written leaves no file and the index as it was, no half line in it" \
+    bash -c '[ "$1" = "$2" ] && [ "$(ls "$3")" = index.tsv ] && cmp -s "$3/index.tsv" "$4"' _ \
+    "$(post "$(cat "$work/$kind/full-port" 2>/dev/null)" later)" "Could not write the index; nothing stored."$'\r\n500' \
+    "$full" "$work/$kind/full-index"
+
+  if [ "$kind" = php ]; then
+    mkdir -p "$work/site" && cp "$scripts/receive.php" "$work/site/" && site && reply=$(post "$site_port" later /receive.php)
+    site_stop
+    check "php: without an upload folder set, every upload is refused" \
+      same_text "$reply" "Not stored: no upload folder is set; see README.md."$'\r\n500'
+  else
+    script=receive.py; [ "$kind" = python ] || script=receive.js
+    check "$kind: without an upload folder set, the receiver does not start, and says why" \
+      bash -c 'cd "$1" && ! out=$(env -u BRIMLET_UPLOAD_DIR BRIMLET_PORT=0 timeout 10 "$2" "$3" 2>&1) &&
+               [[ $out == *"BRIMLET_UPLOAD_DIR must name the upload folder"* ]]' _ \
+      "$scripts" "$([ "$kind" = python ] && echo python3 || echo node)" "$script"
+  fi
 
   rm -f "$work/$kind/lease"
   for _ in $(seq 100); do [ -e "$work/$kind/port" ] || break; sleep 0.1; done

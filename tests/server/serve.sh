@@ -5,8 +5,9 @@
 #   serve.sh php|node|python --port-file FILE [--dir UPLOADS]
 #            [--lease FILE] [--log FILE] [--idle-timeout SECONDS]
 #
-# Without --dir the receiver stores into its default folder. PHP's server
-# has examples/server as its document root, as a site would.
+# Without --dir the receiver has no upload folder: Node and Python do not
+# start, PHP refuses every upload. PHP's server has examples/server as its
+# document root, as a site would.
 # The port is written to the port file (with a final newline) only once the
 # server answers, and the file is removed again when it stops. It stops on
 # SIGTERM/SIGINT, when the lease file disappears, or when its log has not
@@ -68,7 +69,9 @@ start() {
       # someone took it in between.
       port=$(free_port)
       echo "$port" >"$private"
-      php -d upload_max_filesize=4G -d post_max_size=0 -d max_file_uploads=1000 \
+      # PHP's own body limit just above the receiver's, as its README says.
+      local body_limit=$(( ${BRIMLET_MAX_UPLOAD_BYTES:-1074790400} + 1048576 ))
+      php -d upload_max_filesize=$body_limit -d post_max_size=$body_limit -d max_file_uploads=1000 \
           -d display_errors=stderr -S "127.0.0.1:$port" -t "$scripts" "$scripts/receive.php" &
       ;;
     node)
@@ -103,7 +106,7 @@ for attempt in 1 2 3; do
 done
 [ -n "$started" ] || exit 1
 echo "$port" >"$port_file.tmp" && mv "$port_file.tmp" "$port_file"
-echo "serve.sh: $kind receiver on 127.0.0.1:$port storing into ${dir:-its default folder}"
+echo "serve.sh: $kind receiver on 127.0.0.1:$port storing into ${dir:-no folder}"
 
 last=$(stat -c %Y "$log")
 quiet_since=$(date +%s)

@@ -348,6 +348,7 @@ TEST_F(HostilePage, AddFileUnderOddFiltersOpensTheDialogAndDoesWhatItWasAnswered
     std::wstring filter;
     bool pick;       // a file is picked; otherwise the dialog is cancelled
     int types = -1;  // the entries of the dialog's type list, when checked
+    const wchar_t* firstType = nullptr;  // the first entry's text, when checked
   } filters[] = {
       {"|", L"|", true},
       {"||||", L"||||", false},
@@ -355,6 +356,8 @@ TEST_F(HostilePage, AddFileUnderOddFiltersOpensTheDialogAndDoesWhatItWasAnswered
       {"20,000 pairs", pairs, true, 20000},
       {"embedded NUL", std::wstring(L"a\0b|*.*|", 8), false},
       {"1 MiB", std::wstring(1 << 20, L'x'), true},
+      // Thai, which code page 949 lacks: not "???|*.???", which lists all.
+      {"Thai", L"\u0E44\u0E17\u0E22|*.\u0E44\u0E17\u0E22|", false, 1, L"\u0E44\u0E17\u0E22"},
   };
   int expectedRows = 0;
   for (const auto& filter : filters) {
@@ -362,12 +365,18 @@ TEST_F(HostilePage, AddFileUnderOddFiltersOpensTheDialogAndDoesWhatItWasAnswered
     std::atomic<int> opened{0};
     std::atomic<HWND> lastDialog{nullptr};
     DWORD_PTR types = 0;
+    wchar_t firstType[256] = {};
     auto pickers = drivers::AnswerPickers({filter.pick ? Strings{small_} : Strings{}, {}, !filter.pick});
     drivers::DialogWatcher watcher([&](const drivers::DialogSeen& seen) {
       if (drivers::IsOpenFileDialog(seen.window) && lastDialog.exchange(seen.window) != seen.window) {
         ++opened;
         ::SendMessageTimeoutA(::GetDlgItem(seen.window, cmb1), CB_GETCOUNT, 0, 0, SMTO_NORMAL, 5000,
                               &types);
+        DWORD_PTR length = 0;
+        if (::SendMessageTimeoutW(::GetDlgItem(seen.window, cmb1), CB_GETLBTEXTLEN, 0, 0, SMTO_NORMAL, 5000,
+                                  &length) && length < 256)
+          ::SendMessageTimeoutW(::GetDlgItem(seen.window, cmb1), CB_GETLBTEXT, 0,
+                                reinterpret_cast<LPARAM>(firstType), SMTO_NORMAL, 5000, &length);
       }
       return pickers(seen);
     });
@@ -376,6 +385,7 @@ TEST_F(HostilePage, AddFileUnderOddFiltersOpensTheDialogAndDoesWhatItWasAnswered
     if (filter.types >= 0) {
       EXPECT_EQ(static_cast<DWORD_PTR>(filter.types), types) << filter.label << ": every type reaches the dialog";
     }
+    if (filter.firstType) EXPECT_EQ(std::wstring(filter.firstType), firstType) << filter.label;
     EXPECT_TRUE(MessageTexts(watcher).empty()) << filter.label;
     if (filter.pick) ++expectedRows;
     EXPECT_EQ(expectedRows, Rows()) << filter.label;
@@ -409,12 +419,17 @@ TEST_F(HostilePage, UploadUnderOddAddressesEndsOnceEachAndSendsOnlyWhatSplits) {
       {"file:///C:/x", nullptr},
       {"\\\\server\\share", nullptr},
       {"HTTP://127.0.0.1:" + port + "/ok/x#frag", "POST /ok/x HTTP/1.0\r\n"},
+      // Thai, which code page 949 lacks, would go out as "/ok/???/r.php".
+      {receiver_.Url("/ok/") + u8"\u0E44\u0E17\u0E22/r.php", nullptr},
+      {receiver_.Url("/ok/") + u8"\uD55C\uAE00", "POST /ok/"},
   };
   size_t sent = 0;
   for (const auto& c : cases) {
     const std::string shown = c.address.substr(0, 60);
     ListSmallFile();
-    ASSERT_EQ(S_OK, control_->Put(L"ScriptURL", Variant::FromString(fw::WideFromNarrow(c.address)))) << shown;
+    // Written in UTF-8, so that an address may hold what the code page lacks.
+    ASSERT_EQ(S_OK, control_->Put(L"ScriptURL", Variant::FromString(fw::WideFromNarrow(c.address, CP_UTF8))))
+        << shown;
     drivers::DialogWatcher watcher(scenario::LeaveProgressOpen);
     const std::optional<bool> outcome = UploadOnce();
     EXPECT_EQ(0, Rows()) << shown << ": the list empties after every upload";
@@ -437,6 +452,23 @@ TEST_F(HostilePage, UploadUnderOddAddressesEndsOnceEachAndSendsOnlyWhatSplits) {
     EXPECT_EQ(std::optional<bool>(true), outcome) << shown;
     EXPECT_EQ("127.0.0.1:" + port, request.Header("Host")) << shown;
     EXPECT_EQ("", request.Header("Authorization")) << shown << ": credentials are never sent";
+  }
+  // The same address from a <param>, whose text reaches the control wide.
+  container::HostOptions options;
+  options.init = container::Initialise::PropertyBag;
+  auto bag = container::MemoryPropertyBag::Create();
+  Variant stored = Variant::FromString(fw::WideFromNarrow(receiver_.Url("/ok/") + u8"\u0E44\u0E17\u0E22", CP_UTF8));
+  bag->Write(L"ScriptURL", stored.get());
+  options.bag = fw::ComPtr<IPropertyBag>(bag.get());
+  control_.reset();
+  HRESULT loaded = E_FAIL;
+  control_ = scenario::HostControl(options, &loaded);
+  ASSERT_EQ(S_OK, loaded);
+  ListSmallFile();
+  {
+    drivers::DialogWatcher watcher(scenario::LeaveProgressOpen);
+    EXPECT_EQ(std::optional<bool>(false), UploadOnce());
+    EXPECT_EQ(Strings{kBadUrl}, MessageTexts(watcher));
   }
   // Nothing else reached the receiver: what was refused never connected.
   EXPECT_EQ(sent, receiver_.WaitForRequests(sent + 1, 500).size());

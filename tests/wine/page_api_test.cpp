@@ -196,6 +196,9 @@ TEST_F(PageApi, WrongCallsAreRefusedWithAReasonAndChangeNothing) {
       "attempt('field of a file part', function () { upload.SetFormField('file2', 'x'); });"
       "attempt('field name with a quote', function () { upload.SetFormField('a\"b', 'x'); });"
       "attempt('field value with a line break', function () { upload.SetFormField('a', 'x\\ny'); });"
+      "attempt('field name with a backslash', function () { upload.SetFormField('a\\\\', 'x'); });"
+      "attempt('field value opening with the delimiter', function () {"
+      "  upload.SetFormField('a', '----MULTI-PARTS-FORM-DATA-BOUNDARY--'); });"
       "attempt('owned header', function () { upload.SetRequestHeader('content-length', '1'); });"
       "attempt('header name with a space', function () { upload.SetRequestHeader('X Bad', 'y'); });"
       "attempt('header name not ASCII', function () { upload.SetRequestHeader('헤더', 'y'); });"
@@ -207,6 +210,7 @@ TEST_F(PageApi, WrongCallsAreRefusedWithAReasonAndChangeNothing) {
       "path of an empty list 8002000b true",       "size without index 8002000e true",
       "path by a word 80020005 true",              "field of a file part 80070057 true",
       "field name with a quote 80070057 true",     "field value with a line break 80070057 true",
+      "field name with a backslash 80070057 true", "field value opening with the delimiter 80070057 true",
       "owned header 80070057 true",                "header name with a space 80070057 true",
       "header name not ASCII 80070057 true",       "header value with a line break 80070057 true",
       "header value outside the code page 80070057 true",

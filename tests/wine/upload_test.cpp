@@ -17,6 +17,7 @@
 #include <vector>
 
 #include "framework/message_drain.h"
+#include "framework/text.h"
 #include "framework/unique_handle.h"
 #include "module/dispatch_ids.h"
 #include "resources/resource_ids.h"
@@ -641,6 +642,35 @@ TEST_F(Upload, AServerThatNeverAnswersEndsTheUploadInBoundedTime) {
 }
 
 // ---------------------------------------------------------------- replies
+// A file whose bytes hold the delimiter and part headers of its own (a saved
+// request, a mail archive) would end its part there and add a part of its
+// choosing: it is never sent whole, and the user and the page are told which.
+TEST_F(Upload, AFileHoldingTheDelimiterIsNotSentWholeAndItsNameIsTold) {
+  const std::string injected = "\r\n----MULTI-PARTS-FORM-DATA-BOUNDARY\r\n"
+                               "Content-Disposition: form-data; name=\"FILE9\"; filename=\"x.php\"\r\n\r\nplanted";
+  File("first.bin", "fine");
+  const std::string saved = File("saved.eml", std::string(3 << 20, 'm') + injected + std::string(100, 'm'));
+  AddFiles({"first.bin", "saved.eml"});
+  SetUrl(receiver_.Url("/ok"));
+  drivers::DialogWatcher watcher(LeaveProgressOpen);
+  ASSERT_EQ(S_OK, control_->Call(L"Upload"));
+  EXPECT_EQ(std::optional<bool>(false), WaitForFinish());
+  const std::string told = saved + " 파일에 업로드 구분 문자열이 들어 있어 보낼 수 없습니다.";
+  EXPECT_EQ(Strings{told}, MessageTexts(watcher));
+  Variant error;
+  ASSERT_EQ(S_OK, control_->Get(L"ErrorText", &error));
+  EXPECT_EQ(fw::WideFromNarrow(told), std::wstring(error.get()->bstrVal));
+
+  const auto requests = receiver_.WaitForRequests(1);
+  ASSERT_EQ(1u, requests.size());
+  const RecordedRequest& request = requests[0];
+  EXPECT_EQ(Outcome::kClientClosed, request.entry.outcome);
+  EXPECT_LT(request.entry.received, request.entry.declared.value_or(0));
+  EXPECT_EQ(std::string::npos, request.Body().find("FILE9"));
+  EXPECT_EQ(std::string::npos, request.Body().find(kTrailer));
+  EXPECT_EQ(0u, request.Body().find(Part(true, 1, folder_->path() + "\\first.bin", "application/octet-stream", "fine")));
+}
+
 TEST_F(Upload, AnErrorStatusIsAFailedUploadAndItsReplyIsShownWhenAsked) {
   File("a.bin", "x");
   for (bool serverResponse : {false, true}) {
@@ -683,6 +713,15 @@ TEST_F(Upload, TheServersReplyIsShownBeforeTheEventAsFarAsABoxCanHoldIt) {
     EXPECT_EQ(0, eventsWhenShown.load());
     control_->events().SetHandler(nullptr);
   }
+  // A reply that says it is UTF-8 reads as the page reads it, not as code
+  // page 949 bytes.
+  AddFiles({"a.bin"});
+  SetUrl(receiver_.Url("/json-reply"));
+  drivers::DialogWatcher watcher(LeaveProgressOpen);
+  control_->events().Clear();
+  ASSERT_EQ(S_OK, control_->Call(L"Upload"));
+  EXPECT_EQ(std::optional<bool>(true), WaitForFinish());
+  EXPECT_EQ(Strings{"{\"stored\":\"보고서.txt\",\"note\":\"저장했습니다\"}"}, MessageTexts(watcher));
 }
 
 TEST_F(Upload, AnEmptyReplyShowsNoBox) {

@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <cctype>
 
+#include "upload/portable/delimiter_watch.h"
 #include "upload/portable/multipart.h"
 #include "upload/portable/upload_messages.h"
 
@@ -47,10 +48,15 @@ const char* const kForbiddenPrefixes[] = {"Proxy-", "Sec-"};
 
 std::optional<std::string> FormFieldRefusal(const std::string& name, const std::string& value) {
   if (name.empty()) return kFieldNameEmpty;
-  if (HasLineBreak(name) || name.find('"') != std::string::npos)
+  // Servers read the quoted name with `\` as an escape: "a\" is a" to
+  // PHP and no name at all to others. Code page 949 has no trail byte '\'.
+  if (HasLineBreak(name) || name.find_first_of("\"\\") != std::string::npos)
     return kFieldNameCharacters;
   if (IsFilePartName(name)) return kFieldNameTaken;
   if (HasLineBreak(value)) return kFieldValueLineBreak;
+  // The value follows its header's blank line: one that starts with the
+  // delimiter's hyphens and boundary would end the part there.
+  if (HoldsDelimiter("\r\n\r\n", value)) return kFieldValueDelimiter;
   return std::nullopt;
 }
 

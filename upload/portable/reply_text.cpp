@@ -25,8 +25,15 @@ bool IsUtf8ContentType(const std::string& contentType) {
   return false;
 }
 
-std::string ShownReply(const std::string& kept, LeadBytePredicate isLeadByte) {
+std::string ShownReply(const std::string& kept, bool utf8, LeadBytePredicate isLeadByte) {
   if (kept.size() <= kReplyShownBytes) return kept;
+  // A character never takes fewer bytes in UTF-8 than units in UTF-16, so
+  // the cut in bytes holds for the box's characters too.
+  if (utf8) {
+    std::size_t end = kReplyShownBytes;
+    while (end > 0 && (static_cast<unsigned char>(kept[end]) & 0xC0) == 0x80) --end;
+    return kept.substr(0, end);
+  }
   std::size_t end = 0;
   while (end < kept.size()) {
     const std::size_t next = NextCharOffset(kept.data(), kept.size(), end, isLeadByte);

@@ -14,6 +14,7 @@ namespace brimlet {
 inline constexpr std::size_t kReplyKeptBytes = 99999;
 // The code page a reply is read in unless it says it is UTF-8.
 inline constexpr unsigned kKoreanCodePage = 949;
+inline constexpr unsigned kUtf8CodePage = 65001;
 inline constexpr std::size_t kReplyShownBytes = 32766;
 
 // The reply as kept: its first 99,999 bytes, up to its first NUL (the reply
@@ -23,7 +24,11 @@ std::string KeptReply(const std::string& received);
 // any other reply is read as code page 949.
 bool IsUtf8ContentType(const std::string& contentType);
 
-// The part of a kept reply a message box can show.
-std::string ShownReply(const std::string& kept, LeadBytePredicate isLeadByte);
+// The code page a reply is read in, for the page and the user alike.
+inline unsigned ReplyCodePage(bool utf8) { return utf8 ? kUtf8CodePage : kKoreanCodePage; }
+
+// The part of a kept reply a message box can show, in the reply's own
+// encoding (UTF-8, or code page 949 with its lead bytes).
+std::string ShownReply(const std::string& kept, bool utf8, LeadBytePredicate isLeadByte);
 
 }  // namespace brimlet

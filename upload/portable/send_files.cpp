@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <vector>
 
+#include "upload/portable/delimiter_watch.h"
 #include "upload/portable/grouped_number.h"
 #include "upload/portable/multipart.h"
 #include "upload/portable/path_text.h"
@@ -46,6 +47,7 @@ class Transfer {
   const SendEnvironment& m_env;
   std::vector<char> m_buffer;
   std::size_t m_fill = 0;
+  DelimiterWatch m_watch;
   const std::string m_totalSizeText;
   // What the buffer holds and no write has carried yet.
   std::uint64_t m_bufferedData = 0;         // data bytes of every file in it
@@ -102,6 +104,7 @@ std::optional<SendResult> Transfer::SendFile(std::size_t index) {
   m_sampleBytes = 0;
   m_bufferedFileData = 0;
   if (!Append(entry.boundaryLine) || !Append(entry.partHeader)) return Failed(kWriteError);
+  m_watch.Start(entry.partHeader);
   std::uint64_t read = 0;
   for (;;) {
     const std::size_t room = m_buffer.size() - m_fill;
@@ -110,6 +113,9 @@ std::optional<SendResult> Transfer::SendFile(std::size_t index) {
     // that fails; its count is never trusted for the write.
     if (!got || *got > room) return Failed(kFileReadError);
     if (*got > entry.size - read) return Failed(kFileChanged);
+    // The piece that would complete the delimiter is never written, so no
+    // receiver sees the part end there; the request is abandoned unfinished.
+    if (m_watch.Found(m_buffer.data() + m_fill, *got)) return Failed(FormatDelimiterInFile(entry.wireName));
     read += *got;
     m_fill += *got;
     m_bufferedData += *got;

@@ -45,10 +45,15 @@ const char kFileChanged[] =
     "첨부한 뒤에 크기가 바뀐 파일이 있습니다. 파일을 다시 첨부하세요";
 const char kFileReadError[] = "파일 읽기 오류";
 
+std::string FormatDelimiterInFile(const std::string& path) {
+  return path + " 파일에 업로드 구분 문자열이 들어 있어 보낼 수 없습니다.";
+}
+
 const char kFieldNameEmpty[] = "필드 이름이 비어 있습니다.";
-const char kFieldNameCharacters[] = "필드 이름에 따옴표나 줄바꿈을 쓸 수 없습니다.";
+const char kFieldNameCharacters[] = "필드 이름에 따옴표, 역슬래시나 줄바꿈을 쓸 수 없습니다.";
 const char kFieldNameTaken[] = "FILE 뒤에 숫자가 오는 이름은 파일이 씁니다.";
 const char kFieldValueLineBreak[] = "필드 값에 줄바꿈을 쓸 수 없습니다.";
+const char kFieldValueDelimiter[] = "필드 값이 업로드 구분 문자열로 시작할 수 없습니다.";
 const char kHeaderNameEmpty[] = "헤더 이름이 비어 있습니다.";
 const char kHeaderNameCharacters[] = "헤더 이름에는 공백, 콜론, 줄바꿈이나 ASCII 밖의 글자를 쓸 수 없습니다.";
 const char kHeaderValueControl[] = "헤더 값에 줄바꿈이나 제어 문자를 쓸 수 없습니다.";

@@ -44,12 +44,16 @@ extern const char kFileInUse[];
 extern const char kFileChanged[];
 // A file that could be opened but not read to its end.
 extern const char kFileReadError[];
+// "<path> 파일에 업로드 구분 문자열이 들어 있어 보낼 수 없습니다.": a file whose
+// content would end its part early and add parts of its own.
+std::string FormatDelimiterInFile(const std::string& path);
 
 // Why a page's form field or header line is refused.
 extern const char kFieldNameEmpty[];
-extern const char kFieldNameCharacters[];  // a quote or a line break
+extern const char kFieldNameCharacters[];  // a quote, a backslash or a line break
 extern const char kFieldNameTaken[];       // FILE and a number: a file's part
 extern const char kFieldValueLineBreak[];
+extern const char kFieldValueDelimiter[];  // starts with the body's delimiter
 extern const char kHeaderNameEmpty[];
 extern const char kHeaderNameCharacters[];  // not a token
 extern const char kHeaderValueControl[];    // a line break or a control character
