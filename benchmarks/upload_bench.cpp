@@ -24,6 +24,7 @@
 #include <ole2.h>
 #include <psapi.h>
 
+#include <cmath>
 #include <cstdio>
 #include <map>
 #include <memory>
@@ -367,8 +368,8 @@ int main(int argc, char** argv) {
     const bench::ControlRun run = bench.Run(crowd, options["eager-url"]);
     const std::string line =
         run.succeeded ? "   " + crowd.name + " into the eager receiver: Upload() held the page " +
-                            std::to_string(static_cast<long>(run.callSeconds * 1000 + 0.5)) + " ms; Upload to UploadFinish " +
-                            std::to_string(static_cast<long>(run.seconds * 1000 + 0.5)) + " ms\n"
+                            std::to_string(std::lround(run.callSeconds * 1000)) + " ms; Upload to UploadFinish " +
+                            std::to_string(std::lround(run.seconds * 1000)) + " ms\n"
                       : "   " + crowd.name + ": failed: " + run.failure + "\n";
     std::fwrite(line.data(), 1, line.size(), stdout);
     std::fflush(stdout);
