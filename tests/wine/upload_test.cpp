@@ -235,7 +235,8 @@ TEST_F(Upload, PartsAreNumberedWithoutGapsWhenAFileIsInUseAtUploadTime) {
 }
 
 // More files than the dialog puts into its list in one go, and than the
-// upload keeps open from the start: every part still goes out whole, every
+// upload keeps open from the start. Cancelled while they are being opened,
+// the upload sends nothing. Left to run, every part goes out whole, every
 // row comes, in list order, and reads done once the body has gone; and once
 // the page has heard of the end, none of the files stays held.
 TEST_F(Upload, ManySmallFilesAreAllSentShownDoneAndNoneStaysHeld) {
@@ -249,11 +250,27 @@ TEST_F(Upload, ManySmallFilesAreAllSentShownDoneAndNoneStaysHeld) {
     ASSERT_TRUE(WriteContent(paths.back(), std::to_string(i)));
   }
   ASSERT_EQ(S_OK, control_->Put(L"MaxFileCount", Variant::FromLong(kFiles + 1)));
-  {
+  auto addAll = [&] {
     drivers::DialogWatcher picker(drivers::AnswerPickers({{}, folder, false}));
     ASSERT_EQ(S_OK, control_->Call(L"AddFolder"));
-  }
-  ASSERT_EQ(kFiles, Rows());
+    ASSERT_EQ(kFiles, Rows());
+  };
+  addAll();
+  // Cancelled by the page while the files are still being opened: it ends
+  // once, cancelled, and nothing goes out.
+  SetUrl(receiver_.Url("/ok"));
+  control_->events().Clear();
+  ASSERT_EQ(S_OK, control_->Call(L"Upload"));
+  ASSERT_EQ(S_OK, control_->Call(L"UploadCancel"));
+  EXPECT_EQ(std::optional<bool>(false), WaitForFinish());
+  Variant error;
+  ASSERT_EQ(S_OK, control_->Get(L"ErrorText", &error));
+  EXPECT_STREQ(L"업로드가 취소되었습니다.", error.get()->bstrVal);
+  control_->PumpUntil(nullptr, 500);
+  EXPECT_EQ(1u, control_->events().Count(DISPID_BRIMLET_UPLOADFINISH));
+  EXPECT_TRUE(receiver_.WaitForRequests(1, 500).empty());
+  addAll();
+  control_->events().Clear();
   // The server answers seconds after the body: the dialog is read then,
   // which takes a while with this many rows.
   SetUrl(receiver_.Url("/slow-reply/8000/ok"));
