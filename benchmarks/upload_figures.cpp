@@ -127,6 +127,24 @@ std::string FormatTable(const std::string& title, const std::vector<TableRow>& r
   return Aligned(title, lines, 2);
 }
 
+std::string FormatBreakdown(const std::string& title, const std::vector<BreakdownRow>& rows) {
+  std::vector<Line> lines{{"payload", "receiver", "Upload() ms", "to UploadFinish ms", "opens ms", "framing ms",
+                           "reads ms", "writes ms", "request ms", "sum ms", "threads ms"}};
+  for (const auto& row : rows) {
+    const ControlRun& run = row.control;
+    if (!run.succeeded || !row.phases) {
+      lines.push_back({row.payload, row.receiver, run.succeeded ? "failed: the replay" : "failed: the control"});
+      continue;
+    }
+    const Phases& phases = *row.phases;
+    lines.push_back({row.payload, row.receiver, Milliseconds(run.callSeconds), Milliseconds(run.seconds),
+                     Milliseconds(phases.opens), Milliseconds(phases.framing), Milliseconds(phases.reads),
+                     Milliseconds(phases.writes), Milliseconds(phases.request), Milliseconds(phases.Sum()),
+                     Milliseconds(run.seconds - phases.Sum())});
+  }
+  return Aligned(title, lines, 2);
+}
+
 std::string FormatProbeTable(const std::string& title, const std::vector<ProbeRow>& rows) {
   std::vector<Line> lines{{"server", "upload", "longest unanswered ms", "until UploadFinish ms", "outcome"}};
   for (const auto& row : rows) {

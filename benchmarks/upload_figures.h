@@ -49,6 +49,32 @@ std::optional<double> ParseCurlSpeed(std::string_view text);
 // and the peaks (before -> after) are the control's process's over the upload.
 std::string FormatTable(const std::string& title, const std::vector<TableRow>& rows);
 
+// Where an upload's time goes when nothing waits for another thread: the
+// control's own calls made one after another on one thread, each kind timed,
+// in seconds.
+struct Phases {
+  double opens = 0;    // every file opened and measured, as the control opens it
+  double framing = 0;  // the job's part headers, and the send loop's own work
+                       // (framing and data copied into pieces, the progress it reports)
+  double reads = 0;    // the files read, and closed
+  double writes = 0;   // the body's pieces written
+  double request = 0;  // the request opened and begun, ended and answered
+  double Sum() const { return opens + framing + reads + writes + request; }
+};
+
+struct BreakdownRow {
+  std::string payload;
+  std::string receiver;
+  ControlRun control;
+  std::optional<Phases> phases;  // none when the replay failed
+};
+
+// For each upload: the page's thread held by Upload(), Upload to
+// UploadFinish, the replayed phases in milliseconds, and what is left of the
+// control's time beyond their sum: its threads starting, handing work over
+// and waiting for each other, and the dialog.
+std::string FormatBreakdown(const std::string& title, const std::vector<BreakdownRow>& rows);
+
 // One upload watched by the responsiveness probe.
 struct ProbedUpload {
   bool finished = false;  // UploadFinish arrived

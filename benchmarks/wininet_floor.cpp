@@ -10,8 +10,11 @@
 
 #include "framework/text.h"
 #include "framework/unique_handle.h"
+#include "progress/portable/progress_relay.h"
 #include "upload/http_upload.h"
+#include "upload/listed_file.h"
 #include "upload/portable/multipart.h"
+#include "upload/portable/wire_name.h"
 
 namespace bench {
 namespace {
@@ -62,6 +65,87 @@ class PieceWriter {
   std::size_t used_ = 0;
 };
 
+using Clock = std::chrono::steady_clock;
+
+double Since(Clock::time_point start) { return std::chrono::duration<double>(Clock::now() - start).count(); }
+
+// Adds the time of each call made through it to one of the replay's phases.
+class PhaseTimer {
+ public:
+  explicit PhaseTimer(double& phase) : phase_(phase), start_(Clock::now()) {}
+  PhaseTimer(const PhaseTimer&) = delete;
+  PhaseTimer& operator=(const PhaseTimer&) = delete;
+  ~PhaseTimer() { phase_ += Since(start_); }
+
+ private:
+  double& phase_;
+  Clock::time_point start_;
+};
+
+class TimedReader final : public brimlet::FileReader {
+ public:
+  TimedReader(fw::UniqueFile file, double& reads) : file_(std::move(file)), reads_(reads) {}
+  ~TimedReader() override {
+    const PhaseTimer timer(reads_);
+    file_.reset();
+  }
+  TimedReader(const TimedReader&) = delete;
+  TimedReader& operator=(const TimedReader&) = delete;
+  std::uint64_t Size() override {
+    const PhaseTimer timer(reads_);
+    return brimlet::OpenFileSize(file_.get()).value_or(0);
+  }
+  std::optional<std::size_t> Read(void* buffer, std::size_t capacity) override {
+    const PhaseTimer timer(reads_);
+    DWORD got = 0;
+    if (!::ReadFile(file_.get(), buffer, static_cast<DWORD>(capacity), &got, nullptr)) return std::nullopt;
+    return got;
+  }
+
+ private:
+  fw::UniqueFile file_;
+  double& reads_;
+};
+
+class TimedFiles final : public brimlet::FileSource {
+ public:
+  TimedFiles(std::vector<fw::UniqueFile>& files, double& reads) : files_(files), reads_(reads) {}
+  std::unique_ptr<brimlet::FileReader> Open(std::size_t index, const std::wstring&) override {
+    return std::make_unique<TimedReader>(std::move(files_[index]), reads_);
+  }
+
+ private:
+  std::vector<fw::UniqueFile>& files_;
+  double& reads_;
+};
+
+class TimedBody final : public brimlet::BodyWriter {
+ public:
+  TimedBody(brimlet::HttpUpload& request, Phases& phases) : request_(request), phases_(phases) {}
+  bool Begin(std::string& failureText) override {
+    const PhaseTimer timer(phases_.request);
+    return request_.Begin(failureText);
+  }
+  bool Write(const void* data, std::size_t size) override {
+    const PhaseTimer timer(phases_.writes);
+    return request_.Write(data, size);
+  }
+
+ private:
+  brimlet::HttpUpload& request_;
+  Phases& phases_;
+};
+
+class TickClock final : public brimlet::Clock {
+ public:
+  std::uint32_t Ticks() override { return ::GetTickCount(); }
+};
+
+class NeverCancelled final : public brimlet::CancelTest {
+ public:
+  bool Cancelled() override { return false; }
+};
+
 }  // namespace
 
 std::vector<std::string> FilesOf(const std::string& folder) {
@@ -108,6 +192,60 @@ std::optional<double> PostFloor(const brimlet::UploadJob& job, std::size_t piece
 std::optional<double> FloorRate(const brimlet::UploadJob& job, std::optional<double> seconds) {
   if (!seconds || !(*seconds > 0)) return std::nullopt;
   return static_cast<double>(brimlet::ContentLength(job)) / *seconds;
+}
+
+}  // namespace bench
+
+namespace bench {
+
+std::optional<Phases> ReplayPhases(const std::vector<std::string>& paths, const std::string& url) {
+  const auto parts = brimlet::SplitUploadUrl(url);
+  if (!parts) return std::nullopt;
+  Phases phases;
+  std::vector<fw::UniqueFile> files;
+  std::vector<std::uint64_t> sizes;
+  {
+    const PhaseTimer timer(phases.opens);
+    for (const std::string& path : paths) {
+      fw::UniqueFile file = brimlet::OpenListedFile(fw::WideFromNarrow(path), FILE_FLAG_SEQUENTIAL_SCAN);
+      const std::optional<std::uint64_t> size = brimlet::OpenFileSize(file.get());
+      if (!size) return std::nullopt;
+      files.push_back(std::move(file));
+      sizes.push_back(*size);
+    }
+  }
+  brimlet::UploadJob job;
+  job.url = url;
+  brimlet::ProgressRelay relay;
+  {
+    const PhaseTimer timer(phases.framing);
+    for (std::size_t i = 0; i < paths.size(); ++i) {
+      const std::wstring path = fw::WideFromNarrow(paths[i]);
+      brimlet::AddJobFile(job, path, brimlet::WireName(path, &fw::AnsiCharacter), "", sizes[i],
+                          "application/octet-stream");
+    }
+  }
+  brimlet::HttpUpload request;
+  {
+    const PhaseTimer timer(phases.request);
+    if (!request.Open(*parts, brimlet::ContentLength(job), {}, [](const std::string&) {})) return std::nullopt;
+  }
+  TimedFiles source(files, phases.reads);
+  TimedBody body(request, phases);
+  TickClock clock;
+  NeverCancelled cancel;
+  const double requestBefore = phases.request;
+  const auto loopStart = Clock::now();
+  const brimlet::SendResult sent = brimlet::SendFiles(job, {source, body, relay, clock, cancel});
+  const double loop = Since(loopStart);
+  if (sent.outcome != brimlet::SendOutcome::kCompleted) return std::nullopt;
+  // The loop's own work is what its calls out did not take.
+  phases.framing += loop - phases.reads - phases.writes - (phases.request - requestBefore);
+  {
+    const PhaseTimer timer(phases.request);
+    if (!request.End() || request.StatusCode() == 0) return std::nullopt;
+  }
+  return phases;
 }
 
 }  // namespace bench

@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "benchmarks/upload_figures.h"
 #include "upload/portable/send_files.h"
 #include "upload/portable/upload_job.h"
 
@@ -36,5 +37,9 @@ std::optional<double> PostFloor(const brimlet::UploadJob& job, std::size_t piece
 
 // The job's body bytes per second over `seconds`; nothing when there is none.
 std::optional<double> FloorRate(const brimlet::UploadJob& job, std::optional<double> seconds);
+
+// The control's own calls for one upload of `paths` (see Phases), made one
+// after another on one thread, each kind timed.
+std::optional<Phases> ReplayPhases(const std::vector<std::string>& paths, const std::string& url);
 
 }  // namespace bench

@@ -194,13 +194,16 @@ void CBrimletCtrl::SetEnablePopupMenu(BOOL value) {
 // ------------------------------------------------------------------ methods
 void CBrimletCtrl::Upload() {
   // The job is a snapshot of the rows as the page asked for the upload,
-  // taken before anything runs a message loop: the drain below (or an
-  // in-use message box) may deliver the end of an earlier upload, which
-  // removes that upload's rows.
-  std::vector<std::pair<std::wstring, std::string>> rows;  // path, size text
+  // taken before anything runs a message loop: the drain below may deliver
+  // the end of an earlier upload, which removes that upload's rows. Only
+  // the snapshot is taken here; the worker opens the files.
+  const int count = FileListRowCount();
+  std::vector<brimlet::UploadThread::ListedFile> rows;
   std::vector<std::uint64_t> rowIds;
-  for (int row = 0, count = FileListRowCount(); row < count; ++row) {
-    rows.emplace_back(m_wndFileList.RowPath(row), m_wndFileList.RowSizeText(row));
+  rows.reserve(count);
+  rowIds.reserve(count);
+  for (int row = 0; row < count; ++row) {
+    rows.push_back({m_wndFileList.RowPath(row), m_wndFileList.RowSizeText(row)});
     rowIds.push_back(m_wndFileList.RowId(row));
   }
   if (rows.empty()) {
@@ -225,8 +228,8 @@ void CBrimletCtrl::Upload() {
     FinishUpload(false, *report);
     return;
   }
-  // Recorded before the drain and the in-use boxes, which run the page's
-  // messages: an UploadCancel from them finds it. Whatever leaves early
+  // Recorded before the drain, which runs the page's messages: an
+  // UploadCancel from them finds it. Whatever leaves early
   // lets the worker run abandoned, and it ends the upload as not started.
   HANDLE cancel = nullptr;
   ::DuplicateHandle(::GetCurrentProcess(), worker->cancelEvent(), ::GetCurrentProcess(), &cancel,
@@ -240,7 +243,7 @@ void CBrimletCtrl::Upload() {
   worker->SetDestination(m_bScriptURLFits ? m_strScriptURL : std::string(), m_bServerResponse != FALSE);
   worker->SetPageOrigin(m_strPageOrigin.value_or(std::string()));
   worker->SetPageParts(brimlet::FormFieldParts(m_formFields), brimlet::RequestHeaderLines(m_requestHeaders));
-  for (const auto& [path, sizeText] : rows) worker->AddJobFile(path, sizeText);
+  worker->SetListedFiles(std::move(rows));
   // A cancel meanwhile is in the worker's event: it ends at once, unsent.
   worker.Resume();
 }

@@ -2,6 +2,8 @@
 
 #include <commctrl.h>
 
+#include <algorithm>
+#include <iterator>
 #include <string>
 
 #include "framework/message_box.h"
@@ -22,6 +24,9 @@ constexpr int kImageListInitial = 50, kImageListGrowth = 50;
 // The relay is read this often; a frame is drawn only when something changed.
 constexpr UINT_PTR kFrameTimer = 1;
 constexpr UINT kFrameIntervalMs = 50;
+// Rows put into the list per frame: a frame of them takes a few tens of
+// milliseconds under Wine.
+constexpr std::size_t kRowsPerFrame = 500;
 
 struct Column {
   const char* title;
@@ -34,10 +39,10 @@ const Column kColumns[] = {
     {kStatusColumnTitle, LVCFMT_CENTER, 80},
 };
 
-void SetSubItemText(HWND list, int row, int column, const std::string& text) {
+void SetSubItemText(HWND list, int row, int column, const char* text) {
   LVITEMA item{};
   item.iSubItem = column;
-  item.pszText = const_cast<char*>(text.c_str());
+  item.pszText = const_cast<char*>(text);
   ::SendMessageA(list, LVM_SETITEMTEXTA, row, reinterpret_cast<LPARAM>(&item));
 }
 
@@ -91,7 +96,7 @@ bool UploadProgressDialog::OnInitDialog() {
   ShowPanes();
   ::ShowWindow(m_pStatusBar, SW_SHOW);
 
-  // Lent to the list with the first rows (AddRows).
+  // Lent to the list with the first rows (AddPendingRows).
   m_imageList.Create(16, kImageListInitial, kImageListGrowth);
   ListView_SetExtendedListViewStyleEx(m_listFiles, LVS_EX_GRIDLINES, LVS_EX_GRIDLINES);
   for (int i = 0; i < 3; ++i) {
@@ -111,7 +116,7 @@ bool UploadProgressDialog::OnInitDialog() {
   return true;
 }
 
-std::optional<INT_PTR> UploadProgressDialog::OnMessage(UINT message, WPARAM wParam, LPARAM) {
+std::optional<INT_PTR> UploadProgressDialog::OnMessage(UINT message, WPARAM wParam, LPARAM lParam) {
   if (message == WM_TIMER && wParam == kFrameTimer) {
     ShowNextFrame();
     // The box's own loop runs this timer: a cancel from the page while the
@@ -124,6 +129,7 @@ std::optional<INT_PTR> UploadProgressDialog::OnMessage(UINT message, WPARAM wPar
     }
     return TRUE;
   }
+  if (message == WM_NOTIFY && AnswerRowStatus(*reinterpret_cast<const NMHDR*>(lParam))) return TRUE;
   if (message == WM_DESTROY) ::KillTimer(window(), kFrameTimer);
   return std::nullopt;
 }
@@ -156,12 +162,16 @@ void UploadProgressDialog::FlushProgress() {
 bool UploadProgressDialog::ShowNextFrame() {
   if (!window() || !m_relay) return false;
   std::optional<ProgressFrame> frame = m_relay->Take();
-  if (!frame) return false;
-  AddRows(frame->newRows);
-  for (auto& [row, text] : frame->rowStatuses) m_rowStatuses[row] = std::move(text);
-  m_state = std::move(frame->state);
-  m_panes[kMessagePane] = m_state.message;
-  m_panes[kCountPane] = m_state.count;
+  if (!frame && m_pendingRows.empty()) return false;
+  if (frame) {
+    m_pendingRows.insert(m_pendingRows.end(), std::make_move_iterator(frame->newRows.begin()),
+                         std::make_move_iterator(frame->newRows.end()));
+    for (auto& [row, text] : frame->rowStatuses) m_rowStatuses[row] = std::move(text);
+    m_state = std::move(frame->state);
+    m_panes[kMessagePane] = m_state.message;
+    m_panes[kCountPane] = m_state.count;
+  }
+  AddPendingRows();
   Redraw();
   return true;
 }
@@ -184,11 +194,27 @@ int UploadProgressDialog::ImageFor(const std::wstring& path) {
 // and the list is drawn once after them. The image list is taken back for
 // as long: while it is lent, the list's window is watched, and under Wine
 // that costs every message to the list a round trip to the window system.
-void UploadProgressDialog::AddRows(const std::vector<ProgressRow>& rows) {
-  if (rows.empty()) return;
-  ::SendMessageA(m_listFiles, WM_SETREDRAW, FALSE, 0);
-  m_imageList.TakeBack();
-  for (const ProgressRow& added : rows) {
+UploadProgressDialog::RowBatch::RowBatch(UploadProgressDialog& dialog) : m_dialog(dialog) {
+  ::SendMessageA(m_dialog.m_listFiles, WM_SETREDRAW, FALSE, 0);
+  m_dialog.m_imageList.TakeBack();
+}
+
+UploadProgressDialog::RowBatch::~RowBatch() {
+  m_dialog.m_imageList.LendTo(m_dialog.m_listFiles, LVSIL_SMALL);
+  ::SendMessageA(m_dialog.m_listFiles, WM_SETREDRAW, TRUE, 0);
+  ::RedrawWindow(m_dialog.m_listFiles, nullptr, nullptr, RDW_ERASE | RDW_FRAME | RDW_INVALIDATE | RDW_ALLCHILDREN);
+}
+
+void UploadProgressDialog::AddPendingRows() {
+  if (m_pendingRows.empty()) return;
+  // A job of tens of thousands of files would hold the dialog for a second
+  // if every row went in at once; a frame takes a share, and the rest go in
+  // with the next frames.
+  const std::size_t count = std::min(m_pendingRows.size(), kRowsPerFrame);
+  const RowBatch batch(*this);
+  for (std::size_t taken = 0; taken < count; ++taken) {
+    const ProgressRow added = std::move(m_pendingRows.front());
+    m_pendingRows.pop_front();
     // The name in the wide message: the list keeps every character of it.
     LVITEMW item{};
     item.mask = LVIF_TEXT | LVIF_IMAGE;
@@ -197,12 +223,10 @@ void UploadProgressDialog::AddRows(const std::vector<ProgressRow>& rows) {
     item.iImage = ImageFor(added.path);
     const int row =
         static_cast<int>(::SendMessageW(m_listFiles, LVM_INSERTITEMW, 0, reinterpret_cast<LPARAM>(&item)));
-    SetSubItemText(m_listFiles, row, 1, added.sizeText);
-    SetSubItemText(m_listFiles, row, 2, kRowWaiting);
+    SetSubItemText(m_listFiles, row, 1, added.sizeText.c_str());
+    SetSubItemText(m_listFiles, row, kStatusColumn, LPSTR_TEXTCALLBACKA);
+    if (added.index >= m_statusOf.size()) m_statusOf.resize(added.index + 1, kRowWaiting);
   }
-  m_imageList.LendTo(m_listFiles, LVSIL_SMALL);
-  ::SendMessageA(m_listFiles, WM_SETREDRAW, TRUE, 0);
-  ::RedrawWindow(m_listFiles, nullptr, nullptr, RDW_ERASE | RDW_FRAME | RDW_INVALIDATE | RDW_ALLCHILDREN);
 }
 
 void UploadProgressDialog::Redraw() {
@@ -213,9 +237,52 @@ void UploadProgressDialog::Redraw() {
   ShowPanes();
 }
 
+// The status column is drawn from the dialog's own texts (AnswerRowStatus):
+// setting a row's text in the list costs what inserting the row does, and a
+// frame of many small files holds hundreds of finished rows, which held
+// this thread, and so the upload's end, for a tenth of a second. A status
+// now costs a store, and only the rows on screen are drawn again.
 void UploadProgressDialog::ShowRowStatuses() {
-  for (const auto& [row, text] : m_rowStatuses) SetSubItemText(m_listFiles, static_cast<int>(row), 2, text);
+  if (m_rowStatuses.empty()) return;
+  const int top = ListView_GetTopIndex(m_listFiles);
+  const int bottom = top + ListView_GetCountPerPage(m_listFiles);
+  bool onScreen = false;
+  for (auto& [row, text] : m_rowStatuses) {
+    // A row still waiting to go in is shown with its latest status.
+    if (row >= m_statusOf.size()) m_statusOf.resize(row + 1, kRowWaiting);
+    m_statusOf[row] = std::move(text);
+    onScreen = onScreen || (static_cast<int>(row) >= top && static_cast<int>(row) <= bottom);
+  }
   m_rowStatuses.clear();
+  if (onScreen) ListView_RedrawItems(m_listFiles, top, bottom);
+}
+
+bool UploadProgressDialog::AnswerRowStatus(const NMHDR& header) {
+  if (header.hwndFrom != m_listFiles) return false;
+  if (header.code == LVN_GETDISPINFOW) {
+    LVITEMW& item = reinterpret_cast<NMLVDISPINFOW&>(const_cast<NMHDR&>(header)).item;
+    const std::string* text = StatusOfRow(item);
+    if (!text) return false;
+    ::MultiByteToWideChar(CP_ACP, 0, text->c_str(), -1, item.pszText, item.cchTextMax);
+    item.pszText[item.cchTextMax - 1] = L'\0';
+    return true;
+  }
+  if (header.code == LVN_GETDISPINFOA) {
+    LVITEMA& item = reinterpret_cast<NMLVDISPINFOA&>(const_cast<NMHDR&>(header)).item;
+    const std::string* text = StatusOfRow(item);
+    if (!text) return false;
+    ::lstrcpynA(item.pszText, text->c_str(), item.cchTextMax);
+    return true;
+  }
+  return false;
+}
+
+template <class ListItem>
+const std::string* UploadProgressDialog::StatusOfRow(const ListItem& item) const {
+  if (item.iSubItem != kStatusColumn || !(item.mask & LVIF_TEXT) || !item.pszText || item.cchTextMax <= 0)
+    return nullptr;
+  if (item.iItem < 0 || static_cast<std::size_t>(item.iItem) >= m_statusOf.size()) return nullptr;
+  return &m_statusOf[item.iItem];
 }
 
 // A status bar repaints a pane inside the call that sets it, even to the same

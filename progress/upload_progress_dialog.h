@@ -13,8 +13,10 @@
 #include <windows.h>
 
 #include <cstdint>
+#include <deque>
 #include <map>
 #include <string>
+#include <vector>
 
 #include "framework/dialog.h"
 #include "framework/list_view_image_list.h"
@@ -55,10 +57,27 @@ class UploadProgressDialog final : public fw::Dialog {
   void OnCancelUpload();
   // Draws the relay's next frame, if anything changed; false if nothing did.
   bool ShowNextFrame();
-  void AddRows(const std::vector<ProgressRow>& rows);
+  // Puts the next share of the rows reported so far into the list.
+  void AddPendingRows();
   int ImageFor(const std::wstring& path);
   void Redraw();
   void ShowRowStatuses();
+  // The list asking for a row's status text; false for any other question.
+  bool AnswerRowStatus(const NMHDR& header);
+  template <class ListItem>
+  const std::string* StatusOfRow(const ListItem& item) const;
+  // While it lives, rows go into the list with its redrawing off and the
+  // image list taken back; the list is drawn once at its end.
+  class RowBatch {
+   public:
+    explicit RowBatch(UploadProgressDialog& dialog);
+    ~RowBatch();
+    RowBatch(const RowBatch&) = delete;
+    RowBatch& operator=(const RowBatch&) = delete;
+
+   private:
+    UploadProgressDialog& m_dialog;
+  };
   void ShowPanes();
   void ShowFileProgress(int percent);
   void ShowTotalProgress(int percent);
@@ -75,7 +94,11 @@ class UploadProgressDialog final : public fw::Dialog {
   int m_nRangeMin = 0, m_nRangeMax = 100;
   // The frame being drawn.
   ProgressState m_state;
+  std::deque<ProgressRow> m_pendingRows;  // reported, not yet in the list
   std::map<std::size_t, std::string> m_rowStatuses;
+  // What the status column shows, by row; the list asks for it as it draws.
+  std::vector<std::string> m_statusOf;
+  static constexpr int kStatusColumn = 2;
   std::string m_panes[kPaneCount];
   std::string m_shownPanes[kPaneCount];
 };

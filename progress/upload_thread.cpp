@@ -1,5 +1,7 @@
 #include "progress/upload_thread.h"
 
+#include <algorithm>
+
 #include "framework/message_box.h"
 #include "framework/message_drain.h"
 #include "framework/module.h"
@@ -25,6 +27,9 @@ constexpr UINT WM_TELL_USER = WM_APP + 1;
 
 void Tell(const std::string& text) { fw::AppMessageBox(text); }
 
+// How many files are opened between two looks at the cancel event.
+constexpr std::size_t kOpensPerCancelCheck = 32;
+
 }  // namespace
 
 UploadThread::UploadThread(HWND notifyWindow, WPARAM uploadId, std::shared_ptr<UploadReport> report)
@@ -46,20 +51,47 @@ void UploadThread::SetPageParts(std::string fieldParts, std::vector<std::string>
   m_job.headerLines = std::move(headerLines);
 }
 
-void UploadThread::AddJobFile(const std::wstring& path, const std::string& sizeText) {
-  fw::UniqueFile file = OpenListedFile(path, FILE_FLAG_SEQUENTIAL_SCAN);
-  const std::optional<std::uint64_t> size = OpenFileSize(file.get());
-  if (!size) {
-    m_strLastTold = kFileInUse;
-    Tell(m_strLastTold);
-    return;
-  }
-  // The type is looked up by the name as it is sent: for every name the
-  // code page holds, exactly the key it always was.
-  const std::string wireName = WireName(path, &fw::AnsiCharacter);
-  brimlet::AddJobFile(m_job, path, wireName, sizeText, *size, ContentTypeOf(wireName));
-  m_jobFiles.push_back(std::move(file));
+// On the sender's thread: the files are opened there while this thread puts
+// up the dialog, and the job is complete before the request starts.
+void UploadThread::OpenAndSend() {
+  if (!OpenListedFiles()) return m_sender->Abort();
+  m_sender->Run();
 }
+
+bool UploadThread::OpenListedFiles() {
+  std::vector<ListedFile> listed = std::move(m_listedFiles);
+  m_job.entries.reserve(listed.size());
+  m_jobFiles.reserve(std::min(listed.size(), kFilesHeldOpen));
+  for (std::size_t i = 0; i < listed.size(); ++i) {
+    // Asking the event is a call into the system: a cancel is looked for
+    // every few files, and after every message, which the user may take
+    // long to answer.
+    if (i % kOpensPerCancelCheck == 0 && Cancelled()) return false;
+    const ListedFile file = std::move(listed[i]);  // the job keeps its own copy
+    fw::UniqueFile handle = OpenListedFile(file.path, FILE_FLAG_SEQUENTIAL_SCAN);
+    const std::optional<std::uint64_t> size = OpenFileSize(handle.get());
+    if (!size) {
+      // Shown on this worker's thread, over the dialog, as everything the
+      // sender tells; the next file is opened once the user has answered.
+      m_strLastTold = kFileInUse;
+      TellFromSender(m_strLastTold);
+      if (Cancelled()) return false;
+      continue;
+    }
+    // The type is looked up by the name as it is sent: for every name the
+    // code page holds, exactly the key it always was.
+    const std::string wireName = WireName(file.path, &fw::AnsiCharacter);
+    brimlet::AddJobFile(m_job, file.path, wireName, file.sizeText, *size, ContentTypeOf(wireName));
+    if (m_jobFiles.size() < kFilesHeldOpen) {
+      m_jobFiles.push_back(std::move(handle));
+    } else {
+      m_closer.Close(std::move(handle));
+    }
+  }
+  return !Cancelled();
+}
+
+bool UploadThread::Cancelled() const { return ::WaitForSingleObject(m_hCancelEvent.get(), 0) == WAIT_OBJECT_0; }
 
 std::string UploadThread::ContentTypeOf(const std::string& path) {
   const auto key = ContentTypeKey(path, &fw::IsAnsiLeadByte);
@@ -76,20 +108,21 @@ void UploadThread::OnAbandoned() {
 
 void UploadThread::InitInstance() {
   // Cancelled while the job was filled (the page's thread ran messages
-  // then: a timer, an in-use box): nothing goes out.
-  if (::WaitForSingleObject(m_hCancelEvent.get(), 0) == WAIT_OBJECT_0)
-    return Finish(false, m_bAbandoned ? kNotStartedReason : kCancelledReason);
-  // Without its windows the sender could tell the user nothing: the upload
-  // ends here, and the page still hears of it.
-  if (!CreateWindows()) return Finish(false, kNotStartedReason);
+  // then): nothing goes out.
+  if (Cancelled()) return Finish(false, m_bAbandoned ? kNotStartedReason : kCancelledReason);
+  // Without the window it tells through, the sender could tell the user
+  // nothing: the upload ends here, and the page still hears of it.
+  if (!CreateTellWindow()) return Finish(false, kNotStartedReason);
   m_sender = std::make_unique<UploadSender>(
-      m_job, std::move(m_jobFiles), m_relay, m_hCancelEvent.get(),
+      m_job, m_jobFiles, m_closer, m_relay, m_hCancelEvent.get(),
       [this](const std::string& text) { TellFromSender(text); }, *m_report,
       UploadSender::ProgressTarget{m_hNotifyWindow, m_uploadId});
-  if (!m_senderThread.Start([this] { m_sender->Run(); })) return Finish(false, kNotStartedReason);
-  // The request is on its way meanwhile. Without a dialog the upload could
-  // be neither watched nor cancelled by the user: it is cancelled.
-  const bool shown = m_dlgProgress.CreateModeless(m_wndDummy.get(), m_hCancelEvent.get(), &m_relay);
+  if (!m_senderThread.Start([this] { OpenAndSend(); })) return Finish(false, kNotStartedReason);
+  // The files are being opened, and the request then goes out, meanwhile.
+  // Without a dialog the upload could be neither watched nor cancelled by
+  // the user: it is cancelled.
+  const bool shown = CreateDialogOwner() &&
+                     m_dlgProgress.CreateModeless(m_wndDummy.get(), m_hCancelEvent.get(), &m_relay);
   if (!shown) ::SetEvent(m_hCancelEvent.get());
   if (!ServiceUntilSentOrCancelled()) {
     // Cancelled: the sender stops at its next step, and its request is
@@ -148,9 +181,11 @@ void UploadThread::ExitInstance() {
   m_wndTell.Destroy();
 }
 
-bool UploadThread::CreateWindows() {
-  if (!m_wndTell.Create([this](UINT message, WPARAM wParam, LPARAM) { return OnTellMessage(message, wParam); }))
-    return false;
+bool UploadThread::CreateTellWindow() {
+  return m_wndTell.Create([this](UINT message, WPARAM wParam, LPARAM) { return OnTellMessage(message, wParam); });
+}
+
+bool UploadThread::CreateDialogOwner() {
   // The dialog's owner: a plain top-level window that takes no message of
   // its own.
   if (!fw::RegisterWindowClassOnce(kDummyWindowClass, &::DefWindowProcA)) return false;

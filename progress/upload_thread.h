@@ -51,10 +51,14 @@ class UploadThread final : public fw::WorkerThread {
   void SetPageOrigin(const std::string& origin) { m_job.pageOrigin = origin; }
   // The page's form field parts and header lines; before the files.
   void SetPageParts(std::string fieldParts, std::vector<std::string> headerLines);
-  // Opens the file and measures it; the open file goes with the job, so it
-  // is opened once for the whole upload. A file that cannot be opened is
-  // told to the user and takes no part.
-  void AddJobFile(const std::wstring& path, const std::string& sizeText);
+  // The list's rows as the page asked for the upload, in list order. They
+  // are opened and measured on the worker's thread, before anything is
+  // sent, so that the page's thread is never held by the disk.
+  struct ListedFile {
+    std::wstring path;
+    std::string sizeText;
+  };
+  void SetListedFiles(std::vector<ListedFile> files) { m_listedFiles = std::move(files); }
   // The cancel event; the caller may duplicate it to cancel from outside.
   HANDLE cancelEvent() const { return m_hCancelEvent.get(); }
 
@@ -65,8 +69,21 @@ class UploadThread final : public fw::WorkerThread {
   void OnAbandoned() override;
 
  private:
+  // The sender thread's work: the listed files opened, then the upload.
+  void OpenAndSend();
+  // Opens and measures every listed file in list order; the open file goes
+  // with the job, so it is opened once for the whole upload. A file that
+  // cannot be opened is told to the user and takes no part. False when the
+  // upload was cancelled meanwhile.
+  bool OpenListedFiles();
+  // Whether the upload was cancelled, from the page or the user.
+  bool Cancelled() const;
   std::string ContentTypeOf(const std::string& path);
-  bool CreateWindows();
+  // Where the sender's requests to tell the user arrive; made before the
+  // sender starts.
+  bool CreateTellWindow();
+  // The hidden window that owns the dialog; made while the sender works.
+  bool CreateDialogOwner();
   // The sender's request to tell the user, on this thread.
   std::optional<LRESULT> OnTellMessage(UINT message, WPARAM wParam);
   // Services this thread's windows until the sender has ended (true) or the
@@ -85,10 +102,19 @@ class UploadThread final : public fw::WorkerThread {
   WPARAM m_uploadId;
   std::shared_ptr<UploadReport> m_report;
   bool m_bAbandoned = false;
-  std::string m_strLastTold;  // the last failure told at job time
+  std::string m_strLastTold;  // the last file refused at opening, told
+  // The job and its open files are filled on the sender's thread before the
+  // request starts, and read here only once that thread has ended.
   fw::UniqueHandle m_hCancelEvent;
+  std::vector<ListedFile> m_listedFiles;  // until they are opened
   UploadJob m_job;
-  std::vector<fw::UniqueFile> m_jobFiles;  // in job order, handed to the sender
+  // The job's first files, kept open (kFilesHeldOpen), in job order; read
+  // and closed by the sender.
+  std::vector<fw::UniqueFile> m_jobFiles;
+  // Closes the files the sender has read. Its last batch may still be
+  // closing as the page hears of the end; this thread waits for it before
+  // it lets the module go.
+  FileCloser m_closer;
   // Looked up once per key while the job is filled: a folder of many files
   // of one type would otherwise read the same registry value for each.
   std::map<std::string, std::string> m_contentTypes;

@@ -4,6 +4,7 @@
 #include <optional>
 
 #include "framework/text.h"
+#include "upload/listed_file.h"
 #include "upload/portable/cross_origin.h"
 #include "upload/portable/page_origin.h"
 #include "upload/portable/reply_status.h"
@@ -17,7 +18,10 @@ namespace {
 
 class HandleReader final : public FileReader {
  public:
-  explicit HandleReader(fw::UniqueFile file) : m_file(std::move(file)) {}
+  HandleReader(fw::UniqueFile file, FileCloser& closer) : m_file(std::move(file)), m_closer(closer) {}
+  ~HandleReader() override { m_closer.Close(std::move(m_file)); }
+  HandleReader(const HandleReader&) = delete;
+  HandleReader& operator=(const HandleReader&) = delete;
   std::uint64_t Size() override {
     LARGE_INTEGER size{};
     return ::GetFileSizeEx(m_file.get(), &size) ? static_cast<std::uint64_t>(size.QuadPart) : 0;
@@ -30,20 +34,25 @@ class HandleReader final : public FileReader {
 
  private:
   fw::UniqueFile m_file;
+  FileCloser& m_closer;
 };
 
-// Hands out the handles opened when the job was filled: each file is opened
-// once for the whole upload.
+// Hands out the handles kept open when the job was filled, each file opened
+// once for the whole upload; a file past them (kFilesHeldOpen) is opened
+// again now. Every file is closed beside the loop once it is read.
 class JobFiles final : public FileSource {
  public:
-  explicit JobFiles(std::vector<fw::UniqueFile>& files) : m_files(files) {}
-  std::unique_ptr<FileReader> Open(std::size_t index, const std::wstring&) override {
-    if (index >= m_files.size() || !m_files[index]) return nullptr;
-    return std::make_unique<HandleReader>(std::move(m_files[index]));
+  JobFiles(std::vector<fw::UniqueFile>& files, FileCloser& closer) : m_files(files), m_closer(closer) {}
+  std::unique_ptr<FileReader> Open(std::size_t index, const std::wstring& path) override {
+    fw::UniqueFile file =
+        index < m_files.size() ? std::move(m_files[index]) : OpenListedFile(path, FILE_FLAG_SEQUENTIAL_SCAN);
+    if (!file) return nullptr;
+    return std::make_unique<HandleReader>(std::move(file), m_closer);
   }
 
  private:
   std::vector<fw::UniqueFile>& m_files;
+  FileCloser& m_closer;
 };
 
 class TickClock final : public Clock {
@@ -73,10 +82,10 @@ constexpr DWORD kProgressIntervalMs = 250;
 
 }  // namespace
 
-UploadSender::UploadSender(const UploadJob& job, std::vector<fw::UniqueFile> files,
+UploadSender::UploadSender(const UploadJob& job, std::vector<fw::UniqueFile>& files, FileCloser& closer,
                            ProgressSink& progress, HANDLE cancelEvent, Tell tell,
                            UploadReport& report, ProgressTarget target)
-    : m_job(job), m_files(std::move(files)), m_progress(progress), m_cancelEvent(cancelEvent), m_tell(std::move(tell)),
+    : m_job(job), m_files(files), m_closer(closer), m_progress(progress), m_cancelEvent(cancelEvent), m_tell(std::move(tell)),
       m_report(report), m_target(target) {}
 
 void UploadSender::Run() {
@@ -116,11 +125,13 @@ bool UploadSender::Send() {
 
   m_report.bodyTotal.store(length);
   m_lastProgressPost = ::GetTickCount();
-  JobFiles files(m_files);
+  JobFiles files(m_files, m_closer);
   TickClock clock;
   CountedBody body(m_http, [this](std::uint64_t bytes) { ReportWritten(bytes); });
   const SendEnvironment environment{files, body, m_progress, clock, *this};
   const SendResult result = SendFiles(m_job, environment);
+  // No file stays held while the server takes its time to answer.
+  m_closer.CloseHandedOver();
   switch (result.outcome) {
     case SendOutcome::kCancelled:
       return false;

@@ -19,6 +19,7 @@
 #include <vector>
 
 #include "framework/unique_handle.h"
+#include "upload/file_closer.h"
 #include "upload/http_upload.h"
 #include "upload/portable/send_files.h"
 #include "upload/portable/upload_job.h"
@@ -37,10 +38,15 @@ class UploadSender final : private CancelTest {
     WPARAM upload;
   };
 
-  // `files` holds the job's files, opened when the job was filled, in job
-  // order; the sender reads each from its handle and closes it. The report
-  // gets the body's progress as it goes (its other fields are the worker's).
-  UploadSender(const UploadJob& job, std::vector<fw::UniqueFile> files, ProgressSink& progress,
+  // `files` holds the job's first files (at most kFilesHeldOpen), opened
+  // when the job was filled, in job order; the sender reads each from its
+  // handle, opens the files past them as it comes to them, and hands each to
+  // `closer`
+  // once read, and closes whatever is left when it ends. The job, the files
+  // and the closer belong to the caller; the job and the files are filled
+  // before Run. The report gets the body's progress as it goes (its other
+  // fields are the worker's).
+  UploadSender(const UploadJob& job, std::vector<fw::UniqueFile>& files, FileCloser& closer, ProgressSink& progress,
                HANDLE cancelEvent, Tell tell, UploadReport& report, ProgressTarget target);
 
   // The whole upload; returns when it has ended, however it ended.
@@ -69,7 +75,8 @@ class UploadSender final : private CancelTest {
   void ReportWritten(std::uint64_t bytes);
 
   const UploadJob& m_job;
-  std::vector<fw::UniqueFile> m_files;
+  std::vector<fw::UniqueFile>& m_files;
+  FileCloser& m_closer;
   ProgressSink& m_progress;
   HANDLE m_cancelEvent;
   Tell m_tell;

@@ -139,3 +139,28 @@ TEST(UploadFigures, ProbeTableShowsTheLongestSilenceAndTheCancelsEndPerServer) {
 }
 
 }  // namespace
+
+TEST(UploadFigures, BreakdownShowsEachPhaseAndWhatTheThreadsAddedBeyondThem) {
+  bench::Phases phases;
+  phases.opens = 0.2104;
+  phases.framing = 0.0131;
+  phases.reads = 0.1182;
+  phases.writes = 0.0426;
+  phases.request = 0.0041;
+  bench::BreakdownRow done{"2000 x 64 KiB", "eager", Finished(131000000, 0.6021), phases};
+  bench::BreakdownRow noReplay{"2000 x 64 KiB", "test", Finished(131000000, 0.9), std::nullopt};
+  ControlRun failed;
+  failed.failure = "no UploadFinish";
+  bench::BreakdownRow noControl{"2000 x 64 KiB", "test", failed, phases};
+  const auto lines = Lines(bench::FormatBreakdown("where", {done, noReplay, noControl}));
+  ASSERT_EQ(5u, lines.size());
+  EXPECT_EQ((std::vector<std::string>{"payload", "receiver", "Upload() ms", "to UploadFinish ms", "opens ms",
+                                      "framing ms", "reads ms", "writes ms", "request ms", "sum ms", "threads ms"}),
+            CellsOf(lines[1]));
+  // 210 + 13 + 118 + 43 + 4 = 388 of the 602 ms; the threads took the other 214.
+  EXPECT_EQ((std::vector<std::string>{"2000 x 64 KiB", "eager", "13", "602", "210", "13", "118", "43", "4", "388",
+                                      "214"}),
+            CellsOf(lines[2]));
+  EXPECT_EQ((std::vector<std::string>{"2000 x 64 KiB", "test", "failed: the replay"}), CellsOf(lines[3]));
+  EXPECT_EQ((std::vector<std::string>{"2000 x 64 KiB", "test", "failed: the control"}), CellsOf(lines[4]));
+}

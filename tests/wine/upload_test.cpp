@@ -234,6 +234,87 @@ TEST_F(Upload, PartsAreNumberedWithoutGapsWhenAFileIsInUseAtUploadTime) {
             requests[0].Body());
 }
 
+// More files than the dialog puts into its list in one go, and than the
+// upload keeps open from the start. Cancelled while they are being opened,
+// the upload sends nothing. Left to run, every part goes out whole, every
+// row comes, in list order, and reads done once the body has gone; and once
+// the page has heard of the end, none of the files stays held.
+TEST_F(Upload, ManySmallFilesAreAllSentShownDoneAndNoneStaysHeld) {
+  constexpr int kFiles = 2100;
+  const std::string folder = folder_->Subfolder("many");
+  std::vector<std::string> paths;
+  for (int i = 0; i < kFiles; ++i) {
+    char name[16];
+    std::snprintf(name, sizeof name, "f%04d.bin", i);
+    paths.push_back(folder + "\\" + name);
+    ASSERT_TRUE(WriteContent(paths.back(), std::to_string(i)));
+  }
+  ASSERT_EQ(S_OK, control_->Put(L"MaxFileCount", Variant::FromLong(kFiles + 1)));
+  auto addAll = [&] {
+    drivers::DialogWatcher picker(drivers::AnswerPickers({{}, folder, false}));
+    ASSERT_EQ(S_OK, control_->Call(L"AddFolder"));
+    ASSERT_EQ(kFiles, Rows());
+  };
+  addAll();
+  // Cancelled by the page while the files are still being opened: it ends
+  // once, cancelled, and nothing goes out.
+  SetUrl(receiver_.Url("/ok"));
+  control_->events().Clear();
+  ASSERT_EQ(S_OK, control_->Call(L"Upload"));
+  ASSERT_EQ(S_OK, control_->Call(L"UploadCancel"));
+  EXPECT_EQ(std::optional<bool>(false), WaitForFinish());
+  Variant error;
+  ASSERT_EQ(S_OK, control_->Get(L"ErrorText", &error));
+  EXPECT_STREQ(L"업로드가 취소되었습니다.", error.get()->bstrVal);
+  control_->PumpUntil(nullptr, 500);
+  EXPECT_EQ(1u, control_->events().Count(DISPID_BRIMLET_UPLOADFINISH));
+  EXPECT_TRUE(receiver_.WaitForRequests(1, 500).empty());
+  addAll();
+  control_->events().Clear();
+  // The server answers seconds after the body: the dialog is read then,
+  // which takes a while with this many rows.
+  SetUrl(receiver_.Url("/slow-reply/8000/ok"));
+  std::optional<ProgressSeen> awaiting;
+  std::mutex lock;
+  drivers::DialogWatcher watcher([&](const drivers::DialogSeen& seen) {
+    if (!IsProgressDialog(seen.window)) return IDOK;
+    HWND bar = ::FindWindowExA(seen.window, nullptr, STATUSCLASSNAMEA, nullptr);
+    if (PaneText(bar, 0) != "서버 응답 기다림...") return 0;
+    ProgressSeen now = ReadProgress(seen.window);
+    std::lock_guard<std::mutex> hold(lock);
+    if (!awaiting && now.rowNames.size() == kFiles) awaiting = now;
+    return 0;
+  });
+  ASSERT_EQ(S_OK, control_->Call(L"Upload"));
+  EXPECT_EQ(std::optional<bool>(true), WaitForFinish(120000));
+  {
+    std::lock_guard<std::mutex> hold(lock);
+    ASSERT_TRUE(awaiting) << "the dialog never showed every row while the reply was awaited";
+    for (int i = 0; i < kFiles; ++i) {
+      EXPECT_EQ(paths[i].substr(folder.size() + 1), awaiting->rowNames[i]) << i;
+      EXPECT_EQ("완료", awaiting->rowStatuses[i]) << i;
+    }
+  }
+  // Each file is released soon after the end: another program may write it.
+  const DWORD deadline = ::GetTickCount() + 5000;
+  for (const std::string& path : paths) {
+    fw::UniqueFile writable;
+    while (!(writable = fw::UniqueFile(::CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, OPEN_EXISTING,
+                                                      FILE_ATTRIBUTE_NORMAL, nullptr))) &&
+           static_cast<LONG>(deadline - ::GetTickCount()) > 0)
+      ::Sleep(20);
+    EXPECT_TRUE(writable) << path << " is still held";
+  }
+  const auto requests = receiver_.WaitForRequests(1);
+  ASSERT_EQ(1u, requests.size());
+  const std::string body = requests[0].Body();
+  EXPECT_EQ(std::to_string(body.size()), requests[0].Header("Content-Length"));
+  for (int i = 0; i < kFiles; ++i) {
+    const std::string part = Part(i == 0, i + 1, paths[i], "application/octet-stream", std::to_string(i));
+    EXPECT_NE(std::string::npos, body.find(part + "\r\n")) << paths[i];
+  }
+}
+
 TEST_F(Upload, EmptyFilesAndWholePiecesKeepTheDeclaredLength) {
   std::string pieces(2 * 65536, '\0');
   for (size_t i = 0; i < pieces.size(); ++i) pieces[i] = static_cast<char>(i * 7);
@@ -520,7 +601,8 @@ TEST_F(Upload, EveryFileInUseAtUploadTimeStillRunsTheWorkerAndFails) {
 }
 
 // A page's timer that cancels while the user reads an in-use message: the
-// upload was asked for, so it is cancelled, and nothing goes out.
+// upload was asked for, so it is cancelled, and nothing goes out. The
+// message is the worker's: Upload has returned to the page before it shows.
 struct TimerCancel {
   container::HostedControl* control = nullptr;
   const drivers::DialogWatcher* watcher = nullptr;
@@ -552,9 +634,10 @@ TEST_F(Upload, UploadCancelFromATimerWhileAnInUseMessageIsOpenSendsNothing) {
   g_timerCancel.cancelled = false;
   ::SetTimer(control_->hostWindow(), kCancelTimer, 50, &CancelOnceABoxIsOpen);
   ASSERT_EQ(S_OK, control_->Call(L"Upload"));
+  EXPECT_FALSE(g_timerCancel.cancelled) << "Upload held the page while the message was open";
+  EXPECT_EQ(std::optional<bool>(false), WaitForFinish());
   ::KillTimer(control_->hostWindow(), kCancelTimer);
   EXPECT_TRUE(g_timerCancel.cancelled);
-  EXPECT_EQ(std::optional<bool>(false), WaitForFinish());
   Variant error;
   ASSERT_EQ(S_OK, control_->Get(L"ErrorText", &error));
   EXPECT_STREQ(L"업로드가 취소되었습니다.", error.get()->bstrVal);

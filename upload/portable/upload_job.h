@@ -3,6 +3,7 @@
 // so that the declared length is known before the request starts.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -35,6 +36,15 @@ struct UploadJob {
   std::uint64_t bodyLength = 0;     // framing and data of every part
   std::uint64_t totalFileSize = 0;  // data bytes only
 };
+
+// How many of a job's files stay open from the moment they are found
+// openable until they are sent. Each open file holds a handle (under Wine a
+// descriptor of the process and one of the wine server, whose limits are
+// often 20,000 or fewer); a job of tens of thousands of files would run out
+// of them, and then not even the connection could be opened. Files past
+// these are closed once found openable and opened again when their turn
+// comes.
+inline constexpr std::size_t kFilesHeldOpen = 2048;
 
 // Takes a file the caller has just opened and measured into the job: it gets
 // the next part number (refused files never reach here, so the numbers have
