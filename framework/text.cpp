@@ -50,7 +50,7 @@ LPOLESTR CoTaskStringCopy(const std::wstring& text) {
 
 std::optional<std::string> AnsiCharacter(char32_t codePoint) {
   wchar_t units[2];
-  int count = 1;
+  std::size_t count = 1;
   if (codePoint >= 0x10000) {
     units[0] = static_cast<wchar_t>(0xD800 + ((codePoint - 0x10000) >> 10));
     units[1] = static_cast<wchar_t>(0xDC00 + ((codePoint - 0x10000) & 0x3FF));
@@ -58,12 +58,7 @@ std::optional<std::string> AnsiCharacter(char32_t codePoint) {
   } else {
     units[0] = static_cast<wchar_t>(codePoint);
   }
-  char bytes[8];
-  BOOL usedDefault = FALSE;
-  const int size = ::WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, units, count, bytes, sizeof bytes,
-                                         nullptr, &usedDefault);
-  if (size <= 0 || usedDefault) return std::nullopt;
-  return std::string(bytes, static_cast<size_t>(size));
+  return AnsiText(units, count);
 }
 
 bool IsAnsiLeadByte(unsigned char byte) { return ::IsDBCSLeadByte(byte) != FALSE; }

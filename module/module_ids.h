@@ -4,7 +4,7 @@
 #include <windows.h>
 
 #include "module/portable/module_identity.h"
-#include "module/type_library_version.h"
+#include "module/portable/type_library_version.h"
 
 extern "C" const CLSID CLSID_BrimletPropPage;
 

@@ -1,8 +1,10 @@
 #include "module/portable/registration_table.h"
 
+#include <cstdio>
 #include <string>
 
 #include "module/portable/module_identity.h"
+#include "module/portable/type_library_version.h"
 
 namespace brimlet {
 namespace {
@@ -14,7 +16,13 @@ using fw::RegistryWriter;
 const std::string kControlClsid = "{63C86E2A-4127-4050-A0F7-CBA35E51CBA6}";
 const std::string kPropPageClsid = "{3822789E-2C74-41A1-9C87-EAFBC9383277}";
 const std::string kLibraryId = "{BE4F75F7-37F6-4CEB-8CED-08D530072E76}";
-const std::string kLibraryVersion = "1.0";
+// As the registry names a type library's version: major.minor in hex.
+std::string LibraryVersion() {
+  char text[16];
+  std::snprintf(text, sizeof text, "%x.%x", BRIMLET_TYPELIB_MAJOR, BRIMLET_TYPELIB_MINOR);
+  return text;
+}
+const std::string kLibraryVersion = LibraryVersion();
 const std::string kLibraryName = "Brimlet ActiveX Control module";
 // The library's locale (0x0409) and flags (LIBFLAG_FCONTROL | LIBFLAG_FHASDISKIMAGE).
 const std::string kLibraryLocale = "409";
