@@ -366,7 +366,8 @@ int main(int argc, char** argv) {
         "   where the time goes: the control beside its own calls made one after another on one thread, "
         "each kind timed\n   (opens: open and measure every file; framing: part headers, pieces packed, "
         "progress; reads: read and close;\n   request: open, begin, end, answer); threads: the control's "
-        "time beyond their sum (threads starting, handing over, waiting, the dialog)",
+        "time beyond their sum (threads starting, handing over, waiting, the dialog;\n   below zero where its "
+        "threads overlap phases: opens beside measures, closes beside the send loop)",
         breakdown);
     std::fwrite(table.data(), 1, table.size(), stdout);
     std::fflush(stdout);

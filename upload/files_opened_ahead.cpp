@@ -20,7 +20,8 @@ class ExclusiveHold {
 
 FilesOpenedAhead::FilesOpenedAhead(std::size_t count, Open open)
     : m_count(count), m_open(std::move(open)), m_ring(kAhead) {
-  m_running = count > 0 && m_thread.Start([this] { Run(); });
+  // A single file has nothing to be opened beside.
+  m_running = count > 1 && m_thread.Start([this] { Run(); });
 }
 
 FilesOpenedAhead::~FilesOpenedAhead() {

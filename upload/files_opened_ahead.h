@@ -24,8 +24,9 @@ namespace brimlet {
 class FilesOpenedAhead {
  public:
   using Open = std::function<fw::UniqueFile(std::size_t index)>;
-  // Starts opening files 0 … count − 1 with `open`, called on the thread of
-  // this object only. Without that thread each file is opened by Take.
+  // Starts opening files 0 … count − 1 with `open` on a thread of its own.
+  // Without that thread (or for a single file) TakeNext opens each file
+  // itself.
   FilesOpenedAhead(std::size_t count, Open open);
   // Stops opening, waits for the thread and closes every file not taken.
   ~FilesOpenedAhead();
