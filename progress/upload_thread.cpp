@@ -142,11 +142,12 @@ void UploadThread::InitInstance() {
     ServiceUntilSenderEnds();
     return;
   }
-  m_dlgProgress.FlushProgress();
-
   // The user is shown the reply whoever may read it; a page on another
-  // origin reads it only when the server said so.
+  // origin reads it only when the server said so. The box appears over the
+  // dialog as the upload ended; without one, the dialog goes at once, and
+  // its last frame would only hold back the page's UploadFinish.
   if (m_job.serverResponse && !m_sender->reply().empty()) {
+    m_dlgProgress.FlushProgress();
     const bool utf8 = m_sender->replyIsUtf8();
     fw::AppMessageBox(fw::WideFromNarrow(ShownReply(m_sender->reply(), utf8, &fw::IsAnsiLeadByte), ReplyCodePage(utf8)));
   }
