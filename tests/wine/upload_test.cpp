@@ -66,7 +66,7 @@ std::string ItemText(HWND dialog, int id) { return drivers::WindowTextA(::GetDlg
 struct ProgressSeen {
   std::string caption, currentFile, fileTime, filePercent, totalTime, totalPercent;
   Strings panes;        // the status bar's three panes
-  Strings rowNames, rowStatuses;
+  Strings rowNames, rowSizes, rowStatuses;
 };
 
 std::string PaneText(HWND bar, int pane) {
@@ -105,6 +105,7 @@ ProgressSeen ReadProgress(HWND dialog) {
   ::SendMessageTimeoutA(list, LVM_GETITEMCOUNT, 0, 0, SMTO_NORMAL, 2000, &rows);
   for (int row = 0; row < static_cast<int>(rows); ++row) {
     seen.rowNames.push_back(ListText(list, row, 0));
+    seen.rowSizes.push_back(ListText(list, row, 1));
     seen.rowStatuses.push_back(ListText(list, row, 2));
   }
   return seen;
@@ -786,6 +787,10 @@ class SlowUpload : public Upload {
 };
 
 TEST_F(SlowUpload, TheDialogShowsTheCurrentFileAndTheJobWhileItRuns) {
+  // The dialog's rows give each file's size as the control's list gave it.
+  HWND fileList = scenario::FileListOf(*control_);
+  const Strings listedSizes{ListText(fileList, 0, 1), ListText(fileList, 1, 1)};
+  ASSERT_FALSE(listedSizes[0].empty());
   std::optional<ProgressSeen> during;
   std::mutex lock;
   drivers::DialogWatcher watcher([&](const drivers::DialogSeen& seen) {
@@ -806,6 +811,7 @@ TEST_F(SlowUpload, TheDialogShowsTheCurrentFileAndTheJobWhileItRuns) {
   EXPECT_EQ("전체 2개 중 1개", during->panes[1]);
   EXPECT_EQ(0u, during->panes[2].find("전송 속도:  ")) << during->panes[2];
   EXPECT_EQ((Strings{"slow.bin", "small.txt"}), during->rowNames);
+  EXPECT_EQ(listedSizes, during->rowSizes);
   EXPECT_EQ((Strings{"전송중", "기다림"}), during->rowStatuses);
   EXPECT_NE(std::string::npos, during->fileTime.find(" (8,388,608 중 ")) << during->fileTime;
   EXPECT_NE(std::string::npos, during->totalTime.find("(8,388,612 중 ")) << during->totalTime;
