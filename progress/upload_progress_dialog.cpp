@@ -24,27 +24,30 @@ constexpr int kImageListInitial = 50, kImageListGrowth = 50;
 // The relay is read this often; a frame is drawn only when something changed.
 constexpr UINT_PTR kFrameTimer = 1;
 constexpr UINT kFrameIntervalMs = 50;
-// Rows put into the list per frame: a frame of them takes a few tens of
-// milliseconds under Wine.
-constexpr std::size_t kRowsPerFrame = 500;
 
 struct Column {
   const char* title;
   int format;
   int width;
 };
+enum ColumnIndex { kNameColumn, kSizeColumn, kStatusColumn };
 const Column kColumns[] = {
     {kNameColumnTitle, LVCFMT_CENTER, 230},
     {kSizeColumnTitle, LVCFMT_RIGHT, 80},
     {kStatusColumnTitle, LVCFMT_CENTER, 80},
 };
 
-void SetSubItemText(HWND list, int row, int column, const char* text) {
-  LVITEMA item{};
-  item.iSubItem = column;
-  item.pszText = const_cast<char*>(text);
-  ::SendMessageA(list, LVM_SETITEMTEXTA, row, reinterpret_cast<LPARAM>(&item));
+// A row's text into the list's buffer, in the width the list asked in.
+void CopyRowText(LVITEMW& item, const std::wstring& text) {
+  ::lstrcpynW(item.pszText, text.c_str(), item.cchTextMax);
 }
+void CopyRowText(LVITEMW& item, const std::string& text) {
+  if (::MultiByteToWideChar(CP_ACP, 0, text.c_str(), -1, item.pszText, item.cchTextMax) == 0)
+    item.pszText[0] = L'\0';
+  item.pszText[item.cchTextMax - 1] = L'\0';
+}
+void CopyRowText(LVITEMA& item, const std::string& text) { ::lstrcpynA(item.pszText, text.c_str(), item.cchTextMax); }
+void CopyRowText(LVITEMA& item, const std::wstring& text) { CopyRowText(item, fw::NarrowFromWide(text.c_str(), text.size())); }
 
 // The message box of this thread that shows `text`, if one is open.
 struct BoxSearch {
@@ -96,8 +99,8 @@ bool UploadProgressDialog::OnInitDialog() {
   ShowPanes();
   ::ShowWindow(m_pStatusBar, SW_SHOW);
 
-  // Lent to the list with the first rows (AddPendingRows).
   m_imageList.Create(16, kImageListInitial, kImageListGrowth);
+  m_imageList.LendTo(m_listFiles, LVSIL_SMALL);
   ListView_SetExtendedListViewStyleEx(m_listFiles, LVS_EX_GRIDLINES, LVS_EX_GRIDLINES);
   for (int i = 0; i < 3; ++i) {
     LVCOLUMNA column{};
@@ -129,7 +132,7 @@ std::optional<INT_PTR> UploadProgressDialog::OnMessage(UINT message, WPARAM wPar
     }
     return TRUE;
   }
-  if (message == WM_NOTIFY && AnswerRowStatus(*reinterpret_cast<const NMHDR*>(lParam))) return TRUE;
+  if (message == WM_NOTIFY && AnswerRow(*reinterpret_cast<const NMHDR*>(lParam))) return TRUE;
   if (message == WM_DESTROY) ::KillTimer(window(), kFrameTimer);
   return std::nullopt;
 }
@@ -162,71 +165,41 @@ void UploadProgressDialog::FlushProgress() {
 bool UploadProgressDialog::ShowNextFrame() {
   if (!window() || !m_relay) return false;
   std::optional<ProgressFrame> frame = m_relay->Take();
-  if (!frame && m_pendingRows.empty()) return false;
-  if (frame) {
-    m_pendingRows.insert(m_pendingRows.end(), std::make_move_iterator(frame->newRows.begin()),
-                         std::make_move_iterator(frame->newRows.end()));
-    for (auto& [row, text] : frame->rowStatuses) m_rowStatuses[row] = std::move(text);
-    m_state = std::move(frame->state);
-    m_panes[kMessagePane] = m_state.message;
-    m_panes[kCountPane] = m_state.count;
-  }
-  AddPendingRows();
+  if (!frame) return false;
+  AddRows(std::move(frame->newRows));
+  for (auto& [row, text] : frame->rowStatuses) m_rowStatuses[row] = std::move(text);
+  m_state = std::move(frame->state);
+  m_panes[kMessagePane] = m_state.message;
+  m_panes[kCountPane] = m_state.count;
   Redraw();
   return true;
 }
 
 // The shell's icon for a name depends only on its extension, and asking
 // for it takes milliseconds: a job of many files of one type asks once.
-int UploadProgressDialog::ImageFor(const std::wstring& path) {
-  const std::wstring extension = NameExtension(path);
+int UploadProgressDialog::ImageFor(const std::wstring& name) {
+  const std::wstring extension = NameExtension(name);
   const auto known = m_imageByExtension.find(extension);
   if (known != m_imageByExtension.end()) return known->second;
-  const fw::UniqueIcon icon = fw::ShellIconByName(path, fw::IconSize::Small);
+  const fw::UniqueIcon icon = fw::ShellIconByName(name, fw::IconSize::Small);
   const int image = ::ImageList_AddIcon(m_imageList.get(), icon.get());
   if (image >= 0) m_imageByExtension.emplace(extension, image);
   return image;
 }
 
-// A list that redraws shows each insertion at once: its scroll bars and
-// its area are recomputed per row (about 8 ms a row under Wine, 16 s for
-// 2,000 files). The rows of a frame go in with the list's redrawing off,
-// and the list is drawn once after them. The image list is taken back for
-// as long: while it is lent, the list's window is watched, and under Wine
-// that costs every message to the list a round trip to the window system.
-UploadProgressDialog::RowBatch::RowBatch(UploadProgressDialog& dialog) : m_dialog(dialog) {
-  ::SendMessageA(m_dialog.m_listFiles, WM_SETREDRAW, FALSE, 0);
-  m_dialog.m_imageList.TakeBack();
-}
-
-UploadProgressDialog::RowBatch::~RowBatch() {
-  m_dialog.m_imageList.LendTo(m_dialog.m_listFiles, LVSIL_SMALL);
-  ::SendMessageA(m_dialog.m_listFiles, WM_SETREDRAW, TRUE, 0);
-  ::RedrawWindow(m_dialog.m_listFiles, nullptr, nullptr, RDW_ERASE | RDW_FRAME | RDW_INVALIDATE | RDW_ALLCHILDREN);
-}
-
-void UploadProgressDialog::AddPendingRows() {
-  if (m_pendingRows.empty()) return;
-  // A job of tens of thousands of files would hold the dialog for a second
-  // if every row went in at once; a frame takes a share, and the rest go in
-  // with the next frames.
-  const std::size_t count = std::min(m_pendingRows.size(), kRowsPerFrame);
-  const RowBatch batch(*this);
-  for (std::size_t taken = 0; taken < count; ++taken) {
-    const ProgressRow added = std::move(m_pendingRows.front());
-    m_pendingRows.pop_front();
-    // The name in the wide message: the list keeps every character of it.
-    LVITEMW item{};
-    item.mask = LVIF_TEXT | LVIF_IMAGE;
-    item.iItem = static_cast<int>(added.index);
-    item.pszText = const_cast<wchar_t*>(added.name.c_str());
-    item.iImage = ImageFor(added.path);
-    const int row =
-        static_cast<int>(::SendMessageW(m_listFiles, LVM_INSERTITEMW, 0, reinterpret_cast<LPARAM>(&item)));
-    SetSubItemText(m_listFiles, row, 1, added.sizeText.c_str());
-    SetSubItemText(m_listFiles, row, kStatusColumn, LPSTR_TEXTCALLBACKA);
-    if (added.index >= m_statusOf.size()) m_statusOf.resize(added.index + 1, kRowWaiting);
+// Rows inserted one by one cost the list a window message each, and under
+// Wine a frame of 500 of them held this thread for tens of milliseconds,
+// while the upload's end waited for it. Here a frame's rows are a count
+// for the list, which asks only for the rows it draws.
+void UploadProgressDialog::AddRows(std::vector<ProgressRow> rows) {
+  if (rows.empty()) return;
+  for (ProgressRow& added : rows) {
+    if (added.index >= m_rows.size()) m_rows.resize(added.index + 1, ShownRow{{}, {}, kRowWaiting});
+    ShownRow& row = m_rows[added.index];
+    row.name = std::move(added.name);
+    row.sizeText = std::move(added.sizeText);
   }
+  ::SendMessageA(m_listFiles, LVM_SETITEMCOUNT, m_rows.size(), LVSICF_NOINVALIDATEALL | LVSICF_NOSCROLL);
 }
 
 void UploadProgressDialog::Redraw() {
@@ -237,52 +210,53 @@ void UploadProgressDialog::Redraw() {
   ShowPanes();
 }
 
-// The status column is drawn from the dialog's own texts (AnswerRowStatus):
-// setting a row's text in the list costs what inserting the row does, and a
-// frame of many small files holds hundreds of finished rows, which held
-// this thread, and so the upload's end, for a tenth of a second. A status
-// now costs a store, and only the rows on screen are drawn again.
+// A status costs a store; only the rows on screen are drawn again.
 void UploadProgressDialog::ShowRowStatuses() {
   if (m_rowStatuses.empty()) return;
   const int top = ListView_GetTopIndex(m_listFiles);
   const int bottom = top + ListView_GetCountPerPage(m_listFiles);
   bool onScreen = false;
   for (auto& [row, text] : m_rowStatuses) {
-    // A row still waiting to go in is shown with its latest status.
-    if (row >= m_statusOf.size()) m_statusOf.resize(row + 1, kRowWaiting);
-    m_statusOf[row] = std::move(text);
+    if (row >= m_rows.size()) continue;  // a row never reported has nothing to show
+    m_rows[row].status = std::move(text);
     onScreen = onScreen || (static_cast<int>(row) >= top && static_cast<int>(row) <= bottom);
   }
   m_rowStatuses.clear();
   if (onScreen) ListView_RedrawItems(m_listFiles, top, bottom);
 }
 
-bool UploadProgressDialog::AnswerRowStatus(const NMHDR& header) {
+bool UploadProgressDialog::AnswerRow(const NMHDR& header) {
   if (header.hwndFrom != m_listFiles) return false;
   if (header.code == LVN_GETDISPINFOW) {
-    LVITEMW& item = reinterpret_cast<NMLVDISPINFOW&>(const_cast<NMHDR&>(header)).item;
-    const std::string* text = StatusOfRow(item);
-    if (!text) return false;
-    ::MultiByteToWideChar(CP_ACP, 0, text->c_str(), -1, item.pszText, item.cchTextMax);
-    item.pszText[item.cchTextMax - 1] = L'\0';
+    FillRowItem(reinterpret_cast<NMLVDISPINFOW&>(const_cast<NMHDR&>(header)).item);
     return true;
   }
   if (header.code == LVN_GETDISPINFOA) {
-    LVITEMA& item = reinterpret_cast<NMLVDISPINFOA&>(const_cast<NMHDR&>(header)).item;
-    const std::string* text = StatusOfRow(item);
-    if (!text) return false;
-    ::lstrcpynA(item.pszText, text->c_str(), item.cchTextMax);
+    FillRowItem(reinterpret_cast<NMLVDISPINFOA&>(const_cast<NMHDR&>(header)).item);
     return true;
   }
   return false;
 }
 
 template <class ListItem>
-const std::string* UploadProgressDialog::StatusOfRow(const ListItem& item) const {
-  if (item.iSubItem != kStatusColumn || !(item.mask & LVIF_TEXT) || !item.pszText || item.cchTextMax <= 0)
-    return nullptr;
-  if (item.iItem < 0 || static_cast<std::size_t>(item.iItem) >= m_statusOf.size()) return nullptr;
-  return &m_statusOf[item.iItem];
+void UploadProgressDialog::FillRowItem(ListItem& item) {
+  if (item.iItem < 0 || static_cast<std::size_t>(item.iItem) >= m_rows.size()) return;
+  ShownRow& row = m_rows[item.iItem];
+  if ((item.mask & LVIF_IMAGE) && item.iSubItem == kNameColumn) {
+    if (row.image == kImageNotAsked) row.image = ImageFor(row.name);
+    item.iImage = row.image;
+  }
+  if (!(item.mask & LVIF_TEXT) || !item.pszText || item.cchTextMax <= 0) return;
+  switch (item.iSubItem) {
+    case kNameColumn:
+      return CopyRowText(item, row.name);
+    case kSizeColumn:
+      return CopyRowText(item, row.sizeText);
+    case kStatusColumn:
+      return CopyRowText(item, row.status);
+    default:
+      item.pszText[0] = 0;
+  }
 }
 
 // A status bar repaints a pane inside the call that sets it, even to the same

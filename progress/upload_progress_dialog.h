@@ -13,7 +13,6 @@
 #include <windows.h>
 
 #include <cstdint>
-#include <deque>
 #include <map>
 #include <string>
 #include <vector>
@@ -57,27 +56,15 @@ class UploadProgressDialog final : public fw::Dialog {
   void OnCancelUpload();
   // Draws the relay's next frame, if anything changed; false if nothing did.
   bool ShowNextFrame();
-  // Puts the next share of the rows reported so far into the list.
-  void AddPendingRows();
-  int ImageFor(const std::wstring& path);
+  // Takes the frame's new rows into the list.
+  void AddRows(std::vector<ProgressRow> rows);
+  int ImageFor(const std::wstring& name);
   void Redraw();
   void ShowRowStatuses();
-  // The list asking for a row's status text; false for any other question.
-  bool AnswerRowStatus(const NMHDR& header);
+  // The list asking for what a row shows; false for any other notification.
+  bool AnswerRow(const NMHDR& header);
   template <class ListItem>
-  const std::string* StatusOfRow(const ListItem& item) const;
-  // While it lives, rows go into the list with its redrawing off and the
-  // image list taken back; the list is drawn once at its end.
-  class RowBatch {
-   public:
-    explicit RowBatch(UploadProgressDialog& dialog);
-    ~RowBatch();
-    RowBatch(const RowBatch&) = delete;
-    RowBatch& operator=(const RowBatch&) = delete;
-
-   private:
-    UploadProgressDialog& m_dialog;
-  };
+  void FillRowItem(ListItem& item);
   void ShowPanes();
   void ShowFileProgress(int percent);
   void ShowTotalProgress(int percent);
@@ -94,11 +81,18 @@ class UploadProgressDialog final : public fw::Dialog {
   int m_nRangeMin = 0, m_nRangeMax = 100;
   // The frame being drawn.
   ProgressState m_state;
-  std::deque<ProgressRow> m_pendingRows;  // reported, not yet in the list
-  std::map<std::size_t, std::string> m_rowStatuses;
-  // What the status column shows, by row; the list asks for it as it draws.
-  std::vector<std::string> m_statusOf;
-  static constexpr int kStatusColumn = 2;
+  std::map<std::size_t, std::string> m_rowStatuses;  // changed, not yet shown
+  // The list holds no rows of its own: it asks for what it draws
+  // (AnswerRow), so that a job of thousands of files costs the dialog a
+  // count, not a window message per row.
+  struct ShownRow {
+    std::wstring name;
+    std::string sizeText;
+    std::string status;
+    int image = kImageNotAsked;
+  };
+  static constexpr int kImageNotAsked = -2;
+  std::vector<ShownRow> m_rows;
   std::string m_panes[kPaneCount];
   std::string m_shownPanes[kPaneCount];
 };

@@ -8,6 +8,7 @@
 #include "framework/text.h"
 #include "framework/window_class.h"
 #include "upload/content_type.h"
+#include "upload/files_opened_ahead.h"
 #include "upload/listed_file.h"
 #include "upload/portable/content_type_key.h"
 #include "upload/portable/reply_text.h"
@@ -62,17 +63,22 @@ bool UploadThread::OpenListedFiles() {
   std::vector<ListedFile> listed = std::move(m_listedFiles);
   m_job.entries.reserve(listed.size());
   m_jobFiles.reserve(std::min(listed.size(), kFilesHeldOpen));
+  // Each file is opened on the opener's thread and measured here, in list
+  // order; its path is read there, so it stays in `listed` until the end.
+  FilesOpenedAhead opened(listed.size(), [&listed](std::size_t index) {
+    return OpenListedFile(listed[index].path, FILE_FLAG_SEQUENTIAL_SCAN);
+  });
   for (std::size_t i = 0; i < listed.size(); ++i) {
     // Asking the event is a call into the system: a cancel is looked for
     // every few files, and after every message, which the user may take
     // long to answer.
     if (i % kOpensPerCancelCheck == 0 && Cancelled()) return false;
-    const ListedFile file = std::move(listed[i]);  // the job keeps its own copy
-    fw::UniqueFile handle = OpenListedFile(file.path, FILE_FLAG_SEQUENTIAL_SCAN);
+    const ListedFile& file = listed[i];
+    fw::UniqueFile handle = opened.TakeNext();
     const std::optional<std::uint64_t> size = OpenFileSize(handle.get());
     if (!size) {
       // Shown on this worker's thread, over the dialog, as everything the
-      // sender tells; the next file is opened once the user has answered.
+      // sender tells; the next file is measured once the user has answered.
       m_strLastTold = kFileInUse;
       TellFromSender(m_strLastTold);
       if (Cancelled()) return false;
@@ -136,11 +142,12 @@ void UploadThread::InitInstance() {
     ServiceUntilSenderEnds();
     return;
   }
-  m_dlgProgress.FlushProgress();
-
   // The user is shown the reply whoever may read it; a page on another
-  // origin reads it only when the server said so.
+  // origin reads it only when the server said so. The box appears over the
+  // dialog as the upload ended; without one, the dialog goes at once, and
+  // its last frame would only hold back the page's UploadFinish.
   if (m_job.serverResponse && !m_sender->reply().empty()) {
+    m_dlgProgress.FlushProgress();
     const bool utf8 = m_sender->replyIsUtf8();
     fw::AppMessageBox(fw::WideFromNarrow(ShownReply(m_sender->reply(), utf8, &fw::IsAnsiLeadByte), ReplyCodePage(utf8)));
   }

@@ -1,9 +1,11 @@
 #include "upload/upload_sender.h"
 
+#include <algorithm>
 #include <memory>
 #include <optional>
 
 #include "framework/text.h"
+#include "upload/files_opened_ahead.h"
 #include "upload/listed_file.h"
 #include "upload/portable/cross_origin.h"
 #include "upload/portable/page_origin.h"
@@ -38,14 +40,27 @@ class HandleReader final : public FileReader {
 };
 
 // Hands out the handles kept open when the job was filled, each file opened
-// once for the whole upload; a file past them (kFilesHeldOpen) is opened
-// again now. Every file is closed beside the loop once it is read.
+// once for the whole upload; the files past them (kFilesHeldOpen) are opened
+// again as their turn nears, a few ahead of the one being sent. Every file
+// is closed beside the loop once it is read.
 class JobFiles final : public FileSource {
  public:
-  JobFiles(std::vector<fw::UniqueFile>& files, FileCloser& closer) : m_files(files), m_closer(closer) {}
+  JobFiles(const UploadJob& job, std::vector<fw::UniqueFile>& files, FileCloser& closer)
+      : m_files(files), m_closer(closer), m_firstReopened(std::min(files.size(), job.entries.size())),
+        m_reopened(job.entries.size() - m_firstReopened, [&job, first = m_firstReopened](std::size_t index) {
+          return OpenListedFile(job.entries[first + index].path, FILE_FLAG_SEQUENTIAL_SCAN);
+        }),
+        m_nextReopened(m_firstReopened) {}
   std::unique_ptr<FileReader> Open(std::size_t index, const std::wstring& path) override {
-    fw::UniqueFile file =
-        index < m_files.size() ? std::move(m_files[index]) : OpenListedFile(path, FILE_FLAG_SEQUENTIAL_SCAN);
+    fw::UniqueFile file;
+    if (index < m_files.size()) {
+      file = std::move(m_files[index]);
+    } else if (index == m_nextReopened) {
+      file = m_reopened.TakeNext();
+      ++m_nextReopened;
+    } else {
+      file = OpenListedFile(path, FILE_FLAG_SEQUENTIAL_SCAN);  // asked out of turn
+    }
     if (!file) return nullptr;
     return std::make_unique<HandleReader>(std::move(file), m_closer);
   }
@@ -53,6 +68,9 @@ class JobFiles final : public FileSource {
  private:
   std::vector<fw::UniqueFile>& m_files;
   FileCloser& m_closer;
+  const std::size_t m_firstReopened;
+  FilesOpenedAhead m_reopened;
+  std::size_t m_nextReopened;
 };
 
 class TickClock final : public Clock {
@@ -125,7 +143,7 @@ bool UploadSender::Send() {
 
   m_report.bodyTotal.store(length);
   m_lastProgressPost = ::GetTickCount();
-  JobFiles files(m_files, m_closer);
+  JobFiles files(m_job, m_files, m_closer);
   TickClock clock;
   CountedBody body(m_http, [this](std::uint64_t bytes) { ReportWritten(bytes); });
   const SendEnvironment environment{files, body, m_progress, clock, *this};

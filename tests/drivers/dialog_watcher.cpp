@@ -120,7 +120,7 @@ void DialogWatcher::Round() {
     }
     const int id = Ask(seen);
     if (id == 0) continue;
-    PostCommand(dialog, id);
+    if (id != kLeaveOpen) PostCommand(dialog, id);
     answered_[dialog] = id;
   }
 }
@@ -177,7 +177,7 @@ void DialogWatcher::TabTexts(HWND tabs, std::vector<std::string>* texts) {
 void DialogWatcher::CloseLeftovers() {
   for (HWND dialog : OpenDialogs()) {
     const auto chosen = answered_.find(dialog);
-    const int first = chosen != answered_.end() ? chosen->second : IDCANCEL;
+    const int first = chosen != answered_.end() && chosen->second != kLeaveOpen ? chosen->second : IDCANCEL;
     for (int id : {first, IDCANCEL, IDOK, IDNO}) {
       if (PressAndWait(dialog, id)) break;
     }

@@ -35,9 +35,11 @@ struct DialogSeen {
 class DialogWatcher {
  public:
   // The command to answer with (IDOK, IDCANCEL, IDYES, IDNO, ...), or 0 to
-  // leave the dialog open and be asked again, with fresh texts, next round.
-  // Called on the watching thread.
+  // leave the dialog open and be asked again, with fresh texts, next round,
+  // or kLeaveOpen to leave it open and never read it again. Called on the
+  // watching thread.
   using Answer = std::function<int(const DialogSeen&)>;
+  static constexpr int kLeaveOpen = -1;
 
   // Starts watching; a null answer clicks IDOK.
   explicit DialogWatcher(Answer answer = nullptr);

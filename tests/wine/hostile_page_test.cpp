@@ -385,7 +385,9 @@ TEST_F(HostilePage, AddFileUnderOddFiltersOpensTheDialogAndDoesWhatItWasAnswered
     if (filter.types >= 0) {
       EXPECT_EQ(static_cast<DWORD_PTR>(filter.types), types) << filter.label << ": every type reaches the dialog";
     }
-    if (filter.firstType) EXPECT_EQ(std::wstring(filter.firstType), firstType) << filter.label;
+    if (filter.firstType) {
+      EXPECT_EQ(std::wstring(filter.firstType), firstType) << filter.label;
+    }
     EXPECT_TRUE(MessageTexts(watcher).empty()) << filter.label;
     if (filter.pick) ++expectedRows;
     EXPECT_EQ(expectedRows, Rows()) << filter.label;

@@ -66,7 +66,7 @@ std::string ItemText(HWND dialog, int id) { return drivers::WindowTextA(::GetDlg
 struct ProgressSeen {
   std::string caption, currentFile, fileTime, filePercent, totalTime, totalPercent;
   Strings panes;        // the status bar's three panes
-  Strings rowNames, rowStatuses;
+  Strings rowNames, rowSizes, rowStatuses;
 };
 
 std::string PaneText(HWND bar, int pane) {
@@ -105,6 +105,7 @@ ProgressSeen ReadProgress(HWND dialog) {
   ::SendMessageTimeoutA(list, LVM_GETITEMCOUNT, 0, 0, SMTO_NORMAL, 2000, &rows);
   for (int row = 0; row < static_cast<int>(rows); ++row) {
     seen.rowNames.push_back(ListText(list, row, 0));
+    seen.rowSizes.push_back(ListText(list, row, 1));
     seen.rowStatuses.push_back(ListText(list, row, 2));
   }
   return seen;
@@ -234,11 +235,13 @@ TEST_F(Upload, PartsAreNumberedWithoutGapsWhenAFileIsInUseAtUploadTime) {
             requests[0].Body());
 }
 
-// More files than the dialog puts into its list in one go, and than the
-// upload keeps open from the start. Cancelled while they are being opened,
-// the upload sends nothing. Left to run, every part goes out whole, every
-// row comes, in list order, and reads done once the body has gone; and once
-// the page has heard of the end, none of the files stays held.
+// More files than the upload keeps open from the start, or opens ahead of
+// the one it measures. Cancelled while they are being opened, the upload
+// sends nothing. Left to run with two of them held by another program (one
+// far into the list, one past the files kept open), each of those is told
+// and left out, and every other part goes out whole and numbered without
+// gaps; every row comes, in list order, and reads done once the body has
+// gone; and once the page has heard of the end, none of the files stays held.
 TEST_F(Upload, ManySmallFilesAreAllSentShownDoneAndNoneStaysHeld) {
   constexpr int kFiles = 2100;
   const std::string folder = folder_->Subfolder("many");
@@ -271,6 +274,14 @@ TEST_F(Upload, ManySmallFilesAreAllSentShownDoneAndNoneStaysHeld) {
   EXPECT_TRUE(receiver_.WaitForRequests(1, 500).empty());
   addAll();
   control_->events().Clear();
+  const int heldIndices[] = {700, 2070};
+  std::vector<int> sent;  // the files that go out, by index
+  for (int i = 0; i < kFiles; ++i)
+    if (i != heldIndices[0] && i != heldIndices[1]) sent.push_back(i);
+  std::optional<scenario::FileHolder> holdFar, holdPastOpen;
+  holdFar.emplace(paths[heldIndices[0]]);
+  holdPastOpen.emplace(paths[heldIndices[1]]);
+  ASSERT_TRUE(holdFar->holding() && holdPastOpen->holding());
   // The server answers seconds after the body: the dialog is read then,
   // which takes a while with this many rows.
   SetUrl(receiver_.Url("/slow-reply/8000/ok"));
@@ -282,19 +293,22 @@ TEST_F(Upload, ManySmallFilesAreAllSentShownDoneAndNoneStaysHeld) {
     if (PaneText(bar, 0) != "서버 응답 기다림...") return 0;
     ProgressSeen now = ReadProgress(seen.window);
     std::lock_guard<std::mutex> hold(lock);
-    if (!awaiting && now.rowNames.size() == kFiles) awaiting = now;
+    if (!awaiting && now.rowNames.size() == sent.size()) awaiting = now;
     return 0;
   });
   ASSERT_EQ(S_OK, control_->Call(L"Upload"));
   EXPECT_EQ(std::optional<bool>(true), WaitForFinish(120000));
+  EXPECT_EQ((Strings{kInUse, kInUse}), MessageTexts(watcher));
   {
     std::lock_guard<std::mutex> hold(lock);
     ASSERT_TRUE(awaiting) << "the dialog never showed every row while the reply was awaited";
-    for (int i = 0; i < kFiles; ++i) {
-      EXPECT_EQ(paths[i].substr(folder.size() + 1), awaiting->rowNames[i]) << i;
+    for (std::size_t i = 0; i < sent.size(); ++i) {
+      EXPECT_EQ(paths[sent[i]].substr(folder.size() + 1), awaiting->rowNames[i]) << i;
       EXPECT_EQ("완료", awaiting->rowStatuses[i]) << i;
     }
   }
+  holdFar.reset();
+  holdPastOpen.reset();
   // Each file is released soon after the end: another program may write it.
   const DWORD deadline = ::GetTickCount() + 5000;
   for (const std::string& path : paths) {
@@ -309,10 +323,13 @@ TEST_F(Upload, ManySmallFilesAreAllSentShownDoneAndNoneStaysHeld) {
   ASSERT_EQ(1u, requests.size());
   const std::string body = requests[0].Body();
   EXPECT_EQ(std::to_string(body.size()), requests[0].Header("Content-Length"));
-  for (int i = 0; i < kFiles; ++i) {
-    const std::string part = Part(i == 0, i + 1, paths[i], "application/octet-stream", std::to_string(i));
-    EXPECT_NE(std::string::npos, body.find(part + "\r\n")) << paths[i];
+  for (std::size_t i = 0; i < sent.size(); ++i) {
+    const std::string& path = paths[sent[i]];
+    const std::string part =
+        Part(i == 0, static_cast<int>(i + 1), path, "application/octet-stream", std::to_string(sent[i]));
+    EXPECT_NE(std::string::npos, body.find(part + "\r\n")) << path;
   }
+  for (const int held : heldIndices) EXPECT_EQ(std::string::npos, body.find(paths[held].substr(folder.size() + 1)));
 }
 
 TEST_F(Upload, EmptyFilesAndWholePiecesKeepTheDeclaredLength) {
@@ -770,6 +787,10 @@ class SlowUpload : public Upload {
 };
 
 TEST_F(SlowUpload, TheDialogShowsTheCurrentFileAndTheJobWhileItRuns) {
+  // The dialog's rows give each file's size as the control's list gave it.
+  HWND fileList = scenario::FileListOf(*control_);
+  const Strings listedSizes{ListText(fileList, 0, 1), ListText(fileList, 1, 1)};
+  ASSERT_FALSE(listedSizes[0].empty());
   std::optional<ProgressSeen> during;
   std::mutex lock;
   drivers::DialogWatcher watcher([&](const drivers::DialogSeen& seen) {
@@ -790,6 +811,7 @@ TEST_F(SlowUpload, TheDialogShowsTheCurrentFileAndTheJobWhileItRuns) {
   EXPECT_EQ("전체 2개 중 1개", during->panes[1]);
   EXPECT_EQ(0u, during->panes[2].find("전송 속도:  ")) << during->panes[2];
   EXPECT_EQ((Strings{"slow.bin", "small.txt"}), during->rowNames);
+  EXPECT_EQ(listedSizes, during->rowSizes);
   EXPECT_EQ((Strings{"전송중", "기다림"}), during->rowStatuses);
   EXPECT_NE(std::string::npos, during->fileTime.find(" (8,388,608 중 ")) << during->fileTime;
   EXPECT_NE(std::string::npos, during->totalTime.find("(8,388,612 중 ")) << during->totalTime;
