@@ -64,7 +64,8 @@ bool UploadThread::OpenListedFiles() {
   m_job.entries.reserve(listed.size());
   m_jobFiles.reserve(std::min(listed.size(), kFilesHeldOpen));
   // Each file is opened on the opener's thread and measured here, in list
-  // order; its path is read there, so it stays in `listed` until the end.
+  // order. The opener reads a row's path only before it hands the file
+  // over, and only rows ahead of it: once taken, the row is this thread's.
   FilesOpenedAhead opened(listed.size(), [&listed](std::size_t index) {
     return OpenListedFile(listed[index].path, FILE_FLAG_SEQUENTIAL_SCAN);
   });
@@ -73,8 +74,8 @@ bool UploadThread::OpenListedFiles() {
     // every few files, and after every message, which the user may take
     // long to answer.
     if (i % kOpensPerCancelCheck == 0 && Cancelled()) return false;
-    const ListedFile& file = listed[i];
     fw::UniqueFile handle = opened.TakeNext();
+    const ListedFile file = std::move(listed[i]);  // the job keeps its own copy
     const std::optional<std::uint64_t> size = OpenFileSize(handle.get());
     if (!size) {
       // Shown on this worker's thread, over the dialog, as everything the
